@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that the build, the tests and the client need,
+# and only those that are missing.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake g++ make pkg-config
+  qtbase5-dev qtbase5-dev-tools libqt5svg5-dev qttools5-dev qttools5-dev-tools
+  libsqlite3-dev libgtest-dev libgmock-dev
+  # run time: SVG icons, the programs the bundle drives
+  libqt5svg5 openvpn wireguard-tools wireguard-go iproute2
+  charon-systemd strongswan-swanctl libstrongswan-standard-plugins libcharon-extra-plugins
+  # screenshots and the headless display of the run command
+  xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
