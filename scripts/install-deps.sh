@@ -10,6 +10,8 @@ packages=(
   libsqlite3-dev libgtest-dev libgmock-dev
   # run time: SVG icons, the programs the bundle drives
   libqt5svg5 openvpn wireguard-tools wireguard-go iproute2
+  # wg-quick hands the DNS line of a WireGuard profile to resolvconf
+  openresolv
   charon-systemd strongswan-swanctl libstrongswan-standard-plugins libcharon-extra-plugins
   # screenshots and the headless display of the run command
   xvfb xauth
