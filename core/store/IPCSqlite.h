@@ -1,0 +1,95 @@
+// The profile database "vpn.db": opens the file, creates the five tables when they are
+// missing, and offers per table an insert, a delete, an update and selects. Each
+// statement is formatted as text and run with one sqlite3_exec while the store's mutex
+// is held; each write runs as "begin", the statement, "commit".
+//
+// Results are 0 for success and -1 for failure; every failure is logged with module 6
+// and level 2 together with SQLite's message.
+#pragma once
+
+#include <vector>
+
+#include "IPSecVPNInfo.h"
+#include "ProfileRecords.h"
+#include "StoreSql.h"
+
+class AppContext;
+
+class IPCSqlite {
+public:
+    IPCSqlite();
+    ~IPCSqlite();
+
+    // Opens the database at a UTF-8 path and creates the tables.
+    int Init(const char* path);
+    // Closes the database; -1 when that fails (the mutex is then kept).
+    int DeInit();
+    int SetContext(AppContext* context);
+    int TakeStatus(int* status);
+
+    // Inserts copy the new row id into the record. An insert that the table ignores
+    // (the profile name exists already) returns -1 and leaves the record's id as it was.
+    // Updates return -1 at once when the record's id is 0.
+    int InsertProfile(ProfileInfo* info);
+    int DeleteProfile(ProfileInfo* info);
+    int UpdateProfile(ProfileInfo* info);
+    // Appends every row, newest ProfileID first; the list is not emptied first.
+    int GetProfileList(std::vector<ProfileInfo>& list);
+    // Fills ProfileType, ProfileName and ConfigID; a missing row leaves the record as it was.
+    int GetProfileByID(ProfileInfo* info, int profileID);
+    int GetProfileByConfigID(ProfileInfo* info, int configID);
+    // Bubble sorts by ProfileName (byte order); equal names keep their order.
+    static int SortProfilesAscending(std::vector<ProfileInfo>& list);
+    static int SortProfilesDescending(std::vector<ProfileInfo>& list);
+
+    int InsertWireGuardInfo(WireGuardVPNInfo* info);
+    int DeleteWireGuardInfo(WireGuardVPNInfo* info);
+    int UpdateWireGuardInfo(WireGuardVPNInfo* info);
+    // Fills every field but ID.
+    int GetWireGuardInfoByID(WireGuardVPNInfo* info, int id);
+
+    int InsertOpenVPNConfig(OpenVPNInfo* info);
+    int DeleteOpenVPNConfig(OpenVPNInfo* info);
+    int UpdateOpenVPNConfig(OpenVPNInfo* info);
+    // Fills every field but ID.
+    int GetOpenVPNConfigByID(OpenVPNInfo* info, int id);
+
+    // ProtocolType 1 is stored as AH, any other value as ESP.
+    int InsertIPSecProfile(IPSecVPNInfo* info);
+    int DeleteIPSecProfile(int id);
+    int UpdateIPSecProfile(IPSecVPNInfo* info);
+    // Fills every field but ID through the record's validating setters.
+    int GetIPSecProfileByID(IPSecVPNInfo* info, int id);
+    // Appends one object per row, newest first.
+    int GetIPSecProfileList(std::vector<IPSecVPNInfo>& list);
+
+    int InsertSettingInfo(SETTINGINFO* info);
+    int UpdateSettingInfo(SETTINGINFO* info);
+    // Fills every field, ID included.
+    int GetSettingInfoByID(SETTINGINFO* info, int id);
+
+    int ExecQuery(void* target, const char* sql, SqlRowCallback callback);
+    // 0 stays 0, any other value becomes -1.
+    static int ToResultCode(int result);
+
+    // Row callbacks: NULL values are skipped, columns are matched by exact name.
+    static int ProfileListCallback(void* target, int columns, char** values, char** names);
+    static int ProfileByIDCallback(void* target, int columns, char** values, char** names);
+    static int ProfileByConfigIDCallback(void* target, int columns, char** values, char** names);
+    static int SettingInfoCallback(void* target, int columns, char** values, char** names);
+    static int WireGuardInfoCallback(void* target, int columns, char** values, char** names);
+    static int OpenVPNConfigCallback(void* target, int columns, char** values, char** names);
+    static int IPSecProfileCallback(void* target, int columns, char** values, char** names);
+    static int IPSecProfileListCallback(void* target, int columns, char** values, char** names);
+
+private:
+    // Runs "begin", the statement and "commit" under the mutex. For an insert, newID
+    // receives the new row id, and a statement that inserted nothing fails.
+    int RunWrite(const char* sql, const char* failureLine, int* newID);
+    int FormatIPSecWrite(char* buf, const IPSecVPNInfo* info, bool update, const char* failureLine);
+
+    sqlite3* db;
+    sqlite3_mutex* mutex;
+    AppContext* context;
+    int status;
+};

@@ -1,0 +1,108 @@
+#include "IPCSqliteReader.h"
+
+#include <sqlite3.h>
+
+#include "IPCSqlite.h"
+#include "StoreStatements.h"
+
+using namespace StoreSql;
+
+namespace {
+
+// Limits for a file from outside: no single value above 16 MiB, and a select stops after
+// this many virtual-machine steps (a real profile database needs a tiny fraction).
+constexpr int kMaxValueBytes = 16 * 1024 * 1024;
+constexpr int kProgressStep = 10000;
+constexpr long kMaxProgressCalls = 500; // 5 million steps
+
+int StopRunawayStatement(void* calls) {
+    long* count = static_cast<long*>(calls);
+    return ++*count > kMaxProgressCalls ? 1 : 0;
+}
+
+// The progress count lives as long as the process: a reader's copies share the connection.
+long progressCalls = 0;
+
+} // namespace
+
+IPCSqliteReader::IPCSqliteReader() : db(nullptr), mutex(nullptr), context(nullptr), status(0) {}
+
+IPCSqliteReader::~IPCSqliteReader() {}
+
+int IPCSqliteReader::Init(const char* path) {
+    if (OpenDatabase(path, &db) != 0) {
+        return -1;
+    }
+    // The schema of a foreign file is not trusted: no functions with side effects from
+    // its views or triggers, and no writes to its internals.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, kMaxValueBytes);
+    sqlite3_progress_handler(db, kProgressStep, StopRunawayStatement, &progressCalls);
+    mutex = sqlite3_mutex_alloc(SQLITE_MUTEX_FAST);
+    return 0;
+}
+
+int IPCSqliteReader::DeInit() {
+    if (sqlite3_close(db) != SQLITE_OK) {
+        return -1;
+    }
+    db = nullptr;
+    sqlite3_mutex_free(mutex);
+    mutex = nullptr;
+    return 0;
+}
+
+int IPCSqliteReader::ExecQuery(void* target, const char* sql, SqlRowCallback callback) {
+    progressCalls = 0;
+    return ExecSelect(db, mutex, target, sql, callback);
+}
+
+int IPCSqliteReader::GetProfileList(std::vector<ProfileInfo>& list) {
+    char sql[kQueryBufferSize];
+    Format(sql, kQueryMaxChars, kSelectProfileList);
+    return ExecQuery(&list, sql, ProfileListCallback);
+}
+
+int IPCSqliteReader::GetWireGuardInfoByID(WireGuardVPNInfo* info, int id) {
+    if (info == nullptr) {
+        return -1;
+    }
+    char sql[kQueryBufferSize];
+    Format(sql, kQueryMaxChars, kSelectWireGuardByID, id);
+    return ExecQuery(info, sql, WireGuardInfoCallback);
+}
+
+int IPCSqliteReader::GetOpenVPNConfigByID(OpenVPNInfo* info, int id) {
+    if (info == nullptr) {
+        return -1;
+    }
+    char sql[kQueryBufferSize];
+    Format(sql, kQueryMaxChars, kSelectOpenVPNByID, id);
+    return ExecQuery(info, sql, OpenVPNConfigCallback);
+}
+
+int IPCSqliteReader::GetIPSecProfileByID(IPSecVPNInfo* info, int id) {
+    if (info == nullptr) {
+        return -1;
+    }
+    char sql[kQueryBufferSize];
+    Format(sql, kQueryMaxChars, kSelectIPSecByID, id);
+    return ExecQuery(info, sql, IPSecProfileCallback);
+}
+
+int IPCSqliteReader::ProfileListCallback(void* target, int columns, char** values, char** names) {
+    return IPCSqlite::ProfileListCallback(target, columns, values, names);
+}
+
+int IPCSqliteReader::WireGuardInfoCallback(void* target, int columns, char** values, char** names) {
+    return IPCSqlite::WireGuardInfoCallback(target, columns, values, names);
+}
+
+int IPCSqliteReader::OpenVPNConfigCallback(void* target, int columns, char** values, char** names) {
+    return IPCSqlite::OpenVPNConfigCallback(target, columns, values, names);
+}
+
+int IPCSqliteReader::IPSecProfileCallback(void* target, int columns, char** values, char** names) {
+    return IPCSqlite::IPSecProfileCallback(target, columns, values, names);
+}

@@ -1,0 +1,111 @@
+#include "StoreSql.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdarg>
+#include <cstdlib>
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include "StoreStatements.h"
+#include "StrUtils.h"
+#include "zrwlog.h"
+
+namespace StoreSql {
+
+int Format(char* buf, int maxChars, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    char* text = sqlite3_vmprintf(format, args);
+    va_end(args);
+    if (text == nullptr) {
+        return -1;
+    }
+    size_t length = strlen(text);
+    int result = -1;
+    if (length <= static_cast<size_t>(maxChars)) {
+        memcpy(buf, text, length + 1);
+        result = 0;
+    }
+    sqlite3_free(text);
+    return result;
+}
+
+int ExecSelect(sqlite3* db, sqlite3_mutex* mutex, void* target, const char* sql, SqlRowCallback callback) {
+    if (db == nullptr) {
+        LogFailure("Execute SQL command failed: %s\n", kNotOpenMessage);
+        return -1;
+    }
+    char* error = nullptr;
+    sqlite3_mutex_enter(mutex);
+    int rc = sqlite3_exec(db, sql, callback, target, &error);
+    sqlite3_mutex_leave(mutex);
+    if (rc != SQLITE_OK) {
+        LogFailure("Execute SQL command failed: %s\n", error != nullptr ? error : sqlite3_errstr(rc));
+        sqlite3_free(error);
+        return -1;
+    }
+    return 0;
+}
+
+int OpenDatabase(const char* path, sqlite3** db) {
+    char utf8[kPathBufferSize] = {};
+    if (path == nullptr || FileApiToUtf8(path, utf8, sizeof utf8) == 0) {
+        LogFailure("Can't open database: %s\n", kPathTooLongMessage);
+        return -1;
+    }
+    // The database holds passwords and keys: create it private to the user before SQLite
+    // opens it (SQLite gives its journal files the database file's mode).
+    if (utf8[0] != '\0' && strcmp(utf8, ":memory:") != 0) {
+        int fd = open(utf8, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+    if (sqlite3_open(utf8, db) != SQLITE_OK) {
+        LogFailure("Can't open database: %s\n", sqlite3_errmsg(*db));
+        return -1;
+    }
+    return 0;
+}
+
+void LogFailure(const char* line, const char* message) {
+    ZRWLog(6, 2, line, message);
+}
+
+int ColumnNumber(const char* value) {
+    errno = 0;
+    char* end = nullptr;
+    long number = strtol(value, &end, 10);
+    if (end == value) {
+        return 0;
+    }
+    if (number > INT_MAX) {
+        return INT_MAX;
+    }
+    if (number < INT_MIN) {
+        return INT_MIN;
+    }
+    return static_cast<int>(number);
+}
+
+void CopyColumnText(char* dst, size_t size, const char* value, const char* column) {
+    size_t length = strlen(value);
+    if (length < size) {
+        memcpy(dst, value, length + 1);
+        return;
+    }
+    // Cut before the character that would cross the end of the array.
+    size_t cut = size - 1;
+    while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
+    memcpy(dst, value, cut);
+    dst[cut] = '\0';
+    ZRWLog(6, 2, "Column %s holds %zu bytes, more than its field takes: cut to %zu bytes\n", column, length,
+           cut);
+}
+
+} // namespace StoreSql
