@@ -1,0 +1,92 @@
+#include "ZRBaseDialog.h"
+
+#include <QColor>
+#include <QGraphicsDropShadowEffect>
+#include <QMouseEvent>
+#include <QStyle>
+
+#include "ScreenArea.h"
+#include "SystemContext.h"
+
+namespace {
+const char* const kDarkShadowColor = "#FF000000";
+const char* const kLightShadowColor = "#A09BA1AA";
+const int kRestyledBlurRadius = 24;
+} // namespace
+
+ZRBaseDialog::ZRBaseDialog(QWidget* parent) : QDialog(parent, Qt::WindowFlags()) {
+    installEventFilter(this);
+}
+
+ZRBaseDialog::~ZRBaseDialog() = default;
+
+void ZRBaseDialog::setDragRect(const QRect& rect) {
+    dragRect = rect;
+}
+
+void ZRBaseDialog::setFramelessStyle() {
+    setWindowFlags(Qt::FramelessWindowHint | Qt::Dialog);
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+void ZRBaseDialog::setShadow(QWidget* target, int blurRadius) {
+    if (target == nullptr) {
+        return;
+    }
+    shadowTarget = target;
+    auto* effect = new QGraphicsDropShadowEffect(this);
+    effect->setColor(QColor(colorMode == 2 ? kDarkShadowColor : kLightShadowColor));
+    effect->setOffset(0, 2);
+    effect->setBlurRadius(blurRadius);
+    target->setGraphicsEffect(effect);
+}
+
+void ZRBaseDialog::centerOnParent() {
+    QWidget* parent = parentWidget();
+    if (parent == nullptr) {
+        return;
+    }
+    const QRect parentRect(parent->mapToGlobal(QPoint(0, 0)), parent->size());
+    const QPoint centred =
+        QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), parentRect).topLeft();
+    move(clampIntoArea(centred, size(), availableAreaOf(parent)));
+}
+
+void ZRBaseDialog::mousePressEvent(QMouseEvent* event) {
+    if (event->buttons() == Qt::LeftButton && dragRect.contains(event->pos())) {
+        dragging = true;
+        dragOffset = event->globalPos() - pos();
+    }
+}
+
+void ZRBaseDialog::mouseReleaseEvent(QMouseEvent*) {
+    dragging = false;
+}
+
+void ZRBaseDialog::mouseMoveEvent(QMouseEvent* event) {
+    if (event->buttons() == Qt::LeftButton && dragging) {
+        move(event->globalPos() - dragOffset);
+    }
+}
+
+void ZRBaseDialog::resizeEvent(QResizeEvent* event) {
+    centerOnParent();
+    QDialog::resizeEvent(event);
+}
+
+void ZRBaseDialog::showEvent(QShowEvent* event) {
+    centerOnParent();
+    setAttribute(Qt::WA_Mapped);
+    QDialog::showEvent(event);
+}
+
+void ZRBaseDialog::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::StyleChange) {
+        const int mode = SystemContext::GetSettingManager()->colorMode();
+        if (mode != colorMode) {
+            colorMode = mode;
+            setShadow(shadowTarget, kRestyledBlurRadius);
+        }
+    }
+    QWidget::changeEvent(event);
+}

@@ -1,0 +1,28 @@
+// A small busy indicator: ten dots of decreasing size on a circle, turned a tenth of a
+// turn every 50 ms. Mode 0 is large (80 x 100, with a caption), mode 1 small (24 x 24).
+#pragma once
+
+#include <QDialog>
+#include <QTimer>
+
+class ZRLoadingPie : public QDialog {
+    Q_OBJECT
+public:
+    enum { ModeLarge = 0, ModeSmall = 1 };
+
+    ZRLoadingPie(QWidget* parent, int mode);
+    ~ZRLoadingPie() override;
+
+protected slots:
+    void slotUpdataLoading();
+    void slotStartLoading();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+    QTimer timer;
+    int step = 0;
+    int mode;
+};
