@@ -33,6 +33,8 @@ enum ZRWLogTimeFormat {
     ZRWLOG_TIME_LOCAL = 4,
 };
 
+// Configuration. The output setters replace the whole output mask: ZRWLogOpenFile and
+// ZRWLogOpenMemory leave only their own output on.
 int ZRWLogReset();
 void ZRWLogSetOutput(int mask);
 void ZRWLogUseDebugger();
@@ -45,14 +47,26 @@ void ZRWLogEnableTimeStamp(int on);
 void ZRWLogSetTimeFormat(int format);
 void ZRWLogEnableLock(int on);
 
+// Writing. Levels 1 to 3 always pass the filter; any other level passes when its module
+// is enabled and the level is not above the threshold. No line break is added.
 void ZRWLog(int module, int level, const char* format, ...) ZRWLOG_PRINTF(3, 4);
 void ZRWLogV(int module, int level, const char* format, va_list args);
 void ZRWLogWrite(int module, int level, const char* format, va_list args);
 void ZRWLogClose();
 
+// The four outputs; ZRWLogWrite calls those whose bit is set, console, debugger, memory,
+// file, each with its own copy of the argument list.
+void ZRWLog2Default(const char* format, va_list args);
+void ZRWLog2Debugger(const char* format, va_list args);
+void ZRWLog2Memory(const char* format, va_list args);
+void ZRWLog2File(const char* format, va_list args);
+
+// The memory records: printed as text (to the path, or to standard output for a null
+// path) or saved as bytes. Both need the output mask to be exactly 0x04.
 int ZRWLogDumpMemory(const char* path);
 int ZRWLogSaveMemory(const char* path);
 
+// Byte and bit dumps, printed through ZRWLog piece by piece.
 void ZRWLogDumpBytes(int module, int level, int count, const unsigned char* bytes);
 void ZRWLogDumpByteRows(int module, int level, int columns, int rows, const unsigned char* bytes);
 void ZRWLogDumpCharMap(int module, int level, int columns, int rows, const unsigned char* bytes);
@@ -60,3 +74,12 @@ void ZRWLogDumpBits(int module, int level, int count, const unsigned char* bytes
 void ZRWLogDumpBitChars(int module, int level, int count, const unsigned char* bytes);
 void ZRWLogDumpBitRows(int module, int level, int columns, int rows, const unsigned char* bytes);
 void ZRWLogDumpBitmap(int module, int level, int width, int rows, const unsigned char* bytes);
+
+// The library's semaphore wrappers (ZRWLogEnableLock). A handle is an unnamed
+// semaphore with count 1; each returns 0 on success and -1 on failure.
+typedef void* ZRWSemHandle;
+int SemCreate(ZRWSemHandle* slot);
+int SemClose(ZRWSemHandle handle);
+int SemWait(ZRWSemHandle handle);
+int SemTryWait(ZRWSemHandle handle);
+int SemRelease(ZRWSemHandle handle);
