@@ -1,0 +1,236 @@
+#include "ChildProcess.h"
+
+#include "CommandLine.h"
+#include "PlatformConstants.h"
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+bool IsExecutableFile(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+int ResolveProgram(const std::string& name, std::string& path) {
+    std::string native = NativeProgramPath(name);
+    if (native.empty()) {
+        return ENOENT;
+    }
+    if (native.find('/') != std::string::npos) {
+        if (native[0] != '/') {
+            char cwd[PATH_MAX];
+            if (getcwd(cwd, sizeof(cwd)) == nullptr) {
+                return errno;
+            }
+            native = std::string(cwd) + "/" + native;
+        }
+        if (access(native.c_str(), X_OK) != 0) {
+            return errno;
+        }
+        path = native;
+        return 0;
+    }
+    const char* searchPath = getenv("PATH");
+    std::string dirs =
+        searchPath != nullptr && *searchPath != '\0' ? searchPath : "/usr/local/bin:/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos) {
+            end = dirs.size();
+        }
+        std::string dir = dirs.substr(start, end - start);
+        if (!dir.empty()) {
+            std::string candidate = dir + "/" + native;
+            if (IsExecutableFile(candidate)) {
+                path = candidate;
+                return 0;
+            }
+        }
+        start = end + 1;
+    }
+    return ENOENT;
+}
+
+int WaitForPid(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            break;
+        }
+    }
+    return status;
+}
+
+int OpenPidFd(pid_t pid) {
+    return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+}
+
+// Waits until the process behind pidFd has ended, at most timeoutMs.
+bool WaitPidFd(int pidFd, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (true) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return false;
+        }
+        pollfd entry{pidFd, POLLIN, 0};
+        int ready = poll(&entry, 1, static_cast<int>(left.count()));
+        if (ready > 0) {
+            return true;
+        }
+        if (ready < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+struct StartedChild {
+    bool ended = false;
+};
+
+std::mutex gStartedMutex;
+std::map<pid_t, StartedChild> gStarted;
+
+} // namespace
+
+int SpawnProgram(const std::vector<std::string>& argv, int inFd, int outFd, int errFd, const char* workDir,
+                 pid_t* pid) {
+    if (argv.empty()) {
+        return EINVAL;
+    }
+    std::string path;
+    int error = ResolveProgram(argv[0], path);
+    if (error != 0) {
+        return error;
+    }
+    std::vector<char*> args;
+    args.reserve(argv.size() + 1);
+    for (const std::string& arg : argv) {
+        args.push_back(const_cast<char*>(arg.c_str()));
+    }
+    args.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+    posix_spawn_file_actions_adddup2(&actions, inFd, STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
+    if (workDir != nullptr && *workDir != '\0') {
+        posix_spawn_file_actions_addchdir_np(&actions, workDir);
+    }
+    sigset_t defaults;
+    sigset_t mask;
+    sigfillset(&defaults);
+    sigdelset(&defaults, SIGKILL);
+    sigdelset(&defaults, SIGSTOP);
+    sigemptyset(&mask);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setsigmask(&attributes, &mask);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    pid_t child = 0;
+    error = posix_spawn(&child, path.c_str(), &actions, &attributes, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (error != 0) {
+        return error;
+    }
+    *pid = child;
+    return 0;
+}
+
+void ReapInBackground(pid_t pid) {
+    std::thread([pid] { WaitForPid(pid); }).detach();
+}
+
+bool TerminateByPid(pid_t pid) {
+    if (pid <= 1 || pid == getpid()) {
+        return false;
+    }
+    // A pidfd pins the process, so the escalation cannot reach a process that took the
+    // id over after this one ended.
+    int pidFd = OpenPidFd(pid);
+    if (pidFd < 0) {
+        return false;
+    }
+    if (syscall(SYS_pidfd_send_signal, pidFd, SIGTERM, nullptr, 0) != 0) {
+        close(pidFd);
+        return false;
+    }
+    std::thread([pidFd] {
+        if (!WaitPidFd(pidFd, kTerminateGraceMs)) {
+            syscall(SYS_pidfd_send_signal, pidFd, SIGKILL, nullptr, 0);
+        }
+        close(pidFd);
+    }).detach();
+    return true;
+}
+
+void RegisterStartedChild(pid_t pid) {
+    std::lock_guard<std::mutex> lock(gStartedMutex);
+    gStarted[pid] = StartedChild{};
+}
+
+void SweepStartedChildren() {
+    std::lock_guard<std::mutex> lock(gStartedMutex);
+    for (auto& entry : gStarted) {
+        if (!entry.second.ended) {
+            int status = 0;
+            if (waitpid(entry.first, &status, WNOHANG) == entry.first) {
+                entry.second.ended = true;
+            }
+        }
+    }
+}
+
+int EndStartedChild(pid_t pid) {
+    std::lock_guard<std::mutex> lock(gStartedMutex);
+    auto found = gStarted.find(pid);
+    if (pid <= 1 || found == gStarted.end() || found->second.ended) {
+        return ESRCH;
+    }
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) {
+        found->second.ended = true;
+        return ESRCH;
+    }
+    // Still unreaped, so the id is still this child's.
+    if (kill(pid, SIGTERM) != 0) {
+        return errno;
+    }
+    found->second.ended = true;
+    std::thread([pid] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTerminateGraceMs);
+        int status = 0;
+        while (std::chrono::steady_clock::now() < deadline) {
+            pid_t reaped = waitpid(pid, &status, WNOHANG);
+            if (reaped == pid || (reaped < 0 && errno == ECHILD)) {
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        kill(pid, SIGKILL);
+        WaitForPid(pid);
+    }).detach();
+    return 0;
+}

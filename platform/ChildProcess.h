@@ -1,0 +1,34 @@
+// Starting, reaping and ending child processes without a shell. Every descriptor the
+// layer opens is close-on-exec; a child gets exactly its standard input, output and
+// error. Children are reaped by their own process id, never with waitpid(-1), so the
+// children of Qt's QProcess stay Qt's.
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// Starts argv[0] (a Windows-style path is accepted; a path with a directory is taken
+// relative to the caller's working directory, a bare name is looked up in PATH) with the
+// given descriptors as standard input, output and error, in workDir when given. All
+// signals start with their default action and unblocked. Returns 0 and the child's id,
+// or an errno value.
+int SpawnProgram(const std::vector<std::string>& argv, int inFd, int outFd, int errFd, const char* workDir,
+                 pid_t* pid);
+
+// Waits for the child on a background thread, so that it never stays a zombie.
+void ReapInBackground(pid_t pid);
+
+// Asks any process (not 1 or less, not this one) to end: SIGTERM, and SIGKILL when it is
+// still there after kTerminateGraceMs. Returns false when there is no such process.
+bool TerminateByPid(pid_t pid);
+
+// Children started to run on (ProcessPipe::StartProcess) are kept unreaped until they
+// are ended through EndStartedChild, so their id cannot pass to another process while
+// the caller holds it.
+void RegisterStartedChild(pid_t pid);
+// Reaps registered children that have ended on their own.
+void SweepStartedChildren();
+// Ends a registered child (SIGTERM, SIGKILL after the grace time, then reaped in the
+// background). Returns 0, or ESRCH when the id is not a registered child that still runs.
+int EndStartedChild(pid_t pid);

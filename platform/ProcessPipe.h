@@ -1,0 +1,61 @@
+// ProcessPipe: the one way the client runs external programs. A run has the child's
+// standard output and error on a pipe whose read end the object keeps; results are
+// texts, with fixed words for failures (PlatformConstants.h).
+//
+// On Linux no command line reaches a shell: it is split by the Windows quoting rules
+// and the program is executed directly; a "cmd.exe /c " line is served by the layer's
+// own interpreter (CommandShell.h). A child's standard input is /dev/null.
+#pragma once
+
+#include "PlatformConstants.h"
+
+#include <string>
+
+// The record of a started process. Linux has no process or thread handles; the record
+// carries the ids only, which is all the client uses of it.
+struct PROCESS_INFORMATION {
+    int dwProcessId = 0;
+    int dwThreadId = 0;
+};
+
+// True when the descriptor is open. The layer's pipe ends are close-on-exec and reach
+// a child only as its standard output, so "inheritable" on Linux means "a descriptor
+// this object may close".
+bool IsInheritableHandle(int handle);
+
+class ProcessPipe {
+public:
+    ProcessPipe() = default;
+    ~ProcessPipe();
+    ProcessPipe(const ProcessPipe&) = delete;
+    ProcessPipe& operator=(const ProcessPipe&) = delete;
+
+    // Runs a command line (UTF-8) in workDir, or in the caller's working directory when
+    // workDir is null. Without capture the child's output goes to /dev/null and the
+    // result is "" at once. With capture the result is one read of at most 10239 bytes,
+    // which blocks until the child writes or ends; the rest of the output is drained
+    // and dropped in the background, so the child never dies of a closed pipe. A read
+    // that gets nothing answers "charon-svc.exe not exist" for a line naming that
+    // program, else "Failed". The child is not waited for.
+    std::string ExecuteCommand(const char* commandLine, bool capture, const char* workDir = nullptr);
+
+    // Starts a long-running program: the command line is the application path, a blank
+    // and the arguments. The pipe stays with the object for ReadAvailable. Fills the
+    // record and answers "Success", or "Failed".
+    std::string StartProcess(const char* applicationPath, const char* arguments, PROCESS_INFORMATION* info);
+
+    // What the started program has written since the last read, without blocking, or
+    // "Failed" when nothing waits.
+    std::string ReadAvailable();
+
+    // Ends a process that StartProcess started (SIGTERM, SIGKILL when it is still there
+    // after a grace time). False, with a log line, for a process that has ended already,
+    // one that this process did not start, and any id of 1 or less.
+    bool KillProcess(PROCESS_INFORMATION info);
+
+private:
+    void CloseEnds();
+
+    int readEnd = -1;
+    int writeEnd = -1;
+};
