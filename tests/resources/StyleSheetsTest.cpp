@@ -286,9 +286,78 @@ TEST_P(StyleSheetsTest, SectionsStandInTheirOrder) {
     }
 }
 
+// Stand-ins that carry the class names the sheets select on.
+class HomeWidget : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+};
+
+class ActiveProfileDialog : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+};
+
+TEST_P(StyleSheetsTest, RulesOfAPageReachOnlyItsOwnWidgets) {
+    const bool dark = GetParam().dark;
+    HomeWidget home;
+    home.resize(400, 300);
+    auto* layout = new QVBoxLayout(&home);
+    auto* card = new QWidget(&home);
+    card->setObjectName(QStringLiteral("connectWidget"));
+    card->setAttribute(Qt::WA_StyledBackground);
+    card->setMinimumHeight(100);
+    layout->addWidget(card);
+    auto* time = new QLabel(QStringLiteral("1h 2m 3s"), &home);
+    time->setObjectName(QStringLiteral("labelConnTime"));
+    layout->addWidget(time);
+    auto* plain = new QLabel(QStringLiteral("IP:"), &home);
+    layout->addWidget(plain);
+
+    ActiveProfileDialog chooser;
+    auto* chooserLayout = new QVBoxLayout(&chooser);
+    auto* named = new QTreeWidget(&chooser);
+    named->setObjectName(QStringLiteral("activeProfileTreeWidget"));
+    chooserLayout->addWidget(named);
+    auto* unnamed = new QTreeWidget(&chooser);
+    chooserLayout->addWidget(unnamed);
+
+    // The same card name outside the home page takes no card colour.
+    QWidget elsewhere;
+    auto* strayCard = new QWidget(&elsewhere);
+    strayCard->setObjectName(QStringLiteral("connectWidget"));
+    strayCard->setAttribute(Qt::WA_StyledBackground);
+    strayCard->resize(50, 50);
+
+    home.show();
+    chooser.show();
+    elsewhere.show();
+    qApp->setStyleSheet(readSheet(GetParam().path));
+
+    const QImage cardShot = card->grab().toImage();
+    EXPECT_EQ(cardShot.pixelColor(cardShot.width() / 2, cardShot.height() / 2).name(),
+              dark ? QStringLiteral("#1b2535") : QStringLiteral("#ffffff"));
+    EXPECT_EQ(time->font().pixelSize(), 22);
+    EXPECT_GE(time->font().weight(), static_cast<int>(QFont::Bold));
+    EXPECT_EQ(plain->font().pixelSize(), 13);
+    EXPECT_EQ(plain->palette().color(QPalette::WindowText).name(QColor::HexArgb),
+              dark ? QStringLiteral("#a4ffffff") : QStringLiteral("#ff000000"));
+
+    EXPECT_EQ(named->font().pixelSize(), 13);
+    EXPECT_EQ(named->font().family(), QStringLiteral(KORVA_BRAND_FONT_FAMILY));
+    EXPECT_NE(unnamed->font().pixelSize(), 13);
+
+    const QImage strayShot = strayCard->grab().toImage();
+    EXPECT_NE(strayShot.pixelColor(25, 25).name(),
+              dark ? QStringLiteral("#1b2535") : QStringLiteral("#ffffff"));
+}
+
 INSTANTIATE_TEST_SUITE_P(BothModes, StyleSheetsTest, ::testing::ValuesIn(kSheets),
                          [](const ::testing::TestParamInfo<Sheet>& info) {
                              return info.param.dark ? std::string("Dark") : std::string("Normal");
                          });
 
 } // namespace
+
+#include "StyleSheetsTest.moc"
