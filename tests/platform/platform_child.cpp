@@ -1,0 +1,157 @@
+// A small program that the platform tests run as a real child process. The first
+// argument chooses what it does; see each branch.
+#include "CrashDump.h"
+#include "SystemHelpers.h"
+#include "zrwlog.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+void WriteText(const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = write(STDOUT_FILENO, text.data() + done, text.size() - done);
+        if (n <= 0) {
+            return;
+        }
+        done += static_cast<size_t>(n);
+    }
+}
+
+void Touch(const char* path) {
+    FILE* file = std::fopen(path, "w");
+    if (file != nullptr) {
+        std::fclose(file);
+    }
+}
+
+void SleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+long CrashFilter(EXCEPTION_POINTERS* exception) {
+    char dumpName[260] = {0};
+    long result = HandleCrash(exception, dumpName);
+    char line[400] = "IPCDataStatisticsModule::";
+    std::strncat(line, dumpName, sizeof(line) - std::strlen(line) - 1);
+    CrashLogWrite(line);
+    CrashMessageBox("Sorry. Application exception occurs. Please refer to log files for more information.",
+                    "FatalAppExit");
+    return result;
+}
+
+__attribute__((noinline)) void CrashNow(const std::string& mode) {
+    if (mode == "segv") {
+        volatile int* nowhere = nullptr;
+        *nowhere = 1;
+    } else if (mode == "fpe") {
+        volatile int zero = 0;
+        volatile int value = 7 / zero;
+        (void)value;
+    } else if (mode == "ill") {
+        __builtin_trap();
+    } else if (mode == "bus") {
+        raise(SIGBUS);
+    } else if (mode == "abrt") {
+        abort();
+    } else if (mode == "terminate") {
+        throw std::runtime_error("nobody catches this");
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "args") {
+        // Each argument on a line of its own, between brackets.
+        std::string text;
+        for (int i = 2; i < argc; ++i) {
+            text += std::string("[") + argv[i] + "]\n";
+        }
+        WriteText(text);
+        return 0;
+    }
+    if (mode == "print" && argc > 2) {
+        WriteText(argv[2]);
+        return 0;
+    }
+    if (mode == "pid") {
+        WriteText(std::to_string(getpid()));
+        return 0;
+    }
+    if (mode == "silent") {
+        return 0;
+    }
+    if (mode == "pwd") {
+        char cwd[4096];
+        WriteText(getcwd(cwd, sizeof(cwd)) != nullptr ? cwd : "?");
+        return 0;
+    }
+    if (mode == "big" && argc > 2) {
+        WriteText(std::string(std::atoi(argv[2]), 'x'));
+        return 0;
+    }
+    if (mode == "chatty" && argc > 2) {
+        // A first line, a pause, then far more than a pipe holds, then the marker: the
+        // marker exists only when no write killed the program.
+        WriteText("first\n");
+        SleepMs(200);
+        const std::string block(65536, 'y');
+        for (int i = 0; i < 8; ++i) {
+            WriteText(block);
+        }
+        Touch(argv[2]);
+        return 0;
+    }
+    if (mode == "cat") {
+        char buffer[4096];
+        ssize_t n;
+        while ((n = read(STDIN_FILENO, buffer, sizeof(buffer))) > 0) {
+            WriteText("<" + std::string(buffer, static_cast<size_t>(n)) + ">");
+        }
+        return 0;
+    }
+    if (mode == "later" && argc > 3) {
+        SleepMs(std::atoi(argv[2]));
+        WriteText(argv[3]);
+        SleepMs(60000);
+        return 0;
+    }
+    if (mode == "sleep") {
+        SleepMs(argc > 2 ? std::atoi(argv[2]) : 60000);
+        return 0;
+    }
+    if (mode == "stubborn") {
+        // Ignores the polite request; only SIGKILL ends it.
+        signal(SIGTERM, SIG_IGN);
+        WriteText("ready\n");
+        SleepMs(60000);
+        return 0;
+    }
+    if (mode == "instance" && argc > 2) {
+        WriteText(IsAlreadyRunning(argv[2]) ? "running" : "first");
+        return 0;
+    }
+    if (mode == "crash" && argc > 4) {
+        // crash MODE LOGFILE DUMPPATH
+        ZRWLogReset();
+        ZRWLogOpenFile(argv[3]);
+        ZRWLog(6, 3, "before the crash\n");
+        SetDumpFilePath(argv[4]);
+        SetUnhandledExceptionFilter(CrashFilter);
+        CrashNow(argv[2]);
+        return 0;
+    }
+    std::fprintf(stderr, "platform_child: unknown mode\n");
+    return 2;
+}

@@ -1,0 +1,279 @@
+// ProcessPipe with real child processes (platform_child).
+#include "PlatformTestSupport.h"
+#include "ProcessPipe.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace platformtest;
+
+namespace {
+
+const std::string kChild = PLATFORM_CHILD;
+
+std::string RunLine(const std::string& line, bool capture = true, const char* workDir = nullptr) {
+    ProcessPipe pipe;
+    return pipe.ExecuteCommand(line.c_str(), capture, workDir);
+}
+
+// A process that exists and is not a zombie.
+bool IsRunning(int pid) {
+    std::string stat = ReadText("/proc/" + std::to_string(pid) + "/stat");
+    size_t close = stat.rfind(')');
+    return !stat.empty() && close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
+}
+
+bool IsGone(int pid) {
+    return !Exists("/proc/" + std::to_string(pid));
+}
+
+bool IsZombie(int pid) {
+    std::string stat = ReadText("/proc/" + std::to_string(pid) + "/stat");
+    size_t close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'Z';
+}
+
+// The program under another name, so that the process list shows that name.
+std::string ChildNamed(const std::string& name) {
+    const std::string path = WorkDir() + "/" + name;
+    unlink(path.c_str());
+    EXPECT_EQ(symlink(kChild.c_str(), path.c_str()), 0);
+    return path;
+}
+
+TEST(ExecuteCommand, CaptureReturnsTheOutput) {
+    EXPECT_EQ(RunLine(kChild + " print hello"), "hello");
+    EXPECT_EQ(RunLine("\"" + kChild + "\" print \"two words\""), "two words");
+}
+
+TEST(ExecuteCommand, ASilentExitIsAFailedReadNamedForTheDaemon) {
+    EXPECT_EQ(RunLine(kChild + " silent"), kResultFailed);
+    EXPECT_EQ(RunLine(kChild + " silent charon-svc.exe"), kCharonNotExist);
+    // findstr finds nothing, so nothing is written: the daemon lookup's "not running".
+    const std::string token = "charon-svc.exe.absent" + std::to_string(getpid());
+    EXPECT_EQ(RunLine("cmd.exe /c tasklist | findstr " + token), kCharonNotExist);
+}
+
+TEST(ExecuteCommand, OneReadHoldsAtMostTheBufferLess1) {
+    std::string result = RunLine(kChild + " big 20000");
+    EXPECT_GT(result.size(), 0u);
+    EXPECT_LE(result.size(), kReadSize);
+    EXPECT_EQ(result.find_first_not_of('x'), std::string::npos);
+}
+
+TEST(ExecuteCommand, ChildrenOutliveTheOneReadAndTheMissingCapture) {
+    // Captured: the one read takes "first", the rest is drained, the child finishes.
+    const std::string captured = WorkDir() + "/captured.done";
+    EXPECT_EQ(RunLine(kChild + " chatty " + captured), "first\n");
+    EXPECT_TRUE(WaitUntil([&] { return Exists(captured); })) << "the child died before its end";
+
+    // Not captured: "" at once, the output goes nowhere, the child finishes.
+    const std::string uncaptured = WorkDir() + "/uncaptured.done";
+    EXPECT_EQ(RunLine(kChild + " chatty " + uncaptured, false), "");
+    EXPECT_TRUE(WaitUntil([&] { return Exists(uncaptured); })) << "the child died before its end";
+}
+
+TEST(ExecuteCommand, WithoutCaptureReturnsAtOnceForAProgramThatNeverEnds) {
+    EXPECT_EQ(RunLine(kChild + " sleep 20000", false), "");
+}
+
+TEST(ExecuteCommand, RunsInTheGivenWorkingDirectoryWithTheProgramFoundFromTheCallers) {
+    const std::string elsewhere = WorkDir() + "/elsewhere";
+    ASSERT_EQ(mkdir(elsewhere.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir("bin", 0700), 0);
+    ASSERT_EQ(symlink(kChild.c_str(), "bin/child"), 0);
+    EXPECT_EQ(RunLine(".\\bin\\child pwd", true, elsewhere.c_str()), elsewhere);
+    EXPECT_EQ(RunLine("./bin/child pwd"), WorkDir());
+    EXPECT_EQ(RunLine("cmd.exe /c .\\bin\\child pwd", true, elsewhere.c_str()), elsewhere);
+}
+
+TEST(ExecuteCommand, NoShellSeesTheLine) {
+    const std::string line = kChild + " args \"$(touch pwned1) 'q' \\\"x\\\"\" ;touch pwned2 `touch pwned3`";
+    EXPECT_EQ(RunLine(line), "[$(touch pwned1) 'q' \"x\"]\n[;touch]\n[pwned2]\n[`touch]\n[pwned3`]\n");
+    EXPECT_EQ(RunLine("cmd.exe /c " + kChild + " args \"$(touch pwned4)|x\" $HOME"),
+              "[$(touch pwned4)|x]\n[$HOME]\n");
+    for (const char* name : {"pwned1", "pwned2", "pwned3", "pwned4"}) {
+        EXPECT_FALSE(Exists(name)) << name;
+    }
+}
+
+TEST(ExecuteCommand, EchoFeedsTheNextStage) {
+    EXPECT_EQ(RunLine("cmd.exe /c echo key+/= | " + kChild + " cat"), "<key+/=\n>");
+}
+
+TEST(ExecuteCommand, ChildrenReadAnEmptyStandardInput) {
+    // Reads end at once; the run does not hang on the test's own input.
+    EXPECT_EQ(RunLine(kChild + " cat"), kResultFailed);
+}
+
+TEST(ExecuteCommand, FailuresAreLoggedAndAnswerFailed) {
+    LogCapture log;
+    struct Case {
+        std::string line;
+        int code;
+    };
+    const Case cases[] = {
+        {"/nonexistent/program arg", ENOENT},
+        {"no-such-program-in-path-" + std::to_string(getpid()), ENOENT},
+        {"cmd.exe /c " + kChild + " print x > out.txt", EINVAL},
+        {"cmd.exe /c del /q *", ENOENT},
+        {kChild + " args " + std::string(kCommandLineBufferSize, 'a'), E2BIG},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(RunLine(c.line), kResultFailed) << c.line.substr(0, 80);
+    }
+    ProcessPipe pipe;
+    EXPECT_EQ(pipe.ExecuteCommand(nullptr, true), kResultFailed);
+    std::string expected;
+    for (const Case& c : cases) {
+        expected += "VPN :: Failed to create child process, error code = " + std::to_string(c.code) + " \n";
+    }
+    expected += "VPN :: Failed to create child process, error code = " + std::to_string(E2BIG) + " \n";
+    EXPECT_EQ(log.Text(), expected);
+    EXPECT_FALSE(Exists("out.txt"));
+}
+
+TEST(ExecuteCommand, ChildrenAreReapedByTheirOwnIdOnly) {
+    // A child of the test's own: the layer must leave it for the test to reap.
+    pid_t own = fork();
+    ASSERT_GE(own, 0);
+    if (own == 0) {
+        _exit(7);
+    }
+    std::string pid = RunLine(kChild + " pid");
+    ASSERT_FALSE(pid.empty());
+    EXPECT_TRUE(WaitUntil([&] { return IsGone(std::atoi(pid.c_str())); })) << "child left a zombie";
+    int status = 0;
+    ASSERT_EQ(waitpid(own, &status, 0), own);
+    EXPECT_EQ(WEXITSTATUS(status), 7);
+}
+
+TEST(CommandShell, TasklistFindstrAndTaskkillFindAndEndAProcess) {
+    // A name longer than the kernel's 15-byte command name, unique to this test run.
+    const std::string image = "korva-tl-" + std::to_string(getpid()) + ".exe";
+    ChildNamed(image);
+    EXPECT_EQ(RunLine("./" + image + " sleep 600000", false), "");
+
+    std::string listed;
+    ASSERT_TRUE(WaitUntil([&] {
+        listed = RunLine("cmd.exe /c tasklist | findstr " + image);
+        return listed != kResultFailed;
+    }));
+    ASSERT_EQ(listed.compare(0, image.size(), image), 0) << listed;
+    const int pid = std::atoi(listed.c_str() + image.size());
+    ASSERT_GT(pid, 1);
+    EXPECT_NE(listed.find(" Console "), std::string::npos);
+    EXPECT_NE(listed.find(" K\n"), std::string::npos);
+    EXPECT_TRUE(IsRunning(pid));
+
+    EXPECT_EQ(RunLine("cmd.exe /c taskkill /pid " + std::to_string(pid)),
+              "SUCCESS: Sent termination signal to the process with PID " + std::to_string(pid) + ".\n");
+    EXPECT_TRUE(WaitUntil([&] { return IsGone(pid); }));
+    EXPECT_EQ(RunLine("cmd.exe /c taskkill /pid " + std::to_string(pid)),
+              "ERROR: The process \"" + std::to_string(pid) + "\" not found.\n");
+}
+
+TEST(CommandShell, TaskkillNeverSignalsInitOrTheClient) {
+    for (const std::string& id : std::vector<std::string>{"0", "1", std::to_string(getpid())}) {
+        EXPECT_EQ(RunLine("cmd.exe /c taskkill /pid " + id),
+                  "ERROR: The process \"" + id + "\" not found.\n");
+    }
+}
+
+TEST(CommandShell, TasklistHasTheWindowsColumns) {
+    std::string list = RunLine("cmd.exe /c tasklist");
+    // One read holds the start of the list.
+    const std::string head =
+        "\nImage Name                     PID Session Name        Session#    Mem Usage\n"
+        "========================= ======== ================ =========== ============\n";
+    EXPECT_EQ(list.rfind(head, 0), 0u) << list.substr(0, 200);
+}
+
+class StartedProcess : public ::testing::Test {
+protected:
+    LogCapture log;
+    ProcessPipe pipe;
+    PROCESS_INFORMATION info;
+};
+
+TEST_F(StartedProcess, ReadsWhatArrivesAndKillsTheLiveChild) {
+    ASSERT_EQ(pipe.StartProcess(kChild.c_str(), " later 1500 \"hello there\"", &info), kResultSuccess);
+    ASSERT_GT(info.dwProcessId, 1);
+    EXPECT_EQ(pipe.ReadAvailable(), kResultFailed);
+    std::string text;
+    ASSERT_TRUE(WaitUntil([&] {
+        text = pipe.ReadAvailable();
+        return text != kResultFailed;
+    }));
+    EXPECT_EQ(text, "hello there");
+    EXPECT_TRUE(IsRunning(info.dwProcessId));
+
+    EXPECT_TRUE(pipe.KillProcess(info));
+    EXPECT_TRUE(WaitUntil([&] { return IsGone(info.dwProcessId); }));
+    EXPECT_FALSE(pipe.KillProcess(info));
+
+    const std::string lines = log.Text();
+    EXPECT_EQ(lines.find("System :: Nothing to read... \n"), 0u) << lines;
+    EXPECT_NE(lines.find("System :: OpenVPN Connect: \nhello there"), std::string::npos) << lines;
+    EXPECT_NE(
+        lines.find("System :: Failed to terminate process, error code = " + std::to_string(ESRCH) + " \n"),
+        std::string::npos)
+        << lines;
+}
+
+TEST_F(StartedProcess, AChildThatEndedCannotBeKilled) {
+    ASSERT_EQ(pipe.StartProcess(kChild.c_str(), "print bye", &info), kResultSuccess);
+    // It stays unreaped, so its id cannot pass to another process meanwhile.
+    ASSERT_TRUE(WaitUntil([&] { return IsZombie(info.dwProcessId); }));
+    EXPECT_EQ(pipe.ReadAvailable(), "bye");
+    EXPECT_FALSE(pipe.KillProcess(info));
+    EXPECT_TRUE(WaitUntil([&] { return IsGone(info.dwProcessId); }));
+    EXPECT_NE(log.Text().find("System :: Failed to terminate process, error code = " + std::to_string(ESRCH)),
+              std::string::npos);
+}
+
+TEST_F(StartedProcess, AChildThatIgnoresTheRequestIsKilledAfterTheGraceTime) {
+    ASSERT_EQ(pipe.StartProcess(kChild.c_str(), "stubborn", &info), kResultSuccess);
+    ASSERT_TRUE(WaitUntil([&] { return pipe.ReadAvailable() == "ready\n"; }));
+    EXPECT_TRUE(pipe.KillProcess(info));
+    EXPECT_TRUE(WaitUntil([&] { return IsGone(info.dwProcessId); }, 30000));
+}
+
+TEST_F(StartedProcess, IdsOfOneOrLessAndForeignProcessesAreNeverSignalled) {
+    for (int pid : {-5, 0, 1, static_cast<int>(getppid())}) {
+        PROCESS_INFORMATION foreign;
+        foreign.dwProcessId = pid;
+        EXPECT_FALSE(pipe.KillProcess(foreign)) << pid;
+    }
+    EXPECT_TRUE(IsRunning(getppid()));
+    const std::string lines = log.Text();
+    EXPECT_EQ(lines, "System :: Failed to terminate process, error code = 22 \n"
+                     "System :: Failed to terminate process, error code = 22 \n"
+                     "System :: Failed to terminate process, error code = 22 \n"
+                     "System :: Failed to terminate process, error code = 3 \n");
+}
+
+TEST_F(StartedProcess, AMissingProgramIsLogged) {
+    EXPECT_EQ(pipe.StartProcess("./bin/OpenVPN/openvpn.exe", " --config x", &info), kResultFailed);
+    EXPECT_EQ(log.Text(), "System :: Failed to create child process, error code = 2 \n");
+    EXPECT_EQ(pipe.ReadAvailable(), kResultFailed);
+}
+
+TEST(IsInheritableHandle, AcceptsOpenDescriptorsOnly) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    EXPECT_TRUE(IsInheritableHandle(ends[0]));
+    close(ends[0]);
+    close(ends[1]);
+    EXPECT_FALSE(IsInheritableHandle(ends[0]));
+    EXPECT_FALSE(IsInheritableHandle(-1));
+}
+
+} // namespace
