@@ -47,7 +47,7 @@ void ZRToastDialog::setDefaultParent(QWidget* widget) {
 
 ZRToastDialog::ZRToastDialog(QWidget* parent)
     : QDialog(parent, Qt::WindowFlags()), containerWidget(new QWidget(this)),
-      textLabel(new QLabel(containerWidget)), iconLabel(new QLabel(containerWidget)),
+      textLabel(new QLabel(containerWidget)), iconLabel(new QLabel(containerWidget)), timer(this),
       textStyle(QString::fromLatin1(kDefaultTextStyle)) {
     auto* layout = new QHBoxLayout(containerWidget);
     layout->addWidget(iconLabel);

@@ -4,6 +4,12 @@
 
 #include <QString>
 #include <QWidget>
+#include <ostream>
+
+// Readable texts in test failures.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace widgettest {
 
