@@ -1,0 +1,345 @@
+#include "IPSecVPNContext.h"
+
+#include <QTimer>
+#include <cerrno>
+#include <chrono>
+#include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "IPCSqlite.h"
+#include "IPSecPaths.h"
+#include "IPSecVPNInfo.h"
+#include "StrongSwanControl.h"
+#include "SwanctlConf.h"
+#include "zrwlog.h"
+
+#define IPSEC_LOG(...) ZRWLog(6, 3, __VA_ARGS__)
+
+using namespace IPSecPaths;
+
+void ManualResetEvent::Set() {
+    std::lock_guard<std::mutex> lock(mutex);
+    signalled = true;
+    changed.notify_all();
+}
+
+void ManualResetEvent::Reset() {
+    std::lock_guard<std::mutex> lock(mutex);
+    signalled = false;
+}
+
+bool ManualResetEvent::IsSet() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return signalled;
+}
+
+bool ManualResetEvent::Wait(int timeoutMs) const {
+    std::unique_lock<std::mutex> lock(mutex);
+    return changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return signalled; });
+}
+
+namespace {
+// Set and cleared on the GUI thread only (construction and destruction of the context).
+IPSecVPNContext* currentContext = nullptr;
+
+// Writes the whole text to a new file beside the target and renames it over the target,
+// so the target is either the complete text or absent. Mode 0600: the file holds the key.
+bool writeWholeFile(const std::string& path, const std::string& text) {
+    std::string temporary = path + ".tmp";
+    ::unlink(temporary.c_str());
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    const char* data = text.data();
+    size_t left = text.size();
+    bool ok = true;
+    while (left > 0) {
+        ssize_t written = ::write(fd, data, left);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            ok = false;
+            break;
+        }
+        data += written;
+        left -= static_cast<size_t>(written);
+    }
+    if (::close(fd) != 0) {
+        ok = false;
+    }
+    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ok = false;
+    }
+    if (!ok) {
+        ::unlink(temporary.c_str());
+    }
+    return ok;
+}
+} // namespace
+
+IPSecVPNContext::IPSecVPNContext()
+    : sqlite(nullptr), rekeyTimerId(0), attempt(std::make_shared<IPSecConnectAttempt>(-1, false)),
+      rekeyTimer(nullptr) {
+    currentContext = this;
+}
+
+IPSecVPNContext::~IPSecVPNContext() {
+    delete rekeyTimer;
+    if (currentContext == this) {
+        currentContext = nullptr;
+    }
+}
+
+IPSecVPNContext* IPSecVPNContext::Current() {
+    return currentContext;
+}
+
+int IPSecVPNContext::SetSqlite(IPCSqlite* store) {
+    if (store == nullptr) {
+        return -1;
+    }
+    sqlite = store;
+    return 0;
+}
+
+void IPSecVPNContext::SetRekeyTimerId(int id) {
+    rekeyTimerId = id;
+}
+
+const int& IPSecVPNContext::GetRekeyTimerId() const {
+    return rekeyTimerId;
+}
+
+void IPSecVPNContext::SetPolicyName(const std::string& name) {
+    policyName = name;
+}
+
+const std::string& IPSecVPNContext::GetPolicyName() const {
+    return policyName;
+}
+
+void IPSecVPNContext::SetProjectPath(const std::string& path) {
+    projectPath = path;
+}
+
+const std::string& IPSecVPNContext::GetProjectPath() const {
+    return projectPath;
+}
+
+void IPSecVPNContext::SetConnectResult(int result) {
+    attempt->result.store(result);
+}
+
+int IPSecVPNContext::GetConnectResult() const {
+    return attempt->result.load();
+}
+
+void IPSecVPNContext::SetConnectFinished(bool finished) {
+    attempt->finished.store(finished);
+}
+
+bool IPSecVPNContext::GetConnectFinished() const {
+    return attempt->finished.load();
+}
+
+void IPSecVPNContext::SetConnectThread(std::thread::id id) {
+    connectThread = id;
+}
+
+std::thread::id IPSecVPNContext::GetConnectThread() const {
+    return connectThread;
+}
+
+void IPSecVPNContext::ResetInitiateEvent() {
+    attempt->initiateEvent.Reset();
+}
+
+void IPSecVPNContext::SetInitiateEvent() {
+    attempt->initiateEvent.Set();
+}
+
+bool IPSecVPNContext::IsInitiateEventSet() const {
+    return attempt->initiateEvent.IsSet();
+}
+
+std::shared_ptr<IPSecConnectAttempt> IPSecVPNContext::BeginConnectAttempt() {
+    attempt = std::make_shared<IPSecConnectAttempt>(0, false);
+    return attempt;
+}
+
+int IPSecVPNContext::GetIPSecInfoByID(int configId, IPSecVPNInfo* info) {
+    if (info == nullptr || sqlite == nullptr) {
+        return -1;
+    }
+    return IPCSqlite::ToResultCode(sqlite->GetIPSecProfileByID(info, configId));
+}
+
+namespace {
+// Add and update: -1 for a null record, 0 without writing when the flag is 0, else the
+// store operation's result.
+int writeIPSecInfo(IPCSqlite* store, IPSecVPNInfo* info, int write,
+                   int (IPCSqlite::*operation)(IPSecVPNInfo*)) {
+    if (info == nullptr) {
+        return -1;
+    }
+    if (write == 0) {
+        return 0;
+    }
+    if (store == nullptr) {
+        return -1;
+    }
+    return IPCSqlite::ToResultCode((store->*operation)(info));
+}
+} // namespace
+
+int IPSecVPNContext::AddIPSecInfo(IPSecVPNInfo* info, int write) {
+    return writeIPSecInfo(sqlite, info, write, &IPCSqlite::InsertIPSecProfile);
+}
+
+int IPSecVPNContext::UpdateIPSecInfo(IPSecVPNInfo* info, int write) {
+    return writeIPSecInfo(sqlite, info, write, &IPCSqlite::UpdateIPSecProfile);
+}
+
+int IPSecVPNContext::DeleteIPSecInfo(int configId) {
+    if (configId < 0 || sqlite == nullptr) {
+        return -1;
+    }
+    return IPCSqlite::ToResultCode(sqlite->DeleteIPSecProfile(configId));
+}
+
+int IPSecVPNContext::Connect(IPSecVPNInfo* info, const std::string& path) {
+    if (info == nullptr) {
+        return -1;
+    }
+    policyName = info->GetPolicyName();
+    projectPath = path;
+    if (WriteSwanctlConf(info, path) < 0) {
+        return -1;
+    }
+    return startIPSecPolicy(info->GetPolicyName(), path);
+}
+
+int IPSecVPNContext::WriteSwanctlConf(IPSecVPNInfo* info, const std::string& path) {
+    std::string file = path + kSwanctlConfFile;
+    ::unlink(file.c_str());
+
+    std::string text;
+    if (info == nullptr || FormatSwanctlConf(*info, text) != 0) {
+        IPSEC_LOG("IPSec :: Error: invalid ipsec profile, config file not written!\n");
+        return -3;
+    }
+    if (!writeWholeFile(file, text)) {
+        IPSEC_LOG("IPSec :: Error: Failed to create ipsec config file!\n");
+        return -3;
+    }
+    return 0;
+}
+
+int IPSecVPNContext::Terminate(const std::string& name, const std::string& path) {
+    return stopIPSecPolicy(name, path);
+}
+
+int IPSecVPNContext::StopAll() {
+    KillRekeyTimer();
+    attempt->finished.store(true);
+    return stopCharon();
+}
+
+void IPSecVPNContext::Disconnect() {
+    if (attempt->finished.load()) {
+        Terminate(policyName, projectPath);
+        return;
+    }
+    attempt->finished.store(true);
+    if (attempt->initiateEvent.IsSet()) {
+        Terminate(policyName, projectPath);
+    }
+    StopAll();
+}
+
+int IPSecVPNContext::StartRekeyTimer() {
+    if (rekeyTimer == nullptr) {
+        rekeyTimer = new QTimer();
+        rekeyTimer->setInterval(kRekeyIntervalMs);
+        QObject::connect(rekeyTimer, &QTimer::timeout, &IPSecVPNContext::RekeyTimerProc);
+    }
+    rekeyTimer->start();
+    rekeyTimerId = rekeyTimer->timerId();
+    return 0;
+}
+
+bool IPSecVPNContext::KillRekeyTimer() {
+    if (rekeyTimerId == 0) {
+        return false;
+    }
+    if (rekeyTimer != nullptr) {
+        rekeyTimer->stop();
+    }
+    return true;
+}
+
+bool IPSecVPNContext::IsRekeyTimerActive() const {
+    return rekeyTimer != nullptr && rekeyTimer->isActive();
+}
+
+int IPSecVPNContext::RekeyTimerInterval() const {
+    return rekeyTimer != nullptr ? rekeyTimer->interval() : 0;
+}
+
+void IPSecVPNContext::RekeyTimerProc() {
+    std::time_t now = std::time(nullptr);
+    std::string stamp = std::ctime(&now);
+    if (!stamp.empty()) {
+        stamp.pop_back();
+    }
+    IPSecVPNContext* context = Current();
+    if (context == nullptr) {
+        IPSEC_LOG("IPSec :: %s RekeyTimerError: IPSEC Context null\n", stamp.c_str());
+        return;
+    }
+    int result = context->CheckRekey(context->policyName, context->projectPath);
+    if (result < 0) {
+        IPSEC_LOG("IPSec :: %s RekeyEnd: ErrorCode %d\n", stamp.c_str(), result);
+    }
+}
+
+int IPSecVPNContext::CheckRekey(const std::string& name, const std::string& path) {
+    std::string listing;
+    if (listSas(path, listing) != 0) {
+        return Reconnect();
+    }
+    std::string child = name + kChildSuffix;
+    int state = getChildSaState(listing, child);
+    if (state == 1) {
+        for (int i = 0; i < kRekeyAttempts; ++i) {
+            if (rekeyChildSa(child, path)) {
+                return 0;
+            }
+        }
+        return -10;
+    }
+    if (state == 2 || state == 3) {
+        int result = initiateChildSaWithRetry(child, path);
+        IPSEC_LOG("IPSec :: RECONNECT::ErrorCode:%d!\n", result);
+        return result;
+    }
+    return 0;
+}
+
+int IPSecVPNContext::Reconnect() {
+    IPSEC_LOG("IPSec :: Reconnection start......\n");
+    if (getCharonPid() <= 0) {
+        if (startCharon(projectPath) == -1) {
+            return -1;
+        }
+        // A new daemon knows no connection yet: load the configuration before initiating.
+        waitForCharon(projectPath);
+        loadSwanctlConf(projectPath);
+    }
+    int result = initiateChildSaWithRetry(policyName + kChildSuffix, projectPath);
+    IPSEC_LOG("IPSec :: Reconnection::ErororCode %d.\n", result);
+    return result;
+}

@@ -1,0 +1,26 @@
+// The text of strongSwan's swanctl.conf for one IPsec profile: one connection with one
+// child SA and the pre-shared key. IPSecVPNContext::WriteSwanctlConf writes it to disk.
+#pragma once
+
+#include <string>
+
+class IPSecVPNInfo;
+
+// The connection's name becomes a section name of swanctl.conf and an argument of the
+// swanctl command lines: only ASCII letters, digits, "_" and "-" are accepted.
+bool IsValidPolicyName(const std::string& name);
+
+// A value as swanctl.conf must hold it. Plain printable ASCII stands as it is; a value
+// with blanks, "#", braces, quotes, backslashes, control or non-ASCII characters is
+// written between double quotes with its quotes, backslashes and line breaks escaped,
+// so that nothing in it can end the value, open a comment or a section, or break the file.
+std::string SwanctlValue(const std::string& value);
+
+// The pre-shared key as a value. strongSwan decodes a key that begins "0x" (hex) or
+// "0s" (base64); such a key is written hex-encoded, so that strongSwan uses its bytes
+// exactly as stored.
+std::string SwanctlSecretValue(const std::string& secret);
+
+// Formats the whole file for the profile. 0, or -1 (the text left empty) when the policy
+// name is not valid or a proposal text exceeds the record's 31-character limit.
+int FormatSwanctlConf(const IPSecVPNInfo& info, std::string& text);
