@@ -71,72 +71,72 @@ void FillProfile(ProfileInfo* info, int columns, char** values, char** names) {
     }
 }
 
+// Columns of ZRIPSECVPN set through the record's setters; a text column is taken only
+// when it is not empty, and a validating setter leaves its field for a value it refuses.
+struct IPSecNumberColumn {
+    const char* name;
+    int (IPSecVPNInfo::*set)(int);
+};
+struct IPSecTextColumn {
+    const char* name;
+    int (IPSecVPNInfo::*set)(std::string);
+};
+
+const IPSecNumberColumn kIPSecNumbers[] = {
+    {"ID", &IPSecVPNInfo::SetID},
+    {"Version", &IPSecVPNInfo::SetVersion},
+    {"AuthMethod", &IPSecVPNInfo::SetAuthMethod},
+    {"TransportProtocol", &IPSecVPNInfo::SetTransportProtocol},
+    {"ProtocolType", &IPSecVPNInfo::SetProtocolType},
+};
+// RemoteAddrs also sets IKEID; the IKEID column comes later in the selects and then
+// sets the stored value.
+const IPSecTextColumn kIPSecTexts[] = {
+    {"PolicyName", &IPSecVPNInfo::SetPolicyName},
+    {"LocalAddrs", &IPSecVPNInfo::SetLocalAddrs},
+    {"RemoteAddrs", &IPSecVPNInfo::SetRemoteAddrs},
+    {"LocalTrafficSelectors", &IPSecVPNInfo::SetLocalTrafficSelectors},
+    {"EspProposals", &IPSecVPNInfo::SetEspProposals},
+    {"AHProposals", &IPSecVPNInfo::SetAHProposals},
+    {"IKEID", &IPSecVPNInfo::SetIKEID},
+    {"PSKSecret", &IPSecVPNInfo::SetPSKSecret},
+};
+
+void FillIPSecColumn(IPSecVPNInfo* info, const char* name, const char* value) {
+    for (const IPSecNumberColumn& column : kIPSecNumbers) {
+        if (IsColumn(name, column.name)) {
+            (info->*column.set)(ColumnNumber(value));
+            return;
+        }
+    }
+    if (IsColumn(name, "EnableDPD")) {
+        info->SetEnableDPD(ColumnNumber(value));
+    } else if (IsColumn(name, "DPDPeriod")) {
+        info->SetDPDPeriod(ColumnNumber(value));
+    } else if (!StrIsSet(value)) {
+        return;
+    } else if (IsColumn(name, "RemoteTrafficSelectors")) {
+        info->SetRemoteTrafficSelectorsText(value);
+    } else if (IsColumn(name, "PhaseOneProposals")) {
+        if (info->SetPhaseOneProposals(value) != 0 &&
+            strlen(value) >= static_cast<size_t>(IPSecVPNInfo::ProposalBufferSize)) {
+            ZRWLog(6, 2, "Column %s holds %zu bytes, more than its field takes: not taken\n", name,
+                   strlen(value));
+        }
+    } else {
+        for (const IPSecTextColumn& column : kIPSecTexts) {
+            if (IsColumn(name, column.name)) {
+                (info->*column.set)(value);
+                return;
+            }
+        }
+    }
+}
+
 void FillIPSec(IPSecVPNInfo* info, int columns, char** values, char** names) {
     for (int i = 0; i < columns; ++i) {
-        const char* value = values[i];
-        const char* name = names[i];
-        if (value == nullptr) {
-            continue;
-        }
-        // Texts are taken only when they are not empty; the validating setters leave a
-        // field unchanged for a value they refuse.
-        bool set = value[0] != '\0';
-        if (IsColumn(name, "ID")) {
-            info->SetID(ColumnNumber(value));
-        } else if (IsColumn(name, "Version")) {
-            info->SetVersion(ColumnNumber(value));
-        } else if (IsColumn(name, "PolicyName")) {
-            if (set) {
-                info->SetPolicyName(value);
-            }
-        } else if (IsColumn(name, "LocalAddrs")) {
-            if (set) {
-                info->SetLocalAddrs(value);
-            }
-        } else if (IsColumn(name, "RemoteAddrs")) {
-            if (set) {
-                info->SetRemoteAddrs(value);
-            }
-        } else if (IsColumn(name, "AuthMethod")) {
-            info->SetAuthMethod(ColumnNumber(value));
-        } else if (IsColumn(name, "TransportProtocol")) {
-            info->SetTransportProtocol(ColumnNumber(value));
-        } else if (IsColumn(name, "RemoteTrafficSelectors")) {
-            if (set) {
-                info->SetRemoteTrafficSelectorsText(value);
-            }
-        } else if (IsColumn(name, "LocalTrafficSelectors")) {
-            if (set) {
-                info->SetLocalTrafficSelectors(value);
-            }
-        } else if (IsColumn(name, "ProtocolType")) {
-            info->SetProtocolType(ColumnNumber(value));
-        } else if (IsColumn(name, "EspProposals")) {
-            if (set) {
-                info->SetEspProposals(value);
-            }
-        } else if (IsColumn(name, "AHProposals")) {
-            if (set) {
-                info->SetAHProposals(value);
-            }
-        } else if (IsColumn(name, "PhaseOneProposals")) {
-            if (set && info->SetPhaseOneProposals(value) != 0 &&
-                strlen(value) >= static_cast<size_t>(IPSecVPNInfo::ProposalBufferSize)) {
-                ZRWLog(6, 2, "Column %s holds %zu bytes, more than its field takes: not taken\n", name,
-                       strlen(value));
-            }
-        } else if (IsColumn(name, "IKEID")) {
-            if (set) {
-                info->SetIKEID(value);
-            }
-        } else if (IsColumn(name, "PSKSecret")) {
-            if (set) {
-                info->SetPSKSecret(value);
-            }
-        } else if (IsColumn(name, "EnableDPD")) {
-            info->SetEnableDPD(ColumnNumber(value));
-        } else if (IsColumn(name, "DPDPeriod")) {
-            info->SetDPDPeriod(ColumnNumber(value));
+        if (values[i] != nullptr) {
+            FillIPSecColumn(info, names[i], values[i]);
         }
     }
 }
@@ -165,13 +165,7 @@ int IPCSqlite::Init(const char* path) {
 }
 
 int IPCSqlite::DeInit() {
-    if (sqlite3_close(db) != SQLITE_OK) {
-        return -1;
-    }
-    db = nullptr;
-    sqlite3_mutex_free(mutex);
-    mutex = nullptr;
-    return 0;
+    return CloseDatabase(&db, &mutex);
 }
 
 int IPCSqlite::SetContext(AppContext* appContext) {
@@ -225,6 +219,12 @@ int IPCSqlite::RunWrite(const char* sql, const char* failureLine, int* newID) {
     return 0;
 }
 
+int IPCSqlite::RunDelete(const char* format, int id, const char* failureLine) {
+    char sql[kQueryBufferSize];
+    Format(sql, kQueryMaxChars, format, id);
+    return RunWrite(sql, failureLine, nullptr);
+}
+
 int IPCSqlite::ExecQuery(void* target, const char* sql, SqlRowCallback callback) {
     return ExecSelect(db, mutex, target, sql, callback);
 }
@@ -236,70 +236,39 @@ int IPCSqlite::ToResultCode(int result) {
 // PROFILE
 
 int IPCSqlite::InsertProfile(ProfileInfo* info) {
-    if (info == nullptr) {
-        return -1;
-    }
-    if (!Terminated(info->ProfileName)) {
-        LogFailure(kInsertProfileFailed, kNotTerminatedMessage);
-        return -1;
-    }
     char sql[kWriteBufferSize];
-    if (Format(sql, kWriteMaxChars, kInsertProfile, info->ProfileName, info->ProfileType, info->ConfigID) !=
-        0) {
-        LogFailure(kInsertProfileFailed, kTooLongMessage);
+    if (info == nullptr ||
+        FormatWrite(sql, kWriteMaxChars, Terminated(info->ProfileName), kInsertProfileFailed, kInsertProfile,
+                    info->ProfileName, info->ProfileType, info->ConfigID) != 0) {
         return -1;
     }
     return RunWrite(sql, kInsertProfileFailed, &info->ProfileID);
 }
 
 int IPCSqlite::DeleteProfile(ProfileInfo* info) {
-    if (info == nullptr) {
-        return -1;
-    }
-    char sql[kQueryBufferSize];
-    Format(sql, kQueryMaxChars, kDeleteProfile, info->ProfileID);
-    return RunWrite(sql, kDeleteProfileFailed, nullptr);
+    return info == nullptr ? -1 : RunDelete(kDeleteProfile, info->ProfileID, kDeleteProfileFailed);
 }
 
 int IPCSqlite::UpdateProfile(ProfileInfo* info) {
-    if (info == nullptr || info->ProfileID == 0) {
-        return -1;
-    }
-    if (!Terminated(info->ProfileName)) {
-        LogFailure(kUpdateProfileFailed, kNotTerminatedMessage);
-        return -1;
-    }
     char sql[kWriteBufferSize];
-    if (Format(sql, kWriteMaxChars, kUpdateProfile, info->ProfileName, info->ProfileType, info->ConfigID,
-               info->ProfileID) != 0) {
-        LogFailure(kUpdateProfileFailed, kTooLongMessage);
+    if (info == nullptr || info->ProfileID == 0 ||
+        FormatWrite(sql, kWriteMaxChars, Terminated(info->ProfileName), kUpdateProfileFailed, kUpdateProfile,
+                    info->ProfileName, info->ProfileType, info->ConfigID, info->ProfileID) != 0) {
         return -1;
     }
     return RunWrite(sql, kUpdateProfileFailed, nullptr);
 }
 
 int IPCSqlite::GetProfileList(std::vector<ProfileInfo>& list) {
-    char sql[kQueryBufferSize];
-    Format(sql, kQueryMaxChars, kSelectProfileList);
-    return ExecQuery(&list, sql, ProfileListCallback);
+    return Query(*this, &list, kSelectProfileList, 0, ProfileListCallback);
 }
 
 int IPCSqlite::GetProfileByID(ProfileInfo* info, int profileID) {
-    if (info == nullptr) {
-        return -1;
-    }
-    char sql[kQueryBufferSize];
-    Format(sql, kQueryMaxChars, kSelectProfileByID, profileID);
-    return ExecQuery(info, sql, ProfileByIDCallback);
+    return Query(*this, info, kSelectProfileByID, profileID, ProfileByIDCallback);
 }
 
 int IPCSqlite::GetProfileByConfigID(ProfileInfo* info, int configID) {
-    if (info == nullptr) {
-        return -1;
-    }
-    char sql[kQueryBufferSize];
-    Format(sql, kQueryMaxChars, kSelectProfileByConfigID, configID);
-    return ExecQuery(info, sql, ProfileByConfigIDCallback);
+    return Query(*this, info, kSelectProfileByConfigID, configID, ProfileByConfigIDCallback);
 }
 
 namespace {
@@ -330,137 +299,83 @@ int IPCSqlite::SortProfilesDescending(std::vector<ProfileInfo>& list) {
 
 namespace {
 
-int FormatWireGuard(char* sql, const char* format, const WireGuardVPNInfo* info) {
+int FormatWireGuard(char* sql, const char* format, const WireGuardVPNInfo* info, const char* failureLine) {
+    bool terminated = Terminated(info->WanIP, info->PeerPubKey, info->IPAddr, info->InterPriKey,
+                                 info->InterPubKey, info->DNS, info->PreShardKey, info->AllowdIPs);
     // The trailing ID is only read by the update's format.
-    return Format(sql, kWireGuardMaxChars, format, info->WanIP, info->PeerPort, info->PeerPubKey,
-                  info->IPAddr, info->InterSubMask, info->InterPort, info->InterPriKey, info->InterPubKey,
-                  info->DNS, info->PreShardKey, info->KeepaliveTime, info->AllowdIPs, info->ID);
-}
-
-bool WireGuardTextsTerminated(const WireGuardVPNInfo* info) {
-    return Terminated(info->WanIP, info->PeerPubKey, info->IPAddr, info->InterPriKey, info->InterPubKey,
-                      info->DNS, info->PreShardKey, info->AllowdIPs);
+    return FormatWrite(sql, kWireGuardMaxChars, terminated, failureLine, format, info->WanIP, info->PeerPort,
+                       info->PeerPubKey, info->IPAddr, info->InterSubMask, info->InterPort, info->InterPriKey,
+                       info->InterPubKey, info->DNS, info->PreShardKey, info->KeepaliveTime, info->AllowdIPs,
+                       info->ID);
 }
 
 } // namespace
 
 int IPCSqlite::InsertWireGuardInfo(WireGuardVPNInfo* info) {
-    if (info == nullptr) {
-        return -1;
-    }
-    if (!WireGuardTextsTerminated(info)) {
-        LogFailure(kInsertWireGuardFailed, kNotTerminatedMessage);
-        return -1;
-    }
     char sql[kWireGuardBufferSize];
-    if (FormatWireGuard(sql, kInsertWireGuard, info) != 0) {
-        LogFailure(kInsertWireGuardFailed, kTooLongMessage);
+    if (info == nullptr || FormatWireGuard(sql, kInsertWireGuard, info, kInsertWireGuardFailed) != 0) {
         return -1;
     }
     return RunWrite(sql, kInsertWireGuardFailed, &info->ID);
 }
 
 int IPCSqlite::DeleteWireGuardInfo(WireGuardVPNInfo* info) {
-    if (info == nullptr) {
-        return -1;
-    }
-    char sql[kQueryBufferSize];
-    Format(sql, kQueryMaxChars, kDeleteWireGuard, info->ID);
-    return RunWrite(sql, kDeleteWireGuardFailed, nullptr);
+    return info == nullptr ? -1 : RunDelete(kDeleteWireGuard, info->ID, kDeleteWireGuardFailed);
 }
 
 int IPCSqlite::UpdateWireGuardInfo(WireGuardVPNInfo* info) {
-    if (info == nullptr || info->ID == 0) {
-        return -1;
-    }
-    if (!WireGuardTextsTerminated(info)) {
-        LogFailure(kUpdateWireGuardFailed, kNotTerminatedMessage);
-        return -1;
-    }
     char sql[kWireGuardBufferSize];
-    if (FormatWireGuard(sql, kUpdateWireGuard, info) != 0) {
-        LogFailure(kUpdateWireGuardFailed, kTooLongMessage);
+    if (info == nullptr || info->ID == 0 ||
+        FormatWireGuard(sql, kUpdateWireGuard, info, kUpdateWireGuardFailed) != 0) {
         return -1;
     }
     return RunWrite(sql, kUpdateWireGuardFailed, nullptr);
 }
 
 int IPCSqlite::GetWireGuardInfoByID(WireGuardVPNInfo* info, int id) {
-    if (info == nullptr) {
-        return -1;
-    }
-    char sql[kQueryBufferSize];
-    Format(sql, kQueryMaxChars, kSelectWireGuardByID, id);
-    return ExecQuery(info, sql, WireGuardInfoCallback);
+    return Query(*this, info, kSelectWireGuardByID, id, WireGuardInfoCallback);
 }
 
 // OPENVPN
 
 namespace {
 
-int FormatOpenVPN(char* sql, const char* format, const OpenVPNInfo* info) {
+int FormatOpenVPN(char* sql, const char* format, const OpenVPNInfo* info, const char* failureLine) {
+    bool terminated = Terminated(info->ServerIP, info->ConfigFilePath, info->UserName, info->UserPwd,
+                                 info->LocalIP, info->LocalDns, info->LocalWinsServer, info->AllowdIPs);
     // The trailing ID is only read by the update's format.
-    return Format(sql, kWriteMaxChars, format, info->ServerIP, info->ServerPort, info->ConfigFilePath,
-                  info->NeedPwd, info->UserName, info->UserPwd, info->RememberMe, info->PromptPwd,
-                  info->LocalIPType, info->LocalIP, info->LocalDns, info->LocalWinsServer,
-                  info->EnableFullTraffic, info->AllowdIPs, info->VPNConfig.c_str(), info->ID);
-}
-
-bool OpenVPNTextsTerminated(const OpenVPNInfo* info) {
-    return Terminated(info->ServerIP, info->ConfigFilePath, info->UserName, info->UserPwd, info->LocalIP,
-                      info->LocalDns, info->LocalWinsServer, info->AllowdIPs);
+    return FormatWrite(sql, kWriteMaxChars, terminated, failureLine, format, info->ServerIP, info->ServerPort,
+                       info->ConfigFilePath, info->NeedPwd, info->UserName, info->UserPwd, info->RememberMe,
+                       info->PromptPwd, info->LocalIPType, info->LocalIP, info->LocalDns,
+                       info->LocalWinsServer, info->EnableFullTraffic, info->AllowdIPs,
+                       info->VPNConfig.c_str(), info->ID);
 }
 
 } // namespace
 
 int IPCSqlite::InsertOpenVPNConfig(OpenVPNInfo* info) {
-    if (info == nullptr) {
-        return -1;
-    }
-    if (!OpenVPNTextsTerminated(info)) {
-        LogFailure(kInsertOpenVPNFailed, kNotTerminatedMessage);
-        return -1;
-    }
     char sql[kWriteBufferSize];
-    if (FormatOpenVPN(sql, kInsertOpenVPN, info) != 0) {
-        LogFailure(kInsertOpenVPNFailed, kTooLongMessage);
+    if (info == nullptr || FormatOpenVPN(sql, kInsertOpenVPN, info, kInsertOpenVPNFailed) != 0) {
         return -1;
     }
     return RunWrite(sql, kInsertOpenVPNFailed, &info->ID);
 }
 
 int IPCSqlite::DeleteOpenVPNConfig(OpenVPNInfo* info) {
-    if (info == nullptr) {
-        return -1;
-    }
-    char sql[kQueryBufferSize];
-    Format(sql, kQueryMaxChars, kDeleteOpenVPN, info->ID);
-    return RunWrite(sql, kDeleteOpenVPNFailed, nullptr);
+    return info == nullptr ? -1 : RunDelete(kDeleteOpenVPN, info->ID, kDeleteOpenVPNFailed);
 }
 
 int IPCSqlite::UpdateOpenVPNConfig(OpenVPNInfo* info) {
-    if (info == nullptr || info->ID == 0) {
-        return -1;
-    }
-    if (!OpenVPNTextsTerminated(info)) {
-        LogFailure(kUpdateOpenVPNFailed, kNotTerminatedMessage);
-        return -1;
-    }
     char sql[kWriteBufferSize];
-    if (FormatOpenVPN(sql, kUpdateOpenVPN, info) != 0) {
-        LogFailure(kUpdateOpenVPNFailed, kTooLongMessage);
+    if (info == nullptr || info->ID == 0 ||
+        FormatOpenVPN(sql, kUpdateOpenVPN, info, kUpdateOpenVPNFailed) != 0) {
         return -1;
     }
     return RunWrite(sql, kUpdateOpenVPNFailed, nullptr);
 }
 
 int IPCSqlite::GetOpenVPNConfigByID(OpenVPNInfo* info, int id) {
-    if (info == nullptr) {
-        return -1;
-    }
-    char sql[kQueryBufferSize];
-    Format(sql, kQueryMaxChars, kSelectOpenVPNByID, id);
-    return ExecQuery(info, sql, OpenVPNConfigCallback);
+    return Query(*this, info, kSelectOpenVPNByID, id, OpenVPNConfigCallback);
 }
 
 // ZRIPSECVPN
@@ -478,27 +393,19 @@ int IPCSqlite::FormatIPSecWrite(char* sql, const IPSecVPNInfo* info, bool update
         update ? (ah ? kUpdateIPSecAH : kUpdateIPSecESP) : (ah ? kInsertIPSecAH : kInsertIPSecESP);
     const std::string& proposal = ah ? info->GetAHProposals() : info->GetEspProposals();
     // The trailing ID is only read by the updates' formats.
-    if (Format(sql, kWriteMaxChars, format, info->GetVersion(), info->GetPolicyName().c_str(),
-               info->GetLocalAddrs().c_str(), info->GetRemoteAddrs().c_str(), info->GetAuthMethod(),
-               info->GetTransportProtocol(), selectors.c_str(), info->GetLocalTrafficSelectors().c_str(),
-               proposal.c_str(), phaseOne, info->GetIKEID().c_str(), info->GetPSKSecret().c_str(),
-               info->GetEnableDPD(), info->GetDPDPeriod(), info->GetID()) != 0) {
-        LogFailure(failureLine, kTooLongMessage);
-        return -1;
-    }
-    return 0;
+    return FormatWrite(sql, kWriteMaxChars, true, failureLine, format, info->GetVersion(),
+                       info->GetPolicyName().c_str(), info->GetLocalAddrs().c_str(),
+                       info->GetRemoteAddrs().c_str(), info->GetAuthMethod(), info->GetTransportProtocol(),
+                       selectors.c_str(), info->GetLocalTrafficSelectors().c_str(), proposal.c_str(),
+                       phaseOne, info->GetIKEID().c_str(), info->GetPSKSecret().c_str(), info->GetEnableDPD(),
+                       info->GetDPDPeriod(), info->GetID());
 }
 
 int IPCSqlite::InsertIPSecProfile(IPSecVPNInfo* info) {
-    if (info == nullptr) {
-        return -1;
-    }
     char sql[kWriteBufferSize];
-    if (FormatIPSecWrite(sql, info, false, kInsertIPSecFailed) != 0) {
-        return -1;
-    }
-    int id = info->GetID();
-    if (RunWrite(sql, kInsertIPSecFailed, &id) != 0) {
+    int id = 0;
+    if (info == nullptr || FormatIPSecWrite(sql, info, false, kInsertIPSecFailed) != 0 ||
+        RunWrite(sql, kInsertIPSecFailed, &id) != 0) {
         return -1;
     }
     info->SetID(id);
@@ -506,88 +413,58 @@ int IPCSqlite::InsertIPSecProfile(IPSecVPNInfo* info) {
 }
 
 int IPCSqlite::DeleteIPSecProfile(int id) {
-    char sql[kQueryBufferSize];
-    Format(sql, kQueryMaxChars, kDeleteIPSec, id);
-    return RunWrite(sql, kDeleteIPSecFailed, nullptr);
+    return RunDelete(kDeleteIPSec, id, kDeleteIPSecFailed);
 }
 
 int IPCSqlite::UpdateIPSecProfile(IPSecVPNInfo* info) {
-    if (info == nullptr || info->GetID() == 0) {
-        return -1;
-    }
     char sql[kWriteBufferSize];
-    if (FormatIPSecWrite(sql, info, true, kUpdateIPSecFailed) != 0) {
+    if (info == nullptr || info->GetID() == 0 || FormatIPSecWrite(sql, info, true, kUpdateIPSecFailed) != 0) {
         return -1;
     }
     return RunWrite(sql, kUpdateIPSecFailed, nullptr);
 }
 
 int IPCSqlite::GetIPSecProfileByID(IPSecVPNInfo* info, int id) {
-    if (info == nullptr) {
-        return -1;
-    }
-    char sql[kQueryBufferSize];
-    Format(sql, kQueryMaxChars, kSelectIPSecByID, id);
-    return ExecQuery(info, sql, IPSecProfileCallback);
+    return Query(*this, info, kSelectIPSecByID, id, IPSecProfileCallback);
 }
 
 int IPCSqlite::GetIPSecProfileList(std::vector<IPSecVPNInfo>& list) {
-    char sql[kQueryBufferSize];
-    Format(sql, kQueryMaxChars, kSelectIPSecList);
-    return ExecQuery(&list, sql, IPSecProfileListCallback);
+    return Query(*this, &list, kSelectIPSecList, 0, IPSecProfileListCallback);
 }
 
 // SETTINGINFO
 
 namespace {
 
-int FormatSetting(char* sql, const char* format, const SETTINGINFO* info) {
+int FormatSetting(char* sql, const char* format, const SETTINGINFO* info, const char* failureLine) {
     // The trailing ID is only read by the update's format.
-    return Format(sql, kWriteMaxChars, format, info->AutoStart, info->Reconnetion, info->NATTraversal,
-                  info->LanguageType, info->ColorMode, info->SelectedName, info->DatabaseVersion, info->ID);
+    return FormatWrite(sql, kWriteMaxChars, Terminated(info->SelectedName, info->DatabaseVersion),
+                       failureLine, format, info->AutoStart, info->Reconnetion, info->NATTraversal,
+                       info->LanguageType, info->ColorMode, info->SelectedName, info->DatabaseVersion,
+                       info->ID);
 }
 
 } // namespace
 
 int IPCSqlite::InsertSettingInfo(SETTINGINFO* info) {
-    if (info == nullptr) {
-        return -1;
-    }
-    if (!Terminated(info->SelectedName, info->DatabaseVersion)) {
-        LogFailure(kInsertSettingFailed, kNotTerminatedMessage);
-        return -1;
-    }
     char sql[kWriteBufferSize];
-    if (FormatSetting(sql, kInsertSetting, info) != 0) {
-        LogFailure(kInsertSettingFailed, kTooLongMessage);
+    if (info == nullptr || FormatSetting(sql, kInsertSetting, info, kInsertSettingFailed) != 0) {
         return -1;
     }
     return RunWrite(sql, kInsertSettingFailed, &info->ID);
 }
 
 int IPCSqlite::UpdateSettingInfo(SETTINGINFO* info) {
-    if (info == nullptr || info->ID == 0) {
-        return -1;
-    }
-    if (!Terminated(info->SelectedName, info->DatabaseVersion)) {
-        LogFailure(kUpdateSettingFailed, kNotTerminatedMessage);
-        return -1;
-    }
     char sql[kWriteBufferSize];
-    if (FormatSetting(sql, kUpdateSetting, info) != 0) {
-        LogFailure(kUpdateSettingFailed, kTooLongMessage);
+    if (info == nullptr || info->ID == 0 ||
+        FormatSetting(sql, kUpdateSetting, info, kUpdateSettingFailed) != 0) {
         return -1;
     }
     return RunWrite(sql, kUpdateSettingFailed, nullptr);
 }
 
 int IPCSqlite::GetSettingInfoByID(SETTINGINFO* info, int id) {
-    if (info == nullptr) {
-        return -1;
-    }
-    char sql[kQueryBufferSize];
-    Format(sql, kQueryMaxChars, kSelectSettingByID, id);
-    return ExecQuery(info, sql, SettingInfoCallback);
+    return Query(*this, info, kSelectSettingByID, id, SettingInfoCallback);
 }
 
 // Row callbacks

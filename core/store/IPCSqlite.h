@@ -86,6 +86,7 @@ private:
     // Runs "begin", the statement and "commit" under the mutex. For an insert, newID
     // receives the new row id, and a statement that inserted nothing fails.
     int RunWrite(const char* sql, const char* failureLine, int* newID);
+    int RunDelete(const char* format, int id, const char* failureLine);
     int FormatIPSecWrite(char* buf, const IPSecVPNInfo* info, bool update, const char* failureLine);
 
     sqlite3* db;

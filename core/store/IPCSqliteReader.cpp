@@ -44,13 +44,7 @@ int IPCSqliteReader::Init(const char* path) {
 }
 
 int IPCSqliteReader::DeInit() {
-    if (sqlite3_close(db) != SQLITE_OK) {
-        return -1;
-    }
-    db = nullptr;
-    sqlite3_mutex_free(mutex);
-    mutex = nullptr;
-    return 0;
+    return CloseDatabase(&db, &mutex);
 }
 
 int IPCSqliteReader::ExecQuery(void* target, const char* sql, SqlRowCallback callback) {
@@ -59,36 +53,19 @@ int IPCSqliteReader::ExecQuery(void* target, const char* sql, SqlRowCallback cal
 }
 
 int IPCSqliteReader::GetProfileList(std::vector<ProfileInfo>& list) {
-    char sql[kQueryBufferSize];
-    Format(sql, kQueryMaxChars, kSelectProfileList);
-    return ExecQuery(&list, sql, ProfileListCallback);
+    return Query(*this, &list, kSelectProfileList, 0, ProfileListCallback);
 }
 
 int IPCSqliteReader::GetWireGuardInfoByID(WireGuardVPNInfo* info, int id) {
-    if (info == nullptr) {
-        return -1;
-    }
-    char sql[kQueryBufferSize];
-    Format(sql, kQueryMaxChars, kSelectWireGuardByID, id);
-    return ExecQuery(info, sql, WireGuardInfoCallback);
+    return Query(*this, info, kSelectWireGuardByID, id, WireGuardInfoCallback);
 }
 
 int IPCSqliteReader::GetOpenVPNConfigByID(OpenVPNInfo* info, int id) {
-    if (info == nullptr) {
-        return -1;
-    }
-    char sql[kQueryBufferSize];
-    Format(sql, kQueryMaxChars, kSelectOpenVPNByID, id);
-    return ExecQuery(info, sql, OpenVPNConfigCallback);
+    return Query(*this, info, kSelectOpenVPNByID, id, OpenVPNConfigCallback);
 }
 
 int IPCSqliteReader::GetIPSecProfileByID(IPSecVPNInfo* info, int id) {
-    if (info == nullptr) {
-        return -1;
-    }
-    char sql[kQueryBufferSize];
-    Format(sql, kQueryMaxChars, kSelectIPSecByID, id);
-    return ExecQuery(info, sql, IPSecProfileCallback);
+    return Query(*this, info, kSelectIPSecByID, id, IPSecProfileCallback);
 }
 
 int IPCSqliteReader::ProfileListCallback(void* target, int columns, char** values, char** names) {

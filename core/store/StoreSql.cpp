@@ -15,11 +15,10 @@
 
 namespace StoreSql {
 
-int Format(char* buf, int maxChars, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
+namespace {
+
+int FormatV(char* buf, int maxChars, const char* format, va_list args) {
     char* text = sqlite3_vmprintf(format, args);
-    va_end(args);
     if (text == nullptr) {
         return -1;
     }
@@ -30,6 +29,31 @@ int Format(char* buf, int maxChars, const char* format, ...) {
         result = 0;
     }
     sqlite3_free(text);
+    return result;
+}
+
+} // namespace
+
+int Format(char* buf, int maxChars, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    int result = FormatV(buf, maxChars, format, args);
+    va_end(args);
+    return result;
+}
+
+int FormatWrite(char* buf, int maxChars, bool terminated, const char* failureLine, const char* format, ...) {
+    if (!terminated) {
+        LogFailure(failureLine, kNotTerminatedMessage);
+        return -1;
+    }
+    va_list args;
+    va_start(args, format);
+    int result = FormatV(buf, maxChars, format, args);
+    va_end(args);
+    if (result != 0) {
+        LogFailure(failureLine, kTooLongMessage);
+    }
     return result;
 }
 
@@ -68,6 +92,16 @@ int OpenDatabase(const char* path, sqlite3** db) {
         LogFailure("Can't open database: %s\n", sqlite3_errmsg(*db));
         return -1;
     }
+    return 0;
+}
+
+int CloseDatabase(sqlite3** db, sqlite3_mutex** mutex) {
+    if (sqlite3_close(*db) != SQLITE_OK) {
+        return -1;
+    }
+    *db = nullptr;
+    sqlite3_mutex_free(*mutex);
+    *mutex = nullptr;
     return 0;
 }
 

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "StoreStatements.h"
+
 struct sqlite3;
 struct sqlite3_mutex;
 
@@ -16,6 +18,22 @@ namespace StoreSql {
 // the statement is longer than maxChars characters nothing is written and -1 returned.
 int Format(char* buf, int maxChars, const char* format, ...);
 
+// Formats a write. A record whose texts are not all terminated, or a statement that does
+// not fit, is refused with the operation's failure line: 0 or -1.
+int FormatWrite(char* buf, int maxChars, bool terminated, const char* failureLine, const char* format, ...);
+
+// Formats a select (or a delete) that takes at most one id into a 2048-byte buffer and
+// runs it through the owner's ExecQuery. -1 for a missing target.
+template <typename Owner>
+int Query(Owner& owner, void* target, const char* format, int id, SqlRowCallback callback) {
+    if (target == nullptr) {
+        return -1;
+    }
+    char sql[kQueryBufferSize];
+    Format(sql, kQueryMaxChars, format, id);
+    return owner.ExecQuery(target, sql, callback);
+}
+
 // Runs a select under the mutex, handing each row to the callback. Logs "Execute SQL
 // command failed: %s\n" and returns -1 on failure.
 int ExecSelect(sqlite3* db, sqlite3_mutex* mutex, void* target, const char* sql, SqlRowCallback callback);
@@ -24,6 +42,10 @@ int ExecSelect(sqlite3* db, sqlite3_mutex* mutex, void* target, const char* sql,
 // it with mode 0600 when it is missing. Logs "Can't open database: %s\n" and returns -1
 // on failure; *db may then hold a handle all the same.
 int OpenDatabase(const char* path, sqlite3** db);
+
+// Closes the database and frees the mutex, nulling both; -1 when the close fails (the
+// mutex is then kept).
+int CloseDatabase(sqlite3** db, sqlite3_mutex** mutex);
 
 // Logs one of the store's failure lines (module 6, level 2) with its message.
 void LogFailure(const char* line, const char* message);
