@@ -4,7 +4,7 @@
 
 SettingManager::SettingManager() : QObject(nullptr), appliedColorMode(-1) {
     // The settings row also travels queued when a receiver lives on another thread.
-    qRegisterMetaType<SETTINGINFO>("SETTINGINFO");
+    qRegisterMetaType<SETTINGINFO>();
 }
 
 SettingManager::~SettingManager() = default;

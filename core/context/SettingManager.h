@@ -2,9 +2,13 @@
 // parts of the program that do not know each other.
 #pragma once
 
+#include <QMetaType>
 #include <QObject>
 
 #include "ProfileRecords.h"
+
+// The settings row travels by value in signalRestoreSystemInfo.
+Q_DECLARE_METATYPE(SETTINGINFO)
 
 class SettingManager : public QObject {
     Q_OBJECT

@@ -8,6 +8,7 @@
 
 class AppContext;
 class QObject;
+struct EXCEPTION_POINTERS;
 class QTranslator;
 
 class SystemContext {
@@ -29,6 +30,11 @@ public:
 
 private:
     friend void InitSystemContext(SystemContext* context);
+
+    // The top-level crash filter: writes the dump and the crash report, names the dump in
+    // the log and shows the crash message. It runs inside the crash signal handler, so it
+    // does nothing that is unsafe there; the process then ends with 128 + the signal.
+    long TopLevelExceptionFilter(EXCEPTION_POINTERS* exception);
     friend class Deleter;
 
     SystemContext();
@@ -45,3 +51,8 @@ private:
 // The earliest start-up steps: application context, data and log folders, the log
 // file, the crash handler and the first log line.
 void InitSystemContext(SystemContext* context);
+
+// The top-level crash filter: writes the dump and the crash report, names the dump in
+// the log and shows the crash message. It runs inside the crash signal handler, so it
+// does nothing that is unsafe there; the process then ends with 128 + the signal.
+long TopLevelExceptionFilter(EXCEPTION_POINTERS* exception);

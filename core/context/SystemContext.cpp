@@ -1,0 +1,188 @@
+#include "SystemContext.h"
+
+#include <QTranslator>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <unistd.h>
+
+#include "AppContext.h"
+#include "ContextPaths.h"
+#include "CrashDump.h"
+#include "StrUtils.h"
+#include "SystemHelpers.h"
+#include "zrwlog.h"
+
+namespace {
+
+SystemContext* instance = nullptr;
+
+// Names this run's log file. A file of the same name belongs to another start within
+// the same second, possibly still running: this run then takes the next free name
+// instead of truncating that one.
+void ComposeLogPath(char* out, size_t size, const char* folder, const char* arch, const char* version,
+                    const char* time) {
+    char base[260] = {};
+    std::snprintf(base, sizeof(base), ContextPaths::kLogFileFormat, folder, arch, version, time);
+    std::snprintf(out, size, "%s", base);
+    size_t stem = std::strlen(base) > 4 ? std::strlen(base) - 4 : 0; // before ".log"
+    for (int n = 2; n < 100 && access(out, F_OK) == 0; ++n) {
+        std::snprintf(out, size, "%.*s_%d.log", static_cast<int>(stem), base, n);
+    }
+}
+
+// True when a tracer is attached (TracerPid in /proc/self/status is not 0).
+bool DebuggerAttached() {
+    FILE* status = std::fopen("/proc/self/status", "r");
+    if (status == nullptr) {
+        return false;
+    }
+    char line[256];
+    bool traced = false;
+    while (std::fgets(line, sizeof(line), status) != nullptr) {
+        if (std::strncmp(line, "TracerPid:", 10) == 0) {
+            traced = std::atoi(line + 10) != 0;
+            break;
+        }
+    }
+    std::fclose(status);
+    return traced;
+}
+
+// Appends text to a fixed buffer without the C runtime's formatting (safe in a signal
+// handler).
+void Append(char* out, size_t size, const char* text) {
+    size_t used = std::strlen(out);
+    while (*text != '\0' && used + 1 < size) {
+        out[used++] = *text++;
+    }
+    out[used] = '\0';
+}
+
+} // namespace
+
+// The holder is constructed first, so that its destructor runs at exit after everything
+// created later; then the instance itself is created, before main.
+static SystemContext::Deleter systemContextDeleter;
+[[maybe_unused]] static SystemContext* const systemContextCreated = SystemContext::Instance();
+
+SystemContext::Deleter::~Deleter() {
+    delete instance;
+    instance = nullptr;
+}
+
+SystemContext* SystemContext::Instance() {
+    // Static initialisation runs on the main thread before any other thread exists, so
+    // the first call creates the instance without a race.
+    static bool created = false;
+    if (!created) {
+        created = true;
+        instance = new SystemContext();
+    }
+    return instance;
+}
+
+SettingManager* SystemContext::GetSettingManager() {
+    SystemContext* context = Instance();
+    return context != nullptr ? &context->settingManager : nullptr;
+}
+
+SystemContext::SystemContext()
+    : application(nullptr), translator(nullptr), settingManager(), appContext(nullptr) {
+    ZRWLogReset();
+    InitSystemContext(this);
+}
+
+SystemContext::~SystemContext() {
+    ZRWLogClose();
+}
+
+void SystemContext::SetApplication(QObject* app) {
+    application = app;
+}
+
+QObject* SystemContext::GetApplication() {
+    return application;
+}
+
+AppContext* SystemContext::GetAppContext() {
+    return appContext;
+}
+
+QTranslator* SystemContext::GetTranslator() {
+    if (translator == nullptr) {
+        translator = new QTranslator(application);
+    }
+    return translator;
+}
+
+void SystemContext::SetTranslator(QTranslator* value) {
+    translator = value;
+}
+
+void InitSystemContext(SystemContext* context) {
+    context->appContext = new AppContext();
+
+    char dataFolder[260] = {};
+    MakeSpecialFolder(dataFolder, ContextPaths::kDataFolderSuffix, CSIDL_APPDATA);
+
+    char logPath[260] = {};
+    std::snprintf(logPath, sizeof(logPath), "%s", ContextPaths::kLogFolder);
+    MakeDirPath(logPath);
+
+    char arch[64] = {};
+    char version[64] = {};
+    GetArchName(arch);
+    GetSoftVersion(version);
+
+    time_t now = time(nullptr);
+    struct tm local {};
+    localtime_r(&now, &local);
+    char timeText[64] = {};
+    std::snprintf(timeText, sizeof(timeText), ContextPaths::kLogTimeFormat, local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+
+    char folder[260] = {};
+    std::snprintf(folder, sizeof(folder), "%s", logPath);
+    ComposeLogPath(logPath, sizeof(logPath), folder, arch, version, timeText);
+
+    ZRWLogEnableTimeStamp(1);
+    ZRWLogSetTimeFormat(ZRWLOG_TIME_LOCAL);
+    ZRWLogSetLevel(4);
+    ZRWLogEnableModule(1, 1);
+    ZRWLogEnableModule(1, 4);
+    ZRWLogEnableModule(1, 5);
+    ZRWLogEnableModule(1, 6);
+    ZRWLogOpenFile(logPath);
+    if (DebuggerAttached()) {
+        ZRWLogSetOutput(ZRWLOG_OUTPUT_CONSOLE | ZRWLOG_OUTPUT_FILE | ZRWLOG_OUTPUT_DEBUGGER);
+    } else {
+        ZRWLogSetOutput(ZRWLOG_OUTPUT_CONSOLE | ZRWLOG_OUTPUT_FILE);
+    }
+
+    // A data folder that did not fit leaves the dump beside the working directory.
+    char dumpPath[260] = {};
+    std::snprintf(dumpPath, sizeof(dumpPath), ContextPaths::kCrashDumpFormat, dataFolder);
+    SetDumpFilePath(dumpPath);
+    SetUnhandledExceptionFilter(TopLevelExceptionFilter);
+
+    ZRWLog(6, 3, "System :: ******** InitSystemContext ********\n");
+
+    context->appContext->SetDataPath(dataFolder);
+    context->appContext->SetLogPath(logPath);
+}
+
+long TopLevelExceptionFilter(EXCEPTION_POINTERS* exception) {
+    char dumpName[260] = {};
+    long result = HandleCrash(exception, dumpName);
+    char line[300] = {};
+    Append(line, sizeof(line), "IPCDataStatisticsModule::");
+    Append(line, sizeof(line), dumpName);
+    CrashLogWrite(line);
+    CrashMessageBox("Sorry. Application exception occurs. Please refer to log files for more information.",
+                    "FatalAppExit");
+    // Asking the Qt application to quit cannot be done from a signal handler; the crash
+    // handler ends the process when this returns.
+    return result;
+}

@@ -1,0 +1,43 @@
+// The tunnel context of OpenVPN and SSL VPN profiles: forwards the OPENVPN rows to the
+// store, keeps the process record of the openvpn program started last, and makes sure
+// a TAP adapter exists.
+#pragma once
+
+#include "ProcessPipe.h"
+#include "ProfileRecords.h"
+#include "TunnelPaths.h"
+
+class IPCSqlite;
+
+class OpenVPNContext {
+public:
+    // Creates a TAP adapter when none exists; start-up goes on whatever the outcome.
+    OpenVPNContext();
+    ~OpenVPNContext();
+
+    int SetSqlite(IPCSqlite* store);
+
+    int GetOpenVPNInfoByID(int configId, OpenVPNInfo* info);
+    int AddOpenVPNInfo(OpenVPNInfo* info, int write);
+    int UpdateOpenVPNInfo(OpenVPNInfo* info, int write);
+    int DeleteOpenVPNInfo(OpenVPNInfo* info);
+
+    PROCESS_INFORMATION GetProcessInfo();
+    void SetProcessInfo(PROCESS_INFORMATION info);
+
+    // Run the adapter scripts: 0 when the script ran and succeeded, -1 otherwise.
+    int AddTapAdapter();
+    int EnsureTapAdapter();
+    int DeleteAllTapAdapters();
+    static bool HasTapAdapter();
+    static int ToResultCode(int result);
+
+private:
+    IPCSqlite* sqlite;
+    PROCESS_INFORMATION processInfo;
+};
+
+// Runs a command line (program and blank-separated arguments, no shell) with its output
+// discarded and waits for it: 0 when it exited with 0, -1 when it could not be started,
+// failed, or was still running after timeoutMs (it is then ended).
+int RunHiddenCommand(const char* commandLine, int timeoutMs = TunnelPaths::kTapScriptTimeLimitMs);

@@ -1,0 +1,219 @@
+#include "WireGuardContext.h"
+
+#include <QDir>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "IPCSqlite.h"
+#include "ProcessPipe.h"
+#include "TunnelPaths.h"
+#include "zrwlog.h"
+
+namespace {
+
+bool WriteAll(int fd, const std::string& text) {
+    const char* data = text.data();
+    size_t left = text.size();
+    while (left > 0) {
+        ssize_t n = write(fd, data, left);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Writes the file through a temporary file beside it and a rename, mode 0600: the
+// file holds private keys, and a connect reuses whatever file it finds.
+bool WriteFileWhole(const std::string& path, const std::string& text) {
+    std::string temp = path + ".XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    int fd = mkstemp(name.data());
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = fchmod(fd, 0600) == 0 && WriteAll(fd, text) && fsync(fd) == 0;
+    ok = (close(fd) == 0) && ok;
+    if (ok && rename(name.data(), path.c_str()) == 0) {
+        return true;
+    }
+    unlink(name.data());
+    return false;
+}
+
+std::string QuoteIfSpaced(const char* name) {
+    std::string text = name;
+    if (text.find_first_of(" \t") != std::string::npos) {
+        return "\"" + text + "\"";
+    }
+    return text;
+}
+
+} // namespace
+
+WireGuardContext::WireGuardContext() : sqlite(nullptr) {}
+
+WireGuardContext::~WireGuardContext() {}
+
+int WireGuardContext::SetSqlite(IPCSqlite* store) {
+    sqlite = store;
+    return 0;
+}
+
+int WireGuardContext::GetWireGuardInfoByID(int configId, WireGuardVPNInfo* info) {
+    if (info == nullptr) {
+        return -1;
+    }
+    *info = WireGuardVPNInfo();
+    if (sqlite == nullptr) {
+        return -1;
+    }
+    return IPCSqlite::ToResultCode(sqlite->GetWireGuardInfoByID(info, configId));
+}
+
+int WireGuardContext::AddWireGuardInfo(WireGuardVPNInfo* info, int write) {
+    if (write == 0) {
+        return 0;
+    }
+    if (info == nullptr || sqlite == nullptr) {
+        return -1;
+    }
+    return IPCSqlite::ToResultCode(sqlite->InsertWireGuardInfo(info));
+}
+
+int WireGuardContext::UpdateWireGuardInfo(WireGuardVPNInfo* info, int write) {
+    if (write == 0) {
+        return 0;
+    }
+    if (info == nullptr || sqlite == nullptr) {
+        return -1;
+    }
+    return IPCSqlite::ToResultCode(sqlite->UpdateWireGuardInfo(info));
+}
+
+int WireGuardContext::DeleteWireGuardInfo(WireGuardVPNInfo* info) {
+    if (info == nullptr || sqlite == nullptr) {
+        return -1;
+    }
+    return IPCSqlite::ToResultCode(sqlite->DeleteWireGuardInfo(info));
+}
+
+int WireGuardContext::Disconnect(const char* tunnelName) {
+    if (!IsValidTunnelName(tunnelName)) {
+        ZRWLog(6, 3, "WireGuard :: Invalid tunnel name: %s \n", tunnelName != nullptr ? tunnelName : "");
+        return 0;
+    }
+    std::string command = WireGuardUninstallCommandLine(tunnelName);
+    ZRWLog(6, 3, "WireGuard :: WireGuard Disconnect: %s \n", command.c_str());
+    ProcessPipe pipe;
+    pipe.ExecuteCommand(command.c_str(), true, nullptr);
+    return 0;
+}
+
+int WireGuardContext::WriteWireGuardConfig(const ProfileInfo& profile, const WireGuardVPNInfo* info) {
+    if (info == nullptr) {
+        return -1;
+    }
+    if (!IsValidTunnelName(profile.ProfileName)) {
+        ZRWLog(6, 3, "WireGuard :: Invalid tunnel name: %s \n", profile.ProfileName);
+        return -1;
+    }
+    QString folder = CreateDirPath(QString::fromUtf8(TunnelPaths::kWireGuardConfigDir));
+    std::string path =
+        folder.toStdString() + "/" + profile.ProfileName + TunnelPaths::kWireGuardConfigExtension;
+    return WriteFileWhole(path, WireGuardConfigText(*info)) ? 0 : -1;
+}
+
+std::string WireGuardConfigText(const WireGuardVPNInfo& info) {
+    std::string text;
+    auto line = [&text](const std::string& content) { text += content + "\n"; };
+    line("[Interface]");
+    if (info.InterPriKey[0] != '\0') {
+        line(std::string("PrivateKey = ") + info.InterPriKey);
+    }
+    if (info.InterPort != 0) {
+        line("ListenPort = " + std::to_string(info.InterPort));
+    }
+    line(std::string("Address = ") + info.IPAddr + "/" + std::to_string(info.InterSubMask));
+    if (info.DNS[0] != '\0') {
+        line(std::string("DNS = ") + info.DNS);
+    }
+    line("");
+    line("[Peer]");
+    line(std::string("PublicKey = ") + info.PeerPubKey);
+    line(std::string("Endpoint = ") + info.WanIP + ":" + std::to_string(info.PeerPort));
+    if (info.AllowdIPs[0] != '\0') {
+        line(std::string("AllowedIPs = ") + info.AllowdIPs);
+    } else {
+        line("AllowedIPs = 0.0.0.0/0");
+    }
+    if (info.PreShardKey[0] != '\0') {
+        line(std::string("PresharedKey = ") + info.PreShardKey);
+    }
+    if (info.KeepaliveTime != 0) {
+        line("PersistentKeepalive = " + std::to_string(info.KeepaliveTime));
+    }
+    return text;
+}
+
+bool IsValidTunnelName(const char* name) {
+    if (name == nullptr || name[0] == '\0' || name[0] == '-' || name[0] == '.') {
+        return false;
+    }
+    size_t length = std::strlen(name);
+    if (length > 250 || std::strstr(name, "..") != nullptr) {
+        return false;
+    }
+    static const char* const forbidden = "/\\\"'`$&|;<>(){}[]*?!~#%^";
+    for (size_t i = 0; i < length; ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        if (c < 0x20 || c == 0x7f || std::strchr(forbidden, c) != nullptr) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string WireGuardInstallCommandLine(const QString& projectPath, const char* tunnelName) {
+    std::string path = projectPath.toStdString() + TunnelPaths::kWireGuardConfigDirSuffix + tunnelName +
+                       TunnelPaths::kWireGuardConfigExtension;
+    return std::string(TunnelPaths::kWireGuardInstallCommand) + "\"" + path + "\"";
+}
+
+std::string WireGuardUninstallCommandLine(const char* tunnelName) {
+    // A name with blanks is quoted so that it reaches the tool as one argument.
+    return std::string(TunnelPaths::kWireGuardUninstallCommand) + QuoteIfSpaced(tunnelName);
+}
+
+QString CreateDirPath(const QString& path) {
+    if (path.isEmpty() || QDir(path).exists()) {
+        return path;
+    }
+    int cut = path.lastIndexOf(QLatin1Char('/'));
+    if (cut < 0) {
+        QDir().mkpath(path);
+        return path;
+    }
+    QString leaf = path.mid(cut + 1);
+    if (cut == 0) {
+        if (!leaf.isEmpty()) {
+            QDir(QStringLiteral("/")).mkpath(leaf);
+        }
+        return path;
+    }
+    QString parent = CreateDirPath(path.left(cut));
+    if (!leaf.isEmpty()) {
+        QDir(parent).mkpath(leaf);
+    }
+    return parent + QLatin1Char('/') + leaf;
+}

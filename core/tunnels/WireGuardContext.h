@@ -1,0 +1,48 @@
+// The tunnel context of WireGuard profiles: forwards the ZRWIREGUARDVPN rows to the
+// store, writes a profile's configuration file and uninstalls its tunnel.
+#pragma once
+
+#include <QString>
+#include <string>
+
+#include "ProfileRecords.h"
+
+class IPCSqlite;
+
+class WireGuardContext {
+public:
+    WireGuardContext();
+    ~WireGuardContext();
+
+    int SetSqlite(IPCSqlite* store);
+
+    int GetWireGuardInfoByID(int configId, WireGuardVPNInfo* info);
+    int AddWireGuardInfo(WireGuardVPNInfo* info, int write);
+    int UpdateWireGuardInfo(WireGuardVPNInfo* info, int write);
+    int DeleteWireGuardInfo(WireGuardVPNInfo* info);
+
+    // Uninstalls the tunnel named after the profile; always 0.
+    int Disconnect(const char* tunnelName);
+
+    // Writes ./Config/wireguard/<ProfileName>.conf whole, or not at all: 0, or -1 when
+    // the name cannot name a file or the file cannot be written.
+    int WriteWireGuardConfig(const ProfileInfo& profile, const WireGuardVPNInfo* info);
+
+private:
+    IPCSqlite* sqlite;
+};
+
+// The configuration file's text for a record (lines end in a line feed).
+std::string WireGuardConfigText(const WireGuardVPNInfo& info);
+
+// True when a profile name may name a tunnel, a file and a command-line argument:
+// not empty, at most 250 bytes, no "/", "\", "..", control characters or shell
+// metacharacters, and not beginning with "-" or ".".
+bool IsValidTunnelName(const char* name);
+
+// The command lines of the WireGuard tool for a tunnel.
+std::string WireGuardInstallCommandLine(const QString& projectPath, const char* tunnelName);
+std::string WireGuardUninstallCommandLine(const char* tunnelName);
+
+// Creates every missing level of a "/"-separated folder path and returns the path.
+QString CreateDirPath(const QString& path);

@@ -1,0 +1,185 @@
+// SystemContext is created before main: the log file with its first lines, the data
+// folder and the crash handler are in place when a test starts. Child runs of this same
+// program show what one start leaves behind (two starts in one second, a crash).
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTranslator>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <iostream>
+#include <sys/stat.h>
+
+#include "AppContext.h"
+#include "SystemContext.h"
+
+namespace {
+
+QString ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QString LogPathIn(const QByteArray& output) {
+    return QRegularExpression("\\nLOGPATH=([^\\n]*)\\n").match(QString::fromUtf8(output)).captured(1);
+}
+
+QString SelfPath() {
+    return QFileInfo("/proc/self/exe").symLinkTarget();
+}
+
+TEST(SystemContextStart, LogFileAndDataFolderExistBeforeMain) {
+    SystemContext* context = SystemContext::Instance();
+    ASSERT_NE(context, nullptr);
+    AppContext* app = context->GetAppContext();
+    ASSERT_NE(app, nullptr);
+    EXPECT_EQ(app->IsStarted(), 0);
+
+    const QString logPath = QString::fromUtf8(app->GetLogPath());
+    EXPECT_TRUE(QRegularExpression("^Halvex_log//Korva VPN__x64_1\\.0\\.0_\\d{8}_\\d{6}(_\\d+)?\\.log$")
+                    .match(logPath)
+                    .hasMatch())
+        << logPath.toStdString();
+    const QString dataFolder = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Halvex/Korva VPN/";
+    EXPECT_EQ(QString::fromUtf8(app->GetDataPath()), dataFolder);
+    struct stat st {};
+    ASSERT_EQ(stat(dataFolder.toUtf8().constData(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    const QString stamp = "\\[\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\] ";
+    const QString text = ReadFile(logPath);
+    EXPECT_TRUE(QRegularExpression("^" + stamp + "System :: \\*{8} InitSystemContext \\*{8}\\n" + stamp +
+                                   "System :: Set datapath: " + QRegularExpression::escape(dataFolder) +
+                                   "\\n")
+                    .match(text)
+                    .hasMatch())
+        << text.toStdString();
+}
+
+TEST(SystemContextStart, HoldsOneTranslatorAndTheApplication) {
+    int argc = 1;
+    char arg0[] = "test";
+    char* argv[] = {arg0, nullptr};
+    QCoreApplication app(argc, argv);
+    SystemContext* context = SystemContext::Instance();
+    EXPECT_EQ(SystemContext::GetSettingManager()->colorMode(), -1);
+    context->SetApplication(&app);
+    EXPECT_EQ(context->GetApplication(), &app);
+    QTranslator* translator = context->GetTranslator();
+    ASSERT_NE(translator, nullptr);
+    EXPECT_EQ(context->GetTranslator(), translator);
+    EXPECT_EQ(translator->parent(), &app);
+    // The application deletes the translator; the context must not hand it out after.
+    context->SetTranslator(nullptr);
+    context->SetApplication(nullptr);
+}
+
+// Runs this program as a child that reports its log path and waits for its input to end.
+struct Child {
+    QProcess process;
+    QString logPath;
+    bool Start(const QString& workDir) {
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert("KORVA_CONTEXT_CHILD", "report");
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(workDir);
+        process.start(SelfPath(), QStringList());
+        if (!process.waitForStarted(10000)) {
+            return false;
+        }
+        // The log also writes to the console; the path comes on its own marked line.
+        QByteArray output;
+        while (!output.contains("\nLOGPATH=") || !output.endsWith('\n')) {
+            if (!process.waitForReadyRead(10000)) {
+                return false;
+            }
+            output += process.readAll();
+        }
+        logPath = LogPathIn(output);
+        return !logPath.isEmpty();
+    }
+    void Finish() {
+        process.closeWriteChannel();
+        process.waitForFinished(10000);
+    }
+};
+
+TEST(SystemContextStart, SecondStartInTheSameSecondKeepsTheFirstLog) {
+    const QString work = QDir::currentPath() + "/twostarts";
+    QDir().mkpath(work);
+    // Two starts fall into one second on the first or one of the next tries.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        Child first;
+        Child second;
+        ASSERT_TRUE(first.Start(work));
+        ASSERT_TRUE(second.Start(work));
+        auto stem = [](const QString& path) {
+            return QRegularExpression("_(\\d{8}_\\d{6})").match(path).captured(1);
+        };
+        if (stem(first.logPath) != stem(second.logPath)) {
+            first.Finish();
+            second.Finish();
+            continue;
+        }
+        EXPECT_NE(first.logPath, second.logPath);
+        EXPECT_TRUE(ReadFile(work + "/" + first.logPath).contains("InitSystemContext"));
+        EXPECT_TRUE(ReadFile(work + "/" + second.logPath).contains("InitSystemContext"));
+        first.Finish();
+        second.Finish();
+        return;
+    }
+    GTEST_SKIP() << "no two starts fell into the same second";
+}
+
+TEST(SystemContextStart, CrashIsReportedInTheLogAndEndsWithTheSignal) {
+    const QString work = QDir::currentPath() + "/crash";
+    QDir().mkpath(work);
+    QProcess process;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("KORVA_CONTEXT_CHILD", "crash");
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(work);
+    process.start(SelfPath(), QStringList());
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QString output = QString::fromUtf8(process.readAllStandardOutput());
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 128 + SIGSEGV) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(
+        "Sorry. Application exception occurs. Please refer to log files for more information."))
+        << errors.toStdString();
+    const QString logPath = LogPathIn(output.toUtf8());
+    ASSERT_FALSE(logPath.isEmpty()) << output.toStdString();
+    const QString log = ReadFile(work + "/" + logPath);
+    // A log descriptor inherited from this (parent) process would take the report instead
+    // when the log file is not opened close-on-exec.
+    EXPECT_TRUE(log.contains("CrashInfo: \r\n")) << log.toStdString();
+    EXPECT_TRUE(log.contains("ErrorCode: C0000005\r\n")) << log.toStdString();
+    EXPECT_TRUE(log.contains("IPCDataStatisticsModule::" + qEnvironmentVariable("XDG_CONFIG_HOME") +
+                             "/Halvex/Korva VPN/crash_x64_"))
+        << log.toStdString();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const char* mode = std::getenv("KORVA_CONTEXT_CHILD");
+    if (mode != nullptr) {
+        std::cout << "\nLOGPATH=" << SystemContext::Instance()->GetAppContext()->GetLogPath() << std::endl;
+        if (std::string(mode) == "crash") {
+            volatile int* nowhere = nullptr;
+            *nowhere = 1;
+        }
+        char c;
+        while (std::cin.get(c)) {
+        }
+        return 0;
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

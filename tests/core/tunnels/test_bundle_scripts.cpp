@@ -1,0 +1,245 @@
+// The bundle's scripts with Debian's programs replaced by doubles on PATH: the texts
+// and process id of openvpn.exe, the tunnel-name mapping of wireguard and wg, and the
+// exit codes of the TAP adapter scripts.
+#include <QCoreApplication>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <cerrno>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+#include "TunnelTestSupport.h"
+
+namespace {
+
+const std::string kBundle = std::string(KORVA_SOURCE_DIR) + "/bundle";
+
+struct ScriptRun {
+    int exitCode = -1;
+    std::string output;
+    qint64 pid = 0;
+};
+
+class BundleScripts : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fakes = project.path + "/fakes";
+        runDir = project.path + "/run";
+        argLog = project.path + "/args.log";
+    }
+    // A program double on PATH that logs its name and arguments, one per line.
+    void Fake(const std::string& name, const std::string& body) {
+        project.Script("fakes/" + name, "{ echo \"" + name +
+                                            "\"; for a in \"$@\"; do echo \"[$a]\"; done; } >> '" + argLog +
+                                            "'\n" + body);
+    }
+    // Runs the program and reads its output to the end of the pipe, which comes only
+    // when every process holding it (openvpn.exe's line filter too) has ended.
+    ScriptRun Exec(const std::string& program, const QStringList& args) {
+        ScriptRun run;
+        std::vector<std::string> words{program};
+        for (const auto& a : args) {
+            words.push_back(a.toStdString());
+        }
+        std::vector<char*> argv;
+        for (auto& w : words) {
+            argv.push_back(&w[0]);
+        }
+        argv.push_back(nullptr);
+        std::string path = fakes + ":" + (getenv("PATH") ? getenv("PATH") : "/usr/bin:/bin");
+        setenv("PATH", path.c_str(), 1);
+        setenv("KORVA_WG_RUNDIR", runDir.c_str(), 1);
+        int fds[2];
+        if (pipe(fds) != 0) {
+            return run;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        pid_t pid = -1;
+        int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(fds[1]);
+        if (rc != 0) {
+            close(fds[0]);
+            return run;
+        }
+        run.pid = pid;
+        char buf[4096];
+        for (ssize_t n; (n = read(fds[0], buf, sizeof(buf))) != 0;) {
+            if (n > 0) {
+                run.output.append(buf, static_cast<size_t>(n));
+            } else if (errno != EINTR) {
+                break;
+            }
+        }
+        close(fds[0]);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return run;
+    }
+    std::string Args() const { return ReadText(argLog); }
+
+    ProjectFolder project;
+    std::string fakes, runDir, argLog;
+};
+
+TEST_F(BundleScripts, OpenVPNKeepsItsProcessIdAndArguments) {
+    Fake("openvpn", "echo \"pid=$$\"\necho 'Initialization Sequence Completed'\n");
+    ScriptRun run =
+        Exec(kBundle + "/bin/OpenVPN/openvpn.exe", {"--config", "/p/Config/openvpn/a b.ovpn", "--auth-retry",
+                                                    "interact", "--management", "127.0.0.1", "11505"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.output.find("pid=" + std::to_string(run.pid) + "\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("Initialization Sequence Completed\n"), std::string::npos);
+    EXPECT_EQ(Args(), "openvpn\n[--config]\n[/p/Config/openvpn/a b.ovpn]\n[--auth-retry]\n[interact]\n"
+                      "[--management]\n[127.0.0.1]\n[11505]\n");
+}
+
+TEST_F(BundleScripts, OpenVPNAddsTheAdapterTexts) {
+    struct Case {
+        std::string printed;
+        std::string added;
+    } cases[] = {
+        {"2026-01-01 net_addr_v4_add: 10.8.0.6/24 dev tap0",
+         "Notified TAP-Windows driver to set a DHCP IP/netmask of 10.8.0.6/255.255.255.0"},
+        {"net_addr_v4_add: 172.16.3.9/20 dev tun0",
+         "Notified TAP-Windows driver to set a DHCP IP/netmask of 172.16.3.9/255.255.240.0"},
+        {"net_addr_v4_add: 10.1.2.3/32 dev tun0",
+         "Notified TAP-Windows driver to set a DHCP IP/netmask of 10.1.2.3/255.255.255.255"},
+        {"Cannot open TUN/TAP dev /dev/net/tun: No such file or directory (errno=2)",
+         "There are no TAP-Windows adapters on this system"},
+        {"Cannot ioctl TUNSETIFF tap0: Device or resource busy (errno=16)",
+         "All TAP-Windows adapters on this system are currently in use"},
+    };
+    for (const auto& c : cases) {
+        Fake("openvpn", "printf '%s\\n' '" + c.printed + "'\n");
+        ScriptRun run = Exec(kBundle + "/bin/OpenVPN/openvpn.exe", {});
+        EXPECT_EQ(run.output, c.printed + "\n" + c.added + "\n");
+    }
+    Fake("openvpn",
+         "printf 'AUTH: Received control message: AUTH_FAILED\\nlast line without break'\nexit 1\n");
+    ScriptRun run = Exec(kBundle + "/bin/OpenVPN/openvpn.exe", {});
+    EXPECT_EQ(run.output, "AUTH: Received control message: AUTH_FAILED\nlast line without break\n");
+    EXPECT_EQ(run.exitCode, 1);
+}
+
+TEST_F(BundleScripts, WireGuardInstallsAndUninstallsUnderTheMappedInterfaceName) {
+    Fake("wg-quick", "exit 0\n");
+    Fake("ip", "exit 1\n");
+    // "office" is an interface name; the others are not and map to "wg" + 13 hex digits.
+    struct Case {
+        std::string name;
+        QStringList uninstallArgs;
+        bool mapped;
+    } cases[] = {
+        {"office", {"office"}, false},
+        {"home office", {"home", "office"}, true},
+        {"a-name-longer-than-15", {"a-name-longer-than-15"}, true},
+        {"Büro", {"Büro"}, true},
+    };
+    for (const auto& c : cases) {
+        QFile::remove(QString::fromStdString(argLog));
+        std::string conf = project.path + "/Config/wireguard/" + c.name + ".conf";
+        QDir().mkpath(QString::fromStdString(project.path + "/Config/wireguard"));
+        ASSERT_TRUE(WriteText(conf, "[Interface]\nAddress = 10.0.0.1/24\n", 0600));
+
+        ScriptRun up = Exec(kBundle + "/bin/Wireguard/wireguard",
+                            {"/installtunnelservice", QString::fromStdString(conf)});
+        EXPECT_EQ(up.exitCode, 0) << up.output;
+        EXPECT_EQ(up.output, "Tunnel service " + c.name + " installed\n");
+        std::string args = Args();
+        ASSERT_EQ(args.rfind("wg-quick\n[up]\n[" + runDir + "/", 0), 0u) << args;
+        std::string ifname = args.substr(args.find(runDir) + runDir.size() + 1);
+        ifname = ifname.substr(0, ifname.find(".conf]"));
+        if (c.mapped) {
+            EXPECT_EQ(ifname.size(), 15u) << ifname;
+            EXPECT_EQ(ifname.rfind("wg", 0), 0u) << ifname;
+        } else {
+            EXPECT_EQ(ifname, c.name);
+        }
+        struct stat st {};
+        ASSERT_EQ(stat((runDir + "/" + ifname + ".conf").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+        EXPECT_EQ(ReadText(runDir + "/" + ifname + ".name"), c.name + "\n");
+
+        // The same name, given again (split at blanks), finds the same interface.
+        QFile::remove(QString::fromStdString(argLog));
+        ScriptRun down = Exec(kBundle + "/bin/Wireguard/wireguard",
+                              QStringList{"/uninstalltunnelservice"} + c.uninstallArgs);
+        EXPECT_EQ(down.exitCode, 0) << down.output;
+        EXPECT_EQ(down.output, "Tunnel service " + c.name + " uninstalled\n");
+        EXPECT_EQ(Args().rfind("wg-quick\n[down]\n[" + runDir + "/" + ifname + ".conf]\n", 0), 0u) << Args();
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(runDir + "/" + ifname + ".conf")));
+    }
+}
+
+TEST_F(BundleScripts, WireGuardReportsFailures) {
+    Fake("wg-quick", "echo 'RTNETLINK answers: Operation not permitted' >&2\nexit 1\n");
+    Fake("ip", "exit 1\n");
+    std::string conf = project.path + "/Config/wireguard/t1.conf";
+    QDir().mkpath(QString::fromStdString(project.path + "/Config/wireguard"));
+    ASSERT_TRUE(WriteText(conf, "[Interface]\n", 0600));
+    ScriptRun up =
+        Exec(kBundle + "/bin/Wireguard/wireguard", {"/installtunnelservice", QString::fromStdString(conf)});
+    EXPECT_EQ(up.exitCode, 1);
+    EXPECT_NE(up.output.find("Operation not permitted"), std::string::npos) << up.output;
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(runDir + "/t1.conf")));
+
+    ScriptRun missing = Exec(kBundle + "/bin/Wireguard/wireguard",
+                             {"/installtunnelservice", QString::fromStdString(project.path + "/none.conf")});
+    EXPECT_EQ(missing.exitCode, 1);
+    ScriptRun notInstalled = Exec(kBundle + "/bin/Wireguard/wireguard", {"/uninstalltunnelservice", "t1"});
+    EXPECT_EQ(notInstalled.exitCode, 1);
+    EXPECT_EQ(notInstalled.output, "Error: tunnel service t1 is not installed\n");
+    EXPECT_EQ(Exec(kBundle + "/bin/Wireguard/wireguard", {"/other", "x"}).exitCode, 2);
+}
+
+TEST_F(BundleScripts, WgShowNamesInterfacesByTunnelName) {
+    Fake("wg-quick", "exit 0\n");
+    std::string conf = project.path + "/Config/wireguard/home office.conf";
+    QDir().mkpath(QString::fromStdString(project.path + "/Config/wireguard"));
+    ASSERT_TRUE(WriteText(conf, "[Interface]\n", 0600));
+    ASSERT_EQ(
+        Exec(kBundle + "/bin/Wireguard/wireguard", {"/installtunnelservice", QString::fromStdString(conf)})
+            .exitCode,
+        0);
+    std::string args = Args();
+    std::string ifname = args.substr(args.find(runDir) + runDir.size() + 1);
+    ifname = ifname.substr(0, ifname.find(".conf]"));
+
+    Fake("wg", "printf 'interface: " + ifname +
+                   "\\n  listening port: 1\\n\\npeer: K=\\n  transfer: 1.50 KiB received, 92 B sent\\n\\n"
+                   "interface: other0\\n'\n");
+    ScriptRun show = Exec(kBundle + "/bin/Wireguard/wg", {"show"});
+    EXPECT_EQ(show.exitCode, 0);
+    EXPECT_EQ(show.output, "interface: home office\n  listening port: 1\n\npeer: K=\n"
+                           "  transfer: 1.50 KiB received, 92 B sent\n\ninterface: other0\n");
+
+    // Everything but "show" is Debian's wg itself.
+    Fake("wg", "echo private-key\n");
+    ScriptRun genkey = Exec(kBundle + "/bin/Wireguard/wg", {"genkey"});
+    EXPECT_EQ(genkey.output, "private-key\n");
+}
+
+TEST_F(BundleScripts, AddTapNamesTheAdapterAndFailsWithIp) {
+    Fake("ip", "exit 0\n");
+    ScriptRun ok = Exec(kBundle + "/driver/addtap.bat", {});
+    EXPECT_EQ(ok.exitCode, 0) << ok.output;
+    std::string args = Args();
+    EXPECT_NE(args.find("ip\n[tuntap]\n[add]\n[dev]\n[tap"), std::string::npos) << args;
+    EXPECT_NE(args.find("[alias]\n[TAP-Windows Adapter V9"), std::string::npos) << args;
+
+    Fake("ip", "exit 1\n");
+    EXPECT_NE(Exec(kBundle + "/driver/addtap.bat", {}).exitCode, 0);
+}
+
+} // namespace

@@ -1,0 +1,108 @@
+// ManagementClient reads real traffic counters from an openvpn pair on loopback: the
+// bundle's openvpn program with its management interface on 127.0.0.1 11505, and a
+// plain openvpn peer, joined by a static key over UDP without a tunnel device.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTest>
+#include <QUdpSocket>
+#include <gtest/gtest.h>
+
+#include "ManagementClient.h"
+#include "TunnelTestSupport.h"
+
+namespace {
+
+int argc = 1;
+char arg0[] = "test";
+char* argv[] = {arg0, nullptr};
+
+qint64 Counter(const QString& text, const QString& key) {
+    QRegularExpression re(key + "(\\d+)");
+    qint64 last = -1;
+    auto it = re.globalMatch(text);
+    while (it.hasNext()) {
+        last = it.next().captured(1).toLongLong();
+    }
+    return last;
+}
+
+void Stop(QProcess& process) {
+    if (process.state() != QProcess::NotRunning) {
+        process.terminate();
+        if (!process.waitForFinished(10000)) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+}
+
+TEST(ManagementClientOpenVPN, ReadsRealByteCountersFromLoadStats) {
+    QCoreApplication app(argc, argv);
+    if (QStandardPaths::findExecutable("openvpn").isEmpty()) {
+        GTEST_SKIP() << "openvpn is not installed (scripts/install-deps.sh installs it)";
+    }
+    ProjectFolder project;
+    const QString key = QString::fromStdString(project.path + "/static.key");
+    ASSERT_EQ(QProcess::execute("openvpn", {"--genkey", "secret", key}), 0);
+
+    // A free UDP port for the listening side.
+    QUdpSocket probe;
+    ASSERT_TRUE(probe.bind(QHostAddress(QHostAddress::LocalHost), 0));
+    const QString udpPort = QString::number(probe.localPort());
+    probe.close();
+
+    const QStringList common = {"--dev",   "null", "--secret", key, "--cipher", "AES-256-CBC",
+                                "--proto", "udp",  "--ping",   "1", "--verb",   "3"};
+    QProcess server;
+    server.setProcessChannelMode(QProcess::MergedChannels);
+    server.start(QString(KORVA_SOURCE_DIR) + "/bundle/bin/OpenVPN/openvpn.exe",
+                 common + QStringList{"--lport", udpPort, "--float", "--management", "127.0.0.1", "11505"});
+    ASSERT_TRUE(server.waitForStarted(10000));
+    QProcess peer;
+    peer.setProcessChannelMode(QProcess::MergedChannels);
+    peer.start("openvpn", common + QStringList{"--remote", "127.0.0.1", udpPort, "--nobind"});
+    ASSERT_TRUE(peer.waitForStarted(10000));
+
+    QByteArray console;
+    QElapsedTimer clock;
+    clock.start();
+    while (!console.contains("Initialization Sequence Completed") && clock.elapsed() < 60000 &&
+           server.state() == QProcess::Running) {
+        server.waitForReadyRead(200);
+        console += server.readAll();
+    }
+    ASSERT_TRUE(console.contains("Initialization Sequence Completed")) << console.toStdString();
+
+    ManagementClient client;
+    ASSERT_TRUE(client.Connect(11505));
+    QString replies;
+    qint64 in = -1;
+    qint64 out = -1;
+    clock.restart();
+    while ((in <= 0 || out <= 0) && clock.elapsed() < 30000) {
+        client.RequestLoadStats();
+        QTest::qWait(200);
+        replies += client.ReadReply();
+        in = Counter(replies, "bytesin=");
+        out = Counter(replies, "bytesout=");
+    }
+    EXPECT_GT(in, 0) << replies.toStdString();
+    EXPECT_GT(out, 0) << replies.toStdString();
+    EXPECT_TRUE(replies.contains("SUCCESS: nclients=0,bytesin=")) << replies.toStdString();
+
+    // Once openvpn has ended, each tick reads an empty text.
+    Stop(server);
+    clock.restart();
+    while (clock.elapsed() < 10000 && !client.ReadReply().isEmpty()) {
+        QTest::qWait(100);
+    }
+    client.RequestLoadStats();
+    QTest::qWait(200);
+    EXPECT_EQ(client.ReadReply(), QString());
+    Stop(peer);
+}
+
+} // namespace
