@@ -44,6 +44,11 @@ public:
     OutputLock& operator=(const OutputLock&) = delete;
 };
 
+// The library's files are opened close-on-exec ('e'): programs the client starts must
+// not inherit the log file.
+const char kWriteBinary[] = "wbe";
+const char kWriteText[] = "we";
+
 bool PassesFilter(int module, int level) {
     if (level >= 1 && level <= 3) {
         return true;
@@ -283,7 +288,7 @@ int ZRWLogOpenFile(const char* path) {
     }
     snprintf(gConfig.filePath, sizeof(gConfig.filePath), "%s", path);
     CloseLogFileLocked();
-    gConfig.logFile = fopen(path, "wb");
+    gConfig.logFile = fopen(path, kWriteBinary);
     return gConfig.logFile != nullptr ? 0 : -1;
 }
 
@@ -492,7 +497,7 @@ int ZRWLogDumpMemory(const char* path) {
     FILE* out = stdout;
     if (path != nullptr) {
         CloseLogFileLocked();
-        gConfig.logFile = fopen(path, "w");
+        gConfig.logFile = fopen(path, kWriteText);
         if (gConfig.logFile == nullptr) {
             return -1;
         }
@@ -526,7 +531,7 @@ int ZRWLogSaveMemory(const char* path) {
         return -1;
     }
     CloseLogFileLocked();
-    gConfig.logFile = fopen(path, "wb");
+    gConfig.logFile = fopen(path, kWriteBinary);
     if (gConfig.logFile == nullptr) {
         return -1;
     }

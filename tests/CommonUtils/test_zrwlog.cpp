@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fcntl.h>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -149,6 +151,32 @@ TEST_F(ZRWLogTest, OpenFileTruncatesAndLeavesOnlyTheFileOutput) {
     EXPECT_EQ(-1, ZRWLogOpenFile("missing-folder/x.log"));
     ZRWLog(1, 3, "lost"); // no file is open any more, and no other output is on
     EXPECT_EQ("new", ReadFile("trunc.log"));
+}
+
+// The flags of every descriptor of this process that is open on the given file.
+std::vector<int> DescriptorFlagsOf(const std::string& file) {
+    std::vector<int> flags;
+    char resolved[PATH_MAX];
+    if (realpath(file.c_str(), resolved) == nullptr) {
+        return flags;
+    }
+    for (int fd = 0; fd < 1024; ++fd) {
+        char link[64];
+        char target[PATH_MAX] = {};
+        snprintf(link, sizeof(link), "/proc/self/fd/%d", fd);
+        ssize_t n = readlink(link, target, sizeof(target) - 1);
+        if (n > 0 && std::string(target, static_cast<size_t>(n)) == resolved) {
+            flags.push_back(fcntl(fd, F_GETFD));
+        }
+    }
+    return flags;
+}
+
+TEST_F(ZRWLogTest, LogFileIsNotInheritedByChildPrograms) {
+    ASSERT_EQ(0, ZRWLogOpenFile("inherit.log"));
+    std::vector<int> flags = DescriptorFlagsOf("inherit.log");
+    ASSERT_EQ(1u, flags.size());
+    EXPECT_TRUE(flags[0] & FD_CLOEXEC);
 }
 
 TEST_F(ZRWLogTest, AfterResetRecordsGoNowhere) {
