@@ -311,7 +311,7 @@ int IPSecVPNContext::CheckRekey(const std::string& name, const std::string& path
     if (listSas(path, listing) != 0) {
         return Reconnect();
     }
-    std::string child = name + kChildSuffix;
+    std::string child = SwanctlConnectionName(name) + kChildSuffix;
     int state = getChildSaState(listing, child);
     if (state == 1) {
         for (int i = 0; i < kRekeyAttempts; ++i) {
@@ -339,7 +339,7 @@ int IPSecVPNContext::Reconnect() {
         waitForCharon(projectPath);
         loadSwanctlConf(projectPath);
     }
-    int result = initiateChildSaWithRetry(policyName + kChildSuffix, projectPath);
+    int result = initiateChildSaWithRetry(SwanctlConnectionName(policyName) + kChildSuffix, projectPath);
     IPSEC_LOG("IPSec :: Reconnection::ErororCode %d.\n", result);
     return result;
 }

@@ -84,7 +84,7 @@ int startIPSecPolicy(const std::string& policyName, const std::string& projectPa
 
 void startIPSecPolicyThread(std::shared_ptr<IPSecConnectAttempt> attempt, std::string policyName,
                             std::string projectPath) {
-    const std::string child = policyName + kChildSuffix;
+    const std::string child = SwanctlConnectionName(policyName) + kChildSuffix;
     const std::string workDir = strongSwanFolder(projectPath);
     int result = -9;
     for (int i = 0; i < kInitiateAttempts; ++i) {
@@ -105,8 +105,7 @@ void startIPSecPolicyThread(std::shared_ptr<IPSecConnectAttempt> attempt, std::s
 }
 
 bool initiateChildSa(const std::string& child, const std::string& projectPath, const std::string& workDir) {
-    if (!IsValidPolicyName(child)) {
-        IPSEC_LOG("IPSec :: initiate Child SA Error::invalid name\n");
+    if (!IsSwanctlName(child)) {
         return false;
     }
     std::string answer = run(swanctlCommand(projectPath, kInitiateChildArgs + child), true, workDir);
@@ -128,7 +127,7 @@ int initiateChildSaWithRetry(const std::string& child, const std::string& projec
 }
 
 bool rekeyChildSa(const std::string& child, const std::string& projectPath) {
-    if (!IsValidPolicyName(child)) {
+    if (!IsSwanctlName(child)) {
         return false;
     }
     std::string answer =
@@ -271,9 +270,9 @@ int stopIPSecPolicy(const std::string& policyName, const std::string& projectPat
         IPSecServiceManager::GetInstance()->EnableIKEEXT();
         return pid;
     }
-    if (IsValidPolicyName(policyName)) {
-        run(swanctlCommand(projectPath, kTerminateForceIkeArgs + policyName), false,
-            strongSwanFolder(projectPath));
+    std::string name = SwanctlConnectionName(policyName);
+    if (IsSwanctlName(name)) {
+        run(swanctlCommand(projectPath, kTerminateForceIkeArgs + name), false, strongSwanFolder(projectPath));
     }
     sleepMs(kTerminatePauseMs);
     killProcessByPid(pid);
@@ -281,8 +280,9 @@ int stopIPSecPolicy(const std::string& policyName, const std::string& projectPat
     return 0;
 }
 
-bool terminateIke(const std::string& name, const std::string& projectPath, bool force) {
-    if (!IsValidPolicyName(name)) {
+bool terminateIke(const std::string& ikeName, const std::string& projectPath, bool force) {
+    std::string name = SwanctlConnectionName(ikeName);
+    if (!IsSwanctlName(name)) {
         return false;
     }
     if (force) {

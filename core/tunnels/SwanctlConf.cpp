@@ -3,7 +3,7 @@
 #include "IPSecPaths.h"
 #include "IPSecVPNInfo.h"
 
-bool IsValidPolicyName(const std::string& name) {
+bool IsSwanctlName(const std::string& name) {
     if (name.empty()) {
         return false;
     }
@@ -15,6 +15,24 @@ bool IsValidPolicyName(const std::string& name) {
         }
     }
     return true;
+}
+
+static const char kHexDigits[] = "0123456789abcdef";
+
+static std::string hexOf(const std::string& text) {
+    std::string hex;
+    for (unsigned char c : text) {
+        hex += kHexDigits[c >> 4];
+        hex += kHexDigits[c & 0x0f];
+    }
+    return hex;
+}
+
+std::string SwanctlConnectionName(const std::string& policyName) {
+    if (policyName.empty() || IsSwanctlName(policyName)) {
+        return policyName;
+    }
+    return "u-" + hexOf(policyName);
 }
 
 static bool isPlainValueChar(unsigned char c) {
@@ -64,18 +82,13 @@ std::string SwanctlSecretValue(const std::string& secret) {
     if (!encoded) {
         return SwanctlValue(secret);
     }
-    static const char digits[] = "0123456789abcdef";
-    std::string hex = "0x";
-    for (unsigned char c : secret) {
-        hex += digits[c >> 4];
-        hex += digits[c & 0x0f];
-    }
-    return hex;
+    return "0x" + hexOf(secret);
 }
 
 int FormatSwanctlConf(const IPSecVPNInfo& info, std::string& text) {
     text.clear();
-    if (!IsValidPolicyName(info.GetPolicyName())) {
+    const std::string name = SwanctlConnectionName(info.GetPolicyName());
+    if (name.empty()) {
         return -1;
     }
     // The record refuses proposal texts that do not fit its 31-character form; such a
@@ -95,7 +108,6 @@ int FormatSwanctlConf(const IPSecVPNInfo& info, std::string& text) {
     int version = info.GetVersion() == 1 ? 1 : 2;
     int dpdDelay = info.GetEnableDPD() != 0 ? info.GetDPDPeriod() : 0;
 
-    const std::string& name = info.GetPolicyName();
     std::string local = SwanctlValue(info.GetLocalAddrs());
     std::string remote = SwanctlValue(info.GetRemoteAddrs());
 

@@ -6,9 +6,15 @@
 
 class IPSecVPNInfo;
 
-// The connection's name becomes a section name of swanctl.conf and an argument of the
-// swanctl command lines: only ASCII letters, digits, "_" and "-" are accepted.
-bool IsValidPolicyName(const std::string& name);
+// True for a name of ASCII letters, digits, "_" and "-": such a name can stand as a
+// section name of swanctl.conf and as one argument of a swanctl command line.
+bool IsSwanctlName(const std::string& name);
+
+// The name under which strongSwan knows a policy's connection (its child SA adds
+// "_child"): the policy name itself when IsSwanctlName holds for it, else "u-" and the
+// hex of its UTF-8 bytes, since strongSwan refuses section names with other characters
+// while profile names may hold letters of any script. Empty for an empty name.
+std::string SwanctlConnectionName(const std::string& policyName);
 
 // A value as swanctl.conf must hold it. Plain printable ASCII stands as it is; a value
 // with blanks, "#", braces, quotes, backslashes, control or non-ASCII characters is
@@ -22,5 +28,5 @@ std::string SwanctlValue(const std::string& value);
 std::string SwanctlSecretValue(const std::string& secret);
 
 // Formats the whole file for the profile. 0, or -1 (the text left empty) when the policy
-// name is not valid or a proposal text exceeds the record's 31-character limit.
+// name is empty or a proposal text exceeds the record's 31-character limit.
 int FormatSwanctlConf(const IPSecVPNInfo& info, std::string& text);

@@ -21,6 +21,7 @@
 #include "ProcessPipe.h"
 #include "ServiceTable.h"
 #include "StrongSwanControl.h"
+#include "SwanctlConf.h"
 
 extern char** environ;
 
@@ -130,9 +131,11 @@ TEST_F(RealStrongSwan, GeneratedConfigurationsLoadThroughTheBundleScripts) {
         {profile("Lab-7", 1, 2, 7, 1, {"10.0.0.0/24", "10.1.0.0/16", "172.16.0.0/12"}, "say \"hi\" \\ 0"),
          {"Lab-7: IKEv2", "Lab-7_child: TUNNEL", "remote: 10.0.0.0/24 10.1.0.0/16 172.16.0.0/12"}},
         {profile("hexkey", 1, 2, 2, 0, {}, "0xnot-hex"), {"hexkey: IKEv2"}},
+        {profile("B\xc3\xbcro 1", 1, 2, 2, 0, {}, "k"),
+         {"u-42c3bc726f2031: IKEv2", "u-42c3bc726f2031_child: TUNNEL"}},
     };
     for (Case& c : cases) {
-        const std::string& name = c.info.GetPolicyName();
+        const std::string name = SwanctlConnectionName(c.info.GetPolicyName());
         ASSERT_EQ(context.WriteSwanctlConf(&c.info, project.path), 0) << name;
         std::string loaded = swanctl("--load-all");
         EXPECT_NE(loaded.find("loaded ike secret 'ike-server'"), std::string::npos) << loaded;

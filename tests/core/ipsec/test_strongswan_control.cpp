@@ -235,6 +235,18 @@ TEST_F(StrongSwanControl, PreparationFailuresSetIKEEXTBack) {
     EXPECT_FALSE(context.GetConnectFinished());
 }
 
+TEST_F(StrongSwanControl, ANameOutsideASCIIReachesStrongSwanInHex) {
+    info.SetPolicyName("B\xc3\xbcro 1");
+    project.answer("initiate", kInitiated);
+    EXPECT_EQ(connectAndWait(), 0);
+    EXPECT_EQ(project.callCount("--initiate --child u-42c3bc726f2031_child"), 1);
+    project.answer("list", "u-42c3bc726f2031: #1, ESTABLISHED\n  u-42c3bc726f2031_child: #1, INSTALLED\n");
+    EXPECT_EQ(context.CheckRekey("B\xc3\xbcro 1", project.path), 0);
+    EXPECT_EQ(project.callCount("--initiate --child u-42c3bc726f2031_child"), 1);
+    EXPECT_EQ(context.Terminate("B\xc3\xbcro 1", project.path), 0);
+    EXPECT_EQ(project.callCount("--terminate --force --ike u-42c3bc726f2031"), 1);
+}
+
 TEST_F(StrongSwanControl, TeardownTerminatesWaitsAndEndsTheDaemon) {
     project.answer("initiate", kInitiated);
     ASSERT_EQ(connectAndWait(), 0);

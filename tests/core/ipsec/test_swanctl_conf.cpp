@@ -126,15 +126,29 @@ TEST(SwanctlConfFormat, QuotesValuesThatWouldBreakTheFile) {
     EXPECT_NE(text.find("remote_ts=\"10.0.0.0/8 # x\"\n"), std::string::npos);
 }
 
-TEST(SwanctlConfFormat, RefusesNamesAndProposalsThatCannotStandInTheFile) {
-    for (const char* name : {"", "my vpn", "a.b", "../x", "x{", "Büro", "a\"b", "tab\tname"}) {
-        std::string text = "old";
-        EXPECT_EQ(FormatSwanctlConf(makeInfo({name, 1, 2, 2, 0, 0, {}, "k"}), text), -1) << name;
-        EXPECT_TRUE(text.empty());
+TEST(SwanctlConfFormat, NamesStrongSwanWouldRefuseAreWrittenInHex) {
+    struct Case {
+        const char* policy;
+        const char* connection;
+    } cases[] = {
+        {"office_2-b", "office_2-b"}, {"B\xc3\xbcro", "u-42c3bc726f"}, {"my vpn", "u-6d792076706e"},
+        {"a.b", "u-612e62"},          {"../x{", "u-2e2e2f787b"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SwanctlConnectionName(c.policy), c.connection);
+        std::string text;
+        ASSERT_EQ(FormatSwanctlConf(makeInfo({c.policy, 1, 2, 2, 0, 0, {}, "k"}), text), 0);
+        EXPECT_EQ(text.find(std::string("connections {\n") + c.connection + " {\n"), 0u) << text;
+        EXPECT_NE(text.find(std::string("children {\n") + c.connection + "_child {\n"), std::string::npos);
     }
+}
+
+TEST(SwanctlConfFormat, RefusesAnEmptyNameAndOverlongProposals) {
+    std::string text = "old";
+    EXPECT_EQ(FormatSwanctlConf(makeInfo({"", 1, 2, 2, 0, 0, {}, "k"}), text), -1);
+    EXPECT_TRUE(text.empty());
     IPSecVPNInfo info = makeInfo({"ok", 1, 2, 2, 0, 0, {}, "k"});
     info.SetIkeDHGroup(std::string(40, 'g'));
-    std::string text;
     EXPECT_EQ(FormatSwanctlConf(info, text), -1);
 }
 
@@ -162,7 +176,7 @@ TEST(SwanctlConfWriter, FailsWithMinusThreeAndLeavesNoFile) {
 
     // An invalid profile: the old file is gone and no new one is written.
     writeFile(file, "old\n");
-    IPSecVPNInfo bad = makeInfo({"my vpn", 1, 2, 2, 0, 0, {}, "k"});
+    IPSecVPNInfo bad = makeInfo({"", 1, 2, 2, 0, 0, {}, "k"});
     EXPECT_EQ(context.WriteSwanctlConf(&bad, project.path), -3);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(file)));
     EXPECT_NE(project.log().find("IPSec :: Error: invalid ipsec profile, config file not written!\n"),
