@@ -14,6 +14,40 @@
 #include <thread>
 #include <unistd.h>
 
+// Set while the crash filter runs: any heap use there is reported on standard error.
+volatile sig_atomic_t gInCrashFilter = 0;
+
+extern "C" void* __libc_malloc(size_t size);
+extern "C" void* __libc_calloc(size_t count, size_t size);
+extern "C" void* __libc_realloc(void* block, size_t size);
+
+namespace {
+
+void ReportHeapUse() {
+    if (gInCrashFilter) {
+        static const char kText[] = "heap used inside the crash handler\n";
+        ssize_t ignored = write(STDERR_FILENO, kText, sizeof(kText) - 1);
+        (void)ignored;
+    }
+}
+
+} // namespace
+
+extern "C" void* malloc(size_t size) {
+    ReportHeapUse();
+    return __libc_malloc(size);
+}
+
+extern "C" void* calloc(size_t count, size_t size) {
+    ReportHeapUse();
+    return __libc_calloc(count, size);
+}
+
+extern "C" void* realloc(void* block, size_t size) {
+    ReportHeapUse();
+    return __libc_realloc(block, size);
+}
+
 namespace {
 
 void WriteText(const std::string& text) {
@@ -39,6 +73,7 @@ void SleepMs(int ms) {
 }
 
 long CrashFilter(EXCEPTION_POINTERS* exception) {
+    gInCrashFilter = 1;
     char dumpName[260] = {0};
     long result = HandleCrash(exception, dumpName);
     char line[400] = "IPCDataStatisticsModule::";
@@ -49,6 +84,9 @@ long CrashFilter(EXCEPTION_POINTERS* exception) {
     return result;
 }
 
+} // namespace
+
+// Outside the anonymous namespace, so that the crash report can name it.
 __attribute__((noinline)) void CrashNow(const std::string& mode) {
     if (mode == "segv") {
         volatile int* nowhere = nullptr;
@@ -67,8 +105,6 @@ __attribute__((noinline)) void CrashNow(const std::string& mode) {
         throw std::runtime_error("nobody catches this");
     }
 }
-
-} // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
