@@ -548,6 +548,27 @@ TEST_F(StoreTest, FailedStatementsLogSqliteMessageAndLeaveNoTransactionOpen) {
     EXPECT_EQ(Count("PROFILE"), 1);
 }
 
+TEST_F(StoreTest, CommitThatFailsIsReportedAndUndone) {
+    // Another connection in the middle of a read keeps "commit" from taking the file.
+    sqlite3_stmt* reading = nullptr;
+    ASSERT_EQ(sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_prepare_v2(raw, "SELECT * FROM SETTINGINFO", -1, &reading, nullptr), SQLITE_OK);
+    sqlite3_step(reading);
+
+    ProfileInfo profile = MakeProfile("pending", 1, 1);
+    EXPECT_EQ(store.InsertProfile(&profile), -1);
+    EXPECT_EQ(profile.ProfileID, 0);
+    EXPECT_EQ(log.Text(), "Can't insert profile into table PROFILE: database is locked\n");
+
+    sqlite3_finalize(reading);
+    ASSERT_EQ(sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(Count("PROFILE"), 0);
+
+    // Nothing was left open: the next write is a transaction of its own again.
+    ASSERT_EQ(store.InsertProfile(&profile), 0);
+    EXPECT_EQ(Count("PROFILE"), 1);
+}
+
 TEST(StoreSort, BubbleSortByNameKeepsEqualNamesInOrder) {
     struct Case {
         std::vector<const char*> names;
