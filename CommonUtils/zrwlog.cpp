@@ -235,24 +235,14 @@ void DumpRows(int module, int level, const char* title, int columns, int rows, l
 
 int ZRWLogReset() {
     OutputLock lock;
-    // A reset forgets the open file and the memory buffer; close and release them
-    // first so that neither leaks.
+    // A reset forgets the open file, the memory buffer and the lock; close and release
+    // them first so that none of them leaks.
     CloseLogFileLocked();
     ByteBufReset(1, &gConfig.memory);
-    if (gConfig.lockFlag && gConfig.lockHandle != nullptr) {
+    if (gConfig.lockHandle != nullptr) {
         SemClose(gConfig.lockHandle);
     }
-    gConfig.outputMask = 0;
-    gConfig.moduleMask = 0;
-    gConfig.levelThreshold = 0;
-    gConfig.prefixFlags = 0;
-    gConfig.timeFormat = 0;
-    gConfig.memoryValueCount = 0;
-    memset(&gConfig.memory, 0, sizeof(gConfig.memory));
-    memset(gConfig.filePath, 0, sizeof(gConfig.filePath));
-    gConfig.logFile = nullptr;
-    gConfig.lockHandle = nullptr;
-    gConfig.lockFlag = 0;
+    memset(&gConfig, 0, sizeof(gConfig));
     gConfig.outputMask = ZRWLOG_OUTPUT_FILE;
     return 0;
 }
@@ -268,7 +258,7 @@ void ZRWLogUseDebugger() {
 int ZRWLogOpenMemory(int records, int count) {
     OutputLock lock;
     gConfig.outputMask = ZRWLOG_OUTPUT_MEMORY;
-    if (records < 0 || count < 0) {
+    if (records < 0 || count < 0 || count > INT32_MAX / 4 - 2) {
         return -1;
     }
     long long size = static_cast<long long>(records) * (static_cast<long long>(count) + 2) * 4;

@@ -179,6 +179,19 @@ TEST_F(ZRWLogTest, LogFileIsNotInheritedByChildPrograms) {
     EXPECT_TRUE(flags[0] & FD_CLOEXEC);
 }
 
+TEST_F(ZRWLogTest, ReopenAndResetCloseTheOpenFile) {
+    ASSERT_EQ(0, ZRWLogOpenFile("first.log"));
+    ZRWLog(1, 3, "one");
+    ASSERT_EQ(0, ZRWLogOpenFile("second.log"));
+    EXPECT_TRUE(DescriptorFlagsOf("first.log").empty());
+    ZRWLog(1, 3, "two");
+    ZRWLogReset();
+    EXPECT_TRUE(DescriptorFlagsOf("second.log").empty());
+    ZRWLog(1, 3, "three");
+    EXPECT_EQ("one", ReadFile("first.log"));
+    EXPECT_EQ("two", ReadFile("second.log"));
+}
+
 TEST_F(ZRWLogTest, AfterResetRecordsGoNowhere) {
     Capture out(stdout, "stdout.txt");
     Capture err(stderr, "stderr.txt");
