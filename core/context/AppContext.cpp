@@ -91,7 +91,9 @@ int AppContext::SetupAppSqlContext() {
                                 ContextPaths::kDatabaseFile);
     ZRWLog(6, 3, "System :: ******** SetupAppSqlContext %s ********\n", path);
     sqlite.SetContext(this);
-    if (written < 0 || static_cast<size_t>(written) >= sizeof(path) || sqlite.Init(path) != 0) {
+    // Without a data folder there is no place for the database.
+    if (dataPath[0] == '\0' || written < 0 || static_cast<size_t>(written) >= sizeof(path) ||
+        sqlite.Init(path) != 0) {
         ZRWLog(6, 2, "System :: Failed to init IPCSqlite!\n");
         return -1;
     }

@@ -23,6 +23,10 @@ bool ManagementClient::Connect(int port) {
 }
 
 void ManagementClient::RequestLoadStats() {
+    // A connection whose peer has gone takes no request.
+    if (socket.state() != QAbstractSocket::ConnectedState) {
+        return;
+    }
     socket.write(QString::fromLatin1(TunnelPaths::kLoadStatsRequest).toUtf8());
     socket.waitForBytesWritten(30000);
 }

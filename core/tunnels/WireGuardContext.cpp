@@ -120,6 +120,15 @@ int WireGuardContext::Disconnect(const char* tunnelName) {
     return 0;
 }
 
+bool WireGuardContext::IsTunnelUp(const char* tunnelName) {
+    if (!IsValidTunnelName(tunnelName)) {
+        return false;
+    }
+    ProcessPipe pipe;
+    std::string output = pipe.ExecuteCommand(WireGuardShowCommandLine(tunnelName).c_str(), true, nullptr);
+    return output.rfind(std::string("interface: ") + tunnelName + "\n", 0) == 0;
+}
+
 int WireGuardContext::WriteWireGuardConfig(const ProfileInfo& profile, const WireGuardVPNInfo* info) {
     if (info == nullptr) {
         return -1;
@@ -193,6 +202,10 @@ std::string WireGuardInstallCommandLine(const QString& projectPath, const char* 
 std::string WireGuardUninstallCommandLine(const char* tunnelName) {
     // A name with blanks is quoted so that it reaches the tool as one argument.
     return std::string(TunnelPaths::kWireGuardUninstallCommand) + QuoteIfSpaced(tunnelName);
+}
+
+std::string WireGuardShowCommandLine(const char* tunnelName) {
+    return std::string(TunnelPaths::kWireGuardShowCommand) + " " + QuoteIfSpaced(tunnelName);
 }
 
 QString CreateDirPath(const QString& path) {

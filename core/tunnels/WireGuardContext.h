@@ -24,6 +24,10 @@ public:
     // Uninstalls the tunnel named after the profile; always 0.
     int Disconnect(const char* tunnelName);
 
+    // True when the tunnel named after the profile is up: the bundle's "wg show" knows
+    // it. A connect counts as connected only then.
+    bool IsTunnelUp(const char* tunnelName);
+
     // Writes ./Config/wireguard/<ProfileName>.conf whole, or not at all: 0, or -1 when
     // the name cannot name a file or the file cannot be written.
     int WriteWireGuardConfig(const ProfileInfo& profile, const WireGuardVPNInfo* info);
@@ -43,6 +47,7 @@ bool IsValidTunnelName(const char* name);
 // The command lines of the WireGuard tool for a tunnel.
 std::string WireGuardInstallCommandLine(const QString& projectPath, const char* tunnelName);
 std::string WireGuardUninstallCommandLine(const char* tunnelName);
+std::string WireGuardShowCommandLine(const char* tunnelName);
 
 // Creates every missing level of a "/"-separated folder path and returns the path.
 QString CreateDirPath(const QString& path);

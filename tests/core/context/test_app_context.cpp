@@ -187,6 +187,14 @@ TEST_F(AppContextTest, FailedStoreOpenLeavesItStopped) {
     EXPECT_NE(Log().find("System :: Failed to init IPCSqlite!\n"), std::string::npos);
 }
 
+TEST_F(AppContextTest, NoDataFolderMeansNoDatabase) {
+    AppContext context;
+    EXPECT_EQ(context.Start(), -1);
+    EXPECT_EQ(context.IsStarted(), 0);
+    EXPECT_FALSE(QFile::exists("/vpn.db"));
+    EXPECT_NE(Log().find("System :: Failed to init IPCSqlite!\n"), std::string::npos);
+}
+
 TEST_F(AppContextTest, DataPathTakesAtMost511Bytes) {
     AppContext context;
     std::string fits(511, 'p');

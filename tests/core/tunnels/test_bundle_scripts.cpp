@@ -224,6 +224,14 @@ TEST_F(BundleScripts, WgShowNamesInterfacesByTunnelName) {
     EXPECT_EQ(show.output, "interface: home office\n  listening port: 1\n\npeer: K=\n"
                            "  transfer: 1.50 KiB received, 92 B sent\n\ninterface: other0\n");
 
+    // A tunnel name after "show" reaches wg as its interface name.
+    QFile::remove(QString::fromStdString(argLog));
+    Exec(kBundle + "/bin/Wireguard/wg", {"show", "home office", "transfer"});
+    EXPECT_EQ(Args(), "wg\n[show]\n[" + ifname + "]\n[transfer]\n");
+    QFile::remove(QString::fromStdString(argLog));
+    Exec(kBundle + "/bin/Wireguard/wg", {"show", "all"});
+    EXPECT_EQ(Args(), "wg\n[show]\n[all]\n");
+
     // Everything but "show" is Debian's wg itself.
     Fake("wg", "echo private-key\n");
     ScriptRun genkey = Exec(kBundle + "/bin/Wireguard/wg", {"genkey"});

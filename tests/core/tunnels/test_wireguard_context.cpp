@@ -182,6 +182,19 @@ TEST_F(WireGuardFiles, DisconnectUninstallsThroughTheBundleTool) {
     EXPECT_EQ(ReadText(argLog).find("reboot"), std::string::npos);
 }
 
+TEST_F(WireGuardFiles, TunnelIsUpWhenWgShowKnowsIt) {
+    // The double knows one tunnel, "home office".
+    project.Script("bin/Wireguard/wg",
+                   "if [ \"$1 $2\" = 'show home office' ]; then\n"
+                   "  printf 'interface: home office\\n  listening port: 1\\n'\n"
+                   "else echo 'Unable to access interface: No such device' >&2; exit 1; fi\n");
+    WireGuardContext context;
+    EXPECT_TRUE(context.IsTunnelUp("home office"));
+    EXPECT_FALSE(context.IsTunnelUp("home"));
+    EXPECT_FALSE(context.IsTunnelUp("x;reboot"));
+    EXPECT_EQ(WireGuardShowCommandLine("home office"), "./bin/Wireguard/wg show \"home office\"");
+}
+
 TEST_F(WireGuardFiles, ForwardsRowsToTheStore) {
     IPCSqlite store;
     ASSERT_EQ(store.Init((project.path + "/vpn.db").c_str()), 0);

@@ -176,6 +176,12 @@ TEST_F(WireGuardRealTunnel, ComesUpCarriesTrafficAndGoesDown) {
     upB = upResultB.code == 0;
     ASSERT_TRUE(upB) << upResultB.out.toStdString();
     EXPECT_EQ(upResultB.out, "Tunnel service " + nameB + " installed\n");
+    // The client's own check finds both tunnels by their names through the bundle's wg
+    // (wireguard-go's control sockets are shared between namespaces).
+    ASSERT_EQ(symlink((kBundle + "/bin").toUtf8().constData(), (project.path + "/bin").c_str()), 0);
+    WireGuardContext context;
+    EXPECT_TRUE(context.IsTunnelUp(nameA.toUtf8().constData()));
+    EXPECT_TRUE(context.IsTunnelUp(nameB.toUtf8().constData()));
 
     // Keepalives every second make both sides count traffic once the handshake is done.
     const QRegularExpression transfer(
@@ -208,6 +214,8 @@ TEST_F(WireGuardRealTunnel, ComesUpCarriesTrafficAndGoesDown) {
     EXPECT_EQ(downA.code, 0) << downA.out.toStdString();
     upA = false;
     EXPECT_NE(RunProgram("ip", {"-n", nsA, "link", "show", "dev", nameA}).code, 0);
+    EXPECT_FALSE(context.IsTunnelUp(nameA.toUtf8().constData()));
+    EXPECT_FALSE(context.IsTunnelUp(nameB.toUtf8().constData()));
     QString after = InNamespace(nsB, kBundle + "/bin/Wireguard/wg", {"show"}).out;
     EXPECT_FALSE(after.contains("interface: " + nameB)) << after.toStdString();
     EXPECT_FALSE(after.contains("interface: " + nameA)) << after.toStdString();
