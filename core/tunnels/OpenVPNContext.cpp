@@ -1,5 +1,7 @@
 #include "OpenVPNContext.h"
 
+#include <QString>
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -88,6 +90,13 @@ int RunHiddenCommand(const char* commandLine, int timeoutMs) {
         return -1;
     }
     return (WIFEXITED(status) && WEXITSTATUS(status) == 0) ? 0 : -1;
+}
+
+std::u16string Utf8ToUtf16(const char* text) {
+    if (text == nullptr) {
+        return std::u16string();
+    }
+    return QString::fromUtf8(text).toStdU16String();
 }
 
 OpenVPNContext::OpenVPNContext() : sqlite(nullptr), processInfo() {

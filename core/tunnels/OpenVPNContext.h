@@ -3,6 +3,8 @@
 // a TAP adapter exists.
 #pragma once
 
+#include <string>
+
 #include "ProcessPipe.h"
 #include "ProfileRecords.h"
 #include "TunnelPaths.h"
@@ -41,3 +43,6 @@ private:
 // discarded and waits for it: 0 when it exited with 0, -1 when it could not be started,
 // failed, or was still running after timeoutMs (it is then ended).
 int RunHiddenCommand(const char* commandLine, int timeoutMs = TunnelPaths::kTapScriptTimeLimitMs);
+
+// The same text as UTF-16.
+std::u16string Utf8ToUtf16(const char* text);

@@ -131,6 +131,13 @@ TEST_F(OpenVPNContextTest, KeepsTheLastProcessRecord) {
     EXPECT_EQ(context.GetProcessInfo().dwThreadId, 7);
 }
 
+TEST(Utf8ToUtf16, ConvertsEveryCharacter) {
+    EXPECT_EQ(Utf8ToUtf16("./driver/addtap.bat"), u"./driver/addtap.bat");
+    EXPECT_EQ(Utf8ToUtf16("B\xC3\xBCro \xF0\x9F\x94\x92"), u"B\u00FCro \U0001F512");
+    EXPECT_EQ(Utf8ToUtf16(""), u"");
+    EXPECT_EQ(Utf8ToUtf16(nullptr), u"");
+}
+
 TEST_F(OpenVPNContextTest, ForwardsRowsToTheStore) {
     CountingScript("addtap.bat", 0);
     IPCSqlite store;
