@@ -156,10 +156,12 @@ TEST_F(BundleScripts, WireGuardInstallsAndUninstallsUnderTheMappedInterfaceName)
                             {"/installtunnelservice", QString::fromStdString(conf)});
         EXPECT_EQ(up.exitCode, 0) << up.output;
         EXPECT_EQ(up.output, "Tunnel service " + c.name + " installed\n");
+        // The interface is looked for first (the double says it does not exist).
         std::string args = Args();
-        ASSERT_EQ(args.rfind("wg-quick\n[up]\n[" + runDir + "/", 0), 0u) << args;
-        std::string ifname = args.substr(args.find(runDir) + runDir.size() + 1);
-        ifname = ifname.substr(0, ifname.find(".conf]"));
+        std::string ifname = args.substr(args.find("[dev]\n[") + 7);
+        ifname = ifname.substr(0, ifname.find("]"));
+        EXPECT_EQ(args, "ip\n[link]\n[show]\n[dev]\n[" + ifname + "]\nwg-quick\n[up]\n[" + runDir + "/" +
+                            ifname + ".conf]\n");
         if (c.mapped) {
             EXPECT_EQ(ifname.size(), 15u) << ifname;
             EXPECT_EQ(ifname.rfind("wg", 0), 0u) << ifname;
@@ -180,6 +182,26 @@ TEST_F(BundleScripts, WireGuardInstallsAndUninstallsUnderTheMappedInterfaceName)
         EXPECT_EQ(Args().rfind("wg-quick\n[down]\n[" + runDir + "/" + ifname + ".conf]\n", 0), 0u) << Args();
         EXPECT_FALSE(QFile::exists(QString::fromStdString(runDir + "/" + ifname + ".conf")));
     }
+}
+
+TEST_F(BundleScripts, WireGuardTakesDownATunnelLeftUpBeforeInstalling) {
+    Fake("wg-quick", "exit 0\n");
+    Fake("ip", "exit 0\n");
+    std::string conf = project.path + "/Config/wireguard/office.conf";
+    QDir().mkpath(QString::fromStdString(project.path + "/Config/wireguard"));
+    QDir().mkpath(QString::fromStdString(runDir));
+    ASSERT_TRUE(WriteText(conf, "[Interface]\n", 0600));
+    ASSERT_TRUE(WriteText(runDir + "/office.conf", "[Interface]\n", 0600));
+    ScriptRun up =
+        Exec(kBundle + "/bin/Wireguard/wireguard", {"/installtunnelservice", QString::fromStdString(conf)});
+    EXPECT_EQ(up.exitCode, 0) << up.output;
+    EXPECT_EQ(Args(), "ip\n[link]\n[show]\n[dev]\n[office]\n"
+                      "wg-quick\n[down]\n[" +
+                          runDir +
+                          "/office.conf]\n"
+                          "ip\n[link]\n[del]\n[dev]\n[office]\n"
+                          "wg-quick\n[up]\n[" +
+                          runDir + "/office.conf]\n");
 }
 
 TEST_F(BundleScripts, WireGuardReportsFailures) {
