@@ -124,6 +124,10 @@ TEST_F(HeaderTest, WithoutColumnsItPaintsPlainlyAndThePlaceBeyondTheSectionsCoun
 
     const QPoint beyond(header->length() + 20, header->height() / 2);
     ASSERT_LT(beyond.x(), header->viewport()->width());
+    QTest::mouseMove(header->viewport(), centreOf(1));
+    EXPECT_EQ(view.cursor().shape(), Qt::ArrowCursor);
+    QTest::mouseMove(header->viewport(), beyond);
+    EXPECT_EQ(view.cursor().shape(), Qt::PointingHandCursor);
     click(beyond);
     ASSERT_EQ(toggled.count(), 1);
     EXPECT_TRUE(toggled.at(0).at(0).toBool());
