@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
     if (mode == "stubborn") {
         // Ignores the polite request; only SIGKILL ends it.
         signal(SIGTERM, SIG_IGN);
-        WriteText("ready\n");
+        WriteText("ready " + std::to_string(getpid()) + "\n");
         SleepMs(60000);
         return 0;
     }

@@ -124,13 +124,16 @@ TEST(ExecuteCommand, FailuresAreLoggedAndAnswerFailed) {
         {"no-such-program-in-path-" + std::to_string(getpid()), ENOENT},
         {"cmd.exe /c " + kChild + " print x > out.txt", EINVAL},
         {"cmd.exe /c del /q *", ENOENT},
-        {kChild + " args " + std::string(kCommandLineBufferSize, 'a'), E2BIG},
+        {kChild + " args " + std::string(kCommandLineBufferSize - kChild.size() - 6, 'a'), E2BIG},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(RunLine(c.line), kResultFailed) << c.line.substr(0, 80);
     }
     ProcessPipe pipe;
     EXPECT_EQ(pipe.ExecuteCommand(nullptr, true), kResultFailed);
+    // One byte less fits the conversion buffer and runs.
+    const std::string longest = std::string(kCommandLineBufferSize - kChild.size() - 7, 'a');
+    EXPECT_EQ(RunLine(kChild + " args " + longest), "[" + longest + "]\n");
     std::string expected;
     for (const Case& c : cases) {
         expected += "VPN :: Failed to create child process, error code = " + std::to_string(c.code) + " \n";
@@ -178,6 +181,15 @@ TEST(CommandShell, TasklistFindstrAndTaskkillFindAndEndAProcess) {
     EXPECT_TRUE(WaitUntil([&] { return IsGone(pid); }));
     EXPECT_EQ(RunLine("cmd.exe /c taskkill /pid " + std::to_string(pid)),
               "ERROR: The process \"" + std::to_string(pid) + "\" not found.\n");
+}
+
+TEST(CommandShell, TaskkillEndsAProcessThatIgnoresTheRequest) {
+    const std::string ready = RunLine(kChild + " stubborn");
+    ASSERT_EQ(ready.rfind("ready ", 0), 0u) << ready;
+    const int pid = std::atoi(ready.c_str() + 6);
+    ASSERT_GT(pid, 1);
+    EXPECT_EQ(RunLine("cmd.exe /c taskkill /pid " + std::to_string(pid)).rfind("SUCCESS: ", 0), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return IsGone(pid); }, 30000));
 }
 
 TEST(CommandShell, TaskkillNeverSignalsInitOrTheClient) {
@@ -241,7 +253,7 @@ TEST_F(StartedProcess, AChildThatEndedCannotBeKilled) {
 
 TEST_F(StartedProcess, AChildThatIgnoresTheRequestIsKilledAfterTheGraceTime) {
     ASSERT_EQ(pipe.StartProcess(kChild.c_str(), "stubborn", &info), kResultSuccess);
-    ASSERT_TRUE(WaitUntil([&] { return pipe.ReadAvailable() == "ready\n"; }));
+    ASSERT_TRUE(WaitUntil([&] { return pipe.ReadAvailable().rfind("ready ", 0) == 0; }));
     EXPECT_TRUE(pipe.KillProcess(info));
     EXPECT_TRUE(WaitUntil([&] { return IsGone(info.dwProcessId); }, 30000));
 }
