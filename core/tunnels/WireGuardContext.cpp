@@ -194,17 +194,26 @@ bool IsValidTunnelName(const char* name) {
 }
 
 std::string WireGuardInstallCommandLine(const QString& projectPath, const char* tunnelName) {
+    if (!IsValidTunnelName(tunnelName)) {
+        return std::string();
+    }
     std::string path = projectPath.toStdString() + TunnelPaths::kWireGuardConfigDirSuffix + tunnelName +
                        TunnelPaths::kWireGuardConfigExtension;
     return std::string(TunnelPaths::kWireGuardInstallCommand) + "\"" + path + "\"";
 }
 
 std::string WireGuardUninstallCommandLine(const char* tunnelName) {
+    if (!IsValidTunnelName(tunnelName)) {
+        return std::string();
+    }
     // A name with blanks is quoted so that it reaches the tool as one argument.
     return std::string(TunnelPaths::kWireGuardUninstallCommand) + QuoteIfSpaced(tunnelName);
 }
 
 std::string WireGuardShowCommandLine(const char* tunnelName) {
+    if (!IsValidTunnelName(tunnelName)) {
+        return std::string();
+    }
     return std::string(TunnelPaths::kWireGuardShowCommand) + " " + QuoteIfSpaced(tunnelName);
 }
 

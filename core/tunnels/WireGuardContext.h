@@ -44,7 +44,8 @@ std::string WireGuardConfigText(const WireGuardVPNInfo& info);
 // metacharacters, and not beginning with "-" or ".".
 bool IsValidTunnelName(const char* name);
 
-// The command lines of the WireGuard tool for a tunnel.
+// The command lines of the WireGuard tools for a tunnel; empty for a name that
+// IsValidTunnelName refuses.
 std::string WireGuardInstallCommandLine(const QString& projectPath, const char* tunnelName);
 std::string WireGuardUninstallCommandLine(const char* tunnelName);
 std::string WireGuardShowCommandLine(const char* tunnelName);

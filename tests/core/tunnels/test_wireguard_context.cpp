@@ -100,6 +100,9 @@ TEST(WireGuardCommandLines, KeepTheToolsForms) {
               "\"/opt/korva/Config/wireguard/office.conf\"");
     EXPECT_EQ(WireGuardUninstallCommandLine("office"),
               "cmd.exe /c ./bin/Wireguard/wireguard /uninstalltunnelservice office");
+    EXPECT_EQ(WireGuardInstallCommandLine("/opt/korva", "a\"b"), "");
+    EXPECT_EQ(WireGuardUninstallCommandLine("../x"), "");
+    EXPECT_EQ(WireGuardShowCommandLine("x;y"), "");
     EXPECT_EQ(WireGuardUninstallCommandLine("home office"),
               "cmd.exe /c ./bin/Wireguard/wireguard /uninstalltunnelservice \"home office\"");
 }
