@@ -44,6 +44,14 @@ constexpr const char kConfigHomeVariable[] = "XDG_CONFIG_HOME";
 constexpr const char kConfigHomeUnderHome[] = "/.config";
 constexpr const char kDataFolderSuffix[] = "/Halvex/Korva VPN/";
 
+// The system's colour preference: gtk-3.0/settings.ini under the configuration home,
+// whose key below set to 1 (or true) asks for dark colours.
+constexpr const char kGtkSettingsFolder[] = "/gtk-3.0";
+constexpr const char kGtkSettingsFile[] = "settings.ini";
+constexpr const char kGtkPreferDarkKey[] = "gtk-application-prefer-dark-theme";
+// The system's interface language: LANG in this file, else the environment.
+constexpr const char kSystemLocaleFile[] = "/etc/default/locale";
+
 // The service table that stands in for the service control manager; the environment
 // variable, when set, names another file (tests use it).
 constexpr const char kServiceTableFile[] = "services.table";

@@ -533,6 +533,35 @@ void GetNativeSystemInfoSafe(SYSTEM_INFO* info) {
         reinterpret_cast<void*>(static_cast<uintptr_t>(0x00007ffffffeffffULL));
 }
 
+void OutputDebugStringA(const char* text) {
+    if (text == nullptr) {
+        return;
+    }
+    size_t length = std::strlen(text);
+    while (length > 0) {
+        ssize_t n = write(STDERR_FILENO, text, length);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return;
+        }
+        text += n;
+        length -= static_cast<size_t>(n);
+    }
+}
+
+bool IsDebuggerPresent() {
+    std::istringstream status(ReadFileText("/proc/self/status"));
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.compare(0, 10, "TracerPid:") == 0) {
+            return std::strtol(line.c_str() + 10, nullptr, 10) != 0;
+        }
+    }
+    return false;
+}
+
 void SetSystemInfoRoot(const char* root) {
     gSystemInfoRoot = root != nullptr ? root : "";
 }

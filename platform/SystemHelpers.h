@@ -116,6 +116,11 @@ int IsInternetConnected();
 
 void GetNativeSystemInfoSafe(SYSTEM_INFO* info);
 
+// The debugger channel: OutputDebugStringA writes the text to standard error;
+// IsDebuggerPresent is true when a tracer is attached (TracerPid in /proc/self/status).
+void OutputDebugStringA(const char* text);
+bool IsDebuggerPresent();
+
 // The folder under which QueryHardwareInfo and IsInternetConnected read /proc and /sys;
 // empty (the default) is the real root. Tests point it at a fixture.
 void SetSystemInfoRoot(const char* root);

@@ -121,6 +121,12 @@ int main(int argc, char** argv) {
         WriteText(argv[2]);
         return 0;
     }
+    if (mode == "debug" && argc > 2) {
+        // Only standard error is left to carry the text.
+        close(STDOUT_FILENO);
+        OutputDebugStringA(argv[2]);
+        return 0;
+    }
     if (mode == "pid") {
         WriteText(std::to_string(getpid()));
         return 0;

@@ -1,0 +1,247 @@
+#include "SystemSettings.h"
+
+#include "PlatformConstants.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <poll.h>
+#include <sstream>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+std::mutex gLocaleFileMutex;
+std::string gLocaleFile;
+
+std::string Trim(const std::string& text) {
+    size_t begin = text.find_first_not_of(" \t\r\n");
+    if (begin == std::string::npos) {
+        return "";
+    }
+    size_t end = text.find_last_not_of(" \t\r\n");
+    return text.substr(begin, end - begin + 1);
+}
+
+std::string Unquote(std::string value) {
+    value = Trim(value);
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+std::string EnvValue(const char* name) {
+    const char* value = getenv(name);
+    return value != nullptr ? value : "";
+}
+
+// LANG as /etc/default/locale sets it ("LANG=de_DE.UTF-8", quotes and "export " allowed).
+std::string LangFromLocaleFile(const std::string& path) {
+    std::ifstream file(path);
+    std::string line;
+    std::string lang;
+    while (std::getline(file, line)) {
+        line = Trim(line);
+        if (line.compare(0, 7, "export ") == 0) {
+            line = Trim(line.substr(7));
+        }
+        if (line.compare(0, 5, "LANG=") == 0) {
+            lang = Unquote(line.substr(5));
+        }
+    }
+    return lang;
+}
+
+struct LanguageEntry {
+    const char* locale; // language, or language_TERRITORY
+    uint16_t id;
+};
+
+// Windows language ids of the languages the client is translated into, their other
+// common regions, and a few more.
+constexpr LanguageEntry kLanguages[] = {
+    {"en", 0x0409},    {"en_us", 0x0409}, {"en_gb", 0x0809}, {"en_au", 0x0C09}, {"en_ca", 0x1009},
+    {"cs", 0x0405},    {"cs_cz", 0x0405}, {"nl", 0x0413},    {"nl_nl", 0x0413}, {"nl_be", 0x0813},
+    {"fr", 0x040C},    {"fr_fr", 0x040C}, {"fr_be", 0x080C}, {"fr_ca", 0x0C0C}, {"fr_ch", 0x100C},
+    {"de", 0x0407},    {"de_de", 0x0407}, {"de_ch", 0x0807}, {"de_at", 0x0C07}, {"hu", 0x040E},
+    {"hu_hu", 0x040E}, {"it", 0x0410},    {"it_it", 0x0410}, {"it_ch", 0x0810}, {"ja", 0x0411},
+    {"ja_jp", 0x0411}, {"ko", 0x0412},    {"ko_kr", 0x0412}, {"pl", 0x0415},    {"pl_pl", 0x0415},
+    {"pt", 0x0416},    {"pt_br", 0x0416}, {"pt_pt", 0x0816}, {"ru", 0x0419},    {"ru_ru", 0x0419},
+    {"sk", 0x041B},    {"sk_sk", 0x041B}, {"es", 0x0C0A},    {"es_es", 0x0C0A}, {"es_mx", 0x080A},
+    {"zh", 0x0804},    {"zh_cn", 0x0804}, {"zh_tw", 0x0404}, {"zh_hk", 0x0C04}, {"zh_sg", 0x1004},
+    {"tr", 0x041F},    {"tr_tr", 0x041F}, {"da", 0x0406},    {"da_dk", 0x0406}, {"fi", 0x040B},
+    {"fi_fi", 0x040B}, {"sv", 0x041D},    {"sv_se", 0x041D}, {"nb", 0x0414},    {"nb_no", 0x0414},
+    {"el", 0x0408},    {"el_gr", 0x0408}, {"uk", 0x0422},    {"uk_ua", 0x0422}, {"ro", 0x0418},
+    {"ro_ro", 0x0418},
+};
+
+} // namespace
+
+std::string ThemeSettingsPath() {
+    std::string home = EnvValue(kConfigHomeVariable);
+    if (home.empty()) {
+        std::string user = EnvValue("HOME");
+        home = (user.empty() ? std::string("/root") : user) + kConfigHomeUnderHome;
+    }
+    return home + kGtkSettingsFolder + "/" + kGtkSettingsFile;
+}
+
+uint32_t ReadAppsUseLightTheme() {
+    std::ifstream file(ThemeSettingsPath());
+    std::string line;
+    uint32_t light = 1;
+    while (std::getline(file, line)) {
+        size_t equals = line.find('=');
+        if (equals == std::string::npos || Trim(line.substr(0, equals)) != kGtkPreferDarkKey) {
+            continue;
+        }
+        const std::string value = Lower(Trim(line.substr(equals + 1)));
+        light = value == "1" || value == "true" ? 0 : 1;
+    }
+    return light;
+}
+
+void SetSystemLocaleFile(const char* path) {
+    std::lock_guard<std::mutex> lock(gLocaleFileMutex);
+    gLocaleFile = path != nullptr ? path : "";
+}
+
+std::string SystemLocaleFile() {
+    std::lock_guard<std::mutex> lock(gLocaleFileMutex);
+    return gLocaleFile.empty() ? std::string(kSystemLocaleFile) : gLocaleFile;
+}
+
+uint16_t LanguageIdFromLocale(const std::string& locale) {
+    // language[_TERRITORY][.codeset][@modifier]
+    std::string name = locale.substr(0, locale.find_first_of(".@"));
+    for (char& c : name) {
+        if (c == '-') {
+            c = '_';
+        }
+    }
+    name = Lower(Trim(name));
+    if (name.empty() || name == "c" || name == "posix") {
+        return 0x0409;
+    }
+    const std::string language = name.substr(0, name.find('_'));
+    uint16_t languageOnly = 0;
+    for (const LanguageEntry& entry : kLanguages) {
+        if (name == entry.locale) {
+            return entry.id;
+        }
+        if (language == entry.locale) {
+            languageOnly = entry.id;
+        }
+    }
+    // A language alone takes its main region; a region the table does not list keeps only
+    // the language (the neutral id), as Windows gives a region of its own there.
+    return name == language ? languageOnly : static_cast<uint16_t>(languageOnly & 0x3FF);
+}
+
+uint16_t GetUserDefaultUILanguage() {
+    std::string locale = LangFromLocaleFile(SystemLocaleFile());
+    if (locale.empty()) {
+        const std::string languages = EnvValue("LANGUAGE");
+        locale = languages.substr(0, languages.find(':'));
+    }
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        if (!locale.empty()) {
+            break;
+        }
+        locale = EnvValue(name);
+    }
+    return LanguageIdFromLocale(locale);
+}
+
+FileChangeWatcher::FileChangeWatcher(std::string path, std::function<void()> callback)
+    : onChange(std::move(callback)) {
+    size_t slash = path.rfind('/');
+    folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    fileName = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+FileChangeWatcher::~FileChangeWatcher() {
+    Stop();
+}
+
+bool FileChangeWatcher::Start() {
+    if (thread.joinable()) {
+        return true;
+    }
+    inotifyFd = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    stopFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (inotifyFd < 0 || stopFd < 0 ||
+        inotify_add_watch(inotifyFd, folder.c_str(),
+                          IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE | IN_ATTRIB) <
+            0) {
+        Stop();
+        return false;
+    }
+    thread = std::thread(&FileChangeWatcher::Run, this);
+    return true;
+}
+
+void FileChangeWatcher::Stop() {
+    if (thread.joinable()) {
+        uint64_t one = 1;
+        ssize_t written = write(stopFd, &one, sizeof(one));
+        (void)written;
+        thread.join();
+    }
+    if (inotifyFd >= 0) {
+        close(inotifyFd);
+        inotifyFd = -1;
+    }
+    if (stopFd >= 0) {
+        close(stopFd);
+        stopFd = -1;
+    }
+}
+
+void FileChangeWatcher::Run() {
+    alignas(inotify_event) char buffer[4096];
+    while (true) {
+        pollfd waits[2] = {{inotifyFd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+        if (poll(waits, 2, -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return;
+        }
+        if (waits[1].revents != 0) {
+            return;
+        }
+        bool changed = false;
+        while (true) {
+            ssize_t length = read(inotifyFd, buffer, sizeof(buffer));
+            if (length <= 0) {
+                break;
+            }
+            for (ssize_t offset = 0; offset < length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
+                if (event->len > 0 && fileName == event->name) {
+                    changed = true;
+                }
+                offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        if (changed && onChange) {
+            onChange();
+        }
+    }
+}
