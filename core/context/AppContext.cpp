@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ContextPaths.h"
+#include "IPSecVPNContext.h"
 #include "NetworkAdapters.h"
 #include "OpenVPNContext.h"
 #include "WireGuardContext.h"
@@ -239,7 +240,12 @@ int AppContext::SetupOpenVPNContext() {
 }
 
 int AppContext::SetupIPSecVPNContext() {
-    // The IPsec context is created here once it joins the client.
+    if (ipsecVPNContext != nullptr) {
+        return 0;
+    }
+    ZRWLog(6, 3, "System :: ######## SetupIPSecVPNContext ########\n");
+    ipsecVPNContext = new IPSecVPNContext();
+    ipsecVPNContext->SetSqlite(&sqlite);
     return 0;
 }
 
@@ -264,6 +270,12 @@ int AppContext::CleanupOpenVPNContext() {
 }
 
 int AppContext::CleanupIPSecVPNContext() {
-    // The IPsec context is deleted here once it joins the client.
+    if (ipsecVPNContext == nullptr) {
+        return 0;
+    }
+    // The context owns the rekey timer, so it goes while the application object still exists.
+    ZRWLog(6, 3, "System :: ######## CleanupIPSecVPNContext ########\n");
+    delete ipsecVPNContext;
+    ipsecVPNContext = nullptr;
     return 0;
 }

@@ -57,7 +57,6 @@ public:
 
     int SetupWireGuardContext();
     int SetupOpenVPNContext();
-    // The IPsec context joins here: created after the OpenVPN context, cleaned up after it.
     int SetupIPSecVPNContext();
     int CleanupWireGuardContext();
     int CleanupOpenVPNContext();

@@ -90,22 +90,25 @@ TEST_F(AppContextTest, StartsAndStopsInOrderWithTheirLines) {
     EXPECT_EQ(context.IsStarted(), 1);
     EXPECT_NE(context.GetWireGuardContext(), nullptr);
     EXPECT_NE(context.GetOpenVPNContext(), nullptr);
-    EXPECT_EQ(context.GetIPSecVPNContext(), nullptr);
+    EXPECT_NE(context.GetIPSecVPNContext(), nullptr);
     EXPECT_EQ(context.Start(), 0);
     ASSERT_EQ(context.Stop(), 0);
     EXPECT_EQ(context.IsStarted(), 0);
     EXPECT_EQ(context.GetWireGuardContext(), nullptr);
     EXPECT_EQ(context.GetOpenVPNContext(), nullptr);
+    EXPECT_EQ(context.GetIPSecVPNContext(), nullptr);
     EXPECT_EQ(context.Stop(), 0);
     EXPECT_EQ(Lines(), "System :: Set datapath: " + dataPath + "\n" +
                            "System :: ******** SetupAppSqlContext " + dataPath +
                            "/vpn.db ********\n"
                            "System :: ######## SetupWireGuardContext ########\n"
                            "System :: ######## SetupOpenVPNContext ########\n"
+                           "System :: ######## SetupIPSecVPNContext ########\n"
                            "System :: App context already started\n"
                            "System :: ######## CleanupAppSqlContext ########\n"
                            "System :: ######## CleanupWireGuardContext ########\n"
                            "System :: ######## CleanupOpenVPNContext ########\n"
+                           "System :: ######## CleanupIPSecVPNContext ########\n"
                            "System :: App context already stopped\n");
 }
 
