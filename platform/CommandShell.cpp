@@ -1,6 +1,7 @@
 #include "CommandShell.h"
 
 #include "ChildProcess.h"
+#include "FileWrite.h"
 
 #include <cctype>
 #include <cerrno>
@@ -17,20 +18,6 @@
 #include <unistd.h>
 
 namespace {
-
-void WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return;
-        }
-        done += static_cast<size_t>(n);
-    }
-}
 
 std::string ReadAll(int fd) {
     std::string text;
@@ -154,7 +141,7 @@ void RunBuiltin(CommandStage stage, int inFd, int outFd) {
         break;
     }
     close(inFd);
-    WriteAll(outFd, output);
+    WriteAll(outFd, output.data(), output.size());
     close(outFd);
 }
 

@@ -1,5 +1,6 @@
 #include "CrashDump.h"
 
+#include "FileWrite.h"
 #include "PlatformConstants.h"
 
 #include <atomic>
@@ -104,20 +105,6 @@ private:
     size_t capacity;
     size_t length = 0;
 };
-
-void WriteAll(int fd, const char* text, size_t length) {
-    while (length > 0) {
-        ssize_t n = write(fd, text, length);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return;
-        }
-        text += n;
-        length -= static_cast<size_t>(n);
-    }
-}
 
 struct CivilTime {
     int year, month, day, hour, minute, second;

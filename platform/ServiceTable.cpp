@@ -1,5 +1,6 @@
 #include "ServiceTable.h"
 
+#include "FileWrite.h"
 #include "PlatformConstants.h"
 #include "StrUtils.h"
 
@@ -197,32 +198,10 @@ public:
                  << entry.serviceType << '\t' << entry.startType << '\t' << entry.errorControl << '\t'
                  << entry.currentState << '\n';
         }
-        const std::string content = text.str();
-        std::string temporary = path + ".XXXXXX";
-        std::vector<char> name(temporary.begin(), temporary.end());
-        name.push_back('\0');
-        int fd = mkstemp(name.data());
-        if (fd < 0) {
-            errorCode = errno;
-            return false;
-        }
-        size_t done = 0;
-        bool written = true;
-        while (written && done < content.size()) {
-            ssize_t n = write(fd, content.data() + done, content.size() - done);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            written = n > 0;
-            done += n > 0 ? static_cast<size_t>(n) : 0;
-        }
-        written = fsync(fd) == 0 && written;
-        written = close(fd) == 0 && written;
-        if (written && rename(name.data(), path.c_str()) == 0) {
+        if (WriteFileWhole(path, text.str(), 0600)) {
             return true;
         }
-        errorCode = errno != 0 ? errno : EIO;
-        unlink(name.data());
+        errorCode = errno;
         return false;
     }
 

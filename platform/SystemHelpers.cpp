@@ -1,5 +1,6 @@
 #include "SystemHelpers.h"
 
+#include "FileWrite.h"
 #include "PlatformConstants.h"
 #include "StrUtils.h"
 
@@ -122,34 +123,6 @@ bool DesktopExecValue(const char* program, std::string& value) {
         }
     }
     return true;
-}
-
-// Writes a file whole or not at all: a temporary file beside it, renamed over it.
-bool WriteFileWhole(const std::string& path, const std::string& content) {
-    std::string temporary = path + ".XXXXXX";
-    std::vector<char> name(temporary.begin(), temporary.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = fchmod(fd, 0644) == 0;
-    size_t done = 0;
-    while (ok && done < content.size()) {
-        ssize_t n = write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        ok = n > 0;
-        done += n > 0 ? static_cast<size_t>(n) : 0;
-    }
-    ok = fsync(fd) == 0 && ok;
-    ok = close(fd) == 0 && ok;
-    if (ok && rename(name.data(), path.c_str()) == 0) {
-        return true;
-    }
-    unlink(name.data());
-    return false;
 }
 
 std::string SysPath(const std::string& path) {
@@ -349,7 +322,7 @@ int SetAutoStart(const char* valueName, const char* valueText, bool on) {
     }
     const std::string entry = std::string("[Desktop Entry]\n") + "Type=Application\n" + "Name=" + valueName +
                               "\n" + "Exec=" + exec + "\n" + "X-GNOME-Autostart-enabled=true\n";
-    return WriteFileWhole(path, entry) ? 0 : -1;
+    return WriteFileWhole(path, entry, 0644) ? 0 : -1;
 }
 
 bool IsAutoStartSet(const char* valueName) {
@@ -534,20 +507,8 @@ void GetNativeSystemInfoSafe(SYSTEM_INFO* info) {
 }
 
 void OutputDebugStringA(const char* text) {
-    if (text == nullptr) {
-        return;
-    }
-    size_t length = std::strlen(text);
-    while (length > 0) {
-        ssize_t n = write(STDERR_FILENO, text, length);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return;
-        }
-        text += n;
-        length -= static_cast<size_t>(n);
+    if (text != nullptr) {
+        WriteAll(STDERR_FILENO, text, std::strlen(text));
     }
 }
 
