@@ -29,7 +29,12 @@ case "${1:-}" in
       fi
       exec ./korva-vpn "${@:2}"
     fi
-    echo "The client's window is not built yet; the libraries and tests are in $build."
+    # The client's window is not built yet: show what exists, the widget kit in both
+    # colour modes, rendered to PNG files beside the bundle.
+    shots="$build/korva/widget-screenshots"
+    QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/tools/screenshots/korva_screenshots" "$shots"
+    echo "The client's main window is not built yet. The widget kit is rendered in $shots;"
+    echo "the libraries, the program bundle and the tests are in $build."
     ;;
   test)
     build_all
