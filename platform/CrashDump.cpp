@@ -146,6 +146,10 @@ void RefreshUtcOffset() {
     }
 }
 
+// Taken once at start-up too, so a dump written before the handler is installed also
+// carries the local time.
+[[maybe_unused]] const bool gUtcOffsetTaken = (RefreshUtcOffset(), true);
+
 bool EndsWith(const char* text, size_t length, const char* suffix) {
     size_t suffixLength = std::strlen(suffix);
     return length >= suffixLength && std::memcmp(text + length - suffixLength, suffix, suffixLength) == 0;

@@ -140,7 +140,8 @@ public:
             errorCode = errno != 0 ? errno : ENOENT;
             return;
         }
-        lockFd = open((path + kServiceTableLockSuffix).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        lockFd =
+            open((path + kServiceTableLockSuffix).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (lockFd < 0) {
             errorCode = errno;
             return;
@@ -616,7 +617,7 @@ SC_LOCK LockServiceDatabase(SC_HANDLE manager) {
         return nullptr;
     }
     const std::string path = ServiceTablePath() + kServiceDatabaseLockSuffix;
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
         SetLastError(ErrorFromErrno(errno));
         return nullptr;

@@ -275,7 +275,7 @@ bool IsAlreadyRunning(const char* name) {
         return false;
     }
     const std::string path = EnvOr(kRuntimeDirVariable, kFallbackRuntimeDir) + "/" + name;
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
         return false;
     }
