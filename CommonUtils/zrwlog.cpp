@@ -135,7 +135,6 @@ void TakeIntegerArguments(const char* format, va_list args, int32_t* values, int
         case 'o':
         case 'x':
         case 'X':
-        case 'c':
             if (intMax) {
                 values[taken++] = static_cast<int32_t>(va_arg(args, intmax_t));
             } else if (sizeT) {
@@ -147,6 +146,10 @@ void TakeIntegerArguments(const char* format, va_list args, int32_t* values, int
             } else {
                 values[taken++] = va_arg(args, int);
             }
+            break;
+        case 'c':
+            // A character, narrow or wide, arrives promoted to int.
+            values[taken++] = va_arg(args, int);
             break;
         case 'e':
         case 'E':
@@ -346,31 +349,25 @@ void ZRWLogWrite(int, int, const char* format, va_list args) {
     if (format == nullptr) {
         return;
     }
+    struct Output {
+        int bit;
+        void (*write)(const char*, va_list);
+    };
+    static const Output kOutputs[] = {
+        {ZRWLOG_OUTPUT_CONSOLE, ZRWLog2Default},
+        {ZRWLOG_OUTPUT_DEBUGGER, ZRWLog2Debugger},
+        {ZRWLOG_OUTPUT_MEMORY, ZRWLog2Memory},
+        {ZRWLOG_OUTPUT_FILE, ZRWLog2File},
+    };
     int mask = gConfig.outputMask;
-    // Each output formats from its own copy: a va_list cannot be walked twice.
-    if (mask & ZRWLOG_OUTPUT_CONSOLE) {
-        va_list copy;
-        va_copy(copy, args);
-        ZRWLog2Default(format, copy);
-        va_end(copy);
-    }
-    if (mask & ZRWLOG_OUTPUT_DEBUGGER) {
-        va_list copy;
-        va_copy(copy, args);
-        ZRWLog2Debugger(format, copy);
-        va_end(copy);
-    }
-    if (mask & ZRWLOG_OUTPUT_MEMORY) {
-        va_list copy;
-        va_copy(copy, args);
-        ZRWLog2Memory(format, copy);
-        va_end(copy);
-    }
-    if (mask & ZRWLOG_OUTPUT_FILE) {
-        va_list copy;
-        va_copy(copy, args);
-        ZRWLog2File(format, copy);
-        va_end(copy);
+    for (const Output& output : kOutputs) {
+        if (mask & output.bit) {
+            // Each output formats from its own copy: a va_list cannot be walked twice.
+            va_list copy;
+            va_copy(copy, args);
+            output.write(format, copy);
+            va_end(copy);
+        }
     }
 }
 

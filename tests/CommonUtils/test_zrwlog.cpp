@@ -282,13 +282,14 @@ std::vector<unsigned char> ReadBytes(const std::string& path) {
 }
 
 TEST_F(ZRWLogTest, MemoryRecordsAreBigEndianWords) {
-    ASSERT_EQ(0, ZRWLogOpenMemory(3, 2));
+    ASSERT_EQ(0, ZRWLogOpenMemory(4, 2));
     ZRWLog(6, 3, "%d %d\n", 7, -2);
     ZRWLog(6, 3, "%u and %x\n", 0x01020304u, 0xA0B0C0D0u);
-    ZRWLog(6, 3, "only %d\n", 5);          // one argument: the second value stays 0, nothing more is read
-    ZRWLog(6, 3, "dropped %d %d\n", 8, 9); // the buffer is full: 3 records of 16 bytes
+    ZRWLog(6, 3, "only %d\n", 5); // one argument: the second value stays 0, nothing more is read
+    ZRWLog(6, 3, "%lld %c\n", 0x100000002LL, 'A');
+    ZRWLog(6, 3, "dropped %d %d\n", 8, 9); // the buffer is full: 4 records of 16 bytes
     ASSERT_EQ(0, ZRWLogSaveMemory("memory.bin"));
-    EXPECT_EQ(Words({0, 0, 7, 0xFFFFFFFE, 0, 0, 0x01020304, 0xA0B0C0D0, 0, 0, 5, 0}),
+    EXPECT_EQ(Words({0, 0, 7, 0xFFFFFFFE, 0, 0, 0x01020304, 0xA0B0C0D0, 0, 0, 5, 0, 0, 0, 2, 'A'}),
               ReadBytes("memory.bin"));
 }
 
