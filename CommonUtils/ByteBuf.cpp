@@ -615,7 +615,9 @@ int ByteBufSetDelimiters(const char* chars, int n, ByteBuf* buf) {
     if (n < 0 || chars == nullptr) {
         n = 0;
     }
-    memcpy(buf->delimiters, chars, static_cast<size_t>(n));
+    if (n > 0) {
+        memcpy(buf->delimiters, chars, static_cast<size_t>(n));
+    }
     buf->delimiterCount = n;
     return 0;
 }
@@ -742,7 +744,9 @@ int ByteBufSetMarker(const unsigned char* bytes, int n, ByteBuf* buf) {
     if (n < 0 || bytes == nullptr) {
         n = 0;
     }
-    memcpy(buf->marker, bytes, static_cast<size_t>(n));
+    if (n > 0) {
+        memcpy(buf->marker, bytes, static_cast<size_t>(n));
+    }
     buf->markerLength = n;
     return 0;
 }
