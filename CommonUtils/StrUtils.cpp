@@ -715,16 +715,18 @@ int CompareDottedVersion(const char* a, const char* b) {
     if (b == nullptr) {
         b = "";
     }
+    // Every character adds its value minus '0', so one below '0' lowers the component.
+    // The sum wraps rather than overflows and is compared as a signed number.
     auto component = [](const char*& p) {
-        unsigned long long value = 0;
+        uint64_t value = 0;
         while (*p != '\0' && *p != '.') {
-            value = value * 10 + static_cast<unsigned long long>(*p - '0');
+            value = value * 10 + static_cast<uint64_t>(static_cast<int64_t>(*p - '0'));
             ++p;
         }
-        return value;
+        return static_cast<int64_t>(value);
     };
-    unsigned long long ca = component(a);
-    unsigned long long cb = component(b);
+    int64_t ca = component(a);
+    int64_t cb = component(b);
     while (ca == cb && *a != '\0' && *b != '\0') {
         ++a; // past the '.'
         ++b;
