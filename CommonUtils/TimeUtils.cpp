@@ -262,7 +262,8 @@ int FileOpen(const char* path, const char* mode, int useStream, FileHandle* hand
         return -1;
     }
     if (useStream) {
-        handle->file.stream = fopen(path, read ? "rb" : "wb");
+        // Like the descriptors, streams are not handed to programs the client starts ('e').
+        handle->file.stream = fopen(path, read ? "rbe" : "wbe");
         return handle->file.stream != nullptr ? 0 : -1;
     }
     handle->file.descriptor =
@@ -285,6 +286,9 @@ int FileClose(FileHandle* handle) {
 }
 
 int64_t FileSeek(int64_t offset, int origin, FileHandle* handle) {
+    if (handle == nullptr) {
+        return -1;
+    }
     if (handle->kind == 0) {
         return static_cast<int64_t>(lseek(handle->file.descriptor, static_cast<off_t>(offset), origin));
     }
@@ -296,7 +300,7 @@ int64_t FileSeek(int64_t offset, int origin, FileHandle* handle) {
 }
 
 int FileRead(void* buffer, int n, FileHandle* handle) {
-    if (n < 0) {
+    if (handle == nullptr || buffer == nullptr || n < 0) {
         return -1;
     }
     if (handle->kind == 0) {
@@ -332,7 +336,7 @@ int FileRead(void* buffer, int n, FileHandle* handle) {
 }
 
 int FileWrite(const void* bytes, int n, FileHandle* handle) {
-    if (n < 0) {
+    if (handle == nullptr || bytes == nullptr || n < 0) {
         return -1;
     }
     if (handle->kind == 0) {

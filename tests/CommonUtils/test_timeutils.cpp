@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -196,6 +197,9 @@ TEST(FileLayer, ReadsReturnWhatIsThereThenEndOfFile) {
         SCOPED_TRACE(stream ? "stream" : "descriptor");
         FileHandle h;
         ASSERT_EQ(0, FileOpen("four.bin", "r", stream, &h));
+        // Programs the client starts do not inherit the file.
+        int fd = stream ? fileno(h.file.stream) : h.file.descriptor;
+        EXPECT_TRUE(fcntl(fd, F_GETFD) & FD_CLOEXEC);
         char buffer[10] = {};
         EXPECT_EQ(4, FileRead(buffer, 10, &h));
         EXPECT_EQ("abcd", std::string(buffer, 4));
