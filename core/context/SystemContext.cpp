@@ -2,7 +2,6 @@
 
 #include <QTranslator>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <unistd.h>
@@ -30,24 +29,6 @@ void ComposeLogPath(char* out, size_t size, const char* folder, const char* arch
     for (int n = 2; n < 100 && access(out, F_OK) == 0; ++n) {
         std::snprintf(out, size, "%.*s_%d.log", static_cast<int>(stem), base, n);
     }
-}
-
-// True when a tracer is attached (TracerPid in /proc/self/status is not 0).
-bool DebuggerAttached() {
-    FILE* status = std::fopen("/proc/self/status", "r");
-    if (status == nullptr) {
-        return false;
-    }
-    char line[256];
-    bool traced = false;
-    while (std::fgets(line, sizeof(line), status) != nullptr) {
-        if (std::strncmp(line, "TracerPid:", 10) == 0) {
-            traced = std::atoi(line + 10) != 0;
-            break;
-        }
-    }
-    std::fclose(status);
-    return traced;
 }
 
 // Appends text to a fixed buffer without the C runtime's formatting (safe in a signal
@@ -155,7 +136,7 @@ void InitSystemContext(SystemContext* context) {
     ZRWLogEnableModule(1, 5);
     ZRWLogEnableModule(1, 6);
     ZRWLogOpenFile(logPath);
-    if (DebuggerAttached()) {
+    if (IsDebuggerPresent()) {
         ZRWLogSetOutput(ZRWLOG_OUTPUT_CONSOLE | ZRWLOG_OUTPUT_FILE | ZRWLOG_OUTPUT_DEBUGGER);
     } else {
         ZRWLogSetOutput(ZRWLOG_OUTPUT_CONSOLE | ZRWLOG_OUTPUT_FILE);

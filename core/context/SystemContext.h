@@ -30,11 +30,6 @@ public:
 
 private:
     friend void InitSystemContext(SystemContext* context);
-
-    // The top-level crash filter: writes the dump and the crash report, names the dump in
-    // the log and shows the crash message. It runs inside the crash signal handler, so it
-    // does nothing that is unsafe there; the process then ends with 128 + the signal.
-    long TopLevelExceptionFilter(EXCEPTION_POINTERS* exception);
     friend class Deleter;
 
     SystemContext();

@@ -7,13 +7,13 @@
 #include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
-#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
+#include "CommandLine.h"
 #include "IPCSqlite.h"
 #include "NetworkAdapters.h"
 #include "zrwlog.h"
@@ -30,6 +30,8 @@ bool WaitUntil(pid_t pid, std::chrono::steady_clock::time_point deadline, int* s
             return true;
         }
         if (done < 0 && errno != EINTR) {
+            // The child cannot be waited for (reaped elsewhere): its outcome is unknown.
+            *status = -1;
             return true;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
@@ -45,11 +47,7 @@ int RunHiddenCommand(const char* commandLine, int timeoutMs) {
     if (commandLine == nullptr) {
         return -1;
     }
-    std::vector<std::string> words;
-    std::istringstream split(commandLine);
-    for (std::string word; split >> word;) {
-        words.push_back(word);
-    }
+    std::vector<std::string> words = SplitCommandLine(commandLine);
     if (words.empty()) {
         return -1;
     }
@@ -89,7 +87,7 @@ int RunHiddenCommand(const char* commandLine, int timeoutMs) {
         }
         return -1;
     }
-    return (WIFEXITED(status) && WEXITSTATUS(status) == 0) ? 0 : -1;
+    return (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0) ? 0 : -1;
 }
 
 std::u16string Utf8ToUtf16(const char* text) {

@@ -39,7 +39,7 @@ private:
     PROCESS_INFORMATION processInfo;
 };
 
-// Runs a command line (program and blank-separated arguments, no shell) with its output
+// Runs a command line (split by the Windows quoting rules, no shell) with its output
 // discarded and waits for it: 0 when it exited with 0, -1 when it could not be started,
 // failed, or was still running after timeoutMs (it is then ended).
 int RunHiddenCommand(const char* commandLine, int timeoutMs = TunnelPaths::kTapScriptTimeLimitMs);

@@ -225,6 +225,24 @@ TEST_F(BundleScripts, WireGuardReportsFailures) {
     EXPECT_EQ(Exec(kBundle + "/bin/Wireguard/wireguard", {"/other", "x"}).exitCode, 2);
 }
 
+TEST_F(BundleScripts, WireGuardInstallsNoCommandsFromTheConfiguration) {
+    Fake("wg-quick", "exit 0\n");
+    Fake("ip", "exit 1\n");
+    std::string conf = project.path + "/Config/wireguard/office.conf";
+    QDir().mkpath(QString::fromStdString(project.path + "/Config/wireguard"));
+    ASSERT_TRUE(WriteText(conf,
+                          "[Interface]\nPostUp = touch /tmp/x\n  preup=id\nPOSTDOWN = id # note\n"
+                          "PreDown\t= id\nAddress = 10.0.0.1/24\n# PostUp = kept as a comment\n\n"
+                          "[Peer]\nPublicKey = K=\nPostUpExtra = stays\n",
+                          0600));
+    ScriptRun up =
+        Exec(kBundle + "/bin/Wireguard/wireguard", {"/installtunnelservice", QString::fromStdString(conf)});
+    EXPECT_EQ(up.exitCode, 0) << up.output;
+    EXPECT_EQ(ReadText(runDir + "/office.conf"), "[Interface]\nAddress = 10.0.0.1/24\n"
+                                                 "# PostUp = kept as a comment\n\n"
+                                                 "[Peer]\nPublicKey = K=\nPostUpExtra = stays\n");
+}
+
 TEST_F(BundleScripts, WgShowNamesInterfacesByTunnelName) {
     Fake("wg-quick", "exit 0\n");
     std::string conf = project.path + "/Config/wireguard/home office.conf";

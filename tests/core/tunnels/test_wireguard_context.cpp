@@ -157,6 +157,22 @@ TEST_F(WireGuardFiles, RefusesUnsafeNamesAndUnwritableFolders) {
     EXPECT_NE(project.Log().find("WireGuard :: Invalid tunnel name: ../../escape \n"), std::string::npos);
     EXPECT_EQ(context.WriteWireGuardConfig(profile, nullptr), -1);
 
+    // A value with a line break would add lines of its own to the file.
+    std::strcpy(profile.ProfileName, "office");
+    void (*const breakLine[])(WireGuardVPNInfo&) = {
+        [](WireGuardVPNInfo& i) { std::strcpy(i.DNS, "1.1.1.1\nPostUp = id"); },
+        [](WireGuardVPNInfo& i) { std::strcpy(i.AllowdIPs, "0.0.0.0/0\r\nPostUp = id"); },
+        [](WireGuardVPNInfo& i) { std::strcpy(i.PeerPubKey, "K=\tx"); },
+    };
+    for (auto change : breakLine) {
+        WireGuardVPNInfo bad = info;
+        change(bad);
+        EXPECT_EQ(context.WriteWireGuardConfig(profile, &bad), -1);
+    }
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(project.path + "/Config/wireguard/office.conf")));
+    EXPECT_NE(project.Log().find("WireGuard :: Invalid value in wireguard config: office \n"),
+              std::string::npos);
+
     // The configuration folder is a file: nothing can be written.
     ASSERT_TRUE(WriteText(project.path + "/Config", "not a folder"));
     std::strcpy(profile.ProfileName, "office");
