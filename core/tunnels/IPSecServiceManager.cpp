@@ -60,10 +60,11 @@ int IPSecServiceManager::DisableIKEEXT() {
     case SERVICE_PAUSE_PENDING:
     case SERVICE_PAUSED: {
         IPSEC_LOG("IPSec :: IKKEXT service status %ld, stoping......\n", static_cast<long>(state));
+        // The state the stop request reports counts, also when the request itself fails
+        // (a service that stopped meanwhile); a request that reports nothing leaves it 0.
         SERVICE_STATUS status = {};
-        bool stopped = SvcStop(service, &status) && (status.dwCurrentState == SERVICE_STOPPED ||
-                                                     status.dwCurrentState == SERVICE_STOP_PENDING);
-        if (!stopped) {
+        SvcStop(service, &status);
+        if (status.dwCurrentState != SERVICE_STOPPED && status.dwCurrentState != SERVICE_STOP_PENDING) {
             CloseServiceHandle(service);
             return 0;
         }

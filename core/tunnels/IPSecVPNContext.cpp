@@ -1,12 +1,11 @@
 #include "IPSecVPNContext.h"
 
 #include <QTimer>
-#include <cerrno>
 #include <chrono>
 #include <ctime>
-#include <fcntl.h>
 #include <unistd.h>
 
+#include "FileWrite.h"
 #include "IPCSqlite.h"
 #include "IPSecPaths.h"
 #include "IPSecVPNInfo.h"
@@ -42,42 +41,6 @@ bool ManualResetEvent::Wait(int timeoutMs) const {
 namespace {
 // Set and cleared on the GUI thread only (construction and destruction of the context).
 IPSecVPNContext* currentContext = nullptr;
-
-// Writes the whole text to a new file beside the target and renames it over the target,
-// so the target is either the complete text or absent. Mode 0600: the file holds the key.
-bool writeWholeFile(const std::string& path, const std::string& text) {
-    std::string temporary = path + ".tmp";
-    ::unlink(temporary.c_str());
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        return false;
-    }
-    const char* data = text.data();
-    size_t left = text.size();
-    bool ok = true;
-    while (left > 0) {
-        ssize_t written = ::write(fd, data, left);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            ok = false;
-            break;
-        }
-        data += written;
-        left -= static_cast<size_t>(written);
-    }
-    if (::close(fd) != 0) {
-        ok = false;
-    }
-    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ok = false;
-    }
-    if (!ok) {
-        ::unlink(temporary.c_str());
-    }
-    return ok;
-}
 } // namespace
 
 IPSecVPNContext::IPSecVPNContext()
@@ -231,7 +194,8 @@ int IPSecVPNContext::WriteSwanctlConf(IPSecVPNInfo* info, const std::string& pat
         IPSEC_LOG("IPSec :: Error: invalid ipsec profile, config file not written!\n");
         return -3;
     }
-    if (!writeWholeFile(file, text)) {
+    // Written whole or not at all, readable by the owner only: the file holds the key.
+    if (!WriteFileWhole(file, text, 0600)) {
         IPSEC_LOG("IPSec :: Error: Failed to create ipsec config file!\n");
         return -3;
     }

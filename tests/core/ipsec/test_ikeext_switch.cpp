@@ -79,6 +79,16 @@ TEST(IKEEXTSwitch, AMissingServiceFailsBothWays) {
     EXPECT_EQ(log.find("change state to Enabled"), std::string::npos);
 }
 
+TEST(IKEEXTSwitch, AStateOutsideOneToSevenIsUnexpected) {
+    ProjectFolder project;
+    setIKEEXT(9, SERVICE_AUTO_START);
+    EXPECT_EQ(IPSecServiceManager::GetInstance()->DisableIKEEXT(), 0);
+    EXPECT_EQ(readIKEEXT().startType, static_cast<DWORD>(SERVICE_AUTO_START));
+    std::string log = project.log();
+    EXPECT_NE(log.find("IPSec :: Unexpected case, error code: 9\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("change state to Stopped"), std::string::npos);
+}
+
 TEST(IKEEXTSwitch, EnableSetsAutomaticStartWithoutStarting) {
     ProjectFolder project;
     setIKEEXT(SERVICE_STOPPED, SERVICE_DISABLED);

@@ -132,6 +132,11 @@ TEST_F(StrongSwanControl, StartsFindsAndEndsTheDaemon) {
     EXPECT_EQ(stopCharon(), 0);
     EXPECT_TRUE(waitUntil([] { return getCharonPid() == 0; }));
     EXPECT_EQ(ikeext().startType, static_cast<DWORD>(SERVICE_AUTO_START));
+
+    // No daemon: the lookup's 0, and IKEEXT is left as it is.
+    ASSERT_EQ(IPSecServiceManager::GetInstance()->DisableIKEEXT(), 1);
+    EXPECT_EQ(stopCharon(), 0);
+    EXPECT_EQ(ikeext().startType, static_cast<DWORD>(SERVICE_DISABLED));
 }
 
 TEST_F(StrongSwanControl, ConnectStartsTheDaemonLoadsThenInitiatesOnTheWorker) {
