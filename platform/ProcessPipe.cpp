@@ -67,10 +67,16 @@ void ProcessPipe::CloseEnds() {
         close(writeEnd);
     }
     if (IsInheritableHandle(readEnd)) {
-        close(readEnd);
+        // A started program may still be writing: a closed pipe would kill it.
+        if (started) {
+            DrainInBackground(readEnd);
+        } else {
+            close(readEnd);
+        }
     }
     writeEnd = -1;
     readEnd = -1;
+    started = false;
 }
 
 std::string ProcessPipe::ExecuteCommand(const char* commandLine, bool capture, const char* workDir) {
@@ -160,6 +166,7 @@ std::string ProcessPipe::StartProcess(const char* applicationPath, const char* a
         ZRWLog(kLogModule, kLogLevel, "System :: Failed to create child process, error code = %d \n", error);
         return kResultFailed;
     }
+    started = true;
     SweepStartedChildren();
     RegisterStartedChild(pid);
     if (info != nullptr) {

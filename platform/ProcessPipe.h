@@ -40,8 +40,9 @@ public:
     std::string ExecuteCommand(const char* commandLine, bool capture, const char* workDir = nullptr);
 
     // Starts a long-running program: the command line is the application path, a blank
-    // and the arguments. The pipe stays with the object for ReadAvailable. Fills the
-    // record and answers "Success", or "Failed".
+    // and the arguments. The pipe stays with the object for ReadAvailable until the
+    // object is destroyed or reused; the program's later output is then drained, so it
+    // runs on as it would on Windows. Fills the record and answers "Success", or "Failed".
     std::string StartProcess(const char* applicationPath, const char* arguments, PROCESS_INFORMATION* info);
 
     // What the started program has written since the last read, without blocking, or
@@ -58,4 +59,6 @@ private:
 
     int readEnd = -1;
     int writeEnd = -1;
+    // Set while the pipe belongs to a program StartProcess started.
+    bool started = false;
 };

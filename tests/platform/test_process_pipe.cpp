@@ -272,6 +272,18 @@ TEST_F(StartedProcess, IdsOfOneOrLessAndForeignProcessesAreNeverSignalled) {
                      "System :: Failed to terminate process, error code = 3 \n");
 }
 
+TEST(StartProcess, TheProgramOutlivesTheObjectThatStartedIt) {
+    const std::string marker = WorkDir() + "/started.done";
+    PROCESS_INFORMATION info;
+    {
+        ProcessPipe pipe;
+        ASSERT_EQ(pipe.StartProcess(kChild.c_str(), ("chatty " + marker).c_str(), &info), kResultSuccess);
+    }
+    EXPECT_TRUE(WaitUntil([&] { return Exists(marker); })) << "the program died with its pipe";
+    ProcessPipe other;
+    EXPECT_FALSE(other.KillProcess(info));
+}
+
 TEST_F(StartedProcess, AMissingProgramIsLogged) {
     EXPECT_EQ(pipe.StartProcess("./bin/OpenVPN/openvpn.exe", " --config x", &info), kResultFailed);
     EXPECT_EQ(log.Text(), "System :: Failed to create child process, error code = 2 \n");
