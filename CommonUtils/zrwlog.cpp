@@ -276,11 +276,14 @@ int ZRWLogOpenMemory(int records, int count) {
 int ZRWLogOpenFile(const char* path) {
     OutputLock lock;
     gConfig.outputMask = ZRWLOG_OUTPUT_FILE;
+    // The file it replaces is closed even when the new one cannot be opened: after a
+    // failed open the file output writes nothing.
+    CloseLogFileLocked();
     if (path == nullptr) {
+        gConfig.filePath[0] = '\0';
         return -1;
     }
     snprintf(gConfig.filePath, sizeof(gConfig.filePath), "%s", path);
-    CloseLogFileLocked();
     gConfig.logFile = fopen(path, kWriteBinary);
     return gConfig.logFile != nullptr ? 0 : -1;
 }

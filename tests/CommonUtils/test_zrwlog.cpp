@@ -151,6 +151,10 @@ TEST_F(ZRWLogTest, OpenFileTruncatesAndLeavesOnlyTheFileOutput) {
     EXPECT_EQ(-1, ZRWLogOpenFile("missing-folder/x.log"));
     ZRWLog(1, 3, "lost"); // no file is open any more, and no other output is on
     EXPECT_EQ("new", ReadFile("trunc.log"));
+    ASSERT_EQ(0, ZRWLogOpenFile("trunc.log"));
+    EXPECT_EQ(-1, ZRWLogOpenFile(nullptr));
+    ZRWLog(1, 3, "lost");
+    EXPECT_EQ("", ReadFile("trunc.log"));
 }
 
 // The flags of every descriptor of this process that is open on the given file.
