@@ -11,9 +11,16 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <iostream>
+#include <string>
+#include <sys/ptrace.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 #include "AppContext.h"
 #include "SystemContext.h"
@@ -136,6 +143,66 @@ TEST(SystemContextStart, SecondStartInTheSameSecondKeepsTheFirstLog) {
         return;
     }
     GTEST_SKIP() << "no two starts fell into the same second";
+}
+
+// Runs this program once in report mode, traced by this process as a debugger would
+// trace it when traced is set, and gives what it wrote to standard error. The exit code
+// is 121 when tracing is not allowed here.
+int RunReportChild(const std::string& work, bool traced, std::string* errors) {
+    const std::string self = SelfPath().toStdString();
+    const std::string errPath = work + "/stderr.txt";
+    std::vector<std::string> envText;
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (std::strncmp(*e, "KORVA_CONTEXT_CHILD=", 20) != 0) {
+            envText.push_back(*e);
+        }
+    }
+    envText.push_back("KORVA_CONTEXT_CHILD=report");
+    std::vector<char*> envp;
+    for (auto& text : envText) {
+        envp.push_back(&text[0]);
+    }
+    envp.push_back(nullptr);
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        int in = open("/dev/null", O_RDONLY);
+        int out = open("/dev/null", O_WRONLY);
+        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
+            chdir(work.c_str()) != 0) {
+            _exit(120);
+        }
+        if (traced && ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) {
+            _exit(121);
+        }
+        execle(self.c_str(), self.c_str(), static_cast<char*>(nullptr), envp.data());
+        _exit(122);
+    }
+    int status = 0;
+    while (pid > 0 && waitpid(pid, &status, 0) == pid && WIFSTOPPED(status)) {
+        // Pass on every signal but the tracer's own stops.
+        int signal = WSTOPSIG(status) == SIGTRAP ? 0 : WSTOPSIG(status);
+        ptrace(PTRACE_CONT, pid, nullptr, reinterpret_cast<void*>(static_cast<intptr_t>(signal)));
+    }
+    *errors = ReadFile(QString::fromStdString(errPath)).toStdString();
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(SystemContextStart, AttachedDebuggerAlsoReceivesEveryLine) {
+    const std::string work = QDir::currentPath().toStdString() + "/debugger";
+    QDir().mkpath(QString::fromStdString(work));
+    const std::string first = "System :: ******** InitSystemContext ********\n";
+    std::string errors;
+    ASSERT_EQ(RunReportChild(work, false, &errors), 0) << errors;
+    EXPECT_EQ(errors.find(first), std::string::npos) << errors;
+
+    int code = RunReportChild(work, true, &errors);
+    if (code == 121) {
+        GTEST_SKIP() << "this machine does not allow a process to be traced";
+    }
+    ASSERT_EQ(code, 0) << errors;
+    EXPECT_EQ(errors.rfind(first + "System :: Set datapath: ", 0), 0u) << errors;
 }
 
 TEST(SystemContextStart, CrashIsReportedInTheLogAndEndsWithTheSignal) {
