@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,10 +28,11 @@ public:
     explicit TargetFile(const char* path) : target(path) {}
     ~TargetFile() { Discard(); }
 
-    // Creates the temporary file, readable and writable by the user only.
+    // Creates the temporary file, readable and writable by the user only and not
+    // inherited by the programs the client starts.
     bool Open() {
         temp = target + StorePaths::kTempSuffix;
-        int fd = mkstemp(&temp[0]);
+        int fd = mkostemp(&temp[0], O_CLOEXEC);
         if (fd < 0) {
             return false;
         }
@@ -122,7 +124,7 @@ bool ConfigFileCipher::TransformFile(int length, const char* sourcePath, const c
                                      const char* failureLine) {
     ScheduleKey();
 
-    FILE* source = sourcePath != nullptr ? fopen(sourcePath, "rb") : nullptr;
+    FILE* source = sourcePath != nullptr ? fopen(sourcePath, "rbe") : nullptr;
     if (source == nullptr) {
         ZRWLog(6, 3, "System :: Faile to open user import file: \n");
         return false;
@@ -185,7 +187,7 @@ bool ConfigFileCipher::DecryptFile(int length, const char* sourcePath) {
 }
 
 int ConfigFileCipher::GetFileSize(const char* path) {
-    FILE* file = path != nullptr ? fopen(path, "r") : nullptr;
+    FILE* file = path != nullptr ? fopen(path, "re") : nullptr;
     if (file == nullptr) {
         ZRWLog(6, 3, "System :: Failed to open file: %s!\n", path != nullptr ? path : "");
         return -1;

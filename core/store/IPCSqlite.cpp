@@ -194,12 +194,18 @@ int IPCSqlite::RunWrite(const char* sql, const char* failureLine, int* newID) {
     sqlite3_int64 rowID = sqlite3_last_insert_rowid(db);
     char* commitError = nullptr;
     int commitRC = sqlite3_exec(db, kCommit, nullptr, nullptr, &commitError);
-    if (rc == SQLITE_OK && commitRC != SQLITE_OK) {
-        // The change did not reach the file: undo it and report the commit's failure.
-        sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
-        rc = commitRC;
-        error = commitError;
-        commitError = nullptr;
+    if (commitRC != SQLITE_OK) {
+        // The transaction is still open and holds its lock: undo it, so that nothing is
+        // left half-written and the next write starts a transaction of its own.
+        if (sqlite3_get_autocommit(db) == 0) {
+            sqlite3_exec(db, kRollback, nullptr, nullptr, nullptr);
+        }
+        if (rc == SQLITE_OK) {
+            // The change did not reach the file: report the commit's failure.
+            rc = commitRC;
+            error = commitError;
+            commitError = nullptr;
+        }
     }
     sqlite3_free(commitError);
     sqlite3_mutex_leave(mutex);
@@ -221,7 +227,10 @@ int IPCSqlite::RunWrite(const char* sql, const char* failureLine, int* newID) {
 
 int IPCSqlite::RunDelete(const char* format, int id, const char* failureLine) {
     char sql[kQueryBufferSize];
-    Format(sql, kQueryMaxChars, format, id);
+    if (Format(sql, kQueryMaxChars, format, id) != 0) {
+        LogFailure(failureLine, kTooLongMessage);
+        return -1;
+    }
     return RunWrite(sql, failureLine, nullptr);
 }
 

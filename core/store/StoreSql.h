@@ -22,7 +22,10 @@ int Format(char* buf, int maxChars, const char* format, ...);
 // not fit, is refused with the operation's failure line: 0 or -1.
 int FormatWrite(char* buf, int maxChars, bool terminated, const char* failureLine, const char* format, ...);
 
-// Formats a select (or a delete) that takes at most one id into a 2048-byte buffer and
+// Logs one of the store's failure lines (module 6, level 2) with its message.
+void LogFailure(const char* line, const char* message);
+
+// Formats a select that takes at most one id into a 2048-byte buffer and
 // runs it through the owner's ExecQuery. -1 for a missing target.
 template <typename Owner>
 int Query(Owner& owner, void* target, const char* format, int id, SqlRowCallback callback) {
@@ -30,7 +33,10 @@ int Query(Owner& owner, void* target, const char* format, int id, SqlRowCallback
         return -1;
     }
     char sql[kQueryBufferSize];
-    Format(sql, kQueryMaxChars, format, id);
+    if (Format(sql, kQueryMaxChars, format, id) != 0) {
+        LogFailure("Execute SQL command failed: %s\n", kTooLongMessage);
+        return -1;
+    }
     return owner.ExecQuery(target, sql, callback);
 }
 
@@ -46,9 +52,6 @@ int OpenDatabase(const char* path, sqlite3** db);
 // Closes the database and frees the mutex, nulling both; -1 when the close fails (the
 // mutex is then kept).
 int CloseDatabase(sqlite3** db, sqlite3_mutex** mutex);
-
-// Logs one of the store's failure lines (module 6, level 2) with its message.
-void LogFailure(const char* line, const char* message);
 
 // A column's number: the leading decimal digits (with sign), clamped to int; 0 otherwise.
 int ColumnNumber(const char* value);

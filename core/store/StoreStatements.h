@@ -84,6 +84,7 @@ constexpr const char* kSelectIPSecList =
 
 constexpr const char* kBegin = "begin";
 constexpr const char* kCommit = "commit";
+constexpr const char* kRollback = "rollback";
 
 } // namespace StoreSql
 // clang-format on

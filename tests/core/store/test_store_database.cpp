@@ -569,6 +569,29 @@ TEST_F(StoreTest, CommitThatFailsIsReportedAndUndone) {
     EXPECT_EQ(Count("PROFILE"), 1);
 }
 
+TEST_F(StoreTest, FailedStatementWhoseCommitFailsLeavesNoTransactionOpen) {
+    ProfileInfo first = MakeProfile("first", 1, 1);
+    ProfileInfo second = MakeProfile("second", 1, 2);
+    ASSERT_EQ(store.InsertProfile(&first), 0);
+    ASSERT_EQ(store.InsertProfile(&second), 0);
+
+    sqlite3_stmt* reading = nullptr;
+    ASSERT_EQ(sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_prepare_v2(raw, "SELECT * FROM PROFILE", -1, &reading, nullptr), SQLITE_OK);
+    sqlite3_step(reading);
+
+    // The rename breaks the name's uniqueness, and "commit" cannot take the file after it.
+    strcpy(second.ProfileName, "first");
+    EXPECT_EQ(store.UpdateProfile(&second), -1);
+    EXPECT_TRUE(log.Contains("System :: Can't update profile from table PROFILE: UNIQUE constraint failed: "
+                             "PROFILE.ProfileName\n"));
+    sqlite3_finalize(reading);
+    ASSERT_EQ(sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    // The store holds no write lock: another connection writes at once.
+    EXPECT_EQ(sqlite3_exec(raw, "BEGIN IMMEDIATE; ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+}
+
 TEST(StoreSort, BubbleSortByNameKeepsEqualNamesInOrder) {
     struct Case {
         std::vector<const char*> names;
