@@ -1,55 +1,15 @@
 #include "WireGuardContext.h"
 
 #include <QDir>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <vector>
 
+#include "FileWrite.h"
 #include "IPCSqlite.h"
 #include "ProcessPipe.h"
 #include "TunnelPaths.h"
 #include "zrwlog.h"
 
 namespace {
-
-bool WriteAll(int fd, const std::string& text) {
-    const char* data = text.data();
-    size_t left = text.size();
-    while (left > 0) {
-        ssize_t n = write(fd, data, left);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Writes the file through a temporary file beside it and a rename, mode 0600: the
-// file holds private keys, and a connect reuses whatever file it finds.
-bool WriteFileWhole(const std::string& path, const std::string& text) {
-    std::string temp = path + ".XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = fchmod(fd, 0600) == 0 && WriteAll(fd, text) && fsync(fd) == 0;
-    ok = (close(fd) == 0) && ok;
-    if (ok && rename(name.data(), path.c_str()) == 0) {
-        return true;
-    }
-    unlink(name.data());
-    return false;
-}
 
 // True when none of the texts that reach the file holds a line break or another control
 // character: such a value would add lines of its own to the file, and the tools run some
@@ -142,7 +102,7 @@ bool WireGuardContext::IsTunnelUp(const char* tunnelName) {
     }
     ProcessPipe pipe;
     std::string output = pipe.ExecuteCommand(WireGuardShowCommandLine(tunnelName).c_str(), true, nullptr);
-    return output.rfind(std::string("interface: ") + tunnelName + "\n", 0) == 0;
+    return output.rfind(std::string(TunnelPaths::kWireGuardInterfaceHeader) + tunnelName + "\n", 0) == 0;
 }
 
 int WireGuardContext::WriteWireGuardConfig(const ProfileInfo& profile, const WireGuardVPNInfo* info) {
@@ -160,7 +120,8 @@ int WireGuardContext::WriteWireGuardConfig(const ProfileInfo& profile, const Wir
     QString folder = CreateDirPath(QString::fromUtf8(TunnelPaths::kWireGuardConfigDir));
     std::string path =
         folder.toStdString() + "/" + profile.ProfileName + TunnelPaths::kWireGuardConfigExtension;
-    return WriteFileWhole(path, WireGuardConfigText(*info)) ? 0 : -1;
+    // The file holds private keys, and a connect reuses whatever file it finds.
+    return WriteFileWhole(path, WireGuardConfigText(*info), 0600) ? 0 : -1;
 }
 
 std::string WireGuardConfigText(const WireGuardVPNInfo& info) {
