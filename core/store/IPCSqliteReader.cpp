@@ -31,6 +31,9 @@ IPCSqliteReader::~IPCSqliteReader() {}
 
 int IPCSqliteReader::Init(const char* path) {
     if (OpenDatabase(path, &db) != 0) {
+        // The import does not close a reader that failed to open: release the handle
+        // that SQLite gives even for a failed open.
+        CloseDatabase(&db, &mutex);
         return -1;
     }
     // The schema of a foreign file is not trusted: no functions with side effects from

@@ -174,8 +174,9 @@ int main(int argc, char** argv) {
         free(fresh);
     }
     freshCopySeconds /= copyRuns;
-    const double megabytes = static_cast<double>(bytes) / (1024.0 * 1024.0);
-    const double storeMegabytes = static_cast<double>(databaseSize) / (1024.0 * 1024.0);
+    // Rates in MB/s (10^6 bytes per second).
+    const double megabytes = static_cast<double>(bytes) / 1e6;
+    const double storeMegabytes = static_cast<double>(databaseSize) / 1e6;
 
     printf("profiles in the store:            %d\n", count);
     printf("insert, per profile:              %.1f us (%.2f s in all)\n", insertSeconds * 1e6 / count,
@@ -184,7 +185,7 @@ int main(int argc, char** argv) {
     printf("SortProfilesAscending, whole list: %.2f ms\n", sortSeconds * 1e3);
     printf("export of the store (%d bytes): %.2f ms, %.1f MB/s%s\n", databaseSize, exportSeconds * 1e3,
            storeMegabytes / exportSeconds, exported ? "" : " (FAILED)");
-    printf("cipher, file to file (%.0f MiB):   %.1f MB/s%s\n", megabytes, megabytes / cipherSeconds,
+    printf("cipher, file to file (%zu MiB):   %.1f MB/s%s\n", bytes >> 20, megabytes / cipherSeconds,
            enciphered ? "" : " (FAILED)");
     printf("plain file copy, same way:        %.1f MB/s%s\n", megabytes / fileCopySeconds,
            copied ? "" : " (FAILED)");

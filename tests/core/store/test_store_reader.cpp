@@ -152,6 +152,16 @@ TEST_F(ReaderTest, MissingTablesFailEverySelect) {
     EXPECT_EQ(reader.DeInit(), 0);
 }
 
+TEST_F(ReaderTest, PathThatCannotBeOpenedFailsAndHoldsNothing) {
+    IPCSqliteReader reader;
+    EXPECT_EQ(reader.Init("missing-folder/decrypted.db"), -1);
+    EXPECT_EQ(log.Text(), "Can't open database: unable to open database file\n");
+    std::vector<ProfileInfo> list;
+    EXPECT_EQ(reader.GetProfileList(list), -1);
+    EXPECT_TRUE(log.Contains("Execute SQL command failed: the database is not open\n"));
+    EXPECT_EQ(reader.DeInit(), 0);
+}
+
 TEST_F(ReaderTest, EmptyProfileTableGivesAnEmptyList) {
     IPCSqlite store;
     ASSERT_EQ(store.Init(path), 0);
