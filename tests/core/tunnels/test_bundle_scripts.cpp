@@ -271,6 +271,11 @@ TEST_F(BundleScripts, WgShowNamesInterfacesByTunnelName) {
     QFile::remove(QString::fromStdString(argLog));
     Exec(kBundle + "/bin/Wireguard/wg", {"show", "all"});
     EXPECT_EQ(Args(), "wg\n[show]\n[all]\n");
+    // No tunnel at all: wg prints nothing, and neither does the bundle's wg.
+    Fake("wg", "exit 0\n");
+    ScriptRun none = Exec(kBundle + "/bin/Wireguard/wg", {"show"});
+    EXPECT_EQ(none.exitCode, 0);
+    EXPECT_EQ(none.output, "");
 
     // Everything but "show" is Debian's wg itself.
     Fake("wg", "echo private-key\n");
