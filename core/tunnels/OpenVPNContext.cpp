@@ -63,11 +63,18 @@ int RunHiddenCommand(const char* commandLine, int timeoutMs) {
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     // The script and whatever it starts form one process group, so a hung script can be
-    // ended whole.
+    // ended whole. It starts with every signal at its default action and unblocked,
+    // whatever this process has set for itself.
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     posix_spawnattr_setpgroup(&attr, 0);
+    sigset_t all;
+    sigset_t none;
+    sigfillset(&all);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attr, &all);
+    posix_spawnattr_setsigmask(&attr, &none);
 
     pid_t pid = -1;
     int spawned = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ);

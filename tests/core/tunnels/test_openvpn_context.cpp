@@ -120,6 +120,26 @@ TEST_F(OpenVPNContextTest, HungScriptIsEndedAtTheTimeLimit) {
     EXPECT_EQ(RunHiddenCommand(nullptr, 1000), -1);
 }
 
+TEST_F(OpenVPNContextTest, ScriptStartsWithDefaultSignals) {
+    // Exits 0 only when SIGPIPE is neither ignored nor blocked in the script.
+    project.Script("driver/addtap.bat", "ign=$(awk '/^SigIgn/{print $2}' /proc/$$/status)\n"
+                                        "blk=$(awk '/^SigBlk/{print $2}' /proc/$$/status)\n"
+                                        "(( (16#$ign & 0x1000) == 0 && (16#$blk & 0x1000) == 0 ))\n");
+    struct sigaction ignore {};
+    struct sigaction previous {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &previous);
+    sigset_t pipeOnly;
+    sigset_t previousMask;
+    sigemptyset(&pipeOnly);
+    sigaddset(&pipeOnly, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeOnly, &previousMask);
+    int result = RunHiddenCommand("./driver/addtap.bat", 60000);
+    pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
+    sigaction(SIGPIPE, &previous, nullptr);
+    EXPECT_EQ(result, 0);
+}
+
 TEST_F(OpenVPNContextTest, KeepsTheLastProcessRecord) {
     CountingScript("addtap.bat", 0);
     OpenVPNContext context;
