@@ -3,6 +3,8 @@
 # alias reads like the Windows driver's description: "TAP-Windows Adapter V9", and
 # " #2", " #3" ... for further ones. Exits non-zero when it cannot.
 set -u
+# Debian keeps openvpn and ip in the system folders, which a desktop PATH may lack.
+export PATH="${PATH:+$PATH:}/usr/local/sbin:/usr/sbin:/sbin"
 alias_base="TAP-Windows Adapter V9"
 
 count=0

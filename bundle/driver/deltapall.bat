@@ -2,6 +2,8 @@
 # Removes every TAP adapter that addtap.bat created (those whose alias begins
 # "TAP-Windows Adapter V9"). Exits non-zero when one cannot be removed.
 set -u
+# Debian keeps openvpn and ip in the system folders, which a desktop PATH may lack.
+export PATH="${PATH:+$PATH:}/usr/local/sbin:/usr/sbin:/sbin"
 rc=0
 for dev in /sys/class/net/*; do
     [[ -r $dev/ifalias ]] || continue
