@@ -115,6 +115,8 @@ TEST_F(BundleScripts, OpenVPNAddsTheAdapterTexts) {
          "Notified TAP-Windows driver to set a DHCP IP/netmask of 172.16.3.9/255.255.240.0"},
         {"net_addr_v4_add: 10.1.2.3/32 dev tun0",
          "Notified TAP-Windows driver to set a DHCP IP/netmask of 10.1.2.3/255.255.255.255"},
+        {"net_addr_ptp_v4_add: 10.8.0.6 peer 10.8.0.5 dev tun0",
+         "Notified TAP-Windows driver to set a DHCP IP/netmask of 10.8.0.6/255.255.255.252"},
         {"Cannot open TUN/TAP dev /dev/net/tun: No such file or directory (errno=2)",
          "There are no TAP-Windows adapters on this system"},
         {"Cannot ioctl TUNSETIFF tap0: Device or resource busy (errno=16)",
