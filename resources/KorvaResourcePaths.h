@@ -14,6 +14,7 @@
 // Icons and images; the style sheets name them by this folder as well.
 #define KORVA_IMAGE_DIR ":/Korva VPN/resources/"
 
-// The brand font's four faces.
-#define KORVA_FONT_DIR ":/Korva VPN/fonts/"
+// The brand font's four faces; the program registers the regular one at start.
+#define KORVA_FONT_DIR ":/Korva VPN/resources/Fonts/"
+#define KORVA_BRAND_FONT_REGULAR KORVA_FONT_DIR "HalvexVento_Rg.ttf"
 #define KORVA_BRAND_FONT_FAMILY "Halvex Vento"

@@ -12,8 +12,8 @@ void korvaInitResources() {
 }
 
 int korvaLoadBrandFonts() {
-    static const char* const faces[] = {"HalvexVento-Regular.ttf", "HalvexVento-Bold.ttf",
-                                        "HalvexVento-Italic.ttf", "HalvexVento-BoldItalic.ttf"};
+    static const char* const faces[] = {"HalvexVento_Rg.ttf", "HalvexVento_Bd.ttf", "HalvexVento_It.ttf",
+                                        "HalvexVento_BdIt.ttf"};
     int added = 0;
     for (const char* face : faces) {
         if (QFontDatabase::addApplicationFont(QString::fromUtf8(KORVA_FONT_DIR) + QString::fromUtf8(face)) >=

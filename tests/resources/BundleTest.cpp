@@ -158,6 +158,12 @@ TEST_F(BundleTest, StyleSheetsAndTranslationsAreThere) {
 
 TEST_F(BundleTest, BrandFontHasItsFourFaces) {
     EXPECT_TRUE(QFile::exists(QStringLiteral(KORVA_FONT_DIR "LICENSE.txt")));
+    // The face the program registers at start, by this very path.
+    const int regular =
+        QFontDatabase::addApplicationFont(QStringLiteral(":/Korva VPN/resources/Fonts/HalvexVento_Rg.ttf"));
+    ASSERT_GE(regular, 0);
+    EXPECT_EQ(QFontDatabase::applicationFontFamilies(regular), QStringList{KORVA_BRAND_FONT_FAMILY});
+    QFontDatabase::removeApplicationFont(regular);
     ASSERT_EQ(korvaLoadBrandFonts(), 4);
     QFontDatabase fonts;
     ASSERT_TRUE(fonts.families().contains(QStringLiteral(KORVA_BRAND_FONT_FAMILY)));
