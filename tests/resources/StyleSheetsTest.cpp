@@ -192,6 +192,8 @@ const char* const kSelectorsInBoth[] = {
     "QLineEdit:disabled",
     "QCheckBox#btnRemember::indicator:checked",
     "QCheckBox#btnRemember::indicator:unchecked",
+    "QHeaderView QCheckBox::indicator:checked",
+    "QHeaderView QCheckBox::indicator:unchecked",
     "QPushButton#btnGenKeys",
     "ZRVPNClient QPushButton#btnQuit",
     "ZRVPNClient QLabel#appLogo",

@@ -8,10 +8,9 @@
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
-#include <QStandardItemModel>
-#include <QTableView>
 #include <QTextStream>
 #include <QTranslator>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <cstdio>
 #include <functional>
@@ -27,6 +26,13 @@
 #include "ZRToastDialog.h"
 
 namespace {
+
+// Carries the Profiles page's class name, by which the style sheets select its rules.
+class ProfileWidget : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+};
 
 struct Mode {
     int colorMode;
@@ -182,21 +188,27 @@ int main(int argc, char* argv[]) {
             host->close();
         }
         {
-            QStandardItemModel model(3, 3);
-            model.setHorizontalHeaderLabels({QString(), QStringLiteral("NAME"), QStringLiteral("TYPE")});
-            for (int row = 0; row < 3; ++row) {
-                model.setItem(row, 1, new QStandardItem(QStringLiteral("Profile %1").arg(row + 1)));
-                model.setItem(row, 2, new QStandardItem(QStringLiteral("OpenVPN")));
-            }
-            auto* view = new QTableView;
+            // The header as the Profiles page shows it: its list and the page's rules.
+            auto* page = new ProfileWidget;
+            auto* layout = new QVBoxLayout(page);
+            layout->setContentsMargins(0, 0, 0, 0);
+            auto* list = new QTreeWidget;
+            list->setObjectName(QStringLiteral("profileTreeWidget"));
             auto* header = new ZRHeaderView(0, 2, Qt::Horizontal);
-            view->setHorizontalHeader(header);
-            view->setModel(&model);
-            view->setFixedSize(420, 160);
-            header->resizeSection(0, 60);
-            header->resizeSection(1, 180);
+            list->setHeader(header);
+            list->setColumnCount(3);
+            list->setHeaderLabels({QString(), QStringLiteral("PROFILE NAME"), QStringLiteral("TYPE")});
+            list->setRootIsDecorated(false);
+            for (int row = 0; row < 3; ++row) {
+                list->addTopLevelItem(new QTreeWidgetItem(
+                    {QString(), QStringLiteral("Profile %1").arg(row + 1), QStringLiteral("Openvpn")}));
+            }
+            header->resizeSection(0, 48);
+            header->resizeSection(1, 200);
             header->setCheckEx(true);
-            QWidget* host = card(mode, view, 460);
+            list->setFixedSize(420, 220);
+            layout->addWidget(list);
+            QWidget* host = card(mode, page, 460);
             save("header", picture(host, mode.window, 16, 2));
             host->close();
         }
@@ -226,3 +238,5 @@ int main(int argc, char* argv[]) {
     std::printf("%d pictures written to %s\n", written, qPrintable(QDir(outDir).absolutePath()));
     return failed == 0 ? 0 : 1;
 }
+
+#include "main.moc"
