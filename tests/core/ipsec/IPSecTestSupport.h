@@ -5,13 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <sys/file.h>
 #include <thread>
 #include <unistd.h>
 
@@ -54,6 +58,34 @@ inline bool waitUntil(const std::function<bool()>& condition, int limitMs = 3000
     }
     return condition();
 }
+
+// The daemon is found and ended by its image name across the whole machine, so a test
+// binary that runs daemons holds this lock for its whole life: CTest's resource lock
+// keeps such tests apart within one run, this one also keeps apart the runs of other
+// build folders on the same machine. The descriptor is close-on-exec, so no daemon
+// inherits the lock.
+class CharonMachineLock {
+public:
+    CharonMachineLock() {
+        fd = ::open("/tmp/korva-charon-svc.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            std::perror("korva-charon-svc.lock");
+            return;
+        }
+        while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~CharonMachineLock() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    CharonMachineLock(const CharonMachineLock&) = delete;
+    CharonMachineLock& operator=(const CharonMachineLock&) = delete;
+
+private:
+    int fd = -1;
+};
 
 // A temporary project folder P that is the working directory while the object lives,
 // with P/bin/ipsec/swanctl/, its own service table and the log in P/test.log.

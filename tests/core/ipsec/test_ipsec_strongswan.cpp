@@ -29,6 +29,8 @@ using namespace ipsectest;
 
 namespace {
 
+CharonMachineLock charonLock;
+
 // Why the real daemon cannot run here, or empty when it can.
 std::string unavailable;
 

@@ -16,6 +16,8 @@ using namespace ipsectest;
 
 namespace {
 
+CharonMachineLock charonLock;
+
 const char* kPeerDown = "initiate failed: establishing CHILD_SA 'office_child' failed\n"
                         "[IKE] giving up after 3 retransmits\n"
                         "[IKE] establishing IKE_SA failed, peer not responding\n";
