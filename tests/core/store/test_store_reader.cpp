@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -135,8 +136,11 @@ TEST_F(ReaderTest, FileThatIsNoDatabaseOpensAndFailsAtItsFirstSelect) {
 
 TEST_F(ReaderTest, MissingTablesFailEverySelect) {
     IPCSqliteReader reader;
-    // A path that does not exist is created as an empty database.
+    // A path that does not exist is created as an empty database, private to the user.
     ASSERT_EQ(reader.Init(path), 0);
+    struct stat info;
+    ASSERT_EQ(stat(path, &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
     std::vector<ProfileInfo> list;
     WireGuardVPNInfo wireguard;
     OpenVPNInfo openvpn;
