@@ -11,9 +11,11 @@
 #include <cxxabi.h>
 #include <dirent.h>
 #include <dlfcn.h>
+#include <elf.h>
 #include <exception>
 #include <execinfo.h>
 #include <fcntl.h>
+#include <link.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -252,6 +254,111 @@ const char* BaseName(const char* path) {
     return slash != nullptr ? slash + 1 : path;
 }
 
+// The loader relocates the addresses of the dynamic section in place, except in a
+// read-only one, which keeps them as offsets from the load address.
+template <typename T> const T* DynamicAddress(const link_map* map, ElfW(Addr) value) {
+    return reinterpret_cast<const T*>(value < map->l_addr ? value + map->l_addr : value);
+}
+
+// The number of dynamic symbols, from the classic hash table or the GNU one.
+size_t DynamicSymbolCount(const ElfW(Word) * hash, const ElfW(Word) * gnuHash) {
+    if (hash != nullptr) {
+        return hash[1];
+    }
+    if (gnuHash == nullptr) {
+        return 0;
+    }
+    const ElfW(Word) bucketCount = gnuHash[0];
+    const ElfW(Word) symbolOffset = gnuHash[1];
+    const ElfW(Word) bloomSize = gnuHash[2];
+    const auto* buckets =
+        reinterpret_cast<const ElfW(Word)*>(reinterpret_cast<const ElfW(Addr)*>(gnuHash + 4) + bloomSize);
+    const ElfW(Word)* chains = buckets + bucketCount;
+    ElfW(Word) last = 0;
+    for (ElfW(Word) i = 0; i < bucketCount; ++i) {
+        if (buckets[i] > last) {
+            last = buckets[i];
+        }
+    }
+    if (last < symbolOffset) {
+        return symbolOffset;
+    }
+    // The last chain ends at the entry whose lowest bit is set.
+    while ((chains[last - symbolOffset] & 1) == 0) {
+        ++last;
+    }
+    return last + 1;
+}
+
+// The module and the exported symbol that hold an address, as dladdr would name them but
+// without the loader's lock: _dl_find_object is safe in a signal handler, and the symbol
+// table is read where the loader mapped it.
+void LookUpAddress(const void* address, CrashStackFrame& frame) {
+    dl_find_object found;
+    if (_dl_find_object(const_cast<void*>(address), &found) != 0 || found.dlfo_link_map == nullptr) {
+        return;
+    }
+    const link_map* map = found.dlfo_link_map;
+    // The program itself has no name in the loader's list.
+    const char* module = map->l_name != nullptr && *map->l_name != '\0' ? BaseName(map->l_name)
+                                                                        : program_invocation_short_name;
+    if (module != nullptr && *module != '\0') {
+        SafeStrCopy(frame.moduleName, sizeof(frame.moduleName), module);
+    }
+    const ElfW(Sym)* symbols = nullptr;
+    const char* strings = nullptr;
+    ElfW(Xword) stringsSize = 0;
+    const ElfW(Word)* hash = nullptr;
+    const ElfW(Word)* gnuHash = nullptr;
+    for (const ElfW(Dyn)* entry = map->l_ld; entry != nullptr && entry->d_tag != DT_NULL; ++entry) {
+        switch (entry->d_tag) {
+        case DT_SYMTAB:
+            symbols = DynamicAddress<ElfW(Sym)>(map, entry->d_un.d_ptr);
+            break;
+        case DT_STRTAB:
+            strings = DynamicAddress<char>(map, entry->d_un.d_ptr);
+            break;
+        case DT_STRSZ:
+            stringsSize = entry->d_un.d_val;
+            break;
+        case DT_HASH:
+            hash = DynamicAddress<ElfW(Word)>(map, entry->d_un.d_ptr);
+            break;
+        case DT_GNU_HASH:
+            gnuHash = DynamicAddress<ElfW(Word)>(map, entry->d_un.d_ptr);
+            break;
+        default:
+            break;
+        }
+    }
+    if (symbols == nullptr || strings == nullptr) {
+        return;
+    }
+    const size_t count = DynamicSymbolCount(hash, gnuHash);
+    const auto target = reinterpret_cast<ElfW(Addr)>(address);
+    const ElfW(Sym)* best = nullptr;
+    ElfW(Addr) bestStart = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const ElfW(Sym)& symbol = symbols[i];
+        const int type = ELF64_ST_TYPE(symbol.st_info);
+        if (symbol.st_shndx == SHN_UNDEF || symbol.st_shndx == SHN_ABS || symbol.st_value == 0 ||
+            type == STT_TLS || type == STT_SECTION || type == STT_FILE || symbol.st_name >= stringsSize) {
+            continue;
+        }
+        const ElfW(Addr) start = map->l_addr + symbol.st_value;
+        // A symbol without a size holds only its own address.
+        const bool holds =
+            symbol.st_size == 0 ? target == start : target >= start && target - start < symbol.st_size;
+        if (holds && (best == nullptr || start > bestStart)) {
+            best = &symbol;
+            bestStart = start;
+        }
+    }
+    if (best != nullptr && strings[best->st_name] != '\0') {
+        SafeStrCopy(frame.functionName, sizeof(frame.functionName), strings + best->st_name);
+    }
+}
+
 void WriteRegisters(int fd, const CONTEXT* context) {
 #if defined(__x86_64__)
     static const struct {
@@ -356,10 +463,9 @@ LPTOP_LEVEL_EXCEPTION_FILTER SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_F
     }
     RefreshUtcOffset();
     // The first backtrace() loads the unwinder; do it now rather than in the handler.
+    // Once loaded, the unwinder finds its tables through _dl_find_object, without a lock.
     void* warmUp[2];
     backtrace(warmUp, 2);
-    Dl_info symbol;
-    dladdr(reinterpret_cast<void*>(&CrashSignalHandler), &symbol);
 
     stack_t altStack{};
     altStack.ss_sp = gAltStack;
@@ -451,16 +557,7 @@ int CollectCallStack(const CONTEXT* context, CrashStackFrame* frames, int capaci
         SafeStrCopy(frame.sourceFile, sizeof(frame.sourceFile), "N/A");
         SafeStrCopy(frame.lineNumber, sizeof(frame.lineNumber), "N/A");
         // A return address points after the call; look up the call itself.
-        void* lookup = returnAddress ? static_cast<char*>(address) - 1 : address;
-        Dl_info info;
-        if (dladdr(lookup, &info) != 0) {
-            if (info.dli_fname != nullptr && *info.dli_fname != '\0') {
-                SafeStrCopy(frame.moduleName, sizeof(frame.moduleName), BaseName(info.dli_fname));
-            }
-            if (info.dli_sname != nullptr && *info.dli_sname != '\0') {
-                SafeStrCopy(frame.functionName, sizeof(frame.functionName), info.dli_sname);
-            }
-        }
+        LookUpAddress(returnAddress ? static_cast<char*>(address) - 1 : address, frame);
     };
     if (!pcInWalk && pc != nullptr) {
         addFrame(pc, false);

@@ -212,12 +212,23 @@ TEST(CollectCallStack, NamesTheFramesOfAContext) {
     const int count = CollectCallStack(&context, frames.data(), kMaxCrashFrames);
     ASSERT_GE(count, 1);
     bool ownModule = false;
+    bool ownFunction = false;
+    bool libraryModule = false;
     for (int i = 0; i < count; ++i) {
         EXPECT_STREQ(frames[i].sourceFile, "N/A");
         EXPECT_STREQ(frames[i].lineNumber, "N/A");
-        ownModule = ownModule || std::string(frames[i].moduleName) == "platform_crash_dump_test";
+        const std::string module = frames[i].moduleName;
+        const std::string function = frames[i].functionName;
+        ownModule = ownModule || module == "platform_crash_dump_test";
+        // The test framework's runner in this program, by its exported (mangled) name.
+        ownFunction =
+            ownFunction || (module == "platform_crash_dump_test" && function == "_ZN7testing4Test3RunEv");
+        // The C library that called main, by its file name.
+        libraryModule = libraryModule || module.rfind("libc.so", 0) == 0;
     }
     EXPECT_TRUE(ownModule);
+    EXPECT_TRUE(ownFunction);
+    EXPECT_TRUE(libraryModule);
     EXPECT_EQ(CollectCallStack(&context, frames.data(), 2), 2);
 }
 
