@@ -130,6 +130,7 @@ void ZRPageNavigator::setupPages(int totalRecords, int pageSize, int currentPage
 }
 
 void ZRPageNavigator::updateRecordsLabel(int totalRecords, int pageSize) {
+    totalRecords = std::max(0, totalRecords);
     pageSize = std::max(1, pageSize);
     int first = pageSize * (activePage - 1) + 1;
     const int last = activePage == pageCount ? totalRecords : pageSize * activePage;

@@ -135,6 +135,15 @@ TEST_F(PagerTest, APageSizeOfZeroCountsOneRecordAPage) {
     EXPECT_EQ(pager.label(), "Showing 02-02 of 5 records");
 }
 
+TEST_F(PagerTest, ANegativeTotalCountsAsNoRecords) {
+    Pager pager;
+    pager.setupPages(-5, 7, 1, 1);
+    EXPECT_EQ(pager.label(), "Showing 0-0 of 0 records");
+    EXPECT_EQ(pager.buttons(), "1");
+    pager.updateRecordsLabel(-5, 7);
+    EXPECT_EQ(pager.label(), "Showing 0-0 of 0 records");
+}
+
 TEST_F(PagerTest, ClicksSelectPagesAndSignalThem) {
     Pager pager;
     pager.setupPages(100, 7, 3, 7);
