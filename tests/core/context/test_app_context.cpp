@@ -190,6 +190,30 @@ TEST_F(AppContextTest, FailedStoreOpenLeavesItStopped) {
     EXPECT_NE(Log().find("System :: Failed to init IPCSqlite!\n"), std::string::npos);
 }
 
+TEST_F(AppContextTest, RefusedSettingsRowLeavesItStopped) {
+    // The database refuses every new settings row.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dataPath + "vpn.db").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(db,
+                     "CREATE TABLE SETTINGINFO (ID INTEGER PRIMARY KEY AUTOINCREMENT, AutoStart INTEGER "
+                     "NOT NULL, Reconnetion INTEGER NOT NULL, NATTraversal INTEGER NOT NULL, LanguageType "
+                     "INTEGER NOT NULL, ColorMode INTEGER NOT NULL, SelectedName TEXT, DatabaseVersion "
+                     "TEXT NOT NULL);"
+                     "CREATE TRIGGER refuse BEFORE INSERT ON SETTINGINFO BEGIN SELECT RAISE(ABORT, "
+                     "'refused'); END;",
+                     nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    sqlite3_close(db);
+    AppContext context;
+    context.SetDataPath(dataPath.c_str());
+    EXPECT_EQ(context.Start(), -1);
+    EXPECT_EQ(context.IsStarted(), 0);
+    EXPECT_EQ(context.GetOpenVPNContext(), nullptr);
+    EXPECT_NE(Log().find("System :: App context InsertSettingInfo failed\n"), std::string::npos);
+    EXPECT_EQ(Log().find("SetupWireGuardContext"), std::string::npos);
+}
+
 TEST_F(AppContextTest, NoDataFolderMeansNoDatabase) {
     AppContext context;
     EXPECT_EQ(context.Start(), -1);
