@@ -340,7 +340,7 @@ void LookUpAddress(const void* address, CrashStackFrame& frame) {
     ElfW(Addr) bestStart = 0;
     for (size_t i = 0; i < count; ++i) {
         const ElfW(Sym)& symbol = symbols[i];
-        const int type = ELFW(ST_TYPE)(symbol.st_info);
+        const int type = ELF64_ST_TYPE(symbol.st_info);
         if (symbol.st_shndx == SHN_UNDEF || symbol.st_shndx == SHN_ABS || symbol.st_value == 0 ||
             type == STT_TLS || type == STT_SECTION || type == STT_FILE || symbol.st_name >= stringsSize) {
             continue;
