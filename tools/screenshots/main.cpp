@@ -1,6 +1,9 @@
 // Renders each widget of the kit in the normal and the dark colour mode to PNG files:
 //   korva_screenshots [output folder]      (default: ./widget-screenshots)
-// Runs on any Qt platform; QT_QPA_PLATFORM=offscreen needs no display.
+// Runs on any Qt platform; QT_QPA_PLATFORM=offscreen needs no display. The system
+// context starts with the program: it writes its log folder into the working folder and
+// makes its data folder under $HOME, so run it from a scratch folder, e.g.
+//   cd "$(mktemp -d)" && HOME=$PWD QT_QPA_PLATFORM=offscreen .../korva_screenshots
 #include <QApplication>
 #include <QDir>
 #include <QFile>
