@@ -161,7 +161,9 @@ bool IsValidTunnelName(const char* name) {
         return false;
     }
     size_t length = std::strlen(name);
-    if (length > 250 || std::strstr(name, "..") != nullptr) {
+    // The file's name is the tunnel name and ".conf", and it is written through a
+    // temporary name seven bytes longer: all of it must fit a 255-byte file name.
+    if (length > kMaxTunnelNameBytes || std::strstr(name, "..") != nullptr) {
         return false;
     }
     static const char* const forbidden = "/\\\"'`$&|;<>(){}[]*?!~#%^";

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <cstddef>
 #include <string>
 
 #include "ProfileRecords.h"
@@ -41,8 +42,9 @@ private:
 std::string WireGuardConfigText(const WireGuardVPNInfo& info);
 
 // True when a profile name may name a tunnel, a file and a command-line argument:
-// not empty, at most 250 bytes, no "/", "\", "..", control characters or shell
+// not empty, at most kMaxTunnelNameBytes bytes, no "/", "\", "..", control characters or shell
 // metacharacters, and not beginning with "-" or ".".
+constexpr size_t kMaxTunnelNameBytes = 243;
 bool IsValidTunnelName(const char* name);
 
 // The command lines of the WireGuard tools for a tunnel; empty for a name that

@@ -89,8 +89,8 @@ TEST(TunnelName, AcceptsNamesThatAreSafeInPathsAndArguments) {
     for (const auto& c : cases) {
         EXPECT_EQ(IsValidTunnelName(c.name), c.valid) << c.name;
     }
-    EXPECT_TRUE(IsValidTunnelName(std::string(250, 'n').c_str()));
-    EXPECT_FALSE(IsValidTunnelName(std::string(251, 'n').c_str()));
+    EXPECT_TRUE(IsValidTunnelName(std::string(243, 'n').c_str()));
+    EXPECT_FALSE(IsValidTunnelName(std::string(244, 'n').c_str()));
     EXPECT_FALSE(IsValidTunnelName(nullptr));
 }
 
@@ -138,6 +138,13 @@ TEST_F(WireGuardFiles, WritesTheConfigurationWholeWithOwnerOnlyAccess) {
     struct stat st {};
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // The longest name the rule lets in still names a file.
+    ProfileInfo longest;
+    std::strcpy(longest.ProfileName, std::string(kMaxTunnelNameBytes, 'n').c_str());
+    EXPECT_EQ(context.WriteWireGuardConfig(longest, &info), 0);
+    QFile::remove(
+        QString::fromStdString(project.path + "/Config/wireguard/" + longest.ProfileName + ".conf"));
 
     // A later write replaces the whole file and leaves no temporary file behind.
     info.AllowdIPs[0] = '\0';
