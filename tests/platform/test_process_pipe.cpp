@@ -280,6 +280,8 @@ TEST(StartProcess, TheProgramOutlivesTheObjectThatStartedIt) {
         ASSERT_EQ(pipe.StartProcess(kChild.c_str(), ("chatty " + marker).c_str(), &info), kResultSuccess);
     }
     EXPECT_TRUE(WaitUntil([&] { return Exists(marker); })) << "the program died with its pipe";
+    // The marker comes just before the program's end; a kill before that end would succeed.
+    ASSERT_TRUE(WaitUntil([&] { return IsZombie(info.dwProcessId); }));
     ProcessPipe other;
     EXPECT_FALSE(other.KillProcess(info));
 }
