@@ -23,6 +23,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "StrongSwanControl.h"
 #include "zrwlog.h"
 
 namespace ipsectest {
@@ -57,6 +58,15 @@ inline bool waitUntil(const std::function<bool()>& condition, int limitMs = 3000
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return condition();
+}
+
+// Ends every daemon that runs and waits until none is listed any more: a daemon that is
+// still shutting down would be found as running by the next test's connect.
+inline void endDaemons() {
+    for (int i = 0; i < 10 && getCharonPid() > 0; ++i) {
+        stopCharon();
+        waitUntil([] { return getCharonPid() <= 0; }, 5000);
+    }
 }
 
 // The daemon is found and ended by its image name across the whole machine, so a test

@@ -100,11 +100,7 @@ protected:
         }
         project.installBundle();
     }
-    void TearDown() override {
-        for (int i = 0; i < 10 && getCharonPid() > 0; ++i) {
-            stopCharon();
-        }
-    }
+    void TearDown() override { endDaemons(); }
 
     std::string swanctl(const std::string& args) {
         ProcessPipe pipe;

@@ -50,12 +50,7 @@ protected:
         project.installDoubles();
         info = officeProfile();
     }
-    void TearDown() override {
-        // End every daemon double this test started.
-        for (int i = 0; i < 10 && getCharonPid() > 0; ++i) {
-            stopCharon();
-        }
-    }
+    void TearDown() override { endDaemons(); }
 
     // Connects and waits for the worker's outcome as the home page's poll would.
     int connectAndWait() {
