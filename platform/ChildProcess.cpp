@@ -8,9 +8,9 @@
 #include <climits>
 #include <csignal>
 #include <cstdlib>
-#include <map>
 #include <mutex>
 #include <poll.h>
+#include <set>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -102,12 +102,10 @@ bool WaitPidFd(int pidFd, int timeoutMs) {
     }
 }
 
-struct StartedChild {
-    bool ended = false;
-};
-
+// Started children that have not been reaped yet; an entry goes once its child is
+// reaped or handed to the background reaper.
 std::mutex gStartedMutex;
-std::map<pid_t, StartedChild> gStarted;
+std::set<pid_t> gStarted;
 
 } // namespace
 
@@ -188,17 +186,17 @@ bool TerminateByPid(pid_t pid) {
 
 void RegisterStartedChild(pid_t pid) {
     std::lock_guard<std::mutex> lock(gStartedMutex);
-    gStarted[pid] = StartedChild{};
+    gStarted.insert(pid);
 }
 
 void SweepStartedChildren() {
     std::lock_guard<std::mutex> lock(gStartedMutex);
-    for (auto& entry : gStarted) {
-        if (!entry.second.ended) {
-            int status = 0;
-            if (waitpid(entry.first, &status, WNOHANG) == entry.first) {
-                entry.second.ended = true;
-            }
+    for (auto it = gStarted.begin(); it != gStarted.end();) {
+        int status = 0;
+        if (waitpid(*it, &status, WNOHANG) == *it) {
+            it = gStarted.erase(it);
+        } else {
+            ++it;
         }
     }
 }
@@ -206,19 +204,19 @@ void SweepStartedChildren() {
 int EndStartedChild(pid_t pid) {
     std::lock_guard<std::mutex> lock(gStartedMutex);
     auto found = gStarted.find(pid);
-    if (pid <= 1 || found == gStarted.end() || found->second.ended) {
+    if (pid <= 1 || found == gStarted.end()) {
         return ESRCH;
     }
     int status = 0;
     if (waitpid(pid, &status, WNOHANG) == pid) {
-        found->second.ended = true;
+        gStarted.erase(found);
         return ESRCH;
     }
     // Still unreaped, so the id is still this child's.
     if (kill(pid, SIGTERM) != 0) {
         return errno;
     }
-    found->second.ended = true;
+    gStarted.erase(found);
     std::thread([pid] {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTerminateGraceMs);
         int status = 0;
