@@ -309,9 +309,9 @@ def write(path, text):
 
 
 def main():
-    for name, spec in ICONS.items():
-        shape, colour = spec[0], spec[1]
-        size = spec[2:] if len(spec) > 2 else ()
+    for name, icon in ICONS.items():
+        shape, colour = icon[0], icon[1]
+        size = icon[2:] if len(icon) > 2 else ()
         if len(size) == 2:
             size = (size[0], size[1], "0 0 24 24")
         write(os.path.join(HERE, name + ".svg"), svg(shape(colour), *size))
