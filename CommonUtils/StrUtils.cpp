@@ -738,3 +738,19 @@ int CompareDottedVersion(const char* a, const char* b) {
     }
     return *b == '\0' ? 1 : -1;
 }
+
+size_t Utf8CopyBounded(char* out, size_t size, const char* text) {
+    if (out == nullptr || size == 0) {
+        return 0;
+    }
+    size_t length = text != nullptr ? std::strlen(text) : 0;
+    if (length >= size) {
+        length = size - 1;
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) {
+            --length;
+        }
+    }
+    std::memcpy(out, text != nullptr ? text : "", length);
+    out[length] = '\0';
+    return length;
+}

@@ -37,6 +37,9 @@ int Utf8ToAnsiInPlace(char* buffer, size_t bufferSize);
 int Utf8ToCodePoints(const char* text, int* out);
 int Utf8ToCodePoints(const char* text, int* out, size_t outCount);
 int Utf8CheckAndCount(const char* text, int* count);
+// Copies text into a fixed array of size bytes (size > 0), cut before a character that
+// would cross its end, and terminated. Returns the number of bytes copied.
+size_t Utf8CopyBounded(char* out, size_t size, const char* text);
 
 // Paths. MakeDirPath creates each missing level of the path ('/' or '\' separate
 // levels); it fails for a path of 255 bytes or more and when a level exists but is not

@@ -27,7 +27,7 @@ namespace {
 std::string gSystemInfoRoot;
 
 void CopyBounded(char* out, size_t size, const std::string& text) {
-    std::snprintf(out, size, "%s", text.c_str());
+    Utf8CopyBounded(out, size, text.c_str());
 }
 
 std::string EnvOr(const char* name, const std::string& fallback) {

@@ -7,25 +7,9 @@
 #include "IPSecVPNContext.h"
 #include "NetworkAdapters.h"
 #include "OpenVPNContext.h"
+#include "StrUtils.h"
 #include "WireGuardContext.h"
 #include "zrwlog.h"
-
-namespace {
-
-// Copies a text into a fixed array, cut at a UTF-8 character boundary when it is longer.
-void CopyBounded(char* out, size_t size, const char* text) {
-    size_t length = std::strlen(text);
-    if (length >= size) {
-        length = size - 1;
-        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) {
-            --length;
-        }
-    }
-    std::memcpy(out, text, length);
-    out[length] = '\0';
-}
-
-} // namespace
 
 AppContext::AppContext()
     : stopped(1), wireGuardContext(nullptr), openVPNContext(nullptr), ipsecVPNContext(nullptr), settingInfo(),
@@ -200,7 +184,7 @@ const char* AppContext::GetDataPath() {
 }
 
 void AppContext::SetLogPath(const char* path) {
-    CopyBounded(logPath, sizeof(logPath), path != nullptr ? path : "");
+    Utf8CopyBounded(logPath, sizeof(logPath), path != nullptr ? path : "");
 }
 
 const char* AppContext::GetLogPath() {

@@ -127,17 +127,10 @@ int ColumnNumber(const char* value) {
 
 void CopyColumnText(char* dst, size_t size, const char* value, const char* column) {
     size_t length = strlen(value);
-    if (length < size) {
-        memcpy(dst, value, length + 1);
+    size_t cut = Utf8CopyBounded(dst, size, value);
+    if (cut == length) {
         return;
     }
-    // Cut before the character that would cross the end of the array.
-    size_t cut = size - 1;
-    while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) {
-        --cut;
-    }
-    memcpy(dst, value, cut);
-    dst[cut] = '\0';
     ZRWLog(6, 2, "Column %s holds %zu bytes, more than its field takes: cut to %zu bytes\n", column, length,
            cut);
 }

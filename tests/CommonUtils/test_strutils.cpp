@@ -43,6 +43,33 @@ TEST(Utf8Check, CountsCharactersAndRejectsBadBytes) {
     }
 }
 
+TEST(Utf8CopyBounded, CutsBeforeACharacterThatWouldCrossTheEnd) {
+    struct Case {
+        const char* text;
+        size_t size;
+        const char* copied;
+    } const cases[] = {
+        {"abc", 4, "abc"},
+        {"abcd", 4, "abc"},
+        {"a\xC3\xA9", 3, "a"}, // é would need bytes 1 and 2 plus the terminator
+        {"a\xC3\xA9", 4, "a\xC3\xA9"},
+        {"\xE2\x82\xAC\xE2\x82\xAC", 6, "\xE2\x82\xAC"},
+        {"\xF0\x9F\x98\x80", 4, ""},
+        {"", 1, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        char out[16];
+        std::memset(out, 'x', sizeof(out));
+        EXPECT_EQ(Utf8CopyBounded(out, c.size, c.text), std::strlen(c.copied));
+        EXPECT_STREQ(out, c.copied);
+        EXPECT_EQ(out[c.size], 'x'); // nothing written past the array
+    }
+    char one[1];
+    EXPECT_EQ(Utf8CopyBounded(one, sizeof(one), nullptr), 0u);
+    EXPECT_EQ(one[0], '\0');
+}
+
 struct DecodeCase {
     std::string bytes;
     std::vector<int> points;
