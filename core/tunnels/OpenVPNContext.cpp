@@ -1,10 +1,9 @@
 #include "OpenVPNContext.h"
 
-#include <QString>
-
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
 #include <string>
@@ -16,6 +15,7 @@
 #include "CommandLine.h"
 #include "IPCSqlite.h"
 #include "NetworkAdapters.h"
+#include "StrUtils.h"
 #include "zrwlog.h"
 
 extern char** environ;
@@ -101,7 +101,11 @@ std::u16string Utf8ToUtf16(const char* text) {
     if (text == nullptr) {
         return std::u16string();
     }
-    return QString::fromUtf8(text).toStdU16String();
+    // A UTF-8 text never needs more UTF-16 units than it has bytes.
+    std::u16string wide(std::strlen(text) + 1, u'\0');
+    int written = Utf8ToUtf16Buf(text, &wide[0], wide.size());
+    wide.resize(written > 0 ? static_cast<size_t>(written) - 1 : 0);
+    return wide;
 }
 
 OpenVPNContext::OpenVPNContext() : sqlite(nullptr), processInfo() {
