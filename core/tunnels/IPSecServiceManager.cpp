@@ -1,7 +1,7 @@
 #include "IPSecServiceManager.h"
 
-#include "IPSecPaths.h"
 #include "ServiceControl.h"
+#include "TunnelPaths.h"
 #include "zrwlog.h"
 
 #define IPSEC_LOG(...) ZRWLog(6, 3, __VA_ARGS__)

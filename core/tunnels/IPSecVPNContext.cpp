@@ -7,10 +7,10 @@
 
 #include "FileWrite.h"
 #include "IPCSqlite.h"
-#include "IPSecPaths.h"
 #include "IPSecVPNInfo.h"
 #include "StrongSwanControl.h"
 #include "SwanctlConf.h"
+#include "TunnelPaths.h"
 #include "zrwlog.h"
 
 #define IPSEC_LOG(...) ZRWLog(6, 3, __VA_ARGS__)

@@ -8,11 +8,11 @@
 #include <thread>
 #include <unistd.h>
 
-#include "IPSecPaths.h"
 #include "IPSecServiceManager.h"
 #include "IPSecVPNContext.h"
 #include "ProcessPipe.h"
 #include "SwanctlConf.h"
+#include "TunnelPaths.h"
 #include "zrwlog.h"
 
 #define IPSEC_LOG(...) ZRWLog(6, 3, __VA_ARGS__)

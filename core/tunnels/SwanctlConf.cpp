@@ -1,7 +1,7 @@
 #include "SwanctlConf.h"
 
-#include "IPSecPaths.h"
 #include "IPSecVPNInfo.h"
+#include "TunnelPaths.h"
 
 bool IsSwanctlName(const std::string& name) {
     if (name.empty()) {

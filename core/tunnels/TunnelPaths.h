@@ -1,5 +1,6 @@
-// The fixed paths, file names, command lines and texts of the OpenVPN and WireGuard
-// roads. Paths are relative to the working directory, the client's project path.
+// The fixed paths, file names, command lines and texts of the tunnels layer: the OpenVPN
+// and WireGuard roads, then the IPsec road. Paths are relative to the working directory,
+// the client's project path.
 #pragma once
 
 #include <string>
@@ -50,3 +51,66 @@ constexpr const char* kWireGuardInterfaceHeader = "interface: ";
 constexpr const char* kWireGuardTransferPrefix = "transfer:";
 
 } // namespace TunnelPaths
+
+// The fixed paths, command lines and texts of the IPsec road: strongSwan's daemon
+// charon-svc.exe and its control tool swanctl.exe in the folder bin/ipsec under the
+// project path (the working directory), the configuration file they load, and the
+// answers the client looks for in their output.
+namespace IPSecPaths {
+
+// Folders and files under the project path P (P carries no trailing separator).
+constexpr const char* kStrongSwanFolder = "/bin/ipsec/";
+constexpr const char* kSwanctlProgram = "/bin/ipsec/swanctl.exe";
+constexpr const char* kSwanctlConfFile = "/bin/ipsec/swanctl/swanctl.conf";
+// The daemon's control socket, as the bundle's strongswan.conf names it.
+constexpr const char* kControlSocket = "/bin/ipsec/charon.vici";
+
+// The daemon, named relative to the project path and started in the strongSwan folder.
+constexpr const char* kCharonCommand = "./bin/ipsec/charon-svc.exe";
+constexpr const char* kCharonImageName = "charon-svc.exe";
+constexpr const char* kCharonLookupCommand = "cmd.exe /c tasklist | findstr charon-svc.exe";
+constexpr const char* kCharonNotRunningAnswer = "charon-svc.exe not exist";
+constexpr const char* kKillCommandFormat = "cmd.exe /c taskkill /pid %d";
+
+// swanctl command lines: kSwanctlPrefix, P, kSwanctlProgram, kSwanctlSuffix, then the arguments.
+constexpr const char* kSwanctlPrefix = "cmd.exe /c \"";
+constexpr const char* kSwanctlSuffix = "\" ";
+constexpr const char* kLoadAllArgs = "--load-all";
+constexpr const char* kInitiateChildArgs = "--initiate --child ";
+constexpr const char* kRekeyChildArgs = "--rekey --child ";
+constexpr const char* kListSasArgs = "--list-sas --noblock";
+constexpr const char* kTerminateForceIkeArgs = "--terminate --force --ike ";
+constexpr const char* kTerminateIkeArgs = "--terminate --ike ";
+
+// The child SA of a policy is the policy name followed by this.
+constexpr const char* kChildSuffix = "_child";
+
+// Texts looked for in the answers.
+constexpr const char* kPeerNotResponding = "peer not responding";
+constexpr const char* kInitiateSucceeded = "initiate completed successfully";
+constexpr const char* kRekeySucceeded = "rekey completed successfully";
+constexpr const char* kTerminateSucceeded = "terminate completed successfully";
+constexpr const char* kRunnerFailed = "Failed";
+constexpr const char* kStateRekeying = "REKEYING";
+constexpr const char* kStateInstalled = "INSTALLED";
+constexpr const char* kStateRekeyed = "REKEYED";
+constexpr const char* kStateInstalling = "INSTALLING";
+// How many characters after the child SA's name its state must appear within.
+constexpr int kChildStateWindow = 50;
+
+// Attempts and pauses.
+constexpr int kInitiateAttempts = 5;
+constexpr int kRekeyAttempts = 5;
+constexpr int kTerminatePauseMs = 500;
+constexpr int kRekeyIntervalMs = 60000;
+// How long a freshly started daemon is given to open its control socket.
+constexpr int kCharonReadyTimeLimitMs = 5000;
+constexpr int kCharonReadyPollMs = 100;
+
+// The Windows service that competes with strongSwan for the IKE ports.
+constexpr const char* kIKEEXTServiceName = "IKEEXT";
+// The program's own IPsec service (nothing in the system uses it).
+constexpr const char* kOwnServiceName = "KORVA VPN IPSEC POLICY SERVICE";
+constexpr const char* kOwnServiceProgram = "/usr/lib/korva-vpn/charon-svc.exe";
+
+} // namespace IPSecPaths
