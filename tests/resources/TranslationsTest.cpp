@@ -53,12 +53,13 @@ protected:
 };
 
 TEST_F(TranslationsTest, KeyTableHasEveryKey) {
+    // The keys the client was first written with; later texts only add to them.
     const auto keys = readKeyTable();
-    ASSERT_EQ(keys.size(), 68u);
+    ASSERT_GE(keys.size(), 68u);
     int toast = 0;
     for (const auto& key : keys)
         toast += key.first.startsWith(QStringLiteral("TOAST_")) ? 1 : 0;
-    EXPECT_EQ(toast, 19);
+    EXPECT_GE(toast, 19);
 }
 
 TEST_F(TranslationsTest, EveryKeyResolvesInEveryLanguage) {
