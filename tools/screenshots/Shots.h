@@ -1,0 +1,56 @@
+// The screenshot program's parts: each area of the client registers a group of pictures
+// in a file of its own (shots_<area>.cpp); the program renders every group, or the groups
+// named on its command line, once per colour mode.
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QSize>
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+namespace shots {
+
+struct Mode {
+    int colorMode; // as SettingManager holds it: 1 normal, 2 dark
+    const char* name;
+    const char* styleSheet;
+    QColor window; // the main window's background
+    QColor card;   // a page's card
+    const char* toastContainer;
+    const char* toastText;
+};
+
+// Writes one picture as <folder>/<name>-<mode>.png.
+using Save = std::function<void(const QString& name, const QImage& image)>;
+using Group = void (*)(const Mode& mode, const Save& save);
+
+struct Registrar {
+    Registrar(const char* name, Group group);
+};
+
+struct Entry {
+    const char* name;
+    Group group;
+};
+std::vector<Entry>& groups();
+
+// Lets queued events (layout, polish, paint) run.
+void settle();
+
+// Paints the widget (shown, so that it is polished and laid out) over a plain background,
+// with a margin, scaled up for small widgets.
+QImage picture(QWidget* widget, const QColor& background, int margin = 16, int scale = 1);
+
+// A card of the page's colour that holds one widget; it deletes itself when closed.
+QWidget* card(const Mode& mode, QWidget* content, int width);
+
+} // namespace shots
+
+// Registers a group of pictures: KORVA_SHOTS(name) { ... uses mode and save ... }
+#define KORVA_SHOTS(NAME)                                                                                    \
+    static void korvaShots_##NAME(const shots::Mode& mode, const shots::Save& save);                         \
+    static const shots::Registrar korvaShotsRegistrar_##NAME(#NAME, &korvaShots_##NAME);                     \
+    static void korvaShots_##NAME(const shots::Mode& mode, const shots::Save& save)
