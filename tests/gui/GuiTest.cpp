@@ -1,0 +1,119 @@
+#include "GuiTest.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+#include <QTranslator>
+#include <gtest/gtest.h>
+
+#include "KorvaResourcePaths.h"
+#include "KorvaResources.h"
+#include "SystemContext.h"
+
+namespace {
+int argc = 1;
+char arg0[] = "gui-test";
+char* argv[] = {arg0, nullptr};
+
+QTranslator* translator = nullptr;
+
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        app = new QApplication(argc, argv);
+        korvaInitResources();
+        if (korvaLoadBrandFonts() > 0) {
+            QApplication::setFont(QFont(QStringLiteral(KORVA_BRAND_FONT_FAMILY)));
+        }
+        guitest::useLanguage(QStringLiteral("en"));
+    }
+    void TearDown() override {
+        delete app;
+        app = nullptr;
+        translator = nullptr;
+    }
+
+private:
+    QApplication* app = nullptr;
+};
+
+const auto* const registered = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+void pollModal(std::function<void(QWidget*)> answer, QByteArray className, QElapsedTimer clock,
+               int timeoutMs) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal->isVisible() && (className.isEmpty() || modal->inherits(className.constData()))) {
+        answer(modal);
+        return;
+    }
+    if (clock.elapsed() > timeoutMs) {
+        ADD_FAILURE() << "no modal widget " << className.constData() << " appeared";
+        return;
+    }
+    QTimer::singleShot(10, [=] { pollModal(answer, className, clock, timeoutMs); });
+}
+
+} // namespace
+
+namespace guitest {
+
+void applyColorMode(int mode) {
+    SystemContext::GetSettingManager()->setColorMode(mode);
+    QFile sheet(QString::fromLatin1(mode == 2 ? KORVA_STYLESHEET_DARK : KORVA_STYLESHEET_NORMAL));
+    if (sheet.open(QIODevice::ReadOnly)) {
+        qApp->setStyleSheet(QString::fromUtf8(sheet.readAll()));
+    }
+}
+
+bool useLanguage(const QString& code) {
+    auto* next = new QTranslator(qApp);
+    if (!next->load(QStringLiteral(KORVA_TRANSLATION_PREFIX) + code, QStringLiteral(KORVA_TRANSLATION_DIR))) {
+        delete next;
+        return false;
+    }
+    if (translator) {
+        QApplication::removeTranslator(translator);
+        delete translator;
+    }
+    translator = next;
+    QApplication::installTranslator(translator);
+    return true;
+}
+
+bool showAndExpose(QWidget* widget) {
+    widget->show();
+    return QTest::qWaitForWindowExposed(widget);
+}
+
+void answerNextModal(std::function<void(QWidget*)> answer, const char* className, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    const QByteArray name = className ? QByteArray(className) : QByteArray();
+    QTimer::singleShot(0, [=] { pollModal(answer, name, clock, timeoutMs); });
+}
+
+void closeNextModal() {
+    answerNextModal([](QWidget* modal) { modal->close(); });
+}
+
+bool writeBundleProgram(const QString& relativePath, const QByteArray& content) {
+    const QString path = QDir::current().filePath(relativePath);
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size()) {
+        return false;
+    }
+    file.close();
+    return file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                               QFileDevice::ReadGroup | QFileDevice::ExeGroup);
+}
+
+} // namespace guitest

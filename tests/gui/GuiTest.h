@@ -1,0 +1,43 @@
+// Shared set-up of the client's window tests: one QApplication for the whole binary,
+// with the resource bundle, the brand font and the English texts, as the client starts;
+// and helpers that drive modal dialogs so that a test never blocks on one.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <ostream>
+
+// Readable texts in test failures.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace guitest {
+
+// Applies a colour mode as the Settings page does: the mode that SettingManager holds,
+// then the mode's style sheet for the whole application (1 normal, 2 dark).
+void applyColorMode(int mode);
+
+// Installs the translation of a language code ("en", "de", ...) in place of the current
+// one; the widgets receive their language change. False when the file does not load.
+bool useLanguage(const QString& code);
+
+// Shows a top-level widget and waits until the platform has exposed it.
+bool showAndExpose(QWidget* widget);
+
+// Runs `answer` on the next modal widget (optionally only one whose class inherits
+// `className`) as soon as it is shown: the answer clicks, types or closes it. Call it
+// before the action that opens the dialog. Gives up after `timeoutMs`.
+void answerNextModal(std::function<void(QWidget* modal)> answer, const char* className = nullptr,
+                     int timeoutMs = 5000);
+
+// Closes the next modal widget as soon as it appears.
+void closeNextModal();
+
+// Writes an executable file (a test double of a bundle program) below the working folder,
+// making its folders; `relativePath` as "bin/Wireguard/wg". False when it cannot be written.
+bool writeBundleProgram(const QString& relativePath, const QByteArray& content);
+
+} // namespace guitest

@@ -1,0 +1,42 @@
+// The window tests' own helpers: a modal dialog is answered instead of blocking the test,
+// and the colour modes and languages switch as the client switches them.
+#include "GuiTest.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+#include "SystemContext.h"
+
+TEST(GuiSupport, AnswersTheModalDialogOfTheRightClass) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("q"),
+                    QMessageBox::Yes | QMessageBox::No);
+    guitest::answerNextModal(
+        [](QWidget* modal) { static_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click(); },
+        "QMessageBox");
+    EXPECT_EQ(box.exec(), QMessageBox::Yes);
+}
+
+TEST(GuiSupport, ColourModeAndLanguageSwitch) {
+    guitest::applyColorMode(2);
+    EXPECT_EQ(SystemContext::GetSettingManager()->colorMode(), 2);
+    EXPECT_FALSE(qApp->styleSheet().isEmpty());
+    guitest::applyColorMode(1);
+    EXPECT_EQ(SystemContext::GetSettingManager()->colorMode(), 1);
+
+    ASSERT_TRUE(guitest::useLanguage(QStringLiteral("de")));
+    EXPECT_EQ(QApplication::translate("ZRErrorDialog", "Cancel"), QStringLiteral("Abbrechen"));
+    ASSERT_TRUE(guitest::useLanguage(QStringLiteral("en")));
+    EXPECT_EQ(QApplication::translate("ZRStringConstant", "ZRVPN_CONNECT"), QStringLiteral("Connect"));
+    EXPECT_FALSE(guitest::useLanguage(QStringLiteral("xx")));
+}
+
+TEST(GuiSupport, BundleProgramIsWrittenExecutable) {
+    ASSERT_TRUE(guitest::writeBundleProgram(QStringLiteral("bin/Wireguard/wg"), "#!/bin/sh\necho ok\n"));
+    QFileInfo info(QStringLiteral("bin/Wireguard/wg"));
+    EXPECT_TRUE(info.isExecutable());
+}
