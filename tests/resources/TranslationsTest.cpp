@@ -192,7 +192,8 @@ void findForms(const QString& folder, QStringList& forms) {
 }
 
 // Every <string> of a form that uic passes through the translation: the context is the
-// form's <class>, and strings marked notr="true" or empty are not translated.
+// form's <class>, and strings marked notr="true" or empty are not translated. A style
+// sheet is no text a person reads, so a form's styleSheet properties need no rows.
 std::vector<FormText> readFormTexts(const QString& path, QString* error) {
     std::vector<FormText> texts;
     QFile file(path);
@@ -204,10 +205,13 @@ std::vector<FormText> readFormTexts(const QString& path, QString* error) {
     QString context;
     QXmlStreamReader xml(&file);
     int depth = 0;
+    QString property; // the name of the <property> being read
     while (!xml.atEnd()) {
         const auto token = xml.readNext();
         if (token == QXmlStreamReader::EndElement) {
             --depth;
+            if (xml.name() == QLatin1String("property"))
+                property.clear();
             continue;
         }
         if (token != QXmlStreamReader::StartElement)
@@ -216,11 +220,13 @@ std::vector<FormText> readFormTexts(const QString& path, QString* error) {
         if (depth == 2 && xml.name() == QLatin1String("class")) {
             context = xml.readElementText();
             --depth;
+        } else if (xml.name() == QLatin1String("property")) {
+            property = xml.attributes().value(QStringLiteral("name")).toString();
         } else if (xml.name() == QLatin1String("string")) {
             const bool notr = xml.attributes().value(QStringLiteral("notr")) == QLatin1String("true");
             const QString text = xml.readElementText();
             --depth;
-            if (!notr && !text.isEmpty())
+            if (!notr && !text.isEmpty() && property != QLatin1String("styleSheet"))
                 texts.push_back({relative, QString(), text});
         }
     }
