@@ -11,7 +11,8 @@ KORVA_SHOTS(mainwindow) {
     const struct {
         const char* button;
         const char* name;
-    } pages[] = {{"btnHome", "mainwindow-home"}, {"btnProfile", "mainwindow-profiles"},
+    } pages[] = {{"btnHome", "mainwindow-home"},
+                 {"btnProfile", "mainwindow-profiles"},
                  {"btnSetting", "mainwindow-settings"}};
     for (const auto& page : pages) {
         ZRVPNClient window;
