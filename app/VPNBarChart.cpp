@@ -132,8 +132,9 @@ void VPNBarChart::paintEvent(QPaintEvent*) {
         const char* text;
     } labels[] = {{w / 2 - 5, "12AM"}, {0, "0AM"}, {w - kAxisBoxWidth, "11PM"}};
     for (const auto& label : labels) {
-        painter.drawText(QRect(label.x, top, kAxisBoxWidth, kAxisBoxHeight), Qt::AlignCenter,
-                         QLatin1String(label.text));
+        // Centred in its box; a text wider than the box is drawn whole, not cut.
+        painter.drawText(QRect(label.x, top, kAxisBoxWidth, kAxisBoxHeight),
+                         Qt::AlignCenter | Qt::TextDontClip, QLatin1String(label.text));
     }
 }
 
