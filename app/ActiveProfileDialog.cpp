@@ -1,0 +1,169 @@
+#include "ActiveProfileDialog.h"
+
+#include <QEvent>
+#include <QMouseEvent>
+#include <QTreeWidgetItem>
+
+#include "ActiveProfileTreeDelegate.h"
+#include "AppContext.h"
+#include "ProfileSummary.h"
+#include "SystemContext.h"
+#include "ZRStringConstant.h"
+#include "ui_ActiveProfileDialog.h"
+
+namespace {
+const int kShadowBlurRadius = 24;
+} // namespace
+
+ActiveProfileDialog::ActiveProfileDialog(QWidget* parent)
+    : ZRBaseDialog(parent), ui(new Ui::ActiveProfileDialog) {
+    ui->setupUi(this);
+    setFramelessStyle();
+    setShadow(ui->dialogWidget, kShadowBlurRadius);
+
+    delegate = new ActiveProfileTreeDelegate(ui->activeProfileTreeWidget);
+    delegate->setColorMode(SystemContext::GetSettingManager()->colorMode());
+    ui->activeProfileTreeWidget->setItemDelegate(delegate);
+
+    connect(this, SIGNAL(signalColorModeChanged(int)), delegate, SLOT(slotColorModeChanged(int)));
+    connect(ui->activeProfileTreeWidget, SIGNAL(itemClicked(QTreeWidgetItem*, int)), this,
+            SLOT(slotItemClicked(QTreeWidgetItem*, int)));
+    connect(ui->btnClose, SIGNAL(clicked()), this, SLOT(slotButtonClicked()));
+    connect(ui->btnCancel, SIGNAL(clicked()), this, SLOT(slotButtonClicked()));
+    connect(ui->btnConfirm, SIGNAL(clicked()), this, SLOT(slotButtonClicked()));
+
+    loadProfileList();
+}
+
+ActiveProfileDialog::~ActiveProfileDialog() {
+    delete ui;
+}
+
+void ActiveProfileDialog::setCurrentProfileName(const QString& name) {
+    profileName = name;
+}
+
+QString ActiveProfileDialog::currentProfileName() const {
+    return profileName;
+}
+
+void ActiveProfileDialog::loadProfileList() {
+    QTreeWidget* tree = ui->activeProfileTreeWidget;
+    tree->clear();
+    if (ReloadProfileList() != 0) {
+        return;
+    }
+    AppContext* app = SystemContext::Instance()->GetAppContext();
+    for (const ProfileInfo& profile : *app->GetProfileList()) {
+        ProfileSummary summary;
+        const int read = ReadProfileSummary(profile, &summary);
+        // A profile whose record cannot be read cannot be shown or connected; the rows
+        // after it still are.
+        if (read == PROFILE_SUMMARY_UNREADABLE) {
+            continue;
+        }
+        auto* item = new QTreeWidgetItem;
+        item->setData(0, ActiveProfileTreeDelegate::NameRole, ProfileNameText(profile));
+        item->setData(0, ActiveProfileTreeDelegate::ProfileIdRole, profile.ProfileID);
+        if (read == PROFILE_SUMMARY_OK) {
+            item->setData(0, ActiveProfileTreeDelegate::ServerRole, summary.serverIP);
+            item->setData(0, ActiveProfileTreeDelegate::KindRole,
+                          ZRStringConstant::tr(VPNTypeLabelKey(profile.ProfileType)));
+        }
+        tree->addTopLevelItem(item);
+    }
+    auto* addRow = new QTreeWidgetItem;
+    addRow->setData(0, ActiveProfileTreeDelegate::AddRowRole, true);
+    tree->addTopLevelItem(addRow);
+}
+
+void ActiveProfileDialog::showEvent(QShowEvent* event) {
+    QTreeWidget* tree = ui->activeProfileTreeWidget;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = tree->topLevelItem(i);
+        if (item->data(0, ActiveProfileTreeDelegate::NameRole).toString() == profileName) {
+            tree->setCurrentItem(item);
+            break;
+        }
+    }
+    ZRBaseDialog::showEvent(event);
+}
+
+void ActiveProfileDialog::slotButtonClicked() {
+    QObject* source = sender();
+    if (source == ui->btnClose || source == ui->btnCancel) {
+        close();
+    } else if (source == ui->btnConfirm) {
+        confirmChoice();
+    }
+}
+
+void ActiveProfileDialog::confirmChoice() {
+    QTreeWidgetItem* current = ui->activeProfileTreeWidget->currentItem();
+    if (current == nullptr) {
+        return;
+    }
+    profileName = current->data(0, ActiveProfileTreeDelegate::NameRole).toString();
+    if (ReloadProfileList() != 0) {
+        return;
+    }
+    const std::vector<ProfileInfo>& list = *SystemContext::Instance()->GetAppContext()->GetProfileList();
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (ProfileNameText(list[i]) != profileName) {
+            continue;
+        }
+        ProfileSummary summary;
+        if (ReadProfileSummary(list[i], &summary) != PROFILE_SUMMARY_OK) {
+            return;
+        }
+        // The position in the list just read, which the home page indexes with.
+        rowIndex = static_cast<int>(i);
+        vpnType = list[i].ProfileType;
+        configId = list[i].ConfigID;
+        serverIP = summary.serverIP;
+        localIP = summary.localIP;
+        subMask = summary.subMask;
+        emit signalProfileChoosed(rowIndex, profileName, vpnType, configId, serverIP, localIP, subMask);
+        close();
+        return;
+    }
+}
+
+void ActiveProfileDialog::slotAccountConfirm() {
+    emit signalProfileChoosed(rowIndex, profileName, vpnType, configId, serverIP, localIP, subMask);
+    close();
+}
+
+void ActiveProfileDialog::slotItemClicked(QTreeWidgetItem* item, int column) {
+    if (item != nullptr && item->data(column, ActiveProfileTreeDelegate::AddRowRole).toBool()) {
+        SystemContext::GetSettingManager()->notifyAddNewProfile();
+        close();
+    }
+}
+
+void ActiveProfileDialog::changeEvent(QEvent* event) {
+    if (event->type() != QEvent::StyleChange) {
+        return;
+    }
+    const int mode = SystemContext::GetSettingManager()->colorMode();
+    if (mode == lastColorMode) {
+        return;
+    }
+    lastColorMode = mode;
+    emit signalColorModeChanged(mode);
+    ZRBaseDialog::changeEvent(event);
+}
+
+void ActiveProfileDialog::mousePressEvent(QMouseEvent* event) {
+    dragPosition = event->globalPos();
+}
+
+void ActiveProfileDialog::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint delta = event->globalPos() - dragPosition;
+    dragPosition = event->globalPos();
+    move(pos() + delta);
+}
+
+void ActiveProfileDialog::mouseReleaseEvent(QMouseEvent* event) {
+    move(pos() + event->globalPos() - dragPosition);
+}

@@ -1,0 +1,162 @@
+// Shared set-up of the home page's tests: the application context started on the
+// sandbox's data folder, profiles of each kind written into the store, the remembered
+// selection, a kind's table made unreadable, and pixel comparisons.
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+#include <cstdlib>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <string>
+
+#include "AppContext.h"
+#include "IPCSqlite.h"
+#include "IPSecVPNInfo.h"
+#include "NetworkAdapters.h"
+#include "SystemContext.h"
+
+namespace hometest {
+
+inline AppContext* app() {
+    return SystemContext::Instance()->GetAppContext();
+}
+
+inline IPCSqlite* store() {
+    return app()->GetSqlite();
+}
+
+// Starts the application context once per test binary; a TAP adapter is listed so that
+// no adapter script runs.
+inline void startApp() {
+    SetNetworkAdapterSource([] {
+        NetworkAdapter tap;
+        tap.name = "tap0";
+        tap.description = "TAP-Windows Adapter V9";
+        tap.ip = "0.0.0.0";
+        tap.mask = "0.0.0.0";
+        return std::vector<NetworkAdapter>{tap};
+    });
+    if (app()->IsStarted() == 0) {
+        ASSERT_EQ(app()->Start(), 0);
+    }
+}
+
+// Removes every profile and forgets the remembered selection.
+inline void clearStore() {
+    std::vector<ProfileInfo> profiles;
+    ASSERT_EQ(store()->GetProfileList(profiles), 0);
+    for (ProfileInfo& profile : profiles) {
+        ASSERT_EQ(store()->DeleteProfile(&profile), 0);
+    }
+    app()->ClearProfileList();
+    SETTINGINFO settings;
+    app()->GetSettingInfo(&settings);
+    settings.SelectedName[0] = '\0';
+    ASSERT_EQ(store()->UpdateSettingInfo(&settings), 0);
+}
+
+inline int addProfileRow(const char* name, int type, int configId) {
+    ProfileInfo profile;
+    profile.ProfileType = type;
+    profile.ConfigID = configId;
+    std::snprintf(profile.ProfileName, sizeof(profile.ProfileName), "%s", name);
+    EXPECT_EQ(store()->InsertProfile(&profile), 0) << name;
+    return profile.ProfileID;
+}
+
+inline int addWireGuard(const char* name, const char* wan, const char* ip, int mask) {
+    WireGuardVPNInfo info;
+    std::snprintf(info.WanIP, sizeof(info.WanIP), "%s", wan);
+    std::snprintf(info.IPAddr, sizeof(info.IPAddr), "%s", ip);
+    info.InterSubMask = mask;
+    info.PeerPort = 51820;
+    EXPECT_EQ(store()->InsertWireGuardInfo(&info), 0);
+    return addProfileRow(name, 4, info.ID);
+}
+
+// Kind 2 (SSL VPN) or 3 (OpenVPN).
+inline int addOpenVPN(const char* name, int type, const char* server, const char* localIP) {
+    OpenVPNInfo info;
+    std::snprintf(info.ServerIP, sizeof(info.ServerIP), "%s", server);
+    std::snprintf(info.LocalIP, sizeof(info.LocalIP), "%s", localIP);
+    info.ServerPort = 1194;
+    info.VPNConfig = "client\n";
+    EXPECT_EQ(store()->InsertOpenVPNConfig(&info), 0);
+    return addProfileRow(name, type, info.ID);
+}
+
+inline int addIPsec(const char* name, const char* remote, const char* local) {
+    IPSecVPNInfo info;
+    info.SetPolicyName(name);
+    info.SetRemoteAddrs(remote);
+    info.SetLocalAddrs(local);
+    info.SetPSKSecret("secret");
+    EXPECT_EQ(store()->InsertIPSecProfile(&info), 0);
+    return addProfileRow(name, 1, info.GetID());
+}
+
+inline std::string selectedName() {
+    SETTINGINFO settings;
+    app()->GetSettingInfo(&settings);
+    return std::string(settings.SelectedName, strnlen(settings.SelectedName, sizeof(settings.SelectedName)));
+}
+
+inline void rememberSelection(const char* name) {
+    SETTINGINFO settings;
+    app()->GetSettingInfo(&settings);
+    std::snprintf(settings.SelectedName, sizeof(settings.SelectedName), "%s", name);
+    ASSERT_EQ(store()->UpdateSettingInfo(&settings), 0);
+}
+
+inline SETTINGINFO settingsRow() {
+    SETTINGINFO settings;
+    app()->GetSettingInfo(&settings);
+    return settings;
+}
+
+// Runs one statement on the database file through a connection of its own, as another
+// program damaging the file would.
+inline void runOnDatabaseFile(const char* sql) {
+    const std::string path = std::string(app()->GetDataPath()) + "/vpn.db";
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+}
+
+// While it lives, a kind's table cannot be read: the table is renamed away.
+class UnreadableTable {
+public:
+    explicit UnreadableTable(std::string table) : table(std::move(table)) {
+        runOnDatabaseFile(("ALTER TABLE " + this->table + " RENAME TO " + this->table + "_away").c_str());
+    }
+    ~UnreadableTable() { runOnDatabaseFile(("ALTER TABLE " + table + "_away RENAME TO " + table).c_str()); }
+
+private:
+    std::string table;
+};
+
+// Each channel within `tolerance` of the expected colour (alpha ignored).
+inline bool near(const QColor& actual, const QColor& expected, int tolerance = 12) {
+    return std::abs(actual.red() - expected.red()) <= tolerance &&
+           std::abs(actual.green() - expected.green()) <= tolerance &&
+           std::abs(actual.blue() - expected.blue()) <= tolerance;
+}
+
+// A colour of `over` at `alpha` (0-255) drawn over `under`.
+inline QColor blend(const QColor& over, int alpha, const QColor& under) {
+    auto mix = [alpha](int a, int b) { return (a * alpha + b * (255 - alpha)) / 255; };
+    return QColor(mix(over.red(), under.red()), mix(over.green(), under.green()),
+                  mix(over.blue(), under.blue()));
+}
+
+} // namespace hometest
+
+inline void PrintTo(const QColor& color, std::ostream* out) {
+    *out << color.name(QColor::HexArgb).toStdString();
+}
