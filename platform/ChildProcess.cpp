@@ -102,6 +102,22 @@ bool WaitPidFd(int pidFd, int timeoutMs) {
     }
 }
 
+// Reaps the child once it has ended, waiting at most timeoutMs; true when it is gone.
+bool ReapWithin(pid_t pid, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (true) {
+        int status = 0;
+        pid_t reaped = waitpid(pid, &status, WNOHANG);
+        if (reaped == pid || (reaped < 0 && errno == ECHILD)) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kReapPollMs));
+    }
+}
+
 // Started children that have not been reaped yet; an entry goes once its child is
 // reaped or handed to the background reaper.
 std::mutex gStartedMutex;
@@ -202,33 +218,33 @@ void SweepStartedChildren() {
 }
 
 int EndStartedChild(pid_t pid) {
-    std::lock_guard<std::mutex> lock(gStartedMutex);
-    auto found = gStarted.find(pid);
-    if (pid <= 1 || found == gStarted.end()) {
-        return ESRCH;
-    }
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) {
-        gStarted.erase(found);
-        return ESRCH;
-    }
-    // Still unreaped, so the id is still this child's.
-    if (kill(pid, SIGTERM) != 0) {
-        return errno;
-    }
-    gStarted.erase(found);
-    std::thread([pid] {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTerminateGraceMs);
-        int status = 0;
-        while (std::chrono::steady_clock::now() < deadline) {
-            pid_t reaped = waitpid(pid, &status, WNOHANG);
-            if (reaped == pid || (reaped < 0 && errno == ECHILD)) {
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    {
+        std::lock_guard<std::mutex> lock(gStartedMutex);
+        auto found = gStarted.find(pid);
+        if (pid <= 1 || found == gStarted.end()) {
+            return ESRCH;
         }
-        kill(pid, SIGKILL);
-        WaitForPid(pid);
-    }).detach();
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            gStarted.erase(found);
+            return ESRCH;
+        }
+        // Still unreaped, so the id is still this child's.
+        if (kill(pid, SIGTERM) != 0) {
+            return errno;
+        }
+        // Out of the list before the lock is left: no sweep reaps it while it is waited for.
+        gStarted.erase(found);
+    }
+    // Returns only once the program has ended, so that what it held (a listening port,
+    // a device) is free for the caller's next step.
+    if (ReapWithin(pid, kTerminateGraceMs)) {
+        return 0;
+    }
+    kill(pid, SIGKILL);
+    if (!ReapWithin(pid, kKillReapMs)) {
+        // Stuck in the kernel: it goes when it can, and never stays a zombie.
+        ReapInBackground(pid);
+    }
     return 0;
 }

@@ -29,6 +29,7 @@ bool TerminateByPid(pid_t pid);
 void RegisterStartedChild(pid_t pid);
 // Reaps registered children that have ended on their own.
 void SweepStartedChildren();
-// Ends a registered child (SIGTERM, SIGKILL after the grace time, then reaped in the
-// background). Returns 0, or ESRCH when the id is not a registered child that still runs.
+// Ends a registered child and returns once it has ended and been reaped: SIGTERM, and
+// SIGKILL when it is still there after kTerminateGraceMs. Returns 0, or ESRCH when the id
+// is not a registered child that still runs.
 int EndStartedChild(pid_t pid);
