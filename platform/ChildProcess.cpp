@@ -8,10 +8,12 @@
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <mutex>
 #include <poll.h>
 #include <set>
 #include <spawn.h>
+#include <sstream>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -116,6 +118,30 @@ bool ReapWithin(pid_t pid, int timeoutMs) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(kReapPollMs));
     }
+}
+
+// The resolved target of a /proc link, or "" when it cannot be read.
+std::string ReadProcLink(const std::string& path) {
+    char target[PATH_MAX];
+    ssize_t length = readlink(path.c_str(), target, sizeof(target) - 1);
+    if (length <= 0) {
+        return std::string();
+    }
+    return std::string(target, static_cast<size_t>(length));
+}
+
+// True when the process exists and has not ended (its state is not zombie or dead).
+bool ProcessIsAlive(pid_t pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    std::stringstream content;
+    content << file.rdbuf();
+    const std::string stat = content.str();
+    size_t close = stat.rfind(')');
+    if (close == std::string::npos || close + 2 >= stat.size()) {
+        return false;
+    }
+    char state = stat[close + 2];
+    return state != 'Z' && state != 'X' && state != 'x';
 }
 
 // Started children that have not been reaped yet; an entry goes once its child is
@@ -247,4 +273,42 @@ int EndStartedChild(pid_t pid) {
         ReapInBackground(pid);
     }
     return 0;
+}
+
+bool ProcessRunsFrom(pid_t pid, const std::string& folder) {
+    char resolved[PATH_MAX];
+    if (pid <= 0 || realpath(folder.c_str(), resolved) == nullptr) {
+        return false;
+    }
+    const std::string base = resolved;
+    const std::string proc = "/proc/" + std::to_string(pid);
+    const std::string program = ReadProcLink(proc + "/exe");
+    if (program.size() > base.size() + 1 && program.compare(0, base.size(), base) == 0 &&
+        program[base.size()] == '/') {
+        return true;
+    }
+    return ReadProcLink(proc + "/cwd") == base;
+}
+
+ProcessEndWatch::ProcessEndWatch(pid_t pid) : pid(pid), pidFd(pid > 0 ? OpenPidFd(pid) : -1) {}
+
+ProcessEndWatch::~ProcessEndWatch() {
+    if (pidFd >= 0) {
+        close(pidFd);
+    }
+}
+
+bool ProcessEndWatch::WaitEnded(int timeoutMs) {
+    if (pidFd >= 0) {
+        return WaitPidFd(pidFd, timeoutMs);
+    }
+    // No pidfd (the process had gone already, or the kernel has none): look in /proc.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (pid > 0 && ProcessIsAlive(pid)) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kReapPollMs));
+    }
+    return true;
 }

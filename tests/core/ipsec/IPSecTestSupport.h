@@ -137,6 +137,7 @@ public:
         std::string source = std::string(KORVA_SOURCE_DIR) + "/bundle/bin/ipsec/";
         copyProgram(source + "swanctl.exe", ipsec() + "swanctl.exe");
         copyProgram(source + "charon-svc.exe", ipsec() + "charon-svc.exe");
+        copyProgram(source + "ipsec-backend.sh", ipsec() + "ipsec-backend.sh");
         QFile::copy(QString::fromStdString(source + "strongswan.conf"),
                     QString::fromStdString(ipsec() + "strongswan.conf"));
     }

@@ -361,6 +361,40 @@ TEST_F(BundleScripts, WgShowWritesItsWholeAnswerAtOnce) {
     }
 }
 
+TEST_F(BundleScripts, IPsecBackendFollowsWhetherTheKernelTakesESP) {
+    // unshare runs the command in place; ip answers the ESP association as told.
+    Fake("unshare", "shift; exec \"$@\"\n");
+    const std::string out = project.path + "/charon-backend.conf";
+    struct Case {
+        std::string ip;
+        std::string first;
+        bool userSpace;
+    } cases[] = {
+        {"exit 0\n", "# IPsec backend kernel-netlink: the kernel takes ESP security associations", false},
+        {"echo 'Error: Requested type not found.' >&2\nexit 2\n",
+         "# IPsec backend kernel-libipsec: the kernel takes no ESP security associations", true},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(QString::fromStdString(argLog));
+        Fake("ip", c.ip);
+        ScriptRun run = Exec(kBundle + "/bin/ipsec/ipsec-backend.sh", {QString::fromStdString(out)});
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        EXPECT_EQ(run.output, "");
+        const std::string conf = ReadText(out);
+        EXPECT_EQ(conf.rfind(c.first, 0), 0u) << conf;
+        const std::string tail = "kernel-netlink socket-default vici\n";
+        EXPECT_EQ(conf.substr(conf.size() - tail.size()), tail) << conf;
+        EXPECT_EQ(conf.find(" pubkey kernel-libipsec kernel-netlink ") != std::string::npos, c.userSpace)
+            << conf;
+        // The probe: one ESP association with documentation addresses, in a namespace of
+        // its own.
+        EXPECT_NE(Args().find("unshare\n[--net]\n[ip]\n[xfrm]\n[state]\n[add]\n[src]\n[192.0.2.1]\n[dst]\n"
+                              "[192.0.2.2]\n[proto]\n[esp]\n"),
+                  std::string::npos)
+            << Args();
+    }
+}
+
 TEST_F(BundleScripts, AddTapNamesTheAdapterAndFailsWithIp) {
     Fake("ip", "exit 0\n");
     ScriptRun ok = Exec(kBundle + "/driver/addtap.bat", {});
