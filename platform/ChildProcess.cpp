@@ -90,15 +90,13 @@ bool WaitPidFd(int pidFd, int timeoutMs) {
     while (true) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            return false;
-        }
+        const int wait = left.count() > 0 ? static_cast<int>(left.count()) : 0;
         pollfd entry{pidFd, POLLIN, 0};
-        int ready = poll(&entry, 1, static_cast<int>(left.count()));
+        int ready = poll(&entry, 1, wait);
         if (ready > 0) {
             return true;
         }
-        if (ready < 0 && errno != EINTR) {
+        if ((ready < 0 && errno != EINTR) || wait == 0) {
             return false;
         }
     }

@@ -1,4 +1,5 @@
 // ProcessPipe with real child processes (platform_child).
+#include "ChildProcess.h"
 #include "PlatformTestSupport.h"
 #include "ProcessPipe.h"
 
@@ -319,6 +320,32 @@ TEST_F(StartedProcess, AMissingProgramIsLogged) {
     EXPECT_EQ(pipe.StartProcess("./bin/OpenVPN/openvpn.exe", " --config x", &info), kResultFailed);
     EXPECT_EQ(log.Text(), "System :: Failed to create child process, error code = 2 \n");
     EXPECT_EQ(pipe.ReadAvailable(), kResultFailed);
+}
+
+TEST(ProcessHelpers, AProcessRunsFromItsProgramsFolderOrItsWorkingFolder) {
+    char program[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", program, sizeof(program) - 1), 0);
+    const std::string programFolder = std::string(program).substr(0, std::string(program).rfind('/'));
+    EXPECT_TRUE(ProcessRunsFrom(getpid(), programFolder));
+    EXPECT_TRUE(ProcessRunsFrom(getpid(), WorkDir()));
+    ASSERT_EQ(mkdir("other", 0700), 0);
+    EXPECT_FALSE(ProcessRunsFrom(getpid(), WorkDir() + "/other"));
+    EXPECT_FALSE(ProcessRunsFrom(getpid(), WorkDir() + "/missing"));
+    EXPECT_FALSE(ProcessRunsFrom(0, WorkDir()));
+}
+
+TEST(ProcessHelpers, AnEndWatchSeesAnEndedProcessBeforeItIsReaped) {
+    ProcessPipe pipe;
+    PROCESS_INFORMATION info;
+    ASSERT_EQ(pipe.StartProcess(kChild.c_str(), "sleep 60000", &info), kResultSuccess);
+    ProcessEndWatch watch(info.dwProcessId);
+    EXPECT_FALSE(watch.WaitEnded(100));
+    ASSERT_EQ(kill(info.dwProcessId, SIGTERM), 0);
+    EXPECT_TRUE(watch.WaitEnded(10000));
+    EXPECT_TRUE(watch.WaitEnded(0));
+    EXPECT_TRUE(IsZombie(info.dwProcessId));
+    EXPECT_FALSE(pipe.KillProcess(info));
+    EXPECT_TRUE(ProcessEndWatch(info.dwProcessId).WaitEnded(0));
 }
 
 TEST(IsInheritableHandle, AcceptsOpenDescriptorsOnly) {
