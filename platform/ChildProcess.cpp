@@ -8,10 +8,12 @@
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <mutex>
 #include <poll.h>
 #include <set>
 #include <spawn.h>
+#include <sstream>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -88,18 +90,56 @@ bool WaitPidFd(int pidFd, int timeoutMs) {
     while (true) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            return false;
-        }
+        const int wait = left.count() > 0 ? static_cast<int>(left.count()) : 0;
         pollfd entry{pidFd, POLLIN, 0};
-        int ready = poll(&entry, 1, static_cast<int>(left.count()));
+        int ready = poll(&entry, 1, wait);
         if (ready > 0) {
             return true;
         }
-        if (ready < 0 && errno != EINTR) {
+        if ((ready < 0 && errno != EINTR) || wait == 0) {
             return false;
         }
     }
+}
+
+// Reaps the child once it has ended, waiting at most timeoutMs; true when it is gone.
+bool ReapWithin(pid_t pid, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (true) {
+        int status = 0;
+        pid_t reaped = waitpid(pid, &status, WNOHANG);
+        if (reaped == pid || (reaped < 0 && errno == ECHILD)) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kReapPollMs));
+    }
+}
+
+// The resolved target of a /proc link, or "" when it cannot be read.
+std::string ReadProcLink(const std::string& path) {
+    char target[PATH_MAX];
+    ssize_t length = readlink(path.c_str(), target, sizeof(target) - 1);
+    if (length <= 0) {
+        return std::string();
+    }
+    return std::string(target, static_cast<size_t>(length));
+}
+
+// True when the process exists and has not ended (its state is not zombie or dead).
+bool ProcessIsAlive(pid_t pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    std::stringstream content;
+    content << file.rdbuf();
+    const std::string stat = content.str();
+    size_t close = stat.rfind(')');
+    if (close == std::string::npos || close + 2 >= stat.size()) {
+        return false;
+    }
+    char state = stat[close + 2];
+    return state != 'Z' && state != 'X' && state != 'x';
 }
 
 // Started children that have not been reaped yet; an entry goes once its child is
@@ -202,33 +242,71 @@ void SweepStartedChildren() {
 }
 
 int EndStartedChild(pid_t pid) {
-    std::lock_guard<std::mutex> lock(gStartedMutex);
-    auto found = gStarted.find(pid);
-    if (pid <= 1 || found == gStarted.end()) {
-        return ESRCH;
-    }
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) {
-        gStarted.erase(found);
-        return ESRCH;
-    }
-    // Still unreaped, so the id is still this child's.
-    if (kill(pid, SIGTERM) != 0) {
-        return errno;
-    }
-    gStarted.erase(found);
-    std::thread([pid] {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTerminateGraceMs);
-        int status = 0;
-        while (std::chrono::steady_clock::now() < deadline) {
-            pid_t reaped = waitpid(pid, &status, WNOHANG);
-            if (reaped == pid || (reaped < 0 && errno == ECHILD)) {
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    {
+        std::lock_guard<std::mutex> lock(gStartedMutex);
+        auto found = gStarted.find(pid);
+        if (pid <= 1 || found == gStarted.end()) {
+            return ESRCH;
         }
-        kill(pid, SIGKILL);
-        WaitForPid(pid);
-    }).detach();
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            gStarted.erase(found);
+            return ESRCH;
+        }
+        // Still unreaped, so the id is still this child's.
+        if (kill(pid, SIGTERM) != 0) {
+            return errno;
+        }
+        // Out of the list before the lock is left: no sweep reaps it while it is waited for.
+        gStarted.erase(found);
+    }
+    // Returns only once the program has ended, so that what it held (a listening port,
+    // a device) is free for the caller's next step.
+    if (ReapWithin(pid, kTerminateGraceMs)) {
+        return 0;
+    }
+    kill(pid, SIGKILL);
+    if (!ReapWithin(pid, kKillReapMs)) {
+        // Stuck in the kernel: it goes when it can, and never stays a zombie.
+        ReapInBackground(pid);
+    }
     return 0;
+}
+
+bool ProcessRunsFrom(pid_t pid, const std::string& folder) {
+    char resolved[PATH_MAX];
+    if (pid <= 0 || realpath(folder.c_str(), resolved) == nullptr) {
+        return false;
+    }
+    const std::string base = resolved;
+    const std::string proc = "/proc/" + std::to_string(pid);
+    const std::string program = ReadProcLink(proc + "/exe");
+    if (program.size() > base.size() + 1 && program.compare(0, base.size(), base) == 0 &&
+        program[base.size()] == '/') {
+        return true;
+    }
+    return ReadProcLink(proc + "/cwd") == base;
+}
+
+ProcessEndWatch::ProcessEndWatch(pid_t pid) : pid(pid), pidFd(pid > 0 ? OpenPidFd(pid) : -1) {}
+
+ProcessEndWatch::~ProcessEndWatch() {
+    if (pidFd >= 0) {
+        close(pidFd);
+    }
+}
+
+bool ProcessEndWatch::WaitEnded(int timeoutMs) {
+    if (pidFd >= 0) {
+        return WaitPidFd(pidFd, timeoutMs);
+    }
+    // No pidfd (the process had gone already, or the kernel has none): look in /proc.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (pid > 0 && ProcessIsAlive(pid)) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kReapPollMs));
+    }
+    return true;
 }

@@ -29,6 +29,30 @@ bool TerminateByPid(pid_t pid);
 void RegisterStartedChild(pid_t pid);
 // Reaps registered children that have ended on their own.
 void SweepStartedChildren();
-// Ends a registered child (SIGTERM, SIGKILL after the grace time, then reaped in the
-// background). Returns 0, or ESRCH when the id is not a registered child that still runs.
+// Ends a registered child and returns once it has ended and been reaped: SIGTERM, and
+// SIGKILL when it is still there after kTerminateGraceMs. Returns 0, or ESRCH when the id
+// is not a registered child that still runs.
 int EndStartedChild(pid_t pid);
+
+// True when the process's program file lies in the folder, or the folder is its working
+// directory (a program run through a link or a script keeps the folder it was started
+// in). Any process this one may not inspect is taken as not running from there.
+bool ProcessRunsFrom(pid_t pid, const std::string& folder);
+
+// Watches one process from the moment the watch is made, so that its end can be waited
+// for even when its id passes to another process meanwhile.
+class ProcessEndWatch {
+public:
+    explicit ProcessEndWatch(pid_t pid);
+    ~ProcessEndWatch();
+    ProcessEndWatch(const ProcessEndWatch&) = delete;
+    ProcessEndWatch& operator=(const ProcessEndWatch&) = delete;
+
+    // True once the process has ended (one that nobody has reaped yet counts as ended),
+    // waiting at most timeoutMs.
+    bool WaitEnded(int timeoutMs);
+
+private:
+    pid_t pid;
+    int pidFd;
+};

@@ -25,6 +25,10 @@ constexpr size_t kCommandLineBufferSize = 2048;
 
 // How long a termination request waits before the process is killed outright.
 constexpr int kTerminateGraceMs = 3000;
+// How long ending a started program waits for it after SIGKILL (a process stuck in the
+// kernel), and how often it looks.
+constexpr int kKillReapMs = 2000;
+constexpr int kReapPollMs = 10;
 
 // The fixed-size path buffers of the start-up code.
 constexpr size_t kMaxPath = 260;

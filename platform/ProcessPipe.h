@@ -49,9 +49,11 @@ public:
     // "Failed" when nothing waits.
     std::string ReadAvailable();
 
-    // Ends a process that StartProcess started (SIGTERM, SIGKILL when it is still there
-    // after a grace time). False, with a log line, for a process that has ended already,
-    // one that this process did not start, and any id of 1 or less.
+    // Ends a process that StartProcess started and returns once it has ended (SIGTERM,
+    // SIGKILL when it is still there after a grace time), so that a program started
+    // again at once finds its port and files free. False, with a log line, for a process
+    // that has ended already, one that this process did not start, and any id of 1 or
+    // less.
     bool KillProcess(PROCESS_INFORMATION info);
 
 private:

@@ -1,6 +1,7 @@
 #include "SystemContext.h"
 
 #include <QTranslator>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -103,6 +104,14 @@ void SystemContext::SetTranslator(QTranslator* value) {
 }
 
 void InitSystemContext(SystemContext* context) {
+    // The log writes to the console from here on: an output that nobody reads any more
+    // (a closed terminal, a pipe into a program that has ended) must fail the write, not
+    // end the client. Programs the client starts get the default action back.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
+
     context->appContext = new AppContext();
 
     char dataFolder[260] = {};

@@ -149,6 +149,9 @@ IPCSqlite::~IPCSqlite() {}
 
 int IPCSqlite::Init(const char* path) {
     if (OpenDatabase(path, &db) != 0) {
+        // SQLite hands out a connection even for a failed open: close it, so that nothing
+        // stays behind and a later open starts clean.
+        CloseDatabase(&db, &mutex);
         return -1;
     }
     for (const TableStatement& table : kCreateTables) {
@@ -157,6 +160,7 @@ int IPCSqlite::Init(const char* path) {
         if (rc != SQLITE_OK) {
             LogFailure(table.failureLine, error != nullptr ? error : sqlite3_errstr(rc));
             sqlite3_free(error);
+            CloseDatabase(&db, &mutex);
             return -1;
         }
     }

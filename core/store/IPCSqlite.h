@@ -20,7 +20,8 @@ public:
     IPCSqlite();
     ~IPCSqlite();
 
-    // Opens the database at a UTF-8 path and creates the tables.
+    // Opens the database at a UTF-8 path and creates the tables. A failed open leaves the
+    // store closed.
     int Init(const char* path);
     // Closes the database; -1 when that fails (the mutex is then kept).
     int DeInit();

@@ -23,6 +23,23 @@ int StopRunawayStatement(void* calls) {
 // The progress count lives as long as the process: a reader's copies share the connection.
 long progressCalls = 0;
 
+// A store holds some dozens of profiles, a large one thousands: a file with more than
+// this many is refused as soon as the count passes it, before its rows fill the memory.
+constexpr size_t kMaxImportedProfiles = 50000;
+
+struct CappedProfileList {
+    std::vector<ProfileInfo>* list;
+    size_t rows;
+};
+
+int CappedProfileListCallback(void* target, int columns, char** values, char** names) {
+    CappedProfileList* capped = static_cast<CappedProfileList*>(target);
+    if (++capped->rows > kMaxImportedProfiles) {
+        return 1;
+    }
+    return IPCSqlite::ProfileListCallback(capped->list, columns, values, names);
+}
+
 } // namespace
 
 IPCSqliteReader::IPCSqliteReader() : db(nullptr), mutex(nullptr), context(nullptr), status(0) {}
@@ -56,7 +73,16 @@ int IPCSqliteReader::ExecQuery(void* target, const char* sql, SqlRowCallback cal
 }
 
 int IPCSqliteReader::GetProfileList(std::vector<ProfileInfo>& list) {
-    return Query(*this, &list, kSelectProfileList, 0, ProfileListCallback);
+    const size_t before = list.size();
+    CappedProfileList capped{&list, 0};
+    progressCalls = 0;
+    int result = ExecSelect(db, mutex, &capped, kSelectProfileList, CappedProfileListCallback,
+                            kTooManyProfilesMessage);
+    if (result != 0) {
+        // A refused file adds nothing.
+        list.resize(before);
+    }
+    return result;
 }
 
 int IPCSqliteReader::GetWireGuardInfoByID(WireGuardVPNInfo* info, int id) {

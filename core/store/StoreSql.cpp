@@ -57,7 +57,8 @@ int FormatWrite(char* buf, int maxChars, bool terminated, const char* failureLin
     return result;
 }
 
-int ExecSelect(sqlite3* db, sqlite3_mutex* mutex, void* target, const char* sql, SqlRowCallback callback) {
+int ExecSelect(sqlite3* db, sqlite3_mutex* mutex, void* target, const char* sql, SqlRowCallback callback,
+               const char* abortMessage) {
     if (db == nullptr) {
         LogFailure("Execute SQL command failed: %s\n", kNotOpenMessage);
         return -1;
@@ -67,7 +68,11 @@ int ExecSelect(sqlite3* db, sqlite3_mutex* mutex, void* target, const char* sql,
     int rc = sqlite3_exec(db, sql, callback, target, &error);
     sqlite3_mutex_leave(mutex);
     if (rc != SQLITE_OK) {
-        LogFailure("Execute SQL command failed: %s\n", error != nullptr ? error : sqlite3_errstr(rc));
+        const char* message = error != nullptr ? error : sqlite3_errstr(rc);
+        if (rc == SQLITE_ABORT && abortMessage != nullptr) {
+            message = abortMessage;
+        }
+        LogFailure("Execute SQL command failed: %s\n", message);
         sqlite3_free(error);
         return -1;
     }

@@ -41,8 +41,10 @@ int Query(Owner& owner, void* target, const char* format, int id, SqlRowCallback
 }
 
 // Runs a select under the mutex, handing each row to the callback. Logs "Execute SQL
-// command failed: %s\n" and returns -1 on failure.
-int ExecSelect(sqlite3* db, sqlite3_mutex* mutex, void* target, const char* sql, SqlRowCallback callback);
+// command failed: %s\n" and returns -1 on failure; a select that the callback stopped
+// logs abortMessage, when given, in place of SQLite's message.
+int ExecSelect(sqlite3* db, sqlite3_mutex* mutex, void* target, const char* sql, SqlRowCallback callback,
+               const char* abortMessage = nullptr);
 
 // Converts the path (file-API code page) to UTF-8 and opens the database file, creating
 // it with mode 0600 when it is missing. Logs "Can't open database: %s\n" and returns -1

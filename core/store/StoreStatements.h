@@ -22,6 +22,7 @@ constexpr const char* kTooLongMessage = "the statement does not fit its buffer";
 constexpr const char* kNotTerminatedMessage = "a text field is not terminated";
 constexpr const char* kNotInsertedMessage = "no row was inserted";
 constexpr const char* kPathTooLongMessage = "the path is too long";
+constexpr const char* kTooManyProfilesMessage = "the file holds more profiles than a store can";
 
 constexpr const char* kCreateProfileTable =
     "CREATE TABLE IF NOT EXISTS PROFILE (                     ProfileID INTEGER PRIMARY KEY AUTOINCREMENT, ProfileName TEXT NOT NULL UNIQUE, ProfileType INTEGER NOT NULL, ConfigID INTEGER NOT NULL);";

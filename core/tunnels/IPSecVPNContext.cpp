@@ -300,7 +300,9 @@ int IPSecVPNContext::Reconnect() {
             return -1;
         }
         // A new daemon knows no connection yet: load the configuration before initiating.
-        waitForCharon(projectPath);
+        if (waitForCharon(projectPath)) {
+            logCharonBackend(projectPath);
+        }
         loadSwanctlConf(projectPath);
     }
     int result = initiateChildSaWithRetry(SwanctlConnectionName(policyName) + kChildSuffix, projectPath);

@@ -1,13 +1,17 @@
 #include "StrongSwanControl.h"
 
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
+#include "ChildProcess.h"
 #include "IPSecServiceManager.h"
 #include "IPSecVPNContext.h"
 #include "ProcessPipe.h"
@@ -53,8 +57,8 @@ int startIPSecPolicy(const std::string& policyName, const std::string& projectPa
     int code = 0;
     if (getCharonPid() == 0) {
         code = startCharon(projectPath);
-        if (code == 0) {
-            waitForCharon(projectPath);
+        if (code == 0 && waitForCharon(projectPath)) {
+            logCharonBackend(projectPath);
         }
     }
     if (getCharonPid() == 0) {
@@ -167,6 +171,23 @@ int startCharon(const std::string& projectPath) {
     return answer == kRunnerFailed ? -1 : 0;
 }
 
+void logCharonBackend(const std::string& projectPath) {
+    std::ifstream file(projectPath + kCharonBackendFile);
+    std::string line;
+    while (std::getline(file, line)) {
+        if (line.compare(0, 4, "load") != 0) {
+            continue;
+        }
+        if ((line + " ").find(std::string(" ") + kUserSpaceBackend + " ") != std::string::npos) {
+            IPSEC_LOG("IPSec :: IPsec backend: kernel-libipsec (ESP in user space: the kernel takes no ESP "
+                      "security associations)\n");
+        } else {
+            IPSEC_LOG("IPSec :: IPsec backend: kernel-netlink (the kernel's IPsec)\n");
+        }
+        return;
+    }
+}
+
 bool waitForCharon(const std::string& projectPath) {
     std::string path = projectPath + kControlSocket;
     sockaddr_un address = {};
@@ -195,20 +216,12 @@ void loadSwanctlConf(const std::string& projectPath) {
     run(swanctlCommand(projectPath, kLoadAllArgs), true, strongSwanFolder(projectPath));
 }
 
-int getCharonPid() {
-    std::string answer = run(kCharonLookupCommand, true, std::string());
-    if (answer.empty() || answer == kRunnerFailed) {
-        return -2;
-    }
-    if (answer == kCharonNotRunningAnswer) {
-        return 0;
-    }
-    return parseCharonPid(answer);
-}
+namespace {
 
-int parseCharonPid(const std::string& answer) {
-    // A process-list line: the image name, blanks, the process id, further columns. Only
-    // a line whose image name is the daemon's counts, and only a process id above 1.
+// The process ids of every daemon line of a process-list answer: lines whose image name
+// is the daemon's, with a process id above 1.
+std::vector<int> charonPids(const std::string& answer) {
+    std::vector<int> pids;
     std::string::size_type start = 0;
     while (start < answer.size()) {
         std::string::size_type end = answer.find('\n', start);
@@ -233,8 +246,51 @@ int parseCharonPid(const std::string& answer) {
             ++pos;
         }
         if (pid > 1 && pid <= 0x7fffffff) {
-            return static_cast<int>(pid);
+            pids.push_back(static_cast<int>(pid));
         }
+    }
+    return pids;
+}
+
+// The strongSwan folder of the client's own bundle: the project path is the working
+// directory.
+std::string ownStrongSwanFolder() {
+    char cwd[PATH_MAX];
+    return strongSwanFolder(getcwd(cwd, sizeof(cwd)) != nullptr ? cwd : ".");
+}
+
+} // namespace
+
+int getCharonPid() {
+    std::string answer = run(kCharonLookupCommand, true, std::string());
+    if (answer.empty() || answer == kRunnerFailed) {
+        return -2;
+    }
+    if (answer == kCharonNotRunningAnswer) {
+        return 0;
+    }
+    std::vector<int> pids = charonPids(answer);
+    if (pids.empty()) {
+        return parseCharonPid(answer);
+    }
+    // Another program's daemon of the same name (another installation of the client, a
+    // test run beside it) is neither used nor ended: only the daemon that runs from this
+    // client's own bundle counts.
+    const std::string folder = ownStrongSwanFolder();
+    for (int pid : pids) {
+        if (ProcessRunsFrom(pid, folder)) {
+            return pid;
+        }
+    }
+    return 0;
+}
+
+int parseCharonPid(const std::string& answer) {
+    // A process-list line: the image name, blanks, the process id, further columns. Only
+    // a line whose image name is the daemon's counts, and only a process id above 1.
+    std::vector<int> pids = charonPids(answer);
+    if (!pids.empty()) {
+        return pids.front();
     }
     IPSEC_LOG("IPSec :: match pid error\n");
     return -1;
@@ -244,9 +300,15 @@ int killProcessByPid(int pid) {
     if (pid <= 1) {
         return 0;
     }
+    // Watched from before the request, so that its end is seen even if the id is reused.
+    ProcessEndWatch watch(pid);
     char command[1024];
     std::snprintf(command, sizeof(command), kKillCommandFormat, pid);
     run(command, true, std::string());
+    // A connect right after this must not find the daemon still shutting down.
+    if (!watch.WaitEnded(kCharonEndTimeLimitMs)) {
+        IPSEC_LOG("IPSec :: charon-svc.exe %d has not ended yet\n", pid);
+    }
     return 0;
 }
 

@@ -37,13 +37,18 @@ int startCharon(const std::string& projectPath);
 // Waits until a freshly started daemon answers on its control socket (at most
 // kCharonReadyTimeLimitMs); true when it does.
 bool waitForCharon(const std::string& projectPath);
+// Logs the IPsec backend that the daemon's start chose (the kernel's or strongSwan's
+// user-space IPsec); nothing when the start wrote none.
+void logCharonBackend(const std::string& projectPath);
 // Loads swanctl.conf into the daemon and waits until swanctl has done so.
 void loadSwanctlConf(const std::string& projectPath);
-// The daemon's process id (> 1); 0 not running; -1 no process id in the answer; -2 the
-// lookup failed.
+// The process id (> 1) of the daemon that runs from this client's own bundle (the
+// strongSwan folder of the working directory); 0 not running; -1 no process id in the
+// answer; -2 the lookup failed.
 int getCharonPid();
 int parseCharonPid(const std::string& answer);
-// Always 0; a process id of 1 or less is never signalled.
+// Asks the process to end and waits until it has (at most kCharonEndTimeLimitMs). Always
+// 0; a process id of 1 or less is never signalled.
 int killProcessByPid(int pid);
 // 0 after the daemon was ended; otherwise the lookup's result (0, -1 or -2).
 int stopCharon();

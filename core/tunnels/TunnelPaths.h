@@ -64,6 +64,10 @@ constexpr const char* kSwanctlProgram = "/bin/ipsec/swanctl.exe";
 constexpr const char* kSwanctlConfFile = "/bin/ipsec/swanctl/swanctl.conf";
 // The daemon's control socket, as the bundle's strongswan.conf names it.
 constexpr const char* kControlSocket = "/bin/ipsec/charon.vici";
+// The daemon's plugin list, written by charon-svc.exe at its start with the IPsec backend
+// it chose, and the plugin that marks strongSwan's user-space IPsec in it.
+constexpr const char* kCharonBackendFile = "/bin/ipsec/charon-backend.conf";
+constexpr const char* kUserSpaceBackend = "kernel-libipsec";
 
 // The daemon, named relative to the project path and started in the strongSwan folder.
 constexpr const char* kCharonCommand = "./bin/ipsec/charon-svc.exe";
@@ -106,6 +110,9 @@ constexpr int kRekeyIntervalMs = 60000;
 // How long a freshly started daemon is given to open its control socket.
 constexpr int kCharonReadyTimeLimitMs = 5000;
 constexpr int kCharonReadyPollMs = 100;
+// How long ending the daemon waits for it to be gone (it is killed outright after the
+// process runner's grace time).
+constexpr int kCharonEndTimeLimitMs = 5000;
 
 // The Windows service that competes with strongSwan for the IKE ports.
 constexpr const char* kIKEEXTServiceName = "IKEEXT";

@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <netinet/in.h>
 #include <stdexcept>
 #include <string>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
@@ -178,6 +180,28 @@ int main(int argc, char** argv) {
         signal(SIGTERM, SIG_IGN);
         WriteText("ready " + std::to_string(getpid()) + "\n");
         SleepMs(60000);
+        return 0;
+    }
+    if (mode == "slowexit" && argc > 2) {
+        // Listens on a port of its own and, asked to end, takes its time before it goes
+        // (as openvpn does when it tells its server goodbye).
+        sigset_t term;
+        sigemptyset(&term);
+        sigaddset(&term, SIGTERM);
+        sigprocmask(SIG_BLOCK, &term, nullptr);
+        int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof(address);
+        if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+            listen(fd, 1) != 0 || getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            return 3;
+        }
+        WriteText("port " + std::to_string(ntohs(address.sin_port)) + "\n");
+        int signal = 0;
+        sigwait(&term, &signal);
+        SleepMs(std::atoi(argv[2]));
         return 0;
     }
     if (mode == "instance" && argc > 2) {

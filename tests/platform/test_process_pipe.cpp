@@ -1,4 +1,5 @@
 // ProcessPipe with real child processes (platform_child).
+#include "ChildProcess.h"
 #include "PlatformTestSupport.h"
 #include "ProcessPipe.h"
 
@@ -7,7 +8,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -215,6 +218,21 @@ protected:
     PROCESS_INFORMATION info;
 };
 
+// True when a listening socket can take the port on 127.0.0.1 now.
+bool PortIsFree(int port) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    bool free = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+                listen(fd, 1) == 0;
+    if (fd >= 0) {
+        close(fd);
+    }
+    return free;
+}
+
 TEST_F(StartedProcess, ReadsWhatArrivesAndKillsTheLiveChild) {
     ASSERT_EQ(pipe.StartProcess(kChild.c_str(), " later 1500 \"hello there\"", &info), kResultSuccess);
     ASSERT_GT(info.dwProcessId, 1);
@@ -228,7 +246,7 @@ TEST_F(StartedProcess, ReadsWhatArrivesAndKillsTheLiveChild) {
     EXPECT_TRUE(IsRunning(info.dwProcessId));
 
     EXPECT_TRUE(pipe.KillProcess(info));
-    EXPECT_TRUE(WaitUntil([&] { return IsGone(info.dwProcessId); }));
+    EXPECT_TRUE(IsGone(info.dwProcessId));
     EXPECT_FALSE(pipe.KillProcess(info));
 
     const std::string lines = log.Text();
@@ -251,11 +269,23 @@ TEST_F(StartedProcess, AChildThatEndedCannotBeKilled) {
               std::string::npos);
 }
 
-TEST_F(StartedProcess, AChildThatIgnoresTheRequestIsKilledAfterTheGraceTime) {
-    ASSERT_EQ(pipe.StartProcess(kChild.c_str(), "stubborn", &info), kResultSuccess);
-    ASSERT_TRUE(WaitUntil([&] { return pipe.ReadAvailable().rfind("ready ", 0) == 0; }));
-    EXPECT_TRUE(pipe.KillProcess(info));
-    EXPECT_TRUE(WaitUntil([&] { return IsGone(info.dwProcessId); }, 30000));
+TEST_F(StartedProcess, KillReturnsOnceTheProgramHasEndedAndFreedItsPort) {
+    // A program that takes a second to end after the request, and one that ignores it
+    // (killed after the grace time): either is gone, its port free, when the call returns.
+    for (const char* arguments : {"slowexit 1000", "stubborn"}) {
+        ASSERT_EQ(pipe.StartProcess(kChild.c_str(), arguments, &info), kResultSuccess);
+        std::string ready;
+        ASSERT_TRUE(WaitUntil([&] {
+            ready = pipe.ReadAvailable();
+            return ready != kResultFailed;
+        }));
+        const int port = ready.rfind("port ", 0) == 0 ? std::atoi(ready.c_str() + 5) : 0;
+        EXPECT_TRUE(pipe.KillProcess(info)) << arguments;
+        EXPECT_TRUE(IsGone(info.dwProcessId)) << arguments;
+        if (port > 0) {
+            EXPECT_TRUE(PortIsFree(port)) << arguments;
+        }
+    }
 }
 
 TEST_F(StartedProcess, IdsOfOneOrLessAndForeignProcessesAreNeverSignalled) {
@@ -290,6 +320,32 @@ TEST_F(StartedProcess, AMissingProgramIsLogged) {
     EXPECT_EQ(pipe.StartProcess("./bin/OpenVPN/openvpn.exe", " --config x", &info), kResultFailed);
     EXPECT_EQ(log.Text(), "System :: Failed to create child process, error code = 2 \n");
     EXPECT_EQ(pipe.ReadAvailable(), kResultFailed);
+}
+
+TEST(ProcessHelpers, AProcessRunsFromItsProgramsFolderOrItsWorkingFolder) {
+    char program[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", program, sizeof(program) - 1), 0);
+    const std::string programFolder = std::string(program).substr(0, std::string(program).rfind('/'));
+    EXPECT_TRUE(ProcessRunsFrom(getpid(), programFolder));
+    EXPECT_TRUE(ProcessRunsFrom(getpid(), WorkDir()));
+    ASSERT_EQ(mkdir("other", 0700), 0);
+    EXPECT_FALSE(ProcessRunsFrom(getpid(), WorkDir() + "/other"));
+    EXPECT_FALSE(ProcessRunsFrom(getpid(), WorkDir() + "/missing"));
+    EXPECT_FALSE(ProcessRunsFrom(0, WorkDir()));
+}
+
+TEST(ProcessHelpers, AnEndWatchSeesAnEndedProcessBeforeItIsReaped) {
+    ProcessPipe pipe;
+    PROCESS_INFORMATION info;
+    ASSERT_EQ(pipe.StartProcess(kChild.c_str(), "sleep 60000", &info), kResultSuccess);
+    ProcessEndWatch watch(info.dwProcessId);
+    EXPECT_FALSE(watch.WaitEnded(100));
+    ASSERT_EQ(kill(info.dwProcessId, SIGTERM), 0);
+    EXPECT_TRUE(watch.WaitEnded(10000));
+    EXPECT_TRUE(watch.WaitEnded(0));
+    EXPECT_TRUE(IsZombie(info.dwProcessId));
+    EXPECT_FALSE(pipe.KillProcess(info));
+    EXPECT_TRUE(ProcessEndWatch(info.dwProcessId).WaitEnded(0));
 }
 
 TEST(IsInheritableHandle, AcceptsOpenDescriptorsOnly) {

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "AppContext.h"
+#include "ProcessPipe.h"
 #include "SystemContext.h"
 #include "zrwlog.h"
 
@@ -205,6 +206,50 @@ TEST(SystemContextStart, AttachedDebuggerAlsoReceivesEveryLine) {
     EXPECT_EQ(errors.rfind(first + "System :: Set datapath: ", 0), 0u) << errors;
 }
 
+// The SIGPIPE bit of a process's ignored signals, from /proc/PID/status.
+bool IgnoresSigpipe(const std::string& status) {
+    size_t at = status.find("\nSigIgn:\t");
+    return at != std::string::npos &&
+           (std::stoull(status.substr(at + 9, 16), nullptr, 16) & (1ull << (SIGPIPE - 1)));
+}
+
+TEST(SystemContextStart, AClosedConsoleNeverEndsTheClientAndStartedProgramsKeepSigpipe) {
+    EXPECT_TRUE(IgnoresSigpipe(ReadFile("/proc/self/status").toStdString()));
+    ProcessPipe pipe;
+    std::string childStatus = pipe.ExecuteCommand("cat /proc/self/status", true);
+    ASSERT_NE(childStatus.find("SigIgn:"), std::string::npos) << childStatus;
+    EXPECT_FALSE(IgnoresSigpipe(childStatus)) << childStatus;
+
+    // A start whose console output goes into a pipe that nobody reads any more logs on
+    // to its end, and its log file holds every record.
+    const QString work = QDir::currentPath() + "/closedpipe";
+    QDir().mkpath(work);
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    close(ends[0]);
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        int in = open("/dev/null", O_RDONLY);
+        if (in < 0 || dup2(in, 0) < 0 || dup2(ends[1], 1) < 0 || chdir(work.toUtf8().constData()) != 0 ||
+            setenv("KORVA_CONTEXT_CHILD", "flood", 1) != 0) {
+            _exit(120);
+        }
+        const std::string self = SelfPath().toStdString();
+        execl(self.c_str(), self.c_str(), static_cast<char*>(nullptr));
+        _exit(122);
+    }
+    close(ends[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const QStringList logs = QDir(work + "/Halvex_log").entryList({"*.log"});
+    ASSERT_EQ(logs.size(), 1);
+    const QString log = ReadFile(work + "/Halvex_log/" + logs[0]);
+    EXPECT_TRUE(log.contains("record 999 of the flood\n")) << log.right(300).toStdString();
+}
+
 TEST(SystemContextStart, CrashIsReportedInTheLogAndEndsWithTheSignal) {
     // This process's own log file stays out of the child: the crash report goes into the
     // log file that the crashing process itself opened.
@@ -238,6 +283,12 @@ TEST(SystemContextStart, CrashIsReportedInTheLogAndEndsWithTheSignal) {
 
 int main(int argc, char** argv) {
     const char* mode = std::getenv("KORVA_CONTEXT_CHILD");
+    if (mode != nullptr && std::string(mode) == "flood") {
+        for (int i = 0; i < 1000; ++i) {
+            ZRWLog(6, 3, "System :: record %d of the flood\n", i);
+        }
+        return 0;
+    }
     if (mode != nullptr) {
         std::cout << "\nLOGPATH=" << SystemContext::Instance()->GetAppContext()->GetLogPath() << std::endl;
         if (std::string(mode) == "crash") {

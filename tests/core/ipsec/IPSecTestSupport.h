@@ -69,10 +69,11 @@ inline void endDaemons() {
     }
 }
 
-// The daemon is found and ended by its image name across the whole machine, so a test
-// binary that runs daemons holds this lock for its whole life: CTest's resource lock
-// keeps such tests apart within one run, this one also keeps apart the runs of other
-// build folders on the same machine. The descriptor is close-on-exec, so no daemon
+// The client takes only the daemon of its own bundle, but a build of the client that
+// does not yet tell daemons apart takes any process named charon-svc.exe: a test binary
+// that runs daemons holds this lock for its whole life, so that runs of other build
+// folders on the same machine never find or end its daemon. CTest's resource lock keeps
+// such tests apart within one run. The descriptor is close-on-exec, so no daemon
 // inherits the lock.
 class CharonMachineLock {
 public:
@@ -137,6 +138,7 @@ public:
         std::string source = std::string(KORVA_SOURCE_DIR) + "/bundle/bin/ipsec/";
         copyProgram(source + "swanctl.exe", ipsec() + "swanctl.exe");
         copyProgram(source + "charon-svc.exe", ipsec() + "charon-svc.exe");
+        copyProgram(source + "ipsec-backend.sh", ipsec() + "ipsec-backend.sh");
         QFile::copy(QString::fromStdString(source + "strongswan.conf"),
                     QString::fromStdString(ipsec() + "strongswan.conf"));
     }

@@ -1,7 +1,9 @@
 // Test double of strongSwan's daemon, built under the image name charon-svc.exe. In its
 // working directory (the strongSwan folder) it notes each start in charon-starts.log,
 // ends at once when the file charon-double-exit exists, and otherwise opens the control
-// socket charon.vici and runs until SIGTERM, noting "stop".
+// socket charon.vici and runs until SIGTERM, noting "stop". While the file
+// charon-double-linger exists it takes a second to end after SIGTERM, as a daemon that
+// closes its connections does.
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -18,6 +20,9 @@ static void note(const char* text) {
 
 static void onTerminate(int) {
     note("stop");
+    if (access("charon-double-linger", F_OK) == 0) {
+        sleep(1);
+    }
     _exit(0);
 }
 

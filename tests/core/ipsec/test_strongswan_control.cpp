@@ -9,6 +9,7 @@
 #include "IPSecTestSupport.h"
 #include "IPSecVPNContext.h"
 #include "IPSecVPNInfo.h"
+#include "ProcessPipe.h"
 #include "ServiceTable.h"
 #include "StrongSwanControl.h"
 
@@ -126,14 +127,55 @@ TEST_F(StrongSwanControl, StartsFindsAndEndsTheDaemon) {
 
     EXPECT_EQ(killProcessByPid(1), 0);
     EXPECT_EQ(getCharonPid(), pid);
+    // A daemon that takes its time to end is gone when the call returns.
+    writeFile(ipsecDir() + "charon-double-linger", "");
     EXPECT_EQ(stopCharon(), 0);
-    EXPECT_TRUE(waitUntil([] { return getCharonPid() == 0; }));
+    EXPECT_EQ(getCharonPid(), 0);
+    EXPECT_NE(project.charonStarts().find("stop " + std::to_string(pid) + "\n"), std::string::npos);
     EXPECT_EQ(ikeext().startType, static_cast<DWORD>(SERVICE_AUTO_START));
 
     // No daemon: the lookup's 0, and IKEEXT is left as it is.
     ASSERT_EQ(IPSecServiceManager::GetInstance()->DisableIKEEXT(), 1);
     EXPECT_EQ(stopCharon(), 0);
     EXPECT_EQ(ikeext().startType, static_cast<DWORD>(SERVICE_DISABLED));
+}
+
+TEST_F(StrongSwanControl, ADaemonOfAnotherInstallationIsNeitherUsedNorEnded) {
+    // The same daemon program under the same name, run from another client's bundle.
+    QTemporaryDir other;
+    const std::string otherIpsec = other.path().toStdString() + "/bin/ipsec/";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(otherIpsec)));
+    ASSERT_TRUE(QFile::copy(IPSEC_CHARON_DOUBLE, QString::fromStdString(otherIpsec + "charon-svc.exe")));
+    QFile::setPermissions(QString::fromStdString(otherIpsec + "charon-svc.exe"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ProcessPipe pipe;
+    ASSERT_EQ(pipe.ExecuteCommand((otherIpsec + "charon-svc.exe").c_str(), false, otherIpsec.c_str()), "");
+    int foreign = 0;
+    ASSERT_TRUE(waitUntil([&] {
+        std::string starts = readFile(otherIpsec + "charon-starts.log");
+        foreign = starts.rfind("start ", 0) == 0 ? std::atoi(starts.c_str() + 6) : 0;
+        return foreign > 1;
+    }));
+    auto foreignRuns = [&] {
+        return ::kill(foreign, 0) == 0 &&
+               readFile(otherIpsec + "charon-starts.log").find("stop") == std::string::npos;
+    };
+
+    EXPECT_EQ(getCharonPid(), 0);
+    project.answer("initiate", kInitiated);
+    EXPECT_EQ(connectAndWait(), 0);
+    EXPECT_EQ(countOf(project.charonStarts(), "start"), 1);
+    const int own = getCharonPid();
+    EXPECT_GT(own, 1);
+    EXPECT_NE(own, foreign);
+
+    EXPECT_EQ(context.Terminate("office", project.path), 0);
+    EXPECT_EQ(getCharonPid(), 0);
+    EXPECT_EQ(stopCharon(), 0);
+    context.StopAll();
+    EXPECT_TRUE(foreignRuns());
+    ::kill(foreign, SIGTERM);
+    EXPECT_TRUE(waitUntil([&] { return !foreignRuns(); }));
 }
 
 TEST_F(StrongSwanControl, ConnectStartsTheDaemonLoadsThenInitiatesOnTheWorker) {
@@ -291,6 +333,23 @@ TEST_F(StrongSwanControl, CancelBetweenAttemptsTerminatesThenEndsTheDaemon) {
     EXPECT_EQ(project.callCount("--terminate --force --ike office"), 1);
     EXPECT_TRUE(waitUntil([] { return getCharonPid() == 0; }));
     EXPECT_EQ(ikeext().startType, static_cast<DWORD>(SERVICE_AUTO_START));
+}
+
+TEST_F(StrongSwanControl, ACancelledConnectCanBeRepeatedAtOnce) {
+    // The daemon takes a second to end: the new connect must not find it shutting down.
+    writeFile(ipsecDir() + "charon-double-linger", "");
+    project.answer("initiate", kPeerDown);
+    project.answer("initiate.2", kInitiated);
+    project.hold("initiate");
+    ASSERT_EQ(context.Connect(&info, project.path), 0);
+    ASSERT_TRUE(waitUntil([&] { return project.callCount("--initiate --child office_child") == 1; }));
+    const int first = getCharonPid();
+    context.Disconnect();
+    project.release("initiate");
+
+    EXPECT_EQ(connectAndWait(), 0);
+    EXPECT_EQ(countOf(project.charonStarts(), "start"), 2);
+    EXPECT_NE(getCharonPid(), first);
 }
 
 TEST_F(StrongSwanControl, CancelDuringAnInitiateEndsTheDaemonWithoutTerminate) {

@@ -5,8 +5,11 @@
 #include <string>
 #include <vector>
 
+#include <climits>
+#include <dirent.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -652,6 +655,27 @@ TEST(StoreLifecycle, ReopeningKeepsRowsAndTheFileIsPrivate) {
     EXPECT_EQ(log.Text(), "");
 }
 
+// How many of this process's descriptors are open on the file.
+int OpenDescriptorsOf(const std::string& file) {
+    char real[PATH_MAX];
+    if (realpath(file.c_str(), real) == nullptr) {
+        return -1;
+    }
+    int count = 0;
+    DIR* fds = opendir("/proc/self/fd");
+    while (dirent* entry = fds != nullptr ? readdir(fds) : nullptr) {
+        char target[PATH_MAX] = {};
+        std::string link = std::string("/proc/self/fd/") + entry->d_name;
+        if (readlink(link.c_str(), target, sizeof(target) - 1) > 0 && std::string(target) == real) {
+            ++count;
+        }
+    }
+    if (fds != nullptr) {
+        closedir(fds);
+    }
+    return count;
+}
+
 TEST(StoreLifecycle, OpenFailuresAndAClosedStoreFailCleanly) {
     LogCapture log;
     IPCSqlite store;
@@ -662,6 +686,23 @@ TEST(StoreLifecycle, OpenFailuresAndAClosedStoreFailCleanly) {
     log.Clear();
     EXPECT_EQ(store.Init("missing-folder/vpn.db"), -1);
     EXPECT_EQ(log.Text(), "Can't open database: unable to open database file\n");
+    EXPECT_EQ(store.DeInit(), 0);
+
+    // A file that is no database opens and fails at its first table: the failed start
+    // keeps no connection, neither its memory nor the open file.
+    WriteWholeFile("not-a-store.db", std::string(4096, 'x'));
+    log.Clear();
+    const sqlite3_int64 memoryBefore = sqlite3_memory_used();
+    for (int start = 0; start < 3; ++start) {
+        EXPECT_EQ(store.Init("not-a-store.db"), -1);
+        EXPECT_EQ(store.Init("missing-folder/vpn.db"), -1);
+    }
+    EXPECT_EQ(sqlite3_memory_used(), memoryBefore);
+    EXPECT_EQ(OpenDescriptorsOf("not-a-store.db"), 0);
+    EXPECT_TRUE(log.Contains("Can't create table PROFILE: file is not a database\n")) << log.Text();
+    std::vector<ProfileInfo> none;
+    EXPECT_EQ(store.GetProfileList(none), -1);
+    EXPECT_TRUE(log.Contains("Execute SQL command failed: the database is not open\n"));
     EXPECT_EQ(store.DeInit(), 0);
 
     // Never opened: every call fails with its line, nothing crashes.

@@ -258,6 +258,40 @@ TEST_F(ReaderTest, OverLongAndHostileTextsStayInsideTheRecords) {
     EXPECT_EQ(reader.DeInit(), 0);
 }
 
+TEST_F(ReaderTest, AFileWithMoreProfilesThanAnyStoreIsRefusedAtTheCap) {
+    // The cap itself is read whole; one row more refuses the file and adds nothing.
+    for (int rows : {50000, 50001}) {
+        remove(path);
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path, &db), SQLITE_OK);
+        Exec(db,
+             "CREATE TABLE PROFILE (ProfileID INTEGER PRIMARY KEY AUTOINCREMENT, ProfileName TEXT NOT NULL "
+             "UNIQUE, ProfileType INTEGER NOT NULL, ConfigID INTEGER NOT NULL)");
+        Exec(db, "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < " +
+                     std::to_string(rows) + ") INSERT INTO PROFILE SELECT NULL, 'p' || x, 4, x FROM n");
+        sqlite3_close(db);
+
+        log.Clear();
+        IPCSqliteReader reader;
+        ASSERT_EQ(reader.Init(path), 0);
+        std::vector<ProfileInfo> list(1);
+        std::strcpy(list[0].ProfileName, "already there");
+        if (rows == 50000) {
+            ASSERT_EQ(reader.GetProfileList(list), 0) << log.Text();
+            ASSERT_EQ(list.size(), 50001u);
+            EXPECT_STREQ(list[1].ProfileName, "p50000");
+            EXPECT_EQ(log.Text(), "");
+        } else {
+            EXPECT_EQ(reader.GetProfileList(list), -1);
+            ASSERT_EQ(list.size(), 1u);
+            EXPECT_STREQ(list[0].ProfileName, "already there");
+            EXPECT_EQ(log.Text(),
+                      "Execute SQL command failed: the file holds more profiles than a store can\n");
+        }
+        EXPECT_EQ(reader.DeInit(), 0);
+    }
+}
+
 TEST_F(ReaderTest, RunawaySelectIsStopped) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path, &db), SQLITE_OK);

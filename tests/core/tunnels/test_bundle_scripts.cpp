@@ -13,6 +13,7 @@
 
 extern char** environ;
 
+#include "ProcessPipe.h"
 #include "TunnelTestSupport.h"
 
 namespace {
@@ -88,8 +89,56 @@ protected:
     }
     std::string Args() const { return ReadText(argLog); }
 
+    // Doubles of ip and wg-quick over a table of the machine's interfaces, one line
+    // "INDEX NAME" each: wg-quick up adds the configuration's interface with the next
+    // index from 11, never given twice (and refuses a name that exists), down and ip link
+    // del remove one.
+    void FakeLinks() {
+        links = project.path + "/links";
+        WriteText(links, "");
+        const std::string table = "links='" + links + "'\n";
+        Fake("ip", table + R"sh(
+row() { awk -v n="$1" '$2 == n' "$links"; }
+drop() { awk -v n="$1" '$2 != n' "$links" > "$links.new" && mv "$links.new" "$links"; }
+if [ "$1 $2 $3 $4" = "-o link show dev" ]; then
+    line=$(row "$5"); [ -n "$line" ] || exit 1
+    echo "${line%% *}: $5: <POINTOPOINT,NOARP,UP,LOWER_UP> mtu 1420"; exit 0
+fi
+if [ "$1 $2 $3" = "link del dev" ]; then
+    [ -n "$(row "$4")" ] || exit 1; drop "$4"; exit 0
+fi
+exit 1
+)sh");
+        Fake("wg-quick", table + R"sh(
+name=$(basename "$2" .conf)
+line=$(awk -v n="$name" '$2 == n' "$links")
+if [ "$1" = up ]; then
+    [ -z "$line" ] || { echo "wg-quick: \`$name' already exists" >&2; exit 1; }
+    next=$(( $(cat "$links.last" 2>/dev/null || echo 10) + 1 ))
+    echo "$next" > "$links.last"
+    echo "$next $name" >> "$links"; exit 0
+fi
+[ -n "$line" ] || exit 1
+awk -v n="$name" '$2 != n' "$links" > "$links.new" && mv "$links.new" "$links"
+)sh");
+    }
+    std::string Links() const { return ReadText(links); }
+    std::string WriteConf(const std::string& name, const std::string& text) {
+        QDir().mkpath(QString::fromStdString(project.path + "/Config/wireguard"));
+        std::string conf = project.path + "/Config/wireguard/" + name + ".conf";
+        EXPECT_TRUE(WriteText(conf, text, 0600));
+        return conf;
+    }
+    ScriptRun Install(const std::string& conf) {
+        return Exec(kBundle + "/bin/Wireguard/wireguard",
+                    {"/installtunnelservice", QString::fromStdString(conf)});
+    }
+    ScriptRun Uninstall(const QStringList& name) {
+        return Exec(kBundle + "/bin/Wireguard/wireguard", QStringList{"/uninstalltunnelservice"} + name);
+    }
+
     ProjectFolder project;
-    std::string fakes, runDir, argLog;
+    std::string fakes, runDir, argLog, links;
 };
 
 TEST_F(BundleScripts, OpenVPNKeepsItsProcessIdAndArguments) {
@@ -135,8 +184,7 @@ TEST_F(BundleScripts, OpenVPNAddsTheAdapterTexts) {
 }
 
 TEST_F(BundleScripts, WireGuardInstallsAndUninstallsUnderTheMappedInterfaceName) {
-    Fake("wg-quick", "exit 0\n");
-    Fake("ip", "exit 1\n");
+    FakeLinks();
     // "office" is an interface name; the others are not and map to "wg" + 13 hex digits.
     struct Case {
         std::string name;
@@ -150,20 +198,14 @@ TEST_F(BundleScripts, WireGuardInstallsAndUninstallsUnderTheMappedInterfaceName)
     };
     for (const auto& c : cases) {
         QFile::remove(QString::fromStdString(argLog));
-        std::string conf = project.path + "/Config/wireguard/" + c.name + ".conf";
-        QDir().mkpath(QString::fromStdString(project.path + "/Config/wireguard"));
-        ASSERT_TRUE(WriteText(conf, "[Interface]\nAddress = 10.0.0.1/24\n", 0600));
+        std::string conf = WriteConf(c.name, "[Interface]\nAddress = 10.0.0.1/24\n");
 
-        ScriptRun up = Exec(kBundle + "/bin/Wireguard/wireguard",
-                            {"/installtunnelservice", QString::fromStdString(conf)});
+        ScriptRun up = Install(conf);
         EXPECT_EQ(up.exitCode, 0) << up.output;
         EXPECT_EQ(up.output, "Tunnel service " + c.name + " installed\n");
-        // The interface is looked for first (the double says it does not exist).
-        std::string args = Args();
-        std::string ifname = args.substr(args.find("[dev]\n[") + 7);
-        ifname = ifname.substr(0, ifname.find("]"));
-        EXPECT_EQ(args, "ip\n[link]\n[show]\n[dev]\n[" + ifname + "]\nwg-quick\n[up]\n[" + runDir + "/" +
-                            ifname + ".conf]\n");
+        const std::string args = Args();
+        std::string ifname = args.substr(args.find("wg-quick\n[up]\n[" + runDir + "/") + runDir.size() + 16);
+        ifname = ifname.substr(0, ifname.find(".conf]"));
         if (c.mapped) {
             EXPECT_EQ(ifname.size(), 15u) << ifname;
             EXPECT_EQ(ifname.rfind("wg", 0), 0u) << ifname;
@@ -174,71 +216,95 @@ TEST_F(BundleScripts, WireGuardInstallsAndUninstallsUnderTheMappedInterfaceName)
         ASSERT_EQ(stat((runDir + "/" + ifname + ".conf").c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0600u);
         EXPECT_EQ(ReadText(runDir + "/" + ifname + ".name"), c.name + "\n");
+        // The interface it made is recorded by its index.
+        const std::string index = ReadText(runDir + "/" + ifname + ".ifindex");
+        EXPECT_EQ(Links(), index.substr(0, index.size() - 1) + " " + ifname + "\n");
 
         // The same name, given again (split at blanks), finds the same interface.
         QFile::remove(QString::fromStdString(argLog));
-        ScriptRun down = Exec(kBundle + "/bin/Wireguard/wireguard",
-                              QStringList{"/uninstalltunnelservice"} + c.uninstallArgs);
+        ScriptRun down = Uninstall(c.uninstallArgs);
         EXPECT_EQ(down.exitCode, 0) << down.output;
         EXPECT_EQ(down.output, "Tunnel service " + c.name + " uninstalled\n");
-        EXPECT_EQ(Args().rfind("wg-quick\n[down]\n[" + runDir + "/" + ifname + ".conf]\n", 0), 0u) << Args();
-        EXPECT_FALSE(QFile::exists(QString::fromStdString(runDir + "/" + ifname + ".conf")));
+        EXPECT_NE(Args().find("wg-quick\n[down]\n[" + runDir + "/" + ifname + ".conf]\n"), std::string::npos)
+            << Args();
+        EXPECT_EQ(Links(), "");
+        for (const char* record : {".conf", ".name", ".ifindex"}) {
+            EXPECT_FALSE(QFile::exists(QString::fromStdString(runDir + "/" + ifname + record))) << record;
+        }
     }
 }
 
-TEST_F(BundleScripts, WireGuardTakesDownATunnelLeftUpBeforeInstalling) {
-    Fake("wg-quick", "exit 0\n");
-    Fake("ip", "exit 0\n");
-    std::string conf = project.path + "/Config/wireguard/office.conf";
-    QDir().mkpath(QString::fromStdString(project.path + "/Config/wireguard"));
+TEST_F(BundleScripts, WireGuardNeverTouchesAnInterfaceItDidNotMake) {
+    FakeLinks();
+    // A bridge and a tap device of the machine, and a tunnel of ours whose interface was
+    // since replaced by a foreign one of the same name.
+    WriteText(links, "3 docker0\n4 tap0\n7 wg-old\n");
     QDir().mkpath(QString::fromStdString(runDir));
-    ASSERT_TRUE(WriteText(conf, "[Interface]\n", 0600));
-    ASSERT_TRUE(WriteText(runDir + "/office.conf", "[Interface]\n", 0600));
-    ScriptRun up =
-        Exec(kBundle + "/bin/Wireguard/wireguard", {"/installtunnelservice", QString::fromStdString(conf)});
-    EXPECT_EQ(up.exitCode, 0) << up.output;
-    EXPECT_EQ(Args(), "ip\n[link]\n[show]\n[dev]\n[office]\n"
-                      "wg-quick\n[down]\n[" +
-                          runDir +
-                          "/office.conf]\n"
-                          "ip\n[link]\n[del]\n[dev]\n[office]\n"
-                          "wg-quick\n[up]\n[" +
-                          runDir + "/office.conf]\n");
+    WriteText(runDir + "/wg-old.ifindex", "5\n");
+    WriteText(runDir + "/wg-old.conf", "[Interface]\n");
+    const std::string before = Links();
+
+    for (const std::string& name : {"docker0", "tap0", "wg-old"}) {
+        QFile::remove(QString::fromStdString(argLog));
+        ScriptRun up = Install(WriteConf(name, "[Interface]\n"));
+        EXPECT_EQ(up.exitCode, 1) << name;
+        EXPECT_EQ(up.output,
+                  "Error: network interface " + name + " was not made by this tool; it is left as it is\n");
+        ScriptRun down = Uninstall({QString::fromStdString(name)});
+        EXPECT_EQ(down.exitCode, 1) << name;
+        EXPECT_EQ(down.output, up.output);
+        EXPECT_EQ(Args().find("wg-quick"), std::string::npos) << Args();
+        EXPECT_EQ(Args().find("[del]"), std::string::npos) << Args();
+        EXPECT_EQ(Links(), before);
+    }
+}
+
+TEST_F(BundleScripts, WireGuardTakesDownItsOwnTunnelLeftUpBeforeInstalling) {
+    FakeLinks();
+    std::string conf = WriteConf("office", "[Interface]\n");
+    ASSERT_EQ(Install(conf).exitCode, 0);
+    EXPECT_EQ(Links(), "11 office\n");
+    QFile::remove(QString::fromStdString(argLog));
+    ScriptRun again = Install(conf);
+    EXPECT_EQ(again.exitCode, 0) << again.output;
+    EXPECT_NE(Args().find("wg-quick\n[down]\n[" + runDir + "/office.conf]\nip\n"), std::string::npos)
+        << Args();
+    EXPECT_EQ(Links(), "12 office\n");
+    EXPECT_EQ(ReadText(runDir + "/office.ifindex"), "12\n");
+
+    // A tunnel whose interface went away by itself leaves only records: uninstalling
+    // clears them.
+    WriteText(links, "");
+    ScriptRun down = Uninstall({"office"});
+    EXPECT_EQ(down.exitCode, 0) << down.output;
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(runDir + "/office.ifindex")));
 }
 
 TEST_F(BundleScripts, WireGuardReportsFailures) {
+    FakeLinks();
     Fake("wg-quick", "echo 'RTNETLINK answers: Operation not permitted' >&2\nexit 1\n");
-    Fake("ip", "exit 1\n");
-    std::string conf = project.path + "/Config/wireguard/t1.conf";
-    QDir().mkpath(QString::fromStdString(project.path + "/Config/wireguard"));
-    ASSERT_TRUE(WriteText(conf, "[Interface]\n", 0600));
-    ScriptRun up =
-        Exec(kBundle + "/bin/Wireguard/wireguard", {"/installtunnelservice", QString::fromStdString(conf)});
+    std::string conf = WriteConf("t1", "[Interface]\n");
+    ScriptRun up = Install(conf);
     EXPECT_EQ(up.exitCode, 1);
     EXPECT_NE(up.output.find("Operation not permitted"), std::string::npos) << up.output;
     EXPECT_FALSE(QFile::exists(QString::fromStdString(runDir + "/t1.conf")));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(runDir + "/t1.ifindex")));
 
-    ScriptRun missing = Exec(kBundle + "/bin/Wireguard/wireguard",
-                             {"/installtunnelservice", QString::fromStdString(project.path + "/none.conf")});
+    ScriptRun missing = Install(project.path + "/none.conf");
     EXPECT_EQ(missing.exitCode, 1);
-    ScriptRun notInstalled = Exec(kBundle + "/bin/Wireguard/wireguard", {"/uninstalltunnelservice", "t1"});
+    ScriptRun notInstalled = Uninstall({"t1"});
     EXPECT_EQ(notInstalled.exitCode, 1);
     EXPECT_EQ(notInstalled.output, "Error: tunnel service t1 is not installed\n");
     EXPECT_EQ(Exec(kBundle + "/bin/Wireguard/wireguard", {"/other", "x"}).exitCode, 2);
 }
 
 TEST_F(BundleScripts, WireGuardInstallsNoCommandsFromTheConfiguration) {
-    Fake("wg-quick", "exit 0\n");
-    Fake("ip", "exit 1\n");
-    std::string conf = project.path + "/Config/wireguard/office.conf";
-    QDir().mkpath(QString::fromStdString(project.path + "/Config/wireguard"));
-    ASSERT_TRUE(WriteText(conf,
-                          "[Interface]\nPostUp = touch /tmp/x\n  preup=id\nPOSTDOWN = id # note\n"
-                          "PreDown\t= id\nAddress = 10.0.0.1/24\n# PostUp = kept as a comment\n\n"
-                          "[Peer]\nPublicKey = K=\nPostUpExtra = stays\n",
-                          0600));
-    ScriptRun up =
-        Exec(kBundle + "/bin/Wireguard/wireguard", {"/installtunnelservice", QString::fromStdString(conf)});
+    FakeLinks();
+    std::string conf =
+        WriteConf("office", "[Interface]\nPostUp = touch /tmp/x\n  preup=id\nPOSTDOWN = id # note\n"
+                            "PreDown\t= id\nAddress = 10.0.0.1/24\n# PostUp = kept as a comment\n\n"
+                            "[Peer]\nPublicKey = K=\nPostUpExtra = stays\n");
+    ScriptRun up = Install(conf);
     EXPECT_EQ(up.exitCode, 0) << up.output;
     EXPECT_EQ(ReadText(runDir + "/office.conf"), "[Interface]\nAddress = 10.0.0.1/24\n"
                                                  "# PostUp = kept as a comment\n\n"
@@ -246,14 +312,8 @@ TEST_F(BundleScripts, WireGuardInstallsNoCommandsFromTheConfiguration) {
 }
 
 TEST_F(BundleScripts, WgShowNamesInterfacesByTunnelName) {
-    Fake("wg-quick", "exit 0\n");
-    std::string conf = project.path + "/Config/wireguard/home office.conf";
-    QDir().mkpath(QString::fromStdString(project.path + "/Config/wireguard"));
-    ASSERT_TRUE(WriteText(conf, "[Interface]\n", 0600));
-    ASSERT_EQ(
-        Exec(kBundle + "/bin/Wireguard/wireguard", {"/installtunnelservice", QString::fromStdString(conf)})
-            .exitCode,
-        0);
+    FakeLinks();
+    ASSERT_EQ(Install(WriteConf("home office", "[Interface]\n")).exitCode, 0);
     std::string args = Args();
     std::string ifname = args.substr(args.find(runDir) + runDir.size() + 1);
     ifname = ifname.substr(0, ifname.find(".conf]"));
@@ -283,6 +343,56 @@ TEST_F(BundleScripts, WgShowNamesInterfacesByTunnelName) {
     Fake("wg", "echo private-key\n");
     ScriptRun genkey = Exec(kBundle + "/bin/Wireguard/wg", {"genkey"});
     EXPECT_EQ(genkey.output, "private-key\n");
+}
+
+TEST_F(BundleScripts, WgShowWritesItsWholeAnswerAtOnce) {
+    // wg writes its blocks line by line, slowly; one read of the bundle's answer, as the
+    // client's runner makes it, still holds every block down to the last transfer line.
+    std::string fake = "for i in $(seq 1 12); do\n"
+                       "  printf 'interface: tun%d\\n  listening port: %d\\n\\n' $i $i; sleep 0.01\n"
+                       "  printf 'peer: K%d=\\n  transfer: %d B received, %d B sent\\n\\n' $i $i $i\n"
+                       "done\n";
+    Fake("wg", fake);
+    std::string whole = Exec(kBundle + "/bin/Wireguard/wg", {"show"}).output;
+    ASSERT_NE(whole.find("interface: tun12\n"), std::string::npos) << whole;
+    for (int read = 0; read < 3; ++read) {
+        ProcessPipe pipe;
+        EXPECT_EQ(pipe.ExecuteCommand((kBundle + "/bin/Wireguard/wg show").c_str(), true), whole);
+    }
+}
+
+TEST_F(BundleScripts, IPsecBackendFollowsWhetherTheKernelTakesESP) {
+    // unshare runs the command in place; ip answers the ESP association as told.
+    Fake("unshare", "shift; exec \"$@\"\n");
+    const std::string out = project.path + "/charon-backend.conf";
+    struct Case {
+        std::string ip;
+        std::string first;
+        bool userSpace;
+    } cases[] = {
+        {"exit 0\n", "# IPsec backend kernel-netlink: the kernel takes ESP security associations", false},
+        {"echo 'Error: Requested type not found.' >&2\nexit 2\n",
+         "# IPsec backend kernel-libipsec: the kernel takes no ESP security associations", true},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(QString::fromStdString(argLog));
+        Fake("ip", c.ip);
+        ScriptRun run = Exec(kBundle + "/bin/ipsec/ipsec-backend.sh", {QString::fromStdString(out)});
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        EXPECT_EQ(run.output, "");
+        const std::string conf = ReadText(out);
+        EXPECT_EQ(conf.rfind(c.first, 0), 0u) << conf;
+        const std::string tail = "kernel-netlink socket-default vici\n";
+        EXPECT_EQ(conf.substr(conf.size() - tail.size()), tail) << conf;
+        EXPECT_EQ(conf.find(" pubkey kernel-libipsec kernel-netlink ") != std::string::npos, c.userSpace)
+            << conf;
+        // The probe: one ESP association with documentation addresses, in a namespace of
+        // its own.
+        EXPECT_NE(Args().find("unshare\n[--net]\n[ip]\n[xfrm]\n[state]\n[add]\n[src]\n[192.0.2.1]\n[dst]\n"
+                              "[192.0.2.2]\n[proto]\n[esp]\n"),
+                  std::string::npos)
+            << Args();
+    }
 }
 
 TEST_F(BundleScripts, AddTapNamesTheAdapterAndFailsWithIp) {

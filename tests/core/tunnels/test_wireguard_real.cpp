@@ -221,4 +221,25 @@ TEST_F(WireGuardRealTunnel, ComesUpCarriesTrafficAndGoesDown) {
     EXPECT_FALSE(after.contains("interface: " + nameA)) << after.toStdString();
 }
 
+TEST_F(WireGuardRealTunnel, ForeignInterfacesOfAProfilesNameAreLeftAlone) {
+    // A bridge and a tap device that no tunnel of ours made, named as profiles.
+    const QString tag = QString::number(getpid()).right(8);
+    const QString bridge = "kfb" + tag;
+    const QString tap = "kft" + tag;
+    ASSERT_EQ(RunProgram("ip", {"-n", nsA, "link", "add", bridge, "type", "bridge"}).code, 0);
+    ASSERT_EQ(InNamespace(nsA, "ip", {"tuntap", "add", "dev", tap, "mode", "tap"}).code, 0);
+    auto keys = KeyPair();
+    for (const QString& name : {bridge, tap}) {
+        Configure(name, keys.first, 51903, "10.232.8.1", keys.second, "10.231.7.2", 51904, "10.232.8.2/32");
+        Result up =
+            InNamespace(nsA, kBundle + "/bin/Wireguard/wireguard", {"/installtunnelservice", ConfPath(name)});
+        EXPECT_EQ(up.code, 1) << up.out.toStdString();
+        EXPECT_TRUE(up.out.contains("was not made by this tool")) << up.out.toStdString();
+        Result down =
+            InNamespace(nsA, kBundle + "/bin/Wireguard/wireguard", {"/uninstalltunnelservice", name});
+        EXPECT_EQ(down.code, 1) << down.out.toStdString();
+        EXPECT_EQ(RunProgram("ip", {"-n", nsA, "link", "show", "dev", name}).code, 0) << name.toStdString();
+    }
+}
+
 } // namespace
