@@ -213,10 +213,6 @@ void ProfileConfigDialog::fitToScreenHeight(int availableHeight) {
         return;
     }
     const int fitted = static_cast<int>(availableHeight * kScreenHeightShare);
-    // The scroll area gives way, so that the title and the bottom bar with Confirm stay
-    // inside the dialog.
-    const int excess = minimumHeight() - fitted;
-    ui.scrollArea->setMinimumHeight(qMax(0, ui.scrollArea->minimumHeight() - excess));
     setMinimumHeight(fitted);
     QRect area = geometry();
     area.setHeight(fitted);
@@ -242,7 +238,12 @@ void ProfileConfigDialog::initVPNTypeComboBox() {
 
 void ProfileConfigDialog::createShadowWindow() {
     // A backdrop of an earlier show or colour mode goes first, so that backdrops never stack.
-    delete m_shadowDialog;
+    // It is hidden at once and destroyed once control is back in the event loop: a colour
+    // mode reaches the dialog while the application walks its widgets.
+    if (m_shadowDialog != nullptr) {
+        m_shadowDialog->hide();
+        m_shadowDialog->deleteLater();
+    }
     m_shadowDialog = new QDialog(parentWidget());
     m_shadowDialog->setWindowFlags(Qt::FramelessWindowHint | Qt::Dialog);
     m_shadowDialog->setAttribute(Qt::WA_TranslucentBackground);

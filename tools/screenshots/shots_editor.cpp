@@ -148,7 +148,6 @@ public:
 
     // The size the form gives the window, whatever the screen.
     void showFormSize() {
-        ui.scrollArea->setMinimumHeight(670);
         setMinimumHeight(818);
         resize(604, 818);
     }
