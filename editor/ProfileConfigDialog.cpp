@@ -190,8 +190,7 @@ ProfileConfigDialog::ProfileConfigDialog(QWidget* parent, bool editMode, const Q
 }
 
 ProfileConfigDialog::~ProfileConfigDialog() {
-    delete m_shadowDialog;
-    m_shadowDialog = nullptr;
+    delete m_shadowDialog.data();
     delete m_btnClearFile;
     m_btnClearFile = nullptr;
 }

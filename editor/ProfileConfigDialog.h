@@ -11,7 +11,9 @@
 // (ProfileConfigDialogKinds.cpp).
 #pragma once
 
+#include <QDialog>
 #include <QList>
+#include <QPointer>
 #include <QRegExp>
 #include <QString>
 #include <string>
@@ -19,7 +21,6 @@
 #include "ZRBaseDialog.h"
 #include "ui_ProfileConfigDialog.h"
 
-class QDialog;
 class QLabel;
 class QLayout;
 class QLineEdit;
@@ -145,7 +146,8 @@ protected:
     void deriveWireGuardPublicKey();
 
     Ui::ProfileConfigDialog ui;
-    QDialog* m_shadowDialog = nullptr;
+    // The backdrop lives among the parent's children: it may go before the dialog does.
+    QPointer<QDialog> m_shadowDialog;
     bool m_bEditMode = false;
     QString m_configName;
     int m_iProfileID = 0;

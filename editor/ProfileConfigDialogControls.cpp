@@ -60,6 +60,8 @@ void ProfileConfigDialog::addRemoteSubnetRow(QWidget* container, int ipsecFlag) 
     auto* label = new QLabel(row);
     label->setObjectName(QString::fromLatin1(kSubnetLabelName));
     label->setFixedSize(140, 32);
+    // As the form's row labels: a long translation takes a second line.
+    label->setWordWrap(true);
     // The layout is the container's first child, so the new row's number is the count before it.
     label->setText(subnetLabelText(children));
 

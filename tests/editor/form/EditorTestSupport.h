@@ -27,8 +27,8 @@ namespace editortest {
 class TestEditor : public ProfileConfigDialog {
 public:
     explicit TestEditor(bool edit = false, const QString& name = QString(), int profileID = 0,
-                        int configID = 0, int kind = 0)
-        : ProfileConfigDialog(nullptr, edit, name, profileID, configID, kind) {}
+                        int configID = 0, int kind = 0, QWidget* parent = nullptr)
+        : ProfileConfigDialog(parent, edit, name, profileID, configID, kind) {}
 
     Ui::ProfileConfigDialog& form() { return ui; }
     bool needPassword() const { return m_bNeedPwd; }

@@ -4,6 +4,7 @@
 #include <QAbstractItemView>
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>
+#include <QPointer>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -368,6 +369,39 @@ TEST_F(EditorTest, BackdropLiesUnderTheDialogAndNeverStacks) {
     QApplication::processEvents();
     EXPECT_EQ(backdropShadow(editor.backdrop()), QColor(QStringLiteral("#A09BA1AA")));
     EXPECT_EQ(backdrops(&editor).size(), 1);
+}
+
+TEST_F(EditorTest, RunsModallyOverItsPageAndLeavesNoBackdrop) {
+    enum Order { EditorFirst, BackdropFirst, PageTakesBoth };
+    for (Order order : {EditorFirst, BackdropFirst, PageTakesBoth}) {
+        auto* page = new QWidget;
+        page->resize(800, 560);
+        ASSERT_TRUE(guitest::showAndExpose(page));
+        auto* editor = new TestEditor(false, QString(), 0, 0, 0, page);
+        QPointer<QDialog> backdrop;
+        guitest::answerNextModal(
+            [&](QWidget* modal) {
+                auto* shown = static_cast<TestEditor*>(modal);
+                backdrop = shown->backdrop();
+                click(shown->form().btnCancel);
+            },
+            "ProfileConfigDialog");
+        editor->exec();
+        ASSERT_FALSE(backdrop.isNull());
+        EXPECT_EQ(backdrop->parentWidget(), page);
+        EXPECT_FALSE(backdrop->isVisible());
+        // The backdrop is one of the page's children: whichever goes first, nothing is
+        // destroyed twice.
+        if (order == EditorFirst) {
+            delete editor;
+            EXPECT_TRUE(backdrop.isNull());
+        } else if (order == BackdropFirst) {
+            delete backdrop.data();
+            delete editor;
+        }
+        delete page;
+        EXPECT_TRUE(backdrop.isNull());
+    }
 }
 
 TEST_F(EditorTest, HeightFollowsTheAvailableScreenHeight) {
