@@ -249,6 +249,19 @@ TEST(EditorForm, LeavesItsOwnStateBeforeTheDialogActs) {
     }
 }
 
+TEST(EditorForm, ButtonsAndSelectorsShowThePointingHand) {
+    FormOnly f;
+    for (QAbstractButton* button : f.dialog.findChildren<QAbstractButton*>()) {
+        if (button->inherits("QPushButton") || button->inherits("QRadioButton")) {
+            EXPECT_EQ(button->cursor().shape(), Qt::PointingHandCursor) << button->objectName().toStdString();
+        }
+    }
+    for (QComboBox* combo :
+         {f.form.comboBoxVPNType, f.form.comboBoxAlgrithmOne, f.form.comboBoxAlgrithmTwo}) {
+        EXPECT_EQ(combo->cursor().shape(), Qt::PointingHandCursor) << combo->objectName().toStdString();
+    }
+}
+
 TEST(EditorForm, ReadsItsEnglishTextsAndRetranslatesOnlyTexts) {
     FormOnly f;
     Ui::ProfileConfigDialog& u = f.form;
