@@ -13,6 +13,8 @@ packages=(
   # wg-quick hands the DNS line of a WireGuard profile to resolvconf
   openresolv
   charon-systemd strongswan-swanctl libstrongswan-standard-plugins libcharon-extra-plugins
+  # the client runs as root: a start by another user goes through pkexec
+  pkexec
   # screenshots and the headless display of the run command
   xvfb xauth
 )

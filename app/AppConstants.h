@@ -1,0 +1,75 @@
+// The application layer's fixed texts, names and paths: the start and stop log lines,
+// the single-instance names, the tray and toast set-up, and the elevation through polkit.
+#pragma once
+
+#include "KorvaResourcePaths.h"
+
+namespace AppConstants {
+
+// Log lines of the start and the stop (module 6, level 3).
+constexpr const char* kAlreadyRunningLine = "System :: ******** Korva VPN already running! ********\n";
+constexpr const char* kStartLine = "System :: ******** Korva VPN Start ********\n";
+constexpr const char* kStopLine = "System :: ******** Korva VPN Stop ********\n";
+constexpr const char* kSystemCloseLine = "System :: Close requested by signal %d\n";
+constexpr const char* kElevationFailedLine = "System :: Administrator rights not obtained: %s\n";
+constexpr int kLogModule = 6;
+constexpr int kLogLevel = 3;
+
+// Single instance: the lock of the first instance and the name of its local server. Both
+// live in $XDG_RUNTIME_DIR, else /tmp.
+constexpr const char* kInstanceLockName = "Korva VPN.exe";
+constexpr const char* kLocalServerName = "Korva VPN";
+constexpr const char* kRuntimeDirVariable = "XDG_RUNTIME_DIR";
+constexpr const char* kFallbackRuntimeDir = "/tmp";
+// A later instance waits this long for the connection and for its write; the first waits
+// this long for the data of a connection.
+constexpr int kConnectWaitMs = 500;
+constexpr int kWriteWaitMs = 30000;
+constexpr int kReadWaitMs = 1000;
+
+// The default translation, the start-up style sheet and the brand font's regular face.
+constexpr const char* kDefaultTranslation = KORVA_TRANSLATION_PREFIX "en" KORVA_TRANSLATION_SUFFIX;
+constexpr const char* kTranslationDir = KORVA_TRANSLATION_DIR;
+constexpr const char* kStartStyleSheet = KORVA_STYLESHEET_DARK;
+constexpr const char* kBrandFontRegular = KORVA_BRAND_FONT_REGULAR;
+
+// The tray icon's image and its tool tip's text key.
+constexpr const char* kTrayIconPath = KORVA_IMAGE_DIR "logo.svg";
+constexpr const char* kAppNameKey = "ZRVPN_APP_NAME";
+
+// The main window: the size rule's factor, the shadow, and the pop-up's place above the icon.
+constexpr double kSmallScreenFactor = 0.9;
+constexpr const char* kShadowColor = "#FF000000";
+constexpr int kShadowOffsetX = 0;
+constexpr int kShadowOffsetY = 2;
+constexpr int kShadowBlurRadius = 24;
+constexpr int kTrayPopupBottomOffset = 24;
+
+// The shared toast's styles by colour mode (dark, and every other mode).
+constexpr const char* kToastContainerDark =
+    ".QWidget{     border-radius:5px;     background-color: #262F3E;}";
+constexpr const char* kToastTextDark = "QLabel{     padding-left: 16px;     padding-right: 16px;     color: "
+                                       "rgba(255,255,255,0.80);     font: 11pt;}";
+constexpr const char* kToastContainerLight =
+    ".QWidget{     border-radius:5px;     background-color: #E5F3FF;}";
+constexpr const char* kToastTextLight =
+    "QLabel{     padding-left: 16px;     padding-right: 16px;     color: rgba(0,0,0,0.80);     font: 11pt;}";
+
+// Elevation: the client runs as root; started by another user it runs itself again
+// through pkexec, whose polkit action (installed by the set-up) keeps the display.
+constexpr const char* kPkexecProgram = "/usr/bin/pkexec";
+constexpr const char* kPkexecKeepCwd = "--keep-cwd";
+constexpr const char* kPkexecUidVariable = "PKEXEC_UID";
+constexpr const char* kPolkitActionsDir = "/usr/share/polkit-1/actions/";
+// pkexec's own exit codes: the authentication dialog was dismissed; not authorised or failed.
+constexpr int kPkexecDismissed = 126;
+constexpr int kPkexecNotAuthorized = 127;
+// The exit code of a client that cannot obtain administrator rights.
+constexpr int kNoAdminExitCode = 1;
+// The message's text key, and its English text for the terminal.
+constexpr const char* kNeedAdminKey = "ZRVPN_NEED_ADMIN_RIGHTS";
+constexpr const char* kNeedAdminText =
+    "Korva VPN needs administrator rights to set up VPN connections. Please start it again and "
+    "confirm with an administrator's password.";
+
+} // namespace AppConstants

@@ -1,0 +1,179 @@
+#include "ClientMain.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QFont>
+#include <QFontDatabase>
+#include <QPointer>
+#include <QStringList>
+#include <QTranslator>
+
+#include "AppConstants.h"
+#include "AppContext.h"
+#include "KorvaResources.h"
+#include "SettingManager.h"
+#include "SystemCloseSignals.h"
+#include "SystemContext.h"
+#include "SystemSettings.h"
+#include "VPNMenuDialog.h"
+#include "ZRSingleApplication.h"
+#include "ZRVPNClient.h"
+#include "zrwlog.h"
+
+int StartAppContext() {
+    if (AppContext* app = SystemContext::Instance()->GetAppContext()) {
+        app->Start();
+    }
+    return 0;
+}
+
+int StopAppContext() {
+    AppContext* app = SystemContext::Instance()->GetAppContext();
+    if (app != nullptr && app->Stop() != 0) {
+        return -1;
+    }
+    ZRWLog(AppConstants::kLogModule, AppConstants::kLogLevel, "%s", AppConstants::kStopLine);
+    return 0;
+}
+
+void LoadDefaultTranslation() {
+    QTranslator* translator = SystemContext::Instance()->GetTranslator();
+    translator->load(QString::fromUtf8(AppConstants::kDefaultTranslation),
+                     QString::fromUtf8(AppConstants::kTranslationDir));
+    QCoreApplication::installTranslator(translator);
+}
+
+void OnTrayConnectClicked(ZRVPNClient* window) {
+    window->clickConnectButton();
+    if (!window->isHidden()) {
+        window->show();
+        window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    }
+}
+
+void OnTrayShowClicked(ZRVPNClient* window) {
+    window->show();
+    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+}
+
+void OnTrayQuitClicked(ZRVPNClient* window) {
+    window->close();
+}
+
+namespace {
+
+void PlaceTrayPopup(QWidget* popup, int x, int y) {
+    popup->move(x - popup->width() / 2, y - popup->height() + AppConstants::kTrayPopupBottomOffset);
+}
+
+} // namespace
+
+void ShowTrayPopup(ZRVPNClient* window, int x, int y) {
+    // The pop-up's loop runs inside this handler, and the next tray request arrives
+    // inside that loop: an open pop-up is placed again instead of a new one nesting a
+    // further loop, and each loop ends when its pop-up closes.
+    static QPointer<VPNMenuDialog> openPopup;
+    if (openPopup && openPopup->isVisible()) {
+        PlaceTrayPopup(openPopup, x, y);
+        openPopup->activateWindow();
+        return;
+    }
+    VPNMenuDialog popup;
+    openPopup = &popup;
+    QObject::connect(
+        window,
+        SIGNAL(signalConnectInfo(int, QString, QString, QString, QString, QVector<double>, QVector<double>)),
+        &popup,
+        SLOT(slotUpdateConnectInfo(int, QString, QString, QString, QString, QVector<double>,
+                                   QVector<double>)));
+    QObject::connect(&popup, &VPNMenuDialog::signalConnectBtnClicked, window,
+                     [window] { OnTrayConnectClicked(window); });
+    QObject::connect(&popup, &VPNMenuDialog::signalQuitBtnClicked, window,
+                     [window] { OnTrayQuitClicked(window); });
+    QObject::connect(&popup, &VPNMenuDialog::signalShowBtnClicked, window,
+                     [window] { OnTrayShowClicked(window); });
+    popup.show();
+    PlaceTrayPopup(&popup, x, y);
+    popup.activateWindow();
+    QEventLoop loop;
+    QObject::connect(&popup, &QDialog::finished, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::AllEvents);
+}
+
+int RunClient(int argc, char** argv, const std::function<void()>& beforeLoop) {
+    int result = 0;
+    {
+        int count = argc;
+        ZRSingleApplication app(count, argv);
+        korvaInitResources();
+        if (app.isRunning()) {
+            ZRWLog(AppConstants::kLogModule, AppConstants::kLogLevel, "%s",
+                   AppConstants::kAlreadyRunningLine);
+            return 0;
+        }
+        SystemContext* context = SystemContext::Instance();
+        context->SetApplication(&app);
+        QCoreApplication::setAttribute(Qt::AA_NativeWindows);
+        LoadDefaultTranslation();
+
+        QFile style(QString::fromUtf8(AppConstants::kStartStyleSheet));
+        style.open(QIODevice::ReadOnly);
+        app.setStyleSheet(QString::fromUtf8(style.readAll()));
+        style.close();
+
+        const int fontId =
+            QFontDatabase::addApplicationFont(QString::fromUtf8(AppConstants::kBrandFontRegular));
+        const QStringList families = QFontDatabase::applicationFontFamilies(fontId);
+        if (!families.isEmpty()) {
+            QFont font;
+            font.setFamily(families.first());
+            QApplication::setFont(font);
+        }
+
+        StartAppContext();
+        ZRWLog(AppConstants::kLogModule, AppConstants::kLogLevel, "%s", AppConstants::kStartLine);
+
+        // From here on SIGTERM and SIGINT close the window like a close from the system.
+        SystemCloseSignals closeSignals;
+        closeSignals.install();
+
+        ZRVPNClient window;
+        window.show();
+        closeSignals.setWindow(&window);
+        QGuiApplication::setQuitOnLastWindowClosed(false);
+        app.mainWindow = &window;
+
+        SettingManager* manager = SystemContext::GetSettingManager();
+        FileChangeWatcher themeWatcher(ThemeSettingsPath(),
+                                       [manager] { manager->notifySystemColorModeChanged(); });
+        themeWatcher.Start();
+        FileChangeWatcher languageWatcher(SystemLocaleFile(),
+                                          [manager] { manager->notifySystemLanguageChanged(); });
+        languageWatcher.Start();
+
+        SETTINGINFO info;
+        if (AppContext* appContext = context->GetAppContext()) {
+            appContext->GetSettingInfo(&info);
+        }
+        manager->notifyRestoreSystemInfo(&info);
+
+        QObject::connect(&window, &ZRVPNClient::signalShowAction, &window,
+                         [&window](int x, int y) { ShowTrayPopup(&window, x, y); });
+
+        if (beforeLoop) {
+            beforeLoop();
+        }
+        result = app.exec();
+
+        // The watchers signal the setting manager: they are stopped and joined before
+        // anything they reach goes away.
+        languageWatcher.Stop();
+        themeWatcher.Stop();
+        StopAppContext();
+        app.mainWindow = nullptr;
+    }
+    // The translator was a child of the application object, which is gone now.
+    SystemContext::Instance()->SetTranslator(nullptr);
+    SystemContext::Instance()->SetApplication(nullptr);
+    return result;
+}

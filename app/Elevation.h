@@ -1,0 +1,41 @@
+// Administrator rights. The client runs as root; started by another user it runs
+// itself again through pkexec, whose polkit action for this program keeps the display,
+// and waits for that run. The elevated run takes the invoking user's per-user folders
+// (configuration, runtime) so that the data folder, the app theme and the single
+// instance stay that user's.
+#pragma once
+
+#include <map>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// In the elevated run (root, PKEXEC_UID set): sets HOME, USER and LOGNAME from the
+// invoking user's account, and XDG_CONFIG_HOME and XDG_RUNTIME_DIR from the invoking
+// process's environment when that process belongs to the user (else the runtime folder
+// /run/user/<uid> when it is the user's). Runs before static initialisation, so that the
+// system context makes the user's data folder. Does nothing in any other run.
+void RestoreInvokingUserEnvironment();
+
+// The per-user variables of an elevated run, from the invoking user's id, home folder,
+// the invoking process's environment (empty when it cannot be trusted) and whether
+// /run/user/<uid> is that user's folder.
+std::map<std::string, std::string>
+InvokingUserEnvironment(uid_t uid, const std::string& home, const std::string& userName,
+                        const std::map<std::string, std::string>& parentEnv, bool userRuntimeDirOwned);
+
+// The command line of the elevated run: pkexec, --keep-cwd, the program, its arguments.
+std::vector<std::string> ElevationCommand(const std::string& program, int argc, char** argv);
+
+// Why pkexec's exit status means that no elevated run took place, or empty when it did
+// run (its status is then the client's).
+std::string ElevationRefusal(int waitStatus);
+
+// Not root: runs the client through pkexec and returns true with the exit code to end
+// with: the elevated run's, or 1 after a clear message when elevation is impossible or
+// refused. Root: returns false and the client runs in this process.
+bool RunElevated(int argc, char** argv, int* exitCode);
+
+// The two-letter code of the translation for a Windows language id ("en" for a language
+// without one).
+std::string TranslationCodeForLanguage(unsigned languageId);

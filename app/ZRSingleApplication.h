@@ -1,0 +1,37 @@
+// The program's application object. Its constructor decides whether this process is
+// the first instance: the first holds the instance lock and listens on the local
+// server; a later one hands its first argument to the first instance's server, which
+// brings its main window to the front, and reports that it is not the first.
+#pragma once
+
+#include <QApplication>
+#include <QString>
+
+class QLocalServer;
+class QWidget;
+
+class ZRSingleApplication : public QApplication {
+    Q_OBJECT
+public:
+    ZRSingleApplication(int& argc, char** argv);
+    ~ZRSingleApplication() override;
+
+    bool isRunning();
+    void initLocalConnection(const char* argument);
+    void newLocalServer();
+    void activateMainWindow();
+
+    // The main window; main stores it after showing the window.
+    QWidget* mainWindow;
+
+    // The local server's address: the socket file beside the instance lock.
+    static QString localServerPath();
+
+private slots:
+    void _newLocalConnection();
+
+private:
+    bool running;
+    QLocalServer* localServer;
+    QString serverName;
+};

@@ -1,0 +1,201 @@
+#include "ZRVPNClient.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDesktopWidget>
+#include <QGraphicsDropShadowEffect>
+#include <QIcon>
+#include <QMouseEvent>
+
+#include "AppConstants.h"
+#include "AppContext.h"
+#include "HomeWidget.h"
+#include "ProfileWidget.h"
+#include "SettingManager.h"
+#include "SettingWidget.h"
+#include "SystemContext.h"
+#include "TunnelRoads.h"
+#include "ZRStringConstant.h"
+#include "ZRToastDialog.h"
+
+ZRVPNClient::ZRVPNClient(QWidget* parent)
+    : QMainWindow(parent), dragging(false), dragOffset(0, 0), trayIcon(this), trayMenu(this), roads(nullptr) {
+    // The report's hourly series by name, for queued connections and signal spies.
+    qRegisterMetaType<QVector<double>>("QVector<double>");
+    ui.setupUi(this);
+
+    setAttribute(Qt::WA_TranslucentBackground);
+    setWindowFlags(Qt::FramelessWindowHint);
+
+    applySizeRule(QApplication::desktop()->availableGeometry(this));
+
+    ZRToastDialog::setDefaultParent(this);
+    initSystemTray();
+
+    connect(ui.btnMin, SIGNAL(clicked()), this, SLOT(slotMinButtonClicked()));
+    connect(ui.btnQuit, SIGNAL(clicked()), this, SLOT(slotCloseButtonClicked()));
+    connect(ui.btnHome, SIGNAL(clicked()), this, SLOT(slotTabButtonClicked()));
+    connect(ui.btnProfile, SIGNAL(clicked()), this, SLOT(slotTabButtonClicked()));
+    connect(ui.btnSetting, SIGNAL(clicked()), this, SLOT(slotTabButtonClicked()));
+    connect(
+        ui.homeWidget,
+        SIGNAL(signalUpdateConnectInfo(int, QString, QString, QString, QString, QVector<double>,
+                                       QVector<double>)),
+        this,
+        SIGNAL(signalConnectInfo(int, QString, QString, QString, QString, QVector<double>, QVector<double>)));
+    connect(ui.homeWidget, SIGNAL(signalConnectedVPNChanged(int)), this, SLOT(slotConnectVPNChanged(int)));
+    connect(ui.profileWidget, SIGNAL(signalConnectProfile(QString)), this, SLOT(slotConnectProfile(QString)));
+    connect(SystemContext::GetSettingManager(), SIGNAL(signalAddNewProfile()), this,
+            SLOT(slotAddNewProfile()));
+
+    ui.btnHome->click();
+    QApplication::setWheelScrollLines(1);
+
+    auto* shadow = new QGraphicsDropShadowEffect(this);
+    shadow->setColor(QColor(QLatin1String(AppConstants::kShadowColor)));
+    shadow->setOffset(AppConstants::kShadowOffsetX, AppConstants::kShadowOffsetY);
+    shadow->setBlurRadius(AppConstants::kShadowBlurRadius);
+    ui.ZRVPNClientWidget->setGraphicsEffect(shadow);
+}
+
+ZRVPNClient::~ZRVPNClient() = default;
+
+void ZRVPNClient::applySizeRule(const QRect& available) {
+    if (available.height() >= minimumHeight()) {
+        return;
+    }
+    const int width = static_cast<int>(available.width() * AppConstants::kSmallScreenFactor);
+    const int height = static_cast<int>(available.height() * AppConstants::kSmallScreenFactor);
+    setMinimumHeight(height);
+    setMinimumWidth(width);
+    setGeometry(QRect(geometry().topLeft(), QSize(width, height)));
+}
+
+void ZRVPNClient::initSystemTray() {
+    trayIcon.setIcon(QIcon(QString::fromUtf8(AppConstants::kTrayIconPath)));
+    trayIcon.setToolTip(ZRStringConstant::tr(AppConstants::kAppNameKey));
+    trayIcon.setContextMenu(&trayMenu);
+    connect(&trayMenu, &QMenu::aboutToShow, this, [this] { onTrayMenuAboutToShow(); });
+    connect(&trayIcon, SIGNAL(activated(QSystemTrayIcon::ActivationReason)), this,
+            SLOT(slotActivatedSysTrayIcon(QSystemTrayIcon::ActivationReason)));
+    trayIcon.show();
+}
+
+void ZRVPNClient::onTrayMenuAboutToShow() {
+    // A tray that does not report the icon's place (an empty rectangle) gets the pointer's,
+    // where the request was made.
+    const QRect rect = trayIcon.geometry();
+    const QPoint corner = rect.isEmpty() ? QCursor::pos() : rect.topLeft();
+    emit signalShowAction(corner.x(), corner.y());
+}
+
+void ZRVPNClient::setTunnelRoads(TunnelRoads* value) {
+    roads = value;
+}
+
+void ZRVPNClient::bringToFront() {
+    if (isMinimized()) {
+        showNormal();
+    }
+    show();
+    activateWindow();
+}
+
+void ZRVPNClient::clickConnectButton() {
+    ui.homeWidget->clickConnectButton();
+}
+
+void ZRVPNClient::hideToTray() {
+    hide();
+}
+
+void ZRVPNClient::slotTabButtonClicked() {
+    QObject* button = sender();
+    if (button == ui.btnHome) {
+        ui.stackedWidget->setCurrentIndex(0);
+    } else if (button == ui.btnProfile) {
+        ui.stackedWidget->setCurrentIndex(1);
+    } else if (button == ui.btnSetting) {
+        ui.stackedWidget->setCurrentIndex(2);
+    }
+}
+
+void ZRVPNClient::slotMinButtonClicked() {
+    showMinimized();
+}
+
+void ZRVPNClient::slotCloseButtonClicked() {
+    hideToTray();
+}
+
+void ZRVPNClient::slotActivatedSysTrayIcon(QSystemTrayIcon::ActivationReason reason) {
+    if (reason != QSystemTrayIcon::Trigger) {
+        return;
+    }
+    show();
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+}
+
+void ZRVPNClient::slotConnectVPNChanged(int status) {
+    ui.profileWidget->updateConnectStatus(status);
+}
+
+void ZRVPNClient::slotConnectProfile(QString profileName) {
+    ui.btnHome->click();
+    ui.homeWidget->connectProfileByName(profileName);
+}
+
+void ZRVPNClient::slotAddNewProfile() {
+    ui.btnProfile->click();
+    ui.profileWidget->showAddProfileDialog();
+}
+
+void ZRVPNClient::mousePressEvent(QMouseEvent* event) {
+    if (event->buttons() == Qt::LeftButton) {
+        dragging = true;
+        dragOffset = event->globalPos() - pos();
+    }
+}
+
+void ZRVPNClient::mouseReleaseEvent(QMouseEvent*) {
+    dragging = false;
+}
+
+void ZRVPNClient::mouseMoveEvent(QMouseEvent* event) {
+    if (event->buttons() == Qt::LeftButton && dragging) {
+        move(event->globalPos() - dragOffset);
+    }
+}
+
+void ZRVPNClient::closeEvent(QCloseEvent* event) {
+    AppContext* app = SystemContext::Instance()->GetAppContext();
+    const int status = app->GetConnectStatus();
+    if (status == CONNECT_STATUS_CONNECTED || status == CONNECT_STATUS_CONNECTING) {
+        ProfileInfo profile;
+        app->GetCurrentProfile(&profile);
+        TunnelRoads* target = roads != nullptr ? roads : ui.homeWidget->tunnelRoads();
+        if (status == CONNECT_STATUS_CONNECTED) {
+            target->disconnectTunnel(profile);
+        } else {
+            // A connect under way has started its program or daemon already: it is
+            // cancelled so that nothing it set up outlives the client.
+            target->cancelConnect(profile);
+        }
+    }
+    QCoreApplication::exit(0);
+    event->accept();
+}
+
+void ZRVPNClient::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) {
+        ui.retranslateUi(this);
+    } else if (event->type() == QEvent::StyleChange) {
+        const bool dark = SystemContext::GetSettingManager()->colorMode() == COLOR_MODE_DARK;
+        ZRToastDialog::instance()->setToastStyles(
+            QString::fromLatin1(dark ? AppConstants::kToastContainerDark
+                                     : AppConstants::kToastContainerLight),
+            QString::fromLatin1(dark ? AppConstants::kToastTextDark : AppConstants::kToastTextLight),
+            QString(), QString(), QString());
+    }
+}

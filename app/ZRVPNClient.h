@@ -1,0 +1,68 @@
+// The program's one main window: frameless and translucent, a navigation column with
+// the three page buttons, a top bar with minimise and close, and the page stack (home,
+// Profiles, Settings). It owns the tray icon, relays the home page's connection report
+// to the tray pop-up, hides to the tray on its own close button, and ends the program,
+// with whatever tunnel is up or being set up, on any other close request.
+#pragma once
+
+#include <QMainWindow>
+#include <QMenu>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+#include <QSystemTrayIcon>
+#include <QVector>
+
+#include "ui_ZRVPNClient.h"
+
+class TunnelRoads;
+
+class ZRVPNClient : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit ZRVPNClient(QWidget* parent = nullptr);
+    ~ZRVPNClient() override;
+
+    void bringToFront();
+    void clickConnectButton();
+    void hideToTray();
+    void initSystemTray();
+
+    // The roads by which a close ends a tunnel: the home page's, unless set here.
+    void setTunnelRoads(TunnelRoads* roads);
+    // Small screens: when the available area is lower than the window's minimum height,
+    // the minimum size and the size become 0.9 of the area, the top-left corner kept.
+    void applySizeRule(const QRect& available);
+
+signals:
+    void signalShowAction(int x, int y);
+    void signalConnectInfo(int iConnStatus, QString strProfileName, QString strConnTime, QString strUpload,
+                           QString strDownload, QVector<double> upload, QVector<double> download);
+    void signalConnectVPNChanged(int iProfileId);
+
+protected slots:
+    void slotTabButtonClicked();
+    void slotMinButtonClicked();
+    void slotCloseButtonClicked();
+    void slotActivatedSysTrayIcon(QSystemTrayIcon::ActivationReason reason);
+    void slotConnectVPNChanged(int status);
+    void slotConnectProfile(QString profileName);
+    void slotAddNewProfile();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void onTrayMenuAboutToShow();
+
+    Ui::ZRVPNClientClass ui;
+    bool dragging;
+    QPoint dragOffset;
+    QSystemTrayIcon trayIcon;
+    QMenu trayMenu;
+    TunnelRoads* roads;
+};

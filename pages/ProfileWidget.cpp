@@ -1,0 +1,9 @@
+#include "ProfileWidget.h"
+
+ProfileWidget::ProfileWidget(QWidget* parent) : QWidget(parent) {}
+
+ProfileWidget::~ProfileWidget() = default;
+
+void ProfileWidget::updateConnectStatus(int) {}
+
+void ProfileWidget::showAddProfileDialog() {}

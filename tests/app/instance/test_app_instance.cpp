@@ -1,0 +1,120 @@
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTest>
+#include <cstring>
+#include <functional>
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "KorvaResources.h"
+#include "ZRSingleApplication.h"
+#include "ZRVPNClient.h"
+
+namespace {
+
+// Leaves a socket file at the path with nobody listening, as a killed instance does.
+bool makeStaleSocket(const QString& path) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray bytes = QFile::encodeName(path);
+    if (fd < 0 || static_cast<size_t>(bytes.size()) >= sizeof(address.sun_path)) {
+        return false;
+    }
+    std::memcpy(address.sun_path, bytes.constData(), static_cast<size_t>(bytes.size()));
+    const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    close(fd);
+    return bound && QFile::exists(path);
+}
+
+// The logs of the client's runs in the working folder that hold the text.
+QStringList logsWith(const QString& text) {
+    QStringList found;
+    const QDir folder(QStringLiteral("Halvex_log"));
+    for (const QString& name : folder.entryList(QDir::Files)) {
+        QFile log(folder.filePath(name));
+        if (log.open(QIODevice::ReadOnly) && QString::fromUtf8(log.readAll()).contains(text)) {
+            found << folder.filePath(name);
+        }
+    }
+    return found;
+}
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > timeoutMs) {
+            return false;
+        }
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+TEST(SingleInstanceTest, SecondStartExitsWithZeroAndBringsTheFirstWindowToTheFront) {
+    // The first instance finds the socket file of a dead one and takes the name over.
+    const QString serverPath = ZRSingleApplication::localServerPath();
+    EXPECT_TRUE(serverPath.startsWith(QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR")) + QLatin1Char('/')));
+    ASSERT_TRUE(makeStaleSocket(serverPath));
+
+    int argc = 1;
+    char arg0[] = "app_instance_test";
+    char* argv[] = {arg0, nullptr};
+    ZRSingleApplication app(argc, argv);
+    korvaInitResources();
+    ASSERT_FALSE(app.isRunning());
+    auto* server = app.findChild<QLocalServer*>();
+    ASSERT_NE(server, nullptr);
+    EXPECT_TRUE(server->isListening()) << "a stale socket file is recovered";
+
+    ZRVPNClient window;
+    app.mainWindow = &window;
+    window.show();
+    window.hideToTray();
+
+    const struct {
+        QStringList arguments;
+        bool minimised;
+    } starts[] = {{{}, false}, {{QStringLiteral("first"), QStringLiteral("second")}, true}};
+    int runs = 0;
+    for (const auto& start : starts) {
+        if (start.minimised) {
+            window.showMinimized();
+        } else {
+            window.hide();
+        }
+        QProcess second;
+        second.setProcessChannelMode(QProcess::ForwardedChannels);
+        second.start(QStringLiteral(KORVA_APP_DIR "/korva-vpn"), start.arguments);
+        ASSERT_TRUE(second.waitForStarted(5000));
+        ASSERT_TRUE(waitFor([&] { return second.state() == QProcess::NotRunning; }, 15000));
+        ++runs;
+        EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(second.exitCode(), 0);
+        EXPECT_TRUE(waitFor([&] { return window.isVisible() && !window.isMinimized(); }, 1100))
+            << "the first instance's window comes to the front";
+    }
+
+    // A connection that sends nothing raises the window too, after the wait for data.
+    window.hide();
+    QLocalSocket silent;
+    silent.connectToServer(serverPath);
+    ASSERT_TRUE(silent.waitForConnected(500));
+    EXPECT_TRUE(waitFor([&] { return window.isVisible(); }, 1500));
+
+    const QStringList secondLogs = logsWith(QStringLiteral("Korva VPN already running!"));
+    EXPECT_EQ(secondLogs.size(), runs);
+    for (const QString& log : secondLogs) {
+        EXPECT_FALSE(logsWith(QStringLiteral("Korva VPN Start")).contains(log)) << qPrintable(log);
+    }
+}
+
+} // namespace
