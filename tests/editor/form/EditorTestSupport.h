@@ -1,0 +1,155 @@
+// The editor's window tests: an editor whose kind saves a test stands in for, and helpers
+// that drive its widgets as a person does (type, click, pick from the kind selector).
+#pragma once
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "GuiTest.h"
+#include "ProfileConfigDialog.h"
+#include "ZRInputIpLineEdit.h"
+#include "zrwlog.h"
+
+namespace editortest {
+
+// The editor with its form open to the tests and its four saves replaced: each records
+// its kind, writes a marker into the log and answers what the test set.
+class TestEditor : public ProfileConfigDialog {
+public:
+    explicit TestEditor(bool edit = false, const QString& name = QString(), int profileID = 0,
+                        int configID = 0, int kind = 0, QWidget* parent = nullptr)
+        : ProfileConfigDialog(parent, edit, name, profileID, configID, kind) {}
+
+    Ui::ProfileConfigDialog& form() { return ui; }
+    bool needPassword() const { return m_bNeedPwd; }
+    void setNeedPassword(bool on) { m_bNeedPwd = on; }
+    bool fileImported() const { return m_bFileImported; }
+    QString configFilePath() const { return m_ovpnFilePath; }
+    void setImportedFile(const QString& path) {
+        m_bFileImported = true;
+        m_ovpnFilePath = path;
+    }
+    QPushButton* clearFileButton() const { return m_btnClearFile; }
+    QDialog* backdrop() const { return m_shadowDialog; }
+
+    using ProfileConfigDialog::addRemoteSubnetRow;
+    using ProfileConfigDialog::checkNameUniqueness;
+    using ProfileConfigDialog::fitToScreenHeight;
+    using ProfileConfigDialog::markAddress;
+    using ProfileConfigDialog::markFrame;
+    using ProfileConfigDialog::markLineEdit;
+    using ProfileConfigDialog::profileFilePath;
+    using ProfileConfigDialog::resetAllFields;
+    using ProfileConfigDialog::rowAddresses;
+    using ProfileConfigDialog::rowLabels;
+    using ProfileConfigDialog::rowMasks;
+    using ProfileConfigDialog::showWarning;
+
+    const QRegExp& ipRule() const { return m_ipRegExp; }
+    const QRegExp& portRule() const { return m_portRegExp; }
+    const QRegExp& maskRule() const { return m_maskRegExp; }
+    const QRegExp& userRule() const { return m_userRegExp; }
+    const QRegExp& passwordRule() const { return m_pwdRegExp; }
+
+    // What the next save answers, and the kinds whose save ran.
+    bool saveResult = false;
+    std::vector<int> savedKinds;
+
+protected:
+    bool saveIPSecTunnel() override { return stand(1); }
+    bool saveSSLVPN() override { return stand(2); }
+    bool saveOpenVPN() override { return stand(3); }
+    bool saveWireGuardVPN() override { return stand(4); }
+
+private:
+    bool stand(int kind) {
+        savedKinds.push_back(kind);
+        ZRWLog(6, 3, "Test :: save of kind %d\n", kind);
+        return saveResult;
+    }
+};
+
+// Clicks a button, then lets the event loop run as it does between two actions of a person
+// (rows added to a shown page appear, deleted rows go). A radio button is clicked on its indicator, at its
+// left: a wide one takes no click in the empty space right of its text.
+inline void click(QAbstractButton* button) {
+    const bool radio = button->inherits("QRadioButton");
+    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier,
+                      radio ? QPoint(qMin(8, button->width() / 2), button->height() / 2) : QPoint());
+    QApplication::processEvents();
+}
+
+// Picks an entry of the kind selector with the keyboard, one step at a time, as a person
+// does; each step that lands on another entry is a pick.
+inline void chooseKind(QComboBox* combo, int index) {
+    while (combo->currentIndex() < index) {
+        QTest::keyClick(combo, Qt::Key_Down);
+    }
+    while (combo->currentIndex() > index) {
+        QTest::keyClick(combo, Qt::Key_Up);
+    }
+}
+
+// Types a text key by key; a character beyond ASCII comes as the text of a key press, as
+// a keyboard layout or an input method delivers it.
+inline void typeText(QWidget* field, const QString& text) {
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80) {
+            QTest::keyClick(field, c.toLatin1());
+        } else {
+            QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        }
+    }
+}
+
+// Empties a line edit and types the text into it, key by key (its validator judges each key).
+inline void typeInto(QLineEdit* field, const QString& text) {
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    typeText(field, text);
+}
+
+// Types a dotted address into the four octets of an address editor.
+inline void typeAddress(ZRInputIpLineEdit* editor, const QString& address) {
+    const QStringList parts = address.split(QLatin1Char('.'));
+    const QList<QLineEdit*> octets = editor->findChildren<QLineEdit*>();
+    for (int i = 0; i < octets.size() && i < parts.size(); ++i) {
+        octets.at(i)->clear();
+        QTest::keyClicks(octets.at(i), parts.at(i));
+    }
+}
+
+// The log, read from the file the test opened it on.
+inline std::string readLog(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
+// Every test of the editor starts from a dialog in a known colour mode and language.
+class EditorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        guitest::applyColorMode(1);
+        logPath =
+            QStringLiteral("editor-%1.log")
+                .arg(QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        ZRWLogOpenFile(logPath.toLocal8Bit().constData());
+    }
+    void TearDown() override { ZRWLogClose(); }
+
+    std::string log() const { return readLog(logPath); }
+
+    QString logPath;
+};
+
+} // namespace editortest
