@@ -349,19 +349,34 @@ int IPCSqlite::GetProfileByConfigID(ProfileInfo* info, int configID) {
 namespace {
 
 // A stable sort with the comparison of neighbour swapping gives the same order. The records
-// are large, so their positions are sorted and each record is then copied once.
+// are large, so their positions are sorted and the records then moved into place along the
+// permutation's cycles, each once, without a second list.
 template <typename Before> void StableSortByName(std::vector<ProfileInfo>& list, Before before) {
-    std::vector<uint32_t> order(list.size());
+    const size_t count = list.size();
+    std::vector<uint32_t> order(count);
     std::iota(order.begin(), order.end(), 0u);
     std::stable_sort(order.begin(), order.end(), [&list, &before](uint32_t a, uint32_t b) {
         return before(strncmp(list[a].ProfileName, list[b].ProfileName, RECORD_TEXT_LONG));
     });
-    std::vector<ProfileInfo> sorted;
-    sorted.reserve(list.size());
-    for (uint32_t position : order) {
-        sorted.push_back(list[position]);
+    // Position k receives the record that stood at order[k].
+    std::vector<bool> placed(count, false);
+    for (size_t start = 0; start < count; ++start) {
+        if (placed[start] || order[start] == start) {
+            continue;
+        }
+        const ProfileInfo held = list[start];
+        size_t k = start;
+        for (;;) {
+            placed[k] = true;
+            const size_t from = order[k];
+            if (from == start) {
+                list[k] = held;
+                break;
+            }
+            list[k] = list[from];
+            k = from;
+        }
     }
-    list.swap(sorted);
 }
 
 } // namespace
