@@ -1,8 +1,24 @@
-// Stands in for the Profiles page until the page itself is built.
+// The Profiles page: the stored profiles seven to a page in a four-column list drawn by
+// ProfileTreeDelegate, a pager under it, two arrows in the header that cycle a sort by
+// name, and Export, Import and Add above it. Every reload reads the PROFILE table again;
+// the row of the profile being connected or connected is marked. A row's icons edit,
+// delete or connect its profile; Add opens the profile editor.
 #pragma once
 
+#include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
+
+#include "ui_ProfileWidget.h"
+
+class AppContext;
+class ProfileTreeDelegate;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class ZRPageNavigator;
+struct ProfileInfo;
 
 class ProfileWidget : public QWidget {
     Q_OBJECT
@@ -10,9 +26,91 @@ public:
     explicit ProfileWidget(QWidget* parent = nullptr);
     ~ProfileWidget() override;
 
+    // Marks the current profile's row while the status is 1 (connecting) or 2 (connected)
+    // and clears every mark otherwise, then repaints the list.
     void updateConnectStatus(int status);
+    // Opens the profile editor to add a profile; a save reloads the list from page 1.
     void showAddProfileDialog();
 
+    // Fills the current page in database order; leaves the pager alone.
+    void loadProfileList();
+    // Replaces the pager by a new one.
+    void initPageNavigator();
+    // Sets the pager up for the stored profiles, showing the page: 0, or -1 when the store
+    // cannot be read (the pager is then left as it was).
+    int updatePageCount(int page);
+
 signals:
-    void signalConnectProfile(QString profileName);
+    void signalConnectProfile(QString name);
+
+public slots:
+    // Reloads from page 1: the editor's signalLoadProfileList() after a profile was added.
+    void slotCurrentPage();
+
+protected slots:
+    void slotCurrentPageChanged(int iPage);
+    void slotSortBtnClicked();
+    void slotButtonClicked();
+
+    void slotEditButtonClicked(int iIndex);
+    void slotDeleteButtonClicked(int iIndex);
+    void slotConnectButtonClicked(int iIndex);
+    void slotEditWireGuardVPN(int iIndex);
+    void slotEditSSLVPN(int iIndex);
+    void slotEditOpenVPN(int iIndex);
+    void slotEditIPSecVPN(int iIndex);
+    void slotDeleteProfile(int iIndex);
+    // Each deletes the row's profile with its kind's row in one transaction, then its
+    // configuration file; false when nothing was deleted.
+    bool slotDeleteWireGuardVPN(int iIndex);
+    bool slotDeleteSSLVPN(int iIndex);
+    bool slotDeleteOpenVPN(int iIndex);
+    bool slotDeleteIPSecVPN(int iIndex);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+    void initHeaderView();
+    void initProfileList();
+    void loadSortedProfileList();
+    // Steps 2 on of a plain fill, from the cached list just read.
+    void fillFromCachedList();
+    // Adds the items of the current page's rows; a page past the last one becomes the last.
+    void addPageRows();
+    void addPlaceholderRow();
+    QTreeWidgetItem* createRow(const ProfileInfo& profile, bool connected) const;
+    void setRowStyle(const char* style);
+    // Empties the context's cached list and reads the PROFILE table into it: 0, or the
+    // store's failure (logged).
+    int readProfileList();
+    void setColumnWidths(QTreeWidget* list, int count, int width, const QMap<int, int>& fixedWidths);
+    void placeSortArrows();
+    void applySortImages();
+    void setDropShadow();
+    void relayoutTexts();
+    // The item of a row of the current page, or null for a row that is not there or the
+    // placeholder.
+    QTreeWidgetItem* profileRow(int iIndex) const;
+    // True, after the toast, when the row's profile is being connected or is connected.
+    bool refuseProfileInUse(const QTreeWidgetItem* item);
+    void openEditor(int iIndex, int vpnType);
+    bool deleteProfileOfKind(int iIndex, int vpnType);
+
+    static AppContext* appContext();
+    static QString kindLabel(int vpnType);
+    static int buttonCount(int profiles);
+
+    Ui::ProfileWidget ui;
+    ProfileTreeDelegate* delegate = nullptr;
+    ZRPageNavigator* pageNavigator = nullptr;
+    QPushButton* sortUpButton = nullptr;
+    QPushButton* sortDownButton = nullptr;
+    // 0 database order, 1 names descending, 2 names ascending.
+    int sortState = 0;
+    QStringList headerTitles;
+    // 0 until the first paging: the first page before any paging.
+    int currentPage = 0;
+    // The ColorMode the page last applied; -1 until the first style change that brings one.
+    int colorMode = -1;
 };

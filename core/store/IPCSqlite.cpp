@@ -1,6 +1,9 @@
 #include "IPCSqlite.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <numeric>
 #include <string>
 #include <utility>
 
@@ -238,6 +241,34 @@ int IPCSqlite::RunDelete(const char* format, int id, const char* failureLine) {
     return RunWrite(sql, failureLine, nullptr);
 }
 
+int IPCSqlite::RunWriteGroup(const char* const* sql, const char* const* failureLines, int count) {
+    if (db == nullptr) {
+        LogFailure(failureLines[0], kNotOpenMessage);
+        return -1;
+    }
+    char* error = nullptr;
+    const char* failureLine = failureLines[0];
+    sqlite3_mutex_enter(mutex);
+    int rc = sqlite3_exec(db, kBegin, nullptr, nullptr, &error);
+    for (int i = 0; rc == SQLITE_OK && i < count; ++i) {
+        failureLine = failureLines[i];
+        rc = sqlite3_exec(db, sql[i], nullptr, nullptr, &error);
+    }
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_exec(db, kCommit, nullptr, nullptr, &error);
+    }
+    if (rc != SQLITE_OK && sqlite3_get_autocommit(db) == 0) {
+        sqlite3_exec(db, kRollback, nullptr, nullptr, nullptr);
+    }
+    sqlite3_mutex_leave(mutex);
+    if (rc != SQLITE_OK) {
+        LogFailure(failureLine, error != nullptr ? error : sqlite3_errstr(rc));
+        sqlite3_free(error);
+        return -1;
+    }
+    return 0;
+}
+
 int IPCSqlite::ExecQuery(void* target, const char* sql, SqlRowCallback callback) {
     return ExecSelect(db, mutex, target, sql, callback);
 }
@@ -260,6 +291,41 @@ int IPCSqlite::InsertProfile(ProfileInfo* info) {
 
 int IPCSqlite::DeleteProfile(ProfileInfo* info) {
     return info == nullptr ? -1 : RunDelete(kDeleteProfile, info->ProfileID, kDeleteProfileFailed);
+}
+
+int IPCSqlite::DeleteProfileWithConfig(ProfileInfo* info) {
+    if (info == nullptr) {
+        return -1;
+    }
+    const char* kindFormat = nullptr;
+    const char* kindFailureLine = nullptr;
+    switch (info->ProfileType) {
+    case VPN_TYPE_IPSEC:
+        kindFormat = kDeleteIPSec;
+        kindFailureLine = kDeleteIPSecFailed;
+        break;
+    case VPN_TYPE_SSLVPN:
+    case VPN_TYPE_OPENVPN:
+        kindFormat = kDeleteOpenVPN;
+        kindFailureLine = kDeleteOpenVPNFailed;
+        break;
+    case VPN_TYPE_WIREGUARD:
+        kindFormat = kDeleteWireGuard;
+        kindFailureLine = kDeleteWireGuardFailed;
+        break;
+    default:
+        return RunDelete(kDeleteProfile, info->ProfileID, kDeleteProfileFailed);
+    }
+    char profileSql[kQueryBufferSize];
+    char kindSql[kQueryBufferSize];
+    if (Format(profileSql, kQueryMaxChars, kDeleteProfile, info->ProfileID) != 0 ||
+        Format(kindSql, kQueryMaxChars, kindFormat, info->ConfigID) != 0) {
+        LogFailure(kDeleteProfileFailed, kTooLongMessage);
+        return -1;
+    }
+    const char* const statements[] = {profileSql, kindSql};
+    const char* const failureLines[] = {kDeleteProfileFailed, kindFailureLine};
+    return RunWriteGroup(statements, failureLines, 2);
 }
 
 int IPCSqlite::UpdateProfile(ProfileInfo* info) {
@@ -286,12 +352,33 @@ int IPCSqlite::GetProfileByConfigID(ProfileInfo* info, int configID) {
 
 namespace {
 
-template <typename Swap> void BubbleSortByName(std::vector<ProfileInfo>& list, Swap outOfOrder) {
-    for (size_t last = list.size() > 0 ? list.size() - 1 : 0; last >= 1; --last) {
-        for (size_t i = 0; i < last; ++i) {
-            if (outOfOrder(strncmp(list[i].ProfileName, list[i + 1].ProfileName, RECORD_TEXT_LONG))) {
-                std::swap(list[i], list[i + 1]);
+// A stable sort with the comparison of neighbour swapping gives the same order. The records
+// are large, so their positions are sorted and the records then moved into place along the
+// permutation's cycles, each once, without a second list.
+template <typename Before> void StableSortByName(std::vector<ProfileInfo>& list, Before before) {
+    const size_t count = list.size();
+    std::vector<uint32_t> order(count);
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(), [&list, &before](uint32_t a, uint32_t b) {
+        return before(strncmp(list[a].ProfileName, list[b].ProfileName, RECORD_TEXT_LONG));
+    });
+    // Position k receives the record that stood at order[k].
+    std::vector<bool> placed(count, false);
+    for (size_t start = 0; start < count; ++start) {
+        if (placed[start] || order[start] == start) {
+            continue;
+        }
+        const ProfileInfo held = list[start];
+        size_t k = start;
+        for (;;) {
+            placed[k] = true;
+            const size_t from = order[k];
+            if (from == start) {
+                list[k] = held;
+                break;
             }
+            list[k] = list[from];
+            k = from;
         }
     }
 }
@@ -299,12 +386,12 @@ template <typename Swap> void BubbleSortByName(std::vector<ProfileInfo>& list, S
 } // namespace
 
 int IPCSqlite::SortProfilesAscending(std::vector<ProfileInfo>& list) {
-    BubbleSortByName(list, [](int order) { return order > 0; });
+    StableSortByName(list, [](int order) { return order < 0; });
     return 0;
 }
 
 int IPCSqlite::SortProfilesDescending(std::vector<ProfileInfo>& list) {
-    BubbleSortByName(list, [](int order) { return order < 0; });
+    StableSortByName(list, [](int order) { return order > 0; });
     return 0;
 }
 

@@ -33,13 +33,19 @@ public:
     // Updates return -1 at once when the record's id is 0.
     int InsertProfile(ProfileInfo* info);
     int DeleteProfile(ProfileInfo* info);
+    // Deletes the profile's PROFILE row and the row of its kind's table that ConfigID names
+    // (ProfileType 1 ZRIPSECVPN, 2 and 3 OPENVPN, 4 ZRWIREGUARDVPN) in one transaction:
+    // both rows go, or neither does. Any other kind deletes the PROFILE row alone. 0, or -1
+    // after the failing statement's line.
+    int DeleteProfileWithConfig(ProfileInfo* info);
     int UpdateProfile(ProfileInfo* info);
     // Appends every row, newest ProfileID first; the list is not emptied first.
     int GetProfileList(std::vector<ProfileInfo>& list);
     // Fills ProfileType, ProfileName and ConfigID; a missing row leaves the record as it was.
     int GetProfileByID(ProfileInfo* info, int profileID);
     int GetProfileByConfigID(ProfileInfo* info, int configID);
-    // Bubble sorts by ProfileName (byte order); equal names keep their order.
+    // Sort by ProfileName in byte order, stably: equal names keep their order, the order
+    // that swapping neighbours only when strictly out of order gives.
     static int SortProfilesAscending(std::vector<ProfileInfo>& list);
     static int SortProfilesDescending(std::vector<ProfileInfo>& list);
 
@@ -88,6 +94,9 @@ private:
     // receives the new row id, and a statement that inserted nothing fails.
     int RunWrite(const char* sql, const char* failureLine, int* newID);
     int RunDelete(const char* format, int id, const char* failureLine);
+    // Runs the statements between one "begin" and "commit" under the mutex; the first
+    // failure rolls all of them back and logs that statement's line.
+    int RunWriteGroup(const char* const* sql, const char* const* failureLines, int count);
     int FormatIPSecWrite(char* buf, const IPSecVPNInfo* info, bool update, const char* failureLine);
 
     sqlite3* db;

@@ -270,7 +270,17 @@ TEST_F(MainWindowTest, PageRequestsShowTheirPage) {
     EXPECT_EQ(stack->currentIndex(), 0);
     EXPECT_TRUE(child<QPushButton>(window, "btnHome")->isChecked());
 
+    // The add request shows the Profiles page and opens the profile editor over it.
+    bool editorOpened = false;
+    guitest::answerNextModal(
+        [&](QWidget* editor) {
+            editorOpened = true;
+            EXPECT_EQ(stack->currentIndex(), 1);
+            editor->close();
+        },
+        "ProfileConfigDialog");
     SystemContext::GetSettingManager()->notifyAddNewProfile();
+    EXPECT_TRUE(editorOpened);
     EXPECT_EQ(stack->currentIndex(), 1);
     EXPECT_TRUE(child<QPushButton>(window, "btnProfile")->isChecked());
 }

@@ -1,0 +1,151 @@
+// The Profiles page's pictures: the page with 0, 1, 7 and 20 profiles, sorted, with one
+// row connected, and the delete confirmation. The profiles live in a store of their own
+// in a temporary folder, so the pictures never touch a real profile database.
+#include "Shots.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEvent>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <cstdio>
+#include <vector>
+
+#include "AppContext.h"
+#include "DeleteProfileDialog.h"
+#include "NetworkAdapters.h"
+#include "ProfileWidget.h"
+#include "SystemContext.h"
+
+using namespace shots;
+
+namespace {
+
+const char* const kNames[] = {"Office_Berlin", "Home_Lab",       "Branch_Oslo",   "Datacenter_East",
+                              "Backup_Link",   "Lisbon_Kiosk",   "Warehouse_7",   "Customer_Portal",
+                              "Test_Bench",    "alpha_gateway",  "Zurich_HQ",     "Mobile_Team",
+                              "Edge_Router_3", "Vienna_Archive", "Remote_Desk",   "Partner_Access",
+                              "Lab_WireGuard", "ci_runner",      "Factory_Floor", "Sales_Demo"};
+
+// A store of its own: the context is started on a temporary data folder for the pictures
+// and stopped again afterwards.
+class PictureStore {
+public:
+    PictureStore() {
+        AppContext* app = SystemContext::Instance()->GetAppContext();
+        if (app->IsStarted() != 0) {
+            app->Stop();
+        }
+        // An adapter list with a TAP adapter: no adapter script runs for the pictures.
+        SetNetworkAdapterSource([] {
+            NetworkAdapter tap;
+            tap.name = "tap0";
+            tap.description = "TAP-Windows Adapter V9";
+            return std::vector<NetworkAdapter>{tap};
+        });
+        started = folder.isValid() && app->SetDataPath(qPrintable(folder.path() + QLatin1Char('/'))) == 0 &&
+                  app->Start() == 0;
+        if (!started) {
+            std::fprintf(stderr, "profiles: no store for the pictures\n");
+        }
+    }
+    ~PictureStore() {
+        AppContext* app = SystemContext::Instance()->GetAppContext();
+        app->SetConnectStatus(CONNECT_STATUS_NOT_CONNECTED);
+        app->Stop();
+        SetNetworkAdapterSource(nullptr);
+    }
+
+    // Leaves exactly the first `count` profiles of the list in the store.
+    void fill(int count) {
+        IPCSqlite* store = SystemContext::Instance()->GetAppContext()->GetSqlite();
+        std::vector<ProfileInfo> present;
+        store->GetProfileList(present);
+        for (ProfileInfo& profile : present) {
+            store->DeleteProfile(&profile);
+        }
+        for (int i = 0; i < count; ++i) {
+            ProfileInfo profile;
+            std::snprintf(profile.ProfileName, sizeof(profile.ProfileName), "%s", kNames[i % 20]);
+            profile.ProfileType = 1 + i % 4;
+            profile.ConfigID = i + 1;
+            store->InsertProfile(&profile);
+        }
+    }
+
+    bool started = false;
+
+private:
+    QTemporaryDir folder;
+};
+
+// The page at the main window's page size, given the colour mode as the Settings page
+// gives it when it applies a style sheet.
+ProfileWidget* newPage() {
+    auto* page = new ProfileWidget;
+    page->setAttribute(Qt::WA_DeleteOnClose);
+    page->resize(887, 602);
+    QEvent styleChange(QEvent::StyleChange);
+    QApplication::sendEvent(page, &styleChange);
+    return page;
+}
+
+void savePage(const Mode& mode, const Save& save, ProfileWidget* page, const QString& name) {
+    save(name, picture(page, mode.window, 0));
+    page->close();
+}
+
+} // namespace
+
+KORVA_SHOTS(profiles) {
+    PictureStore store;
+    if (!store.started) {
+        return;
+    }
+    AppContext* app = SystemContext::Instance()->GetAppContext();
+
+    for (int count : {0, 1, 7, 20}) {
+        store.fill(count);
+        savePage(mode, save, newPage(), QStringLiteral("profiles-%1").arg(count));
+    }
+
+    // 20 profiles, the second page, sorted by name ascending (two clicks on an arrow).
+    store.fill(20);
+    {
+        ProfileWidget* page = newPage();
+        page->show();
+        settle();
+        QMetaObject::invokeMethod(page, "slotCurrentPageChanged", Q_ARG(int, 2));
+        auto arrows = page->findChild<QTreeWidget*>(QStringLiteral("profileTreeWidget"))
+                          ->findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly);
+        for (int click = 0; click < 2 && !arrows.isEmpty(); ++click) {
+            arrows.first()->click();
+        }
+        savePage(mode, save, page, QStringLiteral("profiles-20-sorted"));
+    }
+
+    // One row connected: its badge and the disconnect icon; the other rows have no
+    // connect icon meanwhile.
+    {
+        std::vector<ProfileInfo> list;
+        app->GetSqlite()->GetProfileList(list);
+        app->SetCurrentProfile(list.at(2));
+        app->SetConnectStatus(CONNECT_STATUS_CONNECTED);
+        ProfileWidget* page = newPage();
+        page->updateConnectStatus(CONNECT_STATUS_CONNECTED);
+        savePage(mode, save, page, QStringLiteral("profiles-connected"));
+        app->SetConnectStatus(CONNECT_STATUS_NOT_CONNECTED);
+    }
+
+    for (const char* name :
+         {"Office_Berlin", "Datacenter_East_Frankfurt_Backup_Tunnel_With_A_Very_Long_Name"}) {
+        DeleteProfileDialog dialog(0, QString::fromLatin1(name));
+        QEvent styleChange(QEvent::StyleChange);
+        QApplication::sendEvent(&dialog, &styleChange);
+        const bool longName = name[0] == 'D';
+        save(QLatin1String(longName ? "delete-dialog-long-name" : "delete-dialog"),
+             picture(&dialog, mode.window, 0));
+        dialog.hide();
+    }
+}
