@@ -17,6 +17,8 @@ packages=(
   pkexec
   # screenshots and the headless display of the run command
   xvfb xauth
+  # a face for Chinese, Japanese and Korean texts, which the brand font lacks
+  fonts-wqy-microhei
 )
 
 missing=()
