@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QImage>
 #include <QSize>
+#include <QTemporaryDir>
 #include <QWidget>
 
 #include <functional>
@@ -46,6 +47,23 @@ QImage picture(QWidget* widget, const QColor& background, int margin = 16, int s
 
 // A card of the page's colour that holds one widget; it deletes itself when closed.
 QWidget* card(const Mode& mode, QWidget* content, int width);
+
+// A profile store of the pictures' own: the application context is started on a
+// temporary data folder (with a TAP adapter present, so no adapter script runs) and
+// stopped again when the object goes, so that no group of pictures touches a real
+// profile database or finds the profiles of another group.
+class ScratchStore {
+public:
+    ScratchStore();
+    ~ScratchStore();
+    ScratchStore(const ScratchStore&) = delete;
+    ScratchStore& operator=(const ScratchStore&) = delete;
+    bool started() const { return isStarted; }
+
+private:
+    QTemporaryDir folder;
+    bool isStarted = false;
+};
 
 } // namespace shots
 

@@ -17,8 +17,10 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
+#include "AppContext.h"
 #include "KorvaResourcePaths.h"
 #include "KorvaResources.h"
+#include "NetworkAdapters.h"
 #include "SystemContext.h"
 #include "ZRToastDialog.h"
 
@@ -64,6 +66,31 @@ QWidget* card(const Mode& mode, QWidget* content, int width) {
     layout->addWidget(content);
     host->setFixedWidth(width);
     return host;
+}
+
+ScratchStore::ScratchStore() {
+    AppContext* app = SystemContext::Instance()->GetAppContext();
+    if (app->IsStarted() != 0) {
+        app->Stop();
+    }
+    SetNetworkAdapterSource([] {
+        NetworkAdapter tap;
+        tap.name = "tap0";
+        tap.description = "TAP-Windows Adapter V9";
+        return std::vector<NetworkAdapter>{tap};
+    });
+    isStarted = folder.isValid() && app->SetDataPath(qPrintable(folder.path() + QLatin1Char('/'))) == 0 &&
+                app->Start() == 0;
+    if (!isStarted) {
+        std::fprintf(stderr, "no profile store for the pictures\n");
+    }
+}
+
+ScratchStore::~ScratchStore() {
+    AppContext* app = SystemContext::Instance()->GetAppContext();
+    app->SetConnectStatus(CONNECT_STATUS_NOT_CONNECTED);
+    app->Stop();
+    SetNetworkAdapterSource(nullptr);
 }
 
 } // namespace shots

@@ -1,7 +1,6 @@
 // The home page's pictures: the page with an empty store, with a profile of each kind,
 // connected with traffic and after a failed connect; the traffic chart's hover pop-up;
-// the profile chooser. The profiles are written into the program's own store, which is
-// emptied first.
+// the profile chooser. The profiles live in the pictures' own scratch store.
 #include "Shots.h"
 
 #include <QApplication>
@@ -23,19 +22,9 @@ AppContext* app() {
     return SystemContext::Instance()->GetAppContext();
 }
 
-// One profile of each kind, in the store and nothing else; false when the store does
-// not open.
-bool fillStore() {
-    if (app()->IsStarted() == 0 && app()->Start() != 0) {
-        std::fprintf(stderr, "the profile store does not open; no home page pictures\n");
-        return false;
-    }
+// One profile of each kind in the pictures' own store.
+void fillStore() {
     IPCSqlite* store = app()->GetSqlite();
-    std::vector<ProfileInfo> old;
-    store->GetProfileList(old);
-    for (ProfileInfo& profile : old) {
-        store->DeleteProfile(&profile);
-    }
     auto addProfile = [store](const char* name, int type, int configId) {
         ProfileInfo profile;
         profile.ProfileType = type;
@@ -68,7 +57,6 @@ bool fillStore() {
     std::snprintf(ssl.LocalIP, sizeof(ssl.LocalIP), "10.9.0.6");
     store->InsertOpenVPNConfig(&ssl);
     addProfile("Portal_SSL_VPN", 2, ssl.ID);
-    return true;
 }
 
 void emptyStore() {
@@ -109,9 +97,11 @@ QVector<double> day(std::initializer_list<double> values) {
 } // namespace
 
 KORVA_SHOTS(home) {
-    if (!fillStore()) {
+    ScratchStore scratch;
+    if (!scratch.started()) {
         return;
     }
+    fillStore();
     const struct {
         const char* name;
         const char* profile;

@@ -28,57 +28,22 @@ const char* const kNames[] = {"Office_Berlin", "Home_Lab",       "Branch_Oslo", 
                               "Edge_Router_3", "Vienna_Archive", "Remote_Desk",   "Partner_Access",
                               "Lab_WireGuard", "ci_runner",      "Factory_Floor", "Sales_Demo"};
 
-// A store of its own: the context is started on a temporary data folder for the pictures
-// and stopped again afterwards.
-class PictureStore {
-public:
-    PictureStore() {
-        AppContext* app = SystemContext::Instance()->GetAppContext();
-        if (app->IsStarted() != 0) {
-            app->Stop();
-        }
-        // An adapter list with a TAP adapter: no adapter script runs for the pictures.
-        SetNetworkAdapterSource([] {
-            NetworkAdapter tap;
-            tap.name = "tap0";
-            tap.description = "TAP-Windows Adapter V9";
-            return std::vector<NetworkAdapter>{tap};
-        });
-        started = folder.isValid() && app->SetDataPath(qPrintable(folder.path() + QLatin1Char('/'))) == 0 &&
-                  app->Start() == 0;
-        if (!started) {
-            std::fprintf(stderr, "profiles: no store for the pictures\n");
-        }
+// Leaves exactly the first `count` profiles of the list in the store.
+void fill(int count) {
+    IPCSqlite* store = SystemContext::Instance()->GetAppContext()->GetSqlite();
+    std::vector<ProfileInfo> present;
+    store->GetProfileList(present);
+    for (ProfileInfo& profile : present) {
+        store->DeleteProfile(&profile);
     }
-    ~PictureStore() {
-        AppContext* app = SystemContext::Instance()->GetAppContext();
-        app->SetConnectStatus(CONNECT_STATUS_NOT_CONNECTED);
-        app->Stop();
-        SetNetworkAdapterSource(nullptr);
+    for (int i = 0; i < count; ++i) {
+        ProfileInfo profile;
+        std::snprintf(profile.ProfileName, sizeof(profile.ProfileName), "%s", kNames[i % 20]);
+        profile.ProfileType = 1 + i % 4;
+        profile.ConfigID = i + 1;
+        store->InsertProfile(&profile);
     }
-
-    // Leaves exactly the first `count` profiles of the list in the store.
-    void fill(int count) {
-        IPCSqlite* store = SystemContext::Instance()->GetAppContext()->GetSqlite();
-        std::vector<ProfileInfo> present;
-        store->GetProfileList(present);
-        for (ProfileInfo& profile : present) {
-            store->DeleteProfile(&profile);
-        }
-        for (int i = 0; i < count; ++i) {
-            ProfileInfo profile;
-            std::snprintf(profile.ProfileName, sizeof(profile.ProfileName), "%s", kNames[i % 20]);
-            profile.ProfileType = 1 + i % 4;
-            profile.ConfigID = i + 1;
-            store->InsertProfile(&profile);
-        }
-    }
-
-    bool started = false;
-
-private:
-    QTemporaryDir folder;
-};
+}
 
 // The page at the main window's page size, given the colour mode as the Settings page
 // gives it when it applies a style sheet.
@@ -99,19 +64,19 @@ void savePage(const Mode& mode, const Save& save, ProfileWidget* page, const QSt
 } // namespace
 
 KORVA_SHOTS(profiles) {
-    PictureStore store;
-    if (!store.started) {
+    ScratchStore store;
+    if (!store.started()) {
         return;
     }
     AppContext* app = SystemContext::Instance()->GetAppContext();
 
     for (int count : {0, 1, 7, 20}) {
-        store.fill(count);
+        fill(count);
         savePage(mode, save, newPage(), QStringLiteral("profiles-%1").arg(count));
     }
 
     // 20 profiles, the second page, sorted by name ascending (two clicks on an arrow).
-    store.fill(20);
+    fill(20);
     {
         ProfileWidget* page = newPage();
         page->show();
