@@ -103,11 +103,67 @@ constexpr const char* kNameValidTip = "ZRVPN_PROFILE_NAME_VALID_TIP";
 constexpr const char* kWireGuardNameValidTip = "ZRVPN_PROFILE_WIREGUARD_VALID_TIP";
 constexpr const char* kNameExistTip = "ZRVPN_PROFILE_ERROR_NAME_EXIST";
 constexpr const char* kKeyLengthTip = "ZRVPN_PROFILE_NAME_LENGTH_TIP";
+constexpr const char* kSaveFailedTip = "ZRVPN_PROFILE_SAVE_FAILED";
+constexpr const char* kFileMissingTip = "ZRVPN_PROFILE_FILE_MISSING";
 
 // Each kind's configuration file: the tunnels layer's folder, the profile name, the suffix.
 constexpr const char* kOpenVPNConfigDir = TunnelPaths::kOpenVPNConfigDir;
 constexpr const char* kOpenVPNConfigSuffix = ".ovpn";
 constexpr const char* kWireGuardConfigDir = TunnelPaths::kWireGuardConfigDir;
 constexpr const char* kWireGuardConfigSuffix = TunnelPaths::kWireGuardConfigExtension;
+// The configuration files hold keys and certificates: only their owner reads them.
+constexpr unsigned kConfigFileMode = 0600;
+
+// Import of an OpenVPN configuration file.
+constexpr const char* kImportCaption = "Select Profile";
+constexpr const char* kImportFilter = "*.ovpn";
+constexpr const char* kImportSuffix = "ovpn";
+constexpr int kImportFileNameRoom = 12;
+
+// The lines of a profile's OpenVPN copy: the directives replaced and the lines appended.
+constexpr const char* kAuthUserPassDirective = "auth-user-pass";
+constexpr const char* kRemoteDirective = "remote";
+constexpr const char* kCredentialLinePattern = "auth-user-pass %1\\%2";
+constexpr const char* kCredentialFile = TunnelPaths::kOpenVPNPasswordFile;
+constexpr const char* kRemotePattern = "remote %1 %2";
+constexpr const char* kDnsOptionPattern = "dhcp-option DNS %1";
+constexpr const char* kWinsOptionPattern = "dhcp-option WINS %1";
+constexpr const char* kRoutePattern = "route %1 %2";
+constexpr const char* kOpenFileFailedLine = "OpenVPN :: open file failed!";
+constexpr const char* kOpenPathFailedLine = "OpenVPN :: open file %s failed!";
+constexpr const char* kRemoveOvpnFailedLine = "OpenVPN :: remove file %s failed!";
+constexpr const char* kRemoveSslFailedLine = "SSLVPN :: remove file %s failed!";
+constexpr const char* kSaveFailedLine = "System :: Profile not saved: %s\n";
+
+// The WireGuard key tool, run without a shell: the key reaches "wg pubkey" on its input.
+constexpr const char* kGenKeyCommand = "./bin/Wireguard/wg genkey";
+constexpr const char* kPubKeyCommandPrefix = "cmd.exe /c echo ";
+constexpr const char* kPubKeyCommandSuffix = " | ./bin/Wireguard/wg pubkey";
+constexpr const char* kKeyPattern =
+    "^([A-Za-z0-9+/]{4})*([A-Za-z0-9+/]{4}|[A-Za-z0-9+/]{3}=|[A-Za-z0-9+/]{2}==)$";
+constexpr int kKeyLength = 44;
+
+// The IPsec proposals: the text key each combo entry shows and the name stored for it.
+struct Proposal {
+    const char* textKey;
+    const char* stored;
+};
+constexpr Proposal kHashProposals[] = {
+    {"md5", "md5"}, {"sha1", "sha1"}, {"sha256", "sha256"}, {"sha384", "sha384"}, {"sha512", "sha512"}};
+constexpr Proposal kEncryptionProposals[] = {
+    {"des", "des"}, {"3des", "3des"}, {"aes128", "aes128"}, {"aes192", "aes192"}, {"aes256", "aes256"}};
+// Phase one offers no "des": its entries start one place behind the list above.
+constexpr int kPhaseOneEncryptionOffset = 1;
+constexpr Proposal kKeyGroupProposals[] = {{"dh1", "modp768"},   {"dh2", "modp1024"},  {"dh5", "modp1536"},
+                                           {"dh14", "modp2048"}, {"dh15", "modp3072"}, {"dh16", "modp4096"},
+                                           {"dh19", "ecp256"},   {"dh20", "ecp384"},   {"dh21", "ecp521"},
+                                           {"dh25", "ecp192"},   {"dh26", "ecp224"}};
+// The local-address combo's text for no saved address.
+constexpr const char* kNoLocalAddress = "--";
+// What the store's records hold at most: 127 bytes of text, 511 of a path.
+constexpr int kRecordTextMaxBytes = 127;
+constexpr int kRecordPathMaxBytes = 511;
+// How long a save failure shows.
+constexpr int kSaveFailureToastMs = 4000;
 
 } // namespace EditorTexts

@@ -11,22 +11,31 @@
 // (ProfileConfigDialogKinds.cpp).
 #pragma once
 
+#include <QByteArray>
 #include <QDialog>
 #include <QList>
+#include <QPair>
 #include <QPointer>
 #include <QRegExp>
 #include <QString>
+#include <functional>
 #include <string>
 
 #include "ZRBaseDialog.h"
 #include "ui_ProfileConfigDialog.h"
 
+class IPCSqlite;
+class QFile;
 class QLabel;
 class QLayout;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class ZRInputIpLineEdit;
+struct OpenVPNInfo;
+namespace OvpnText {
+struct PageValues;
+}
 
 class ProfileConfigDialog : public ZRBaseDialog {
     Q_OBJECT
@@ -144,6 +153,80 @@ protected:
     void importOpenVPNFile();
     void generateWireGuardKeys();
     void deriveWireGuardPublicKey();
+
+    // The saves' shared steps. The profile name by its kind's rules (1 to 3: 128 bytes,
+    // 4: 32), marked with the page's message when it fails.
+    bool checkNameField(int kind);
+    // Reads the profile list anew into the application context; false when that fails.
+    bool reloadProfileList();
+    // Stores a profile whole or not at all: the configuration file (unless the path is
+    // empty) is written beside its place, the rows are written in one transaction by
+    // writeRows (0 for success), the file is put in its place and the transaction
+    // committed. Any failure undoes every step, shows the failure and returns false.
+    bool storeProfile(const QString& filePath, const QByteArray& fileContent,
+                      const std::function<int(IPCSqlite*)>& writeRows);
+    // Shows that the profile was not saved (a text key), over the dialog.
+    void showSaveFailure(const char* key);
+    // A remote-subnet row taken apart: the address before the last (or first) "/", the
+    // mask after it; a text without "/" gives itself to both.
+    static QPair<QString, QString> splitSubnet(const QString& item, bool atLast);
+    // Fills a page's rows from the stored remote-subnet text.
+    void loadRemoteSubnets(const QString& text, QWidget* container, QPushButton* addButton,
+                           QRadioButton* fullTraffic, bool uncheckFullTraffic);
+    // A stored address into its editor; an empty one leaves the editor empty without the
+    // editor's warning, an invalid one warns.
+    static void setLoadedAddress(ZRInputIpLineEdit* editor, const QString& address);
+
+    // IPsec page: the local addresses, the saved one first when no adapter has it; the
+    // index of the entry to select.
+    int loadLocalIPComboBox(const std::string& savedAddress);
+
+    // SSL VPN and OpenVPN pages: the widgets of the page of kind 2 or 3.
+    struct OpenVPNPage {
+        int kind;
+        QWidget* credentials;
+        QLineEdit* userName;
+        QLineEdit* password;
+        QWidget* passwordFrame;
+        QRadioButton* rememberMe;
+        QRadioButton* prompt;
+        QRadioButton* autoDns;
+        QRadioButton* manualDns;
+        ZRInputIpLineEdit* dns;
+        ZRInputIpLineEdit* wins;
+        QRadioButton* fullTraffic;
+        QWidget* rows;
+        QPushButton* addRow;
+        const char* removeFailedLine;
+    };
+    OpenVPNPage openVPNPage(int kind);
+    // What the page gives the copy of the configuration.
+    OvpnText::PageValues openVPNPageValues(const OpenVPNPage& page);
+    // Reads the chosen file and takes the server, the port and the need for credentials.
+    void parseOpenVPNFile(QFile& file, int kind);
+    // Shows a configuration file's name in the file row: the name elided to the field, the
+    // tool tip as given.
+    void showConfigFileName(const QString& path, const QString& toolTip);
+    // The page check: marks every field that fails and builds remoteSubnetText.
+    bool checkOpenVPNPage(const OpenVPNPage& page);
+    bool checkSSLVPNInput();
+    bool checkOpenVPNInput();
+    bool saveOpenVPNKind(int kind);
+    void loadOpenVPNKind(const QString& configName, int iConfigID, int iVPNType);
+    // The copy of a newly imported file, from the file at sourcePath; false when it cannot
+    // be read.
+    bool writeOpenVPNConfig(const QString& sourcePath, const OpenVPNPage& page, QByteArray& copy);
+    // The stored copy rewritten with the page's values: the copy under the name the dialog
+    // was opened with, or the stored text when the file is missing; false when neither is there.
+    bool updateOpenVPNConfig(const OpenVPNInfo& stored, const OpenVPNPage& page, QByteArray& copy);
+    // Makes every missing level of a folder; returns the path.
+    static QString createDirPath(const QString& path);
+    // Reads a regular file whole; false when it cannot.
+    static bool readWholeFile(const QString& path, QByteArray& content);
+
+    // WireGuard page: the key rule, and a run of the key tool whose answer is a key.
+    bool isWireGuardKey(const QString& text) const;
+    static QString runKeyTool(const std::string& commandLine);
 
     Ui::ProfileConfigDialog ui;
     // The backdrop lives among the parent's children: it may go before the dialog does.

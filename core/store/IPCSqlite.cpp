@@ -33,7 +33,13 @@ const char* const kInsertIPSecFailed = "Can't insert ipsec profile into table ZR
 const char* const kDeleteIPSecFailed = "Can't delete PROFILE from table ZRIPSECVPN: %s\n";
 const char* const kUpdateIPSecFailed = "IPSec :: Can't update profile from table PROFILE: %s\n";
 
+const char* const kBeginFailed = "Can't begin transaction: %s\n";
+const char* const kCommitFailed = "Can't commit transaction: %s\n";
+const char* const kRollbackFailed = "Can't roll back transaction: %s\n";
+
 const char* const kPhaseOneTooLongMessage = "the phase-1 proposal text does not fit its buffer";
+const char* const kNestedTransactionMessage = "a transaction is open already";
+const char* const kNoTransactionMessage = "no transaction is open";
 
 struct TableStatement {
     const char* sql;
@@ -195,6 +201,27 @@ int IPCSqlite::RunWrite(const char* sql, const char* failureLine, int* newID) {
     }
     char* error = nullptr;
     sqlite3_mutex_enter(mutex);
+    if (inTransaction) {
+        // Inside the caller's transaction: the statement alone; its commit or rollback is
+        // the caller's.
+        int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
+        int changes = sqlite3_changes(db);
+        sqlite3_int64 rowID = sqlite3_last_insert_rowid(db);
+        sqlite3_mutex_leave(mutex);
+        if (rc != SQLITE_OK) {
+            LogFailure(failureLine, error != nullptr ? error : sqlite3_errstr(rc));
+            sqlite3_free(error);
+            return -1;
+        }
+        if (newID != nullptr) {
+            if (changes == 0) {
+                LogFailure(failureLine, kNotInsertedMessage);
+                return -1;
+            }
+            *newID = static_cast<int>(rowID);
+        }
+        return 0;
+    }
     sqlite3_exec(db, kBegin, nullptr, nullptr, nullptr);
     int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
     int changes = sqlite3_changes(db);
@@ -249,21 +276,81 @@ int IPCSqlite::RunWriteGroup(const char* const* sql, const char* const* failureL
     char* error = nullptr;
     const char* failureLine = failureLines[0];
     sqlite3_mutex_enter(mutex);
-    int rc = sqlite3_exec(db, kBegin, nullptr, nullptr, &error);
+    // Inside the caller's transaction the statements join it, and a failure is the
+    // caller's to roll back.
+    int rc = inTransaction ? SQLITE_OK : sqlite3_exec(db, kBegin, nullptr, nullptr, &error);
     for (int i = 0; rc == SQLITE_OK && i < count; ++i) {
         failureLine = failureLines[i];
         rc = sqlite3_exec(db, sql[i], nullptr, nullptr, &error);
     }
-    if (rc == SQLITE_OK) {
+    if (rc == SQLITE_OK && !inTransaction) {
         rc = sqlite3_exec(db, kCommit, nullptr, nullptr, &error);
     }
-    if (rc != SQLITE_OK && sqlite3_get_autocommit(db) == 0) {
+    if (rc != SQLITE_OK && !inTransaction && sqlite3_get_autocommit(db) == 0) {
         sqlite3_exec(db, kRollback, nullptr, nullptr, nullptr);
     }
     sqlite3_mutex_leave(mutex);
     if (rc != SQLITE_OK) {
         LogFailure(failureLine, error != nullptr ? error : sqlite3_errstr(rc));
         sqlite3_free(error);
+        return -1;
+    }
+    return 0;
+}
+
+int IPCSqlite::BeginTransaction() {
+    if (db == nullptr || inTransaction) {
+        LogFailure(kBeginFailed, db == nullptr ? kNotOpenMessage : kNestedTransactionMessage);
+        return -1;
+    }
+    char* error = nullptr;
+    sqlite3_mutex_enter(mutex);
+    int rc = sqlite3_exec(db, kBegin, nullptr, nullptr, &error);
+    sqlite3_mutex_leave(mutex);
+    if (rc != SQLITE_OK) {
+        LogFailure(kBeginFailed, error != nullptr ? error : sqlite3_errstr(rc));
+        sqlite3_free(error);
+        return -1;
+    }
+    inTransaction = true;
+    return 0;
+}
+
+int IPCSqlite::CommitTransaction() {
+    if (db == nullptr || !inTransaction) {
+        LogFailure(kCommitFailed, db == nullptr ? kNotOpenMessage : kNoTransactionMessage);
+        return -1;
+    }
+    inTransaction = false;
+    char* error = nullptr;
+    sqlite3_mutex_enter(mutex);
+    int rc = sqlite3_exec(db, kCommit, nullptr, nullptr, &error);
+    if (rc != SQLITE_OK && sqlite3_get_autocommit(db) == 0) {
+        // Nothing may stay half-stored: the writes go with the failed commit.
+        sqlite3_exec(db, kRollback, nullptr, nullptr, nullptr);
+    }
+    sqlite3_mutex_leave(mutex);
+    if (rc != SQLITE_OK) {
+        LogFailure(kCommitFailed, error != nullptr ? error : sqlite3_errstr(rc));
+        sqlite3_free(error);
+        return -1;
+    }
+    return 0;
+}
+
+int IPCSqlite::RollbackTransaction() {
+    if (db == nullptr || !inTransaction) {
+        return -1;
+    }
+    inTransaction = false;
+    sqlite3_mutex_enter(mutex);
+    // A statement may have ended the transaction itself (RAISE(ROLLBACK)); then nothing
+    // is left to undo.
+    int rc =
+        sqlite3_get_autocommit(db) == 0 ? sqlite3_exec(db, kRollback, nullptr, nullptr, nullptr) : SQLITE_OK;
+    sqlite3_mutex_leave(mutex);
+    if (rc != SQLITE_OK) {
+        LogFailure(kRollbackFailed, sqlite3_errstr(rc));
         return -1;
     }
     return 0;
@@ -440,13 +527,31 @@ int IPCSqlite::GetWireGuardInfoByID(WireGuardVPNInfo* info, int id) {
 
 namespace {
 
-int FormatOpenVPN(char* sql, const char* format, const OpenVPNInfo* info, const char* failureLine) {
+// The statement's buffer: the fixed one, grown by room for the configuration text with
+// every quote doubled; empty for a text longer than the limit.
+std::vector<char> OpenVPNStatementBuffer(const OpenVPNInfo* info, const char* failureLine, int* maxChars) {
+    const size_t textBytes = info->VPNConfig.size();
+    if (textBytes > static_cast<size_t>(kOpenVPNConfigMaxBytes)) {
+        LogFailure(failureLine, kTooLongMessage);
+        return std::vector<char>();
+    }
+    *maxChars = kWriteMaxChars + 2 * static_cast<int>(textBytes);
+    return std::vector<char>(static_cast<size_t>(*maxChars) + 2);
+}
+
+int FormatOpenVPN(std::vector<char>& buffer, const char* format, const OpenVPNInfo* info,
+                  const char* failureLine) {
+    int maxChars = 0;
+    buffer = OpenVPNStatementBuffer(info, failureLine, &maxChars);
+    if (buffer.empty()) {
+        return -1;
+    }
     bool terminated = Terminated(info->ServerIP, info->ConfigFilePath, info->UserName, info->UserPwd,
                                  info->LocalIP, info->LocalDns, info->LocalWinsServer, info->AllowdIPs);
     // The trailing ID is only read by the update's format.
-    return FormatWrite(sql, kWriteMaxChars, terminated, failureLine, format, info->ServerIP, info->ServerPort,
-                       info->ConfigFilePath, info->NeedPwd, info->UserName, info->UserPwd, info->RememberMe,
-                       info->PromptPwd, info->LocalIPType, info->LocalIP, info->LocalDns,
+    return FormatWrite(buffer.data(), maxChars, terminated, failureLine, format, info->ServerIP,
+                       info->ServerPort, info->ConfigFilePath, info->NeedPwd, info->UserName, info->UserPwd,
+                       info->RememberMe, info->PromptPwd, info->LocalIPType, info->LocalIP, info->LocalDns,
                        info->LocalWinsServer, info->EnableFullTraffic, info->AllowdIPs,
                        info->VPNConfig.c_str(), info->ID);
 }
@@ -454,11 +559,11 @@ int FormatOpenVPN(char* sql, const char* format, const OpenVPNInfo* info, const 
 } // namespace
 
 int IPCSqlite::InsertOpenVPNConfig(OpenVPNInfo* info) {
-    char sql[kWriteBufferSize];
+    std::vector<char> sql;
     if (info == nullptr || FormatOpenVPN(sql, kInsertOpenVPN, info, kInsertOpenVPNFailed) != 0) {
         return -1;
     }
-    return RunWrite(sql, kInsertOpenVPNFailed, &info->ID);
+    return RunWrite(sql.data(), kInsertOpenVPNFailed, &info->ID);
 }
 
 int IPCSqlite::DeleteOpenVPNConfig(OpenVPNInfo* info) {
@@ -466,12 +571,12 @@ int IPCSqlite::DeleteOpenVPNConfig(OpenVPNInfo* info) {
 }
 
 int IPCSqlite::UpdateOpenVPNConfig(OpenVPNInfo* info) {
-    char sql[kWriteBufferSize];
+    std::vector<char> sql;
     if (info == nullptr || info->ID == 0 ||
         FormatOpenVPN(sql, kUpdateOpenVPN, info, kUpdateOpenVPNFailed) != 0) {
         return -1;
     }
-    return RunWrite(sql, kUpdateOpenVPNFailed, nullptr);
+    return RunWrite(sql.data(), kUpdateOpenVPNFailed, nullptr);
 }
 
 int IPCSqlite::GetOpenVPNConfigByID(OpenVPNInfo* info, int id) {

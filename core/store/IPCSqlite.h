@@ -28,6 +28,14 @@ public:
     int SetContext(AppContext* context);
     int TakeStatus(int* status);
 
+    // One transaction around the writes that follow, so that several rows are stored
+    // together or not at all: until Commit or Rollback each write runs without a "begin"
+    // and "commit" of its own. Commit stores them all (a failed commit undoes them);
+    // Rollback undoes them. 0, or -1 after a log line.
+    int BeginTransaction();
+    int CommitTransaction();
+    int RollbackTransaction();
+
     // Inserts copy the new row id into the record. An insert that the table ignores
     // (the profile name exists already) returns -1 and leaves the record's id as it was.
     // Updates return -1 at once when the record's id is 0.
@@ -103,4 +111,5 @@ private:
     sqlite3_mutex* mutex;
     AppContext* context;
     int status;
+    bool inTransaction = false;
 };

@@ -13,6 +13,10 @@ constexpr int kQueryBufferSize = 2048; // deletes and selects
 constexpr int kQueryMaxChars = 2046;
 constexpr int kWireGuardBufferSize = 1024; // insert and update of ZRWIREGUARDVPN
 constexpr int kWireGuardMaxChars = 1023;
+// An OPENVPN write holds the whole configuration text (inline certificates and keys make
+// it larger than the fixed buffer): its buffer grows by twice the text's length, every
+// quote doubled, for a text of at most this many bytes.
+constexpr int kOpenVPNConfigMaxBytes = 1048576;
 // The UTF-8 database path, terminator included, must fit this buffer.
 constexpr int kPathBufferSize = 173;
 

@@ -485,30 +485,76 @@ TEST_F(StoreTest, StatementThatDoesNotFitFailsWithoutRunning) {
         "Can't update wireguardinfo from table ZRWIREGUARDVPN: the statement does not fit its buffer\n"));
     EXPECT_EQ(Count("ZRWIREGUARDVPN"), 0);
 
-    // The OpenVPN statement may hold 10238 characters; doubled quotes count.
+    // The OpenVPN statement holds a configuration text of up to 1 MiB, however many quotes
+    // it doubles; a longer one is refused before anything runs.
     OpenVPNInfo openvpn = MakeOpenVPN();
-    openvpn.VPNConfig.clear();
-    char* fixed = sqlite3_mprintf(StoreSql::kInsertOpenVPN, openvpn.ServerIP, openvpn.ServerPort,
-                                  openvpn.ConfigFilePath, openvpn.NeedPwd, openvpn.UserName, openvpn.UserPwd,
-                                  openvpn.RememberMe, openvpn.PromptPwd, openvpn.LocalIPType, openvpn.LocalIP,
-                                  openvpn.LocalDns, openvpn.LocalWinsServer, openvpn.EnableFullTraffic,
-                                  openvpn.AllowdIPs, "");
-    size_t room = StoreSql::kWriteMaxChars - strlen(fixed);
-    sqlite3_free(fixed);
-
-    openvpn.VPNConfig = std::string(room - 2, 'c') + "'";
+    openvpn.VPNConfig = std::string(StoreSql::kOpenVPNConfigMaxBytes - 1, '\'') + "c";
     EXPECT_EQ(store.InsertOpenVPNConfig(&openvpn), 0);
     OpenVPNInfo read;
     ASSERT_EQ(store.GetOpenVPNConfigByID(&read, openvpn.ID), 0);
     EXPECT_EQ(read.VPNConfig, openvpn.VPNConfig);
+    openvpn.VPNConfig += "'";
+    EXPECT_EQ(store.UpdateOpenVPNConfig(&openvpn), -1);
+    EXPECT_TRUE(log.Contains(
+        "Can't update OpenVPN config from table OPENVPN: the statement does not fit its buffer\n"));
 
     openvpn.ID = 0;
-    openvpn.VPNConfig = std::string(room - 1, 'c') + "'";
     EXPECT_EQ(store.InsertOpenVPNConfig(&openvpn), -1);
     EXPECT_EQ(openvpn.ID, 0);
     EXPECT_TRUE(log.Contains(
         "Can't insert OpenVPN config into table OPENVPN: the statement does not fit its buffer\n"));
     EXPECT_EQ(Count("OPENVPN"), 1);
+    ASSERT_EQ(store.GetOpenVPNConfigByID(&read, 1), 0);
+    EXPECT_EQ(read.VPNConfig.size(), static_cast<size_t>(StoreSql::kOpenVPNConfigMaxBytes));
+}
+
+TEST_F(StoreTest, TransactionStoresItsWritesTogetherOrNotAtAll) {
+    // Committed: both rows, with the kind row's new id in the profile row.
+    ASSERT_EQ(store.BeginTransaction(), 0);
+    OpenVPNInfo openvpn = MakeOpenVPN();
+    ASSERT_EQ(store.InsertOpenVPNConfig(&openvpn), 0);
+    ProfileInfo profile = MakeProfile("Alpha", 3, openvpn.ID);
+    ASSERT_EQ(store.InsertProfile(&profile), 0);
+    EXPECT_EQ(store.BeginTransaction(), -1);
+    ASSERT_EQ(store.CommitTransaction(), 0);
+    EXPECT_EQ(Count("OPENVPN"), 1);
+    EXPECT_EQ(Count("PROFILE"), 1);
+
+    // A failing second write: the first one goes with the rollback, and the next write
+    // runs in a transaction of its own again.
+    ASSERT_EQ(store.BeginTransaction(), 0);
+    openvpn.ServerPort = 4242;
+    ASSERT_EQ(store.UpdateOpenVPNConfig(&openvpn), 0);
+    ProfileInfo clash = MakeProfile("Alpha", 3, openvpn.ID);
+    EXPECT_EQ(store.InsertProfile(&clash), -1);
+    ASSERT_EQ(store.RollbackTransaction(), 0);
+    EXPECT_EQ(Column("SELECT ServerPort FROM OPENVPN"), "1194");
+    EXPECT_EQ(store.RollbackTransaction(), -1);
+    EXPECT_EQ(store.CommitTransaction(), -1);
+    EXPECT_TRUE(log.Contains("Can't commit transaction: no transaction is open\n"));
+    ASSERT_EQ(store.UpdateOpenVPNConfig(&openvpn), 0);
+    EXPECT_EQ(Column("SELECT ServerPort FROM OPENVPN"), "4242");
+
+    // A commit that fails undoes the writes: a deferred foreign key that the writes broke.
+    char* error = nullptr;
+    ASSERT_EQ(
+        sqlite3_exec(raw,
+                     "CREATE TABLE PARENT (ID INTEGER PRIMARY KEY);"
+                     "CREATE TABLE CHILD (P INTEGER REFERENCES PARENT(ID) DEFERRABLE INITIALLY DEFERRED);"
+                     "CREATE TRIGGER BREAK AFTER UPDATE ON OPENVPN BEGIN INSERT INTO CHILD VALUES (7); END;",
+                     nullptr, nullptr, &error),
+        SQLITE_OK)
+        << error;
+    int dummy = 0;
+    ASSERT_EQ(
+        store.ExecQuery(&dummy, "PRAGMA foreign_keys = ON", [](void*, int, char**, char**) { return 0; }), 0);
+    ASSERT_EQ(store.BeginTransaction(), 0);
+    openvpn.ServerPort = 5353;
+    ASSERT_EQ(store.UpdateOpenVPNConfig(&openvpn), 0);
+    EXPECT_EQ(store.CommitTransaction(), -1);
+    EXPECT_TRUE(log.Contains("Can't commit transaction: FOREIGN KEY constraint failed\n"));
+    EXPECT_EQ(Column("SELECT ServerPort FROM OPENVPN"), "4242");
+    EXPECT_EQ(Count("CHILD"), 0);
 }
 
 TEST_F(StoreTest, TextWithoutTerminatorIsRefused) {

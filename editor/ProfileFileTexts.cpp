@@ -1,0 +1,189 @@
+#include "ProfileFileTexts.h"
+
+#include <QStringList>
+
+#include "EditorTexts.h"
+#include "ProfileConfigDialog.h"
+#include "ProfileRecords.h"
+
+using namespace EditorTexts;
+
+namespace OvpnText {
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+QByteArray line(const QString& text) {
+    return text.toUtf8() + '\n';
+}
+
+// The lines of an appended block, in order.
+QList<QByteArray> blockLines(const PageValues& values) {
+    return lines(appendedLines(values));
+}
+
+} // namespace
+
+PageValues valuesOf(const OpenVPNInfo& info) {
+    PageValues values;
+    values.server = QString::fromUtf8(info.ServerIP);
+    values.port = QString::number(info.ServerPort);
+    values.dns = QString::fromUtf8(info.LocalDns);
+    values.wins = QString::fromUtf8(info.LocalWinsServer);
+    values.fullTraffic = info.EnableFullTraffic != 0;
+    const QString subnets = QString::fromUtf8(info.AllowdIPs);
+    if (!values.fullTraffic && !subnets.isEmpty()) {
+        for (const QString& item : subnets.split(QLatin1Char(','))) {
+            const QString piece = item.trimmed();
+            const int slash = piece.lastIndexOf(QLatin1Char('/'));
+            if (slash > 0) {
+                values.routes.append(qMakePair(piece.left(slash).trimmed(), piece.mid(slash + 1).trimmed()));
+            }
+        }
+    }
+    return values;
+}
+
+QList<QByteArray> lines(const QByteArray& text) {
+    QList<QByteArray> result;
+    int start = 0;
+    while (start < text.size()) {
+        int end = text.indexOf('\n', start);
+        const int next = end < 0 ? text.size() : end + 1;
+        if (end < 0) {
+            end = text.size();
+        }
+        QByteArray piece = text.mid(start, end - start);
+        if (piece.endsWith('\r')) {
+            piece.chop(1);
+        }
+        result.append(piece);
+        start = next;
+    }
+    return result;
+}
+
+QByteArray firstWord(const QByteArray& line) {
+    const int space = line.indexOf(' ');
+    return space < 0 ? line : line.left(space);
+}
+
+QByteArray directive(const QByteArray& line) {
+    int start = 0;
+    while (start < line.size() && isBlank(line.at(start))) {
+        ++start;
+    }
+    int end = start;
+    while (end < line.size() && !isBlank(line.at(end))) {
+        ++end;
+    }
+    const QByteArray word = line.mid(start, end - start);
+    return word.startsWith('#') || word.startsWith(';') ? QByteArray() : word;
+}
+
+QPair<QString, QString> remoteWords(const QByteArray& line) {
+    const QList<QByteArray> words = line.split(' ');
+    return qMakePair(words.size() > 1 ? QString::fromUtf8(words.at(1)) : QString(),
+                     words.size() > 2 ? QString::fromUtf8(words.at(2)) : QString());
+}
+
+QByteArray credentialLine() {
+    QString reference =
+        QString::fromLatin1(kCredentialLinePattern)
+            .arg(QString::fromLatin1(kOpenVPNConfigDir), QString::fromLatin1(kCredentialFile));
+    return reference.replace(QLatin1Char('\\'), QLatin1Char('/')).toUtf8();
+}
+
+QByteArray appendedLines(const PageValues& values) {
+    QByteArray text;
+    if (!values.dns.isEmpty()) {
+        text += line(QString::fromLatin1(kDnsOptionPattern).arg(values.dns));
+    }
+    if (!values.wins.isEmpty()) {
+        text += line(QString::fromLatin1(kWinsOptionPattern).arg(values.wins));
+    }
+    if (!values.fullTraffic) {
+        for (const auto& route : values.routes) {
+            if (!route.first.isEmpty() && !route.second.isEmpty()) {
+                text += line(
+                    QString::fromLatin1(kRoutePattern)
+                        .arg(route.first, ProfileConfigDialog::maskLengthToNetmask(route.second.toInt())));
+            }
+        }
+    }
+    return text;
+}
+
+namespace {
+
+QByteArray remoteLine(const PageValues& values) {
+    return QString::fromLatin1(kRemotePattern).arg(values.server, values.port).toUtf8();
+}
+
+} // namespace
+
+QByteArray importedCopy(const QByteArray& source, const PageValues& values) {
+    QByteArray copy;
+    for (const QByteArray& piece : lines(source)) {
+        const QByteArray word = directive(piece);
+        if (word == kAuthUserPassDirective) {
+            copy += credentialLine();
+        } else if (word == kRemoteDirective) {
+            copy += remoteLine(values);
+        } else {
+            copy += piece;
+        }
+        copy += '\n';
+    }
+    return copy + appendedLines(values);
+}
+
+QByteArray rewrittenCopy(const QByteArray& copy, const PageValues& previous, const PageValues& values) {
+    QList<QByteArray> kept = lines(copy);
+    const QList<QByteArray> block = blockLines(previous);
+    if (!block.isEmpty() && kept.size() >= block.size() && kept.mid(kept.size() - block.size()) == block) {
+        kept.erase(kept.end() - block.size(), kept.end());
+    }
+    QByteArray text;
+    for (const QByteArray& piece : kept) {
+        text += directive(piece) == kRemoteDirective ? remoteLine(values) : piece;
+        text += '\n';
+    }
+    return text + appendedLines(values);
+}
+
+} // namespace OvpnText
+
+namespace WireGuardText {
+
+QByteArray configuration(const PageValues& values) {
+    QByteArray text;
+    const auto add = [&text](const QString& content) { text += content.toUtf8() + '\n'; };
+    add(QStringLiteral("[Interface]"));
+    if (!values.listenPort.isEmpty()) {
+        add(QStringLiteral("ListenPort = ") + values.listenPort);
+    }
+    add(QStringLiteral("PrivateKey = ") + values.privateKey);
+    add(QStringLiteral("Address = ") + values.address + QLatin1Char('/') + values.mask);
+    if (!values.dns.isEmpty()) {
+        add(QStringLiteral("DNS = ") + values.dns);
+    }
+    add(QString());
+    add(QStringLiteral("[Peer]"));
+    add(QStringLiteral("PublicKey = ") + values.peerPublicKey);
+    add(QStringLiteral("Endpoint = ") + values.endpoint + QLatin1Char(':') + values.peerPort);
+    add(QStringLiteral("AllowedIPs = ") +
+        (values.allowedIPs.isEmpty() ? QStringLiteral("0.0.0.0/0") : values.allowedIPs));
+    if (!values.presharedKey.isEmpty()) {
+        add(QStringLiteral("PresharedKey = ") + values.presharedKey);
+    }
+    if (!values.keepAlive.isEmpty() && values.keepAlive.toInt() != 0) {
+        add(QStringLiteral("PersistentKeepalive = ") + values.keepAlive);
+    }
+    return text;
+}
+
+} // namespace WireGuardText

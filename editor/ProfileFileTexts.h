@@ -1,0 +1,97 @@
+// The texts of the configuration files the editor writes: the profile's copy of an
+// imported OpenVPN configuration (".ovpn") with its server, credential reference and the
+// page's DNS, WINS and route lines, and the WireGuard configuration (".conf"). Pure
+// functions of bytes and values; the dialog reads the form and the files.
+//
+// Files are read as bytes, CR LF or LF, and written as UTF-8 with LF line ends. The
+// OpenVPN files keep the bytes of every line they do not replace.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+struct OpenVPNInfo;
+
+namespace OvpnText {
+
+// What a copy carries of the page: the server and its port replace every "remote"
+// directive; the DNS and WINS addresses (empty for none) and, unless all traffic goes
+// through the tunnel, one route per remote subnet (address and prefix length) follow
+// the configuration's own lines.
+struct PageValues {
+    QString server;
+    QString port;
+    QString dns;
+    QString wins;
+    bool fullTraffic = true;
+    QList<QPair<QString, QString>> routes;
+};
+
+// The values a stored row holds, as the save that wrote it took them from its page.
+PageValues valuesOf(const OpenVPNInfo& info);
+
+// The lines of a text, line breaks (LF or CR LF) removed. A last line without a line
+// break counts; nothing follows a final line break.
+QList<QByteArray> lines(const QByteArray& text);
+
+// The first word of a line as the import reads it: the text before the first space, or
+// the whole line. A tab separates nothing, a line that starts with a space has an empty
+// first word.
+QByteArray firstWord(const QByteArray& line);
+
+// The directive of a line as openvpn reads it: the first word after leading blanks and
+// tabs, up to the next blank or tab; a comment or an empty line has none.
+QByteArray directive(const QByteArray& line);
+
+// What a "remote" line of the import gives: its second and third words (between the
+// first, second and third spaces, empty for two spaces in a row).
+QPair<QString, QString> remoteWords(const QByteArray& line);
+
+// "auth-user-pass" and the credential file, relative to the working directory, with
+// forward slashes.
+QByteArray credentialLine();
+
+// The lines a copy carries after the configuration's own: "dhcp-option DNS", "dhcp-option
+// WINS" and the routes, each ending in a line break.
+QByteArray appendedLines(const PageValues& values);
+
+// The copy of an imported configuration: every "auth-user-pass" directive becomes the
+// credential reference, every "remote" directive "remote server port", every other line
+// stays as it is; then the appended lines.
+QByteArray importedCopy(const QByteArray& source, const PageValues& values);
+
+// A stored copy rewritten: the lines an earlier save appended (the previous values' lines,
+// found at the copy's end) are taken off, the "remote" directives carry the server and
+// port, every other line stays, and the appended lines of the values follow. Two
+// rewrites with the same values give the same bytes.
+QByteArray rewrittenCopy(const QByteArray& copy, const PageValues& previous, const PageValues& values);
+
+} // namespace OvpnText
+
+namespace WireGuardText {
+
+// The WireGuard page's values as the configuration file takes them; empty texts leave
+// their optional lines out.
+struct PageValues {
+    QString listenPort;
+    QString privateKey;
+    QString address;
+    QString mask;
+    QString dns;
+    QString peerPublicKey;
+    QString endpoint;
+    QString peerPort;
+    QString allowedIPs;
+    QString presharedKey;
+    QString keepAlive;
+};
+
+// The configuration file: "[Interface]" with ListenPort, PrivateKey, Address and DNS, an
+// empty line, "[Peer]" with PublicKey, Endpoint, AllowedIPs (0.0.0.0/0 for none),
+// PresharedKey and PersistentKeepalive. A keep-alive of 0 turns keep-alives off, as no
+// line does, so it writes none.
+QByteArray configuration(const PageValues& values);
+
+} // namespace WireGuardText
