@@ -213,9 +213,10 @@ protected:
     bool checkOpenVPNInput();
     bool saveOpenVPNKind(int kind);
     void loadOpenVPNKind(const QString& configName, int iConfigID, int iVPNType);
-    // The copy of a newly imported file, from the file at sourcePath; false when it cannot
-    // be read.
-    bool writeOpenVPNConfig(const QString& sourcePath, const OpenVPNPage& page, QByteArray& copy);
+    // The copy of a newly imported file, from the file at sourcePath (stored: the profile's
+    // row when it is edited, else an empty one); false when it cannot be read.
+    bool writeOpenVPNConfig(const QString& sourcePath, const OpenVPNInfo& stored, const OpenVPNPage& page,
+                            QByteArray& copy);
     // The stored copy rewritten with the page's values: the copy under the name the dialog
     // was opened with, or the stored text when the file is missing; false when neither is there.
     bool updateOpenVPNConfig(const OpenVPNInfo& stored, const OpenVPNPage& page, QByteArray& copy);
@@ -224,8 +225,9 @@ protected:
     // Reads a regular file whole; false when it cannot.
     static bool readWholeFile(const QString& path, QByteArray& content);
 
-    // WireGuard page: the key rule, and a run of the key tool whose answer is a key.
-    bool isWireGuardKey(const QString& text) const;
+    // WireGuard page: the key rule (44 characters of the key pattern), and a run of the
+    // key tool whose answer is a key (empty otherwise).
+    static bool isWireGuardKey(const QString& text);
     static QString runKeyTool(const std::string& commandLine);
 
     Ui::ProfileConfigDialog ui;

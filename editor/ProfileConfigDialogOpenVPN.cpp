@@ -231,8 +231,8 @@ OvpnText::PageValues ProfileConfigDialog::openVPNPageValues(const OpenVPNPage& p
     return values;
 }
 
-bool ProfileConfigDialog::writeOpenVPNConfig(const QString& sourcePath, const OpenVPNPage& page,
-                                             QByteArray& copy) {
+bool ProfileConfigDialog::writeOpenVPNConfig(const QString& sourcePath, const OpenVPNInfo& stored,
+                                             const OpenVPNPage& page, QByteArray& copy) {
     QByteArray source;
     // The source is read whole before anything is written, so that a source that is the
     // profile's own copy keeps its content.
@@ -240,7 +240,10 @@ bool ProfileConfigDialog::writeOpenVPNConfig(const QString& sourcePath, const Op
         ZRWLog(kLogModule, kLogLevel, "%s", kOpenFileFailedLine);
         return false;
     }
-    copy = OvpnText::importedCopy(asUtf8(source), openVPNPageValues(page));
+    // The profile's own copy chosen again carries the lines its save appended.
+    const OvpnText::PageValues previous = OvpnText::valuesOf(stored);
+    copy =
+        OvpnText::importedCopy(asUtf8(source), openVPNPageValues(page), stored.ID != 0 ? &previous : nullptr);
     return true;
 }
 
@@ -294,6 +297,8 @@ bool ProfileConfigDialog::saveOpenVPNKind(int kind) {
         showSaveFailure(kSaveFailedTip);
         return false;
     }
+    // The stored row read by its id keeps the id it was asked for.
+    stored.ID = sameKind ? m_iConfigID : 0;
 
     createDirPath(QString::fromLatin1(kOpenVPNConfigDir));
     const QString target = profileFilePath(kOpenVPNConfigDir, name, kOpenVPNConfigSuffix);
@@ -302,8 +307,9 @@ bool ProfileConfigDialog::saveOpenVPNKind(int kind) {
         return false;
     }
     QByteArray copy;
-    const bool written = !m_bEditMode || m_bFileImported ? writeOpenVPNConfig(m_ovpnFilePath, page, copy)
-                                                         : updateOpenVPNConfig(stored, page, copy);
+    const bool written = !m_bEditMode || m_bFileImported
+                             ? writeOpenVPNConfig(m_ovpnFilePath, stored, page, copy)
+                             : updateOpenVPNConfig(stored, page, copy);
     if (!written) {
         markFrame(ui.widgetFileName);
         markFrame(ui.btnOpenVPNImport);

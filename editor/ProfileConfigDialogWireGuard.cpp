@@ -41,15 +41,16 @@ template <size_t N> void copyText(char (&field)[N], const QString& text) {
 
 } // namespace
 
-bool ProfileConfigDialog::isWireGuardKey(const QString& text) const {
+bool ProfileConfigDialog::isWireGuardKey(const QString& text) {
     return text.size() == kKeyLength && keyRule().exactMatch(text);
 }
 
 QString ProfileConfigDialog::runKeyTool(const std::string& commandLine) {
     ProcessPipe pipe;
     std::string output = pipe.ExecuteCommand(commandLine.c_str(), true, nullptr);
+    // The tool's answer counts only as a whole key: anything else is a failure of its own.
     const QString key = QString::fromStdString(trimString(output));
-    return keyRule().exactMatch(key) ? key : QString();
+    return isWireGuardKey(key) ? key : QString();
 }
 
 void ProfileConfigDialog::generateWireGuardKeys() {

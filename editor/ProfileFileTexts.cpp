@@ -20,9 +20,17 @@ QByteArray line(const QString& text) {
     return text.toUtf8() + '\n';
 }
 
-// The lines of an appended block, in order.
-QList<QByteArray> blockLines(const PageValues& values) {
-    return lines(appendedLines(values));
+// The lines of a text without the lines an earlier save appended at its end.
+QList<QByteArray> withoutBlock(const QByteArray& text, const PageValues* previous) {
+    QList<QByteArray> kept = lines(text);
+    if (previous == nullptr) {
+        return kept;
+    }
+    const QList<QByteArray> block = lines(appendedLines(*previous));
+    if (!block.isEmpty() && kept.size() >= block.size() && kept.mid(kept.size() - block.size()) == block) {
+        kept.erase(kept.end() - block.size(), kept.end());
+    }
+    return kept;
 }
 
 } // namespace
@@ -125,9 +133,9 @@ QByteArray remoteLine(const PageValues& values) {
 
 } // namespace
 
-QByteArray importedCopy(const QByteArray& source, const PageValues& values) {
+QByteArray importedCopy(const QByteArray& source, const PageValues& values, const PageValues* previous) {
     QByteArray copy;
-    for (const QByteArray& piece : lines(source)) {
+    for (const QByteArray& piece : withoutBlock(source, previous)) {
         const QByteArray word = directive(piece);
         if (word == kAuthUserPassDirective) {
             copy += credentialLine();
@@ -142,13 +150,8 @@ QByteArray importedCopy(const QByteArray& source, const PageValues& values) {
 }
 
 QByteArray rewrittenCopy(const QByteArray& copy, const PageValues& previous, const PageValues& values) {
-    QList<QByteArray> kept = lines(copy);
-    const QList<QByteArray> block = blockLines(previous);
-    if (!block.isEmpty() && kept.size() >= block.size() && kept.mid(kept.size() - block.size()) == block) {
-        kept.erase(kept.end() - block.size(), kept.end());
-    }
     QByteArray text;
-    for (const QByteArray& piece : kept) {
+    for (const QByteArray& piece : withoutBlock(copy, &previous)) {
         text += directive(piece) == kRemoteDirective ? remoteLine(values) : piece;
         text += '\n';
     }

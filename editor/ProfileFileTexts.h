@@ -59,8 +59,11 @@ QByteArray appendedLines(const PageValues& values);
 
 // The copy of an imported configuration: every "auth-user-pass" directive becomes the
 // credential reference, every "remote" directive "remote server port", every other line
-// stays as it is; then the appended lines.
-QByteArray importedCopy(const QByteArray& source, const PageValues& values);
+// stays as it is; then the appended lines. A source that is the profile's own copy ends
+// with the lines the previous save appended (previous, when the profile has one): those
+// are not taken twice.
+QByteArray importedCopy(const QByteArray& source, const PageValues& values,
+                        const PageValues* previous = nullptr);
 
 // A stored copy rewritten: the lines an earlier save appended (the previous values' lines,
 // found at the copy's end) are taken off, the "remote" directives carry the server and
