@@ -1,5 +1,6 @@
-// The profile editor's pictures: the window as it opens, and each kind page whole (the
-// scroll area grown to its content), empty and with every warning of its page shown.
+// The profile editor's pictures: the window as it opens, each kind page whole (the scroll
+// area grown to its content), empty and with every warning of its page shown, and each kind
+// page filled from a stored profile as editing opens it.
 #include "Shots.h"
 
 #include <QApplication>
@@ -9,8 +10,16 @@
 #include <QRadioButton>
 #include <QScrollArea>
 
+#include <cstring>
+
+#include "AppContext.h"
 #include "EditorTexts.h"
+#include "IPSecVPNContext.h"
+#include "IPSecVPNInfo.h"
+#include "OpenVPNContext.h"
 #include "ProfileConfigDialog.h"
+#include "SystemContext.h"
+#include "WireGuardContext.h"
 #include "ZRInputIpLineEdit.h"
 
 using namespace shots;
@@ -22,6 +31,10 @@ class ShotEditor : public ProfileConfigDialog {
 public:
     explicit ShotEditor(bool edit = false, const QString& name = QString(), int kind = 0)
         : ProfileConfigDialog(nullptr, edit, name, edit ? 1 : 0, edit ? 1 : 0, kind) {}
+    // Editing a stored profile, as a row's edit action opens it.
+    explicit ShotEditor(const ProfileInfo& profile)
+        : ProfileConfigDialog(nullptr, true, QString::fromUtf8(profile.ProfileName), profile.ProfileID,
+                              profile.ConfigID, profile.ProfileType) {}
 
     // The page of a kind (1 to 4) as the kind selector shows it; the credentials blocks
     // shown as for a configuration that asks for them.
@@ -155,6 +168,76 @@ public:
 
 const char* const kKindNames[] = {"ipsec", "sslvpn", "openvpn", "wireguard"};
 
+// Stores a profile of each kind (1 to 4) as the editor saves them; the profile rows.
+std::vector<ProfileInfo> storeProfiles() {
+    AppContext* app = SystemContext::Instance()->GetAppContext();
+    std::vector<ProfileInfo> profiles;
+    const auto addProfile = [&](const char* name, int kind, int configID) {
+        ProfileInfo profile;
+        std::snprintf(profile.ProfileName, sizeof profile.ProfileName, "%s", name);
+        profile.ProfileType = kind;
+        profile.ConfigID = configID;
+        app->GetSqlite()->InsertProfile(&profile);
+        profiles.push_back(profile);
+    };
+
+    IPSecVPNInfo ipsec;
+    ipsec.SetVersionValue(1);
+    ipsec.SetPolicyName("Office_Berlin");
+    ipsec.SetLocalAddress("192.168.1.20");
+    ipsec.SetRemoteAddrs("203.0.113.1");
+    ipsec.SetTransportProtocolValue(1);
+    ipsec.SetRemoteTrafficSelectors({"10.10.0.0/16", "10.20.0.0/16", "172.16.8.0/24"});
+    ipsec.SetProtocolTypeValue(2);
+    ipsec.SetEspProposals("sha256-aes256");
+    ipsec.SetIkeEncryption("aes256");
+    ipsec.SetIkeHash("sha256");
+    ipsec.SetIkeDHGroup("modp2048");
+    ipsec.SetPSKSecret("Office_Berlin_key");
+    ipsec.SetEnableDPD(1);
+    ipsec.SetDPDPeriod(30);
+    app->GetIPSecVPNContext()->AddIPSecInfo(&ipsec, 1);
+    addProfile("Office_Berlin", 1, ipsec.GetID());
+
+    for (int kind : {2, 3}) {
+        OpenVPNInfo openvpn;
+        std::strcpy(openvpn.ServerIP, kind == 2 ? "198.51.100.7" : "198.51.100.8");
+        openvpn.ServerPort = kind == 2 ? 443 : 1194;
+        std::strcpy(openvpn.ConfigFilePath, kind == 2 ? "/home/anna/Downloads/branch-oslo-ssl.ovpn"
+                                                      : "/home/anna/Downloads/home-lab.ovpn");
+        openvpn.NeedPwd = 1;
+        std::strcpy(openvpn.UserName, "anna_k");
+        std::strcpy(openvpn.UserPwd, "correct_horse");
+        openvpn.RememberMe = 1;
+        openvpn.PromptPwd = kind == 2 ? 0 : 1;
+        openvpn.LocalIPType = kind == 2 ? 0 : 1;
+        std::strcpy(openvpn.LocalDns, kind == 2 ? "10.0.0.53" : "");
+        std::strcpy(openvpn.LocalWinsServer, "10.0.0.54");
+        openvpn.EnableFullTraffic = 0;
+        std::strcpy(openvpn.AllowdIPs, "10.1.0.0/16, 192.168.50.0/24");
+        openvpn.VPNConfig = "client\n";
+        app->GetOpenVPNContext()->AddOpenVPNInfo(&openvpn, 1);
+        addProfile(kind == 2 ? "Branch_Oslo" : "Home_Lab", kind, openvpn.ID);
+    }
+
+    WireGuardVPNInfo wireguard;
+    std::strcpy(wireguard.WanIP, "198.51.100.20");
+    wireguard.PeerPort = 51820;
+    std::strcpy(wireguard.PeerPubKey, "hSDwCYkwp1R0i33ctD73Wg2/Og0mOBr066SpjqqbTmo=");
+    std::strcpy(wireguard.IPAddr, "10.8.0.2");
+    wireguard.InterSubMask = 24;
+    wireguard.InterPort = 51821;
+    std::strcpy(wireguard.InterPriKey, "yAnz5TF+lXXJte14tji3zlMNq+hd2rYUIgJBgB3fBmk=");
+    std::strcpy(wireguard.InterPubKey, "HIgo9xNzJMWLKASShiTqIybxZ0U3wGLiUeJ1PKf8ykw=");
+    std::strcpy(wireguard.DNS, "10.8.0.1");
+    std::strcpy(wireguard.PreShardKey, "FpCyhws9cxwWoV4xELtfJvjJN+zQVRPISllRWgeopVE=");
+    wireguard.KeepaliveTime = 25;
+    std::strcpy(wireguard.AllowdIPs, "10.8.0.0/24, 192.168.60.0/24");
+    app->GetWireGuardContext()->AddWireGuardInfo(&wireguard, 1);
+    addProfile("Lab_WireGuard", 4, wireguard.ID);
+    return profiles;
+}
+
 void clearFocus() {
     if (QWidget* focus = QApplication::focusWidget()) {
         focus->clearFocus();
@@ -196,5 +279,20 @@ KORVA_SHOTS(editor) {
             save(name, picture(&editor, mode.window, 0));
             editor.close();
         }
+    }
+}
+
+KORVA_SHOTS(editorloaded) {
+    ScratchStore store;
+    if (!store.started()) {
+        return;
+    }
+    for (const ProfileInfo& profile : storeProfiles()) {
+        ShotEditor editor(profile);
+        editor.showWhole();
+        clearFocus();
+        save(QStringLiteral("editor-%1-loaded").arg(QLatin1String(kKindNames[profile.ProfileType - 1])),
+             picture(&editor, mode.window, 0));
+        editor.close();
     }
 }
