@@ -146,7 +146,8 @@ TEST_F(EditorTest, EditFailingAtEachStepLeavesTheProfileAsItWas) {
             EXPECT_NE(log().find(f.logLine, logBefore), std::string::npos) << log().substr(logBefore);
             if (kind == 1 && f.fault == Fault::KindRow) {
                 // The first failure's toast shows at once; later ones queue behind it.
-                EXPECT_EQ(toastText(), QStringLiteral("The profile could not be saved. Nothing was changed."));
+                EXPECT_EQ(toastText(),
+                          QStringLiteral("The profile could not be saved. Nothing was changed."));
             }
         }
         // The same edit, with nothing in its way, is stored whole.

@@ -53,7 +53,7 @@ void writeRecordingTool(const QByteArray& genkeyAnswer, const QByteArray& pubkey
 
 QString toolLog() {
     return QFile::exists(QStringLiteral("tool.log")) ? QString::fromUtf8(readFile(QStringLiteral("tool.log")))
-                                                      : QString();
+                                                     : QString();
 }
 
 WireGuardForm fullForm(const QString& name) {
