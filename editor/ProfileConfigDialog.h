@@ -5,10 +5,13 @@
 // clears. Confirm runs the selected kind's save and, after an edit that changed the kind,
 // removes the profile's previous kind row and configuration file.
 //
-// The dialog is split over four sources: the spine (ProfileConfigDialog.cpp), the page
+// The dialog is split over several sources: the spine (ProfileConfigDialog.cpp), the page
 // controls and remote-subnet rows (ProfileConfigDialogControls.cpp), the field rules and
-// marks (ProfileConfigDialogRules.cpp), and each kind's load and save
-// (ProfileConfigDialogKinds.cpp).
+// marks (ProfileConfigDialogRules.cpp), the saves' shared steps and the IPsec page
+// (ProfileConfigDialogKinds.cpp), the SSL VPN and OpenVPN pages
+// (ProfileConfigDialogOpenVPN.cpp) and the WireGuard page (ProfileConfigDialogWireGuard.cpp).
+// The configuration files' texts are ProfileFileTexts.h, their whole-or-nothing
+// replacement StagedFile.h.
 #pragma once
 
 #include <QByteArray>
