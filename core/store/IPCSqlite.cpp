@@ -33,6 +33,10 @@ const char* const kInsertIPSecFailed = "Can't insert ipsec profile into table ZR
 const char* const kDeleteIPSecFailed = "Can't delete PROFILE from table ZRIPSECVPN: %s\n";
 const char* const kUpdateIPSecFailed = "IPSec :: Can't update profile from table PROFILE: %s\n";
 
+const char* const kBeginFailed = "Can't begin a transaction: %s\n";
+const char* const kCommitFailed = "Can't commit a transaction: %s\n";
+const char* const kRollbackFailed = "Can't roll back a transaction: %s\n";
+
 const char* const kPhaseOneTooLongMessage = "the phase-1 proposal text does not fit its buffer";
 
 struct TableStatement {
@@ -172,6 +176,8 @@ int IPCSqlite::Init(const char* path) {
 }
 
 int IPCSqlite::DeInit() {
+    // Closing rolls back a transaction that is still open.
+    inTransaction = false;
     return CloseDatabase(&db, &mutex);
 }
 
@@ -195,12 +201,15 @@ int IPCSqlite::RunWrite(const char* sql, const char* failureLine, int* newID) {
     }
     char* error = nullptr;
     sqlite3_mutex_enter(mutex);
-    sqlite3_exec(db, kBegin, nullptr, nullptr, nullptr);
+    if (!inTransaction) {
+        sqlite3_exec(db, kBegin, nullptr, nullptr, nullptr);
+    }
     int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
     int changes = sqlite3_changes(db);
     sqlite3_int64 rowID = sqlite3_last_insert_rowid(db);
     char* commitError = nullptr;
-    int commitRC = sqlite3_exec(db, kCommit, nullptr, nullptr, &commitError);
+    // Inside an open transaction its owner commits.
+    int commitRC = inTransaction ? SQLITE_OK : sqlite3_exec(db, kCommit, nullptr, nullptr, &commitError);
     if (commitRC != SQLITE_OK) {
         // The transaction is still open and holds its lock: undo it, so that nothing is
         // left half-written and the next write starts a transaction of its own.
@@ -249,15 +258,16 @@ int IPCSqlite::RunWriteGroup(const char* const* sql, const char* const* failureL
     char* error = nullptr;
     const char* failureLine = failureLines[0];
     sqlite3_mutex_enter(mutex);
-    int rc = sqlite3_exec(db, kBegin, nullptr, nullptr, &error);
+    // Inside an open transaction its owner commits, or rolls back after a failure.
+    int rc = inTransaction ? SQLITE_OK : sqlite3_exec(db, kBegin, nullptr, nullptr, &error);
     for (int i = 0; rc == SQLITE_OK && i < count; ++i) {
         failureLine = failureLines[i];
         rc = sqlite3_exec(db, sql[i], nullptr, nullptr, &error);
     }
-    if (rc == SQLITE_OK) {
+    if (rc == SQLITE_OK && !inTransaction) {
         rc = sqlite3_exec(db, kCommit, nullptr, nullptr, &error);
     }
-    if (rc != SQLITE_OK && sqlite3_get_autocommit(db) == 0) {
+    if (rc != SQLITE_OK && !inTransaction && sqlite3_get_autocommit(db) == 0) {
         sqlite3_exec(db, kRollback, nullptr, nullptr, nullptr);
     }
     sqlite3_mutex_leave(mutex);
@@ -267,6 +277,58 @@ int IPCSqlite::RunWriteGroup(const char* const* sql, const char* const* failureL
         return -1;
     }
     return 0;
+}
+
+int IPCSqlite::RunControl(const char* sql, const char* failureLine) {
+    if (db == nullptr) {
+        LogFailure(failureLine, kNotOpenMessage);
+        return -1;
+    }
+    char* error = nullptr;
+    sqlite3_mutex_enter(mutex);
+    int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
+    sqlite3_mutex_leave(mutex);
+    if (rc != SQLITE_OK) {
+        LogFailure(failureLine, error != nullptr ? error : sqlite3_errstr(rc));
+        sqlite3_free(error);
+        return -1;
+    }
+    return 0;
+}
+
+int IPCSqlite::BeginTransaction() {
+    if (inTransaction || RunControl(kBegin, kBeginFailed) != 0) {
+        return -1;
+    }
+    inTransaction = true;
+    return 0;
+}
+
+int IPCSqlite::CommitTransaction() {
+    if (!inTransaction) {
+        return -1;
+    }
+    inTransaction = false;
+    if (RunControl(kCommit, kCommitFailed) == 0) {
+        return 0;
+    }
+    // A commit that failed (a full disk, a lock) leaves the transaction open.
+    if (sqlite3_get_autocommit(db) == 0) {
+        RunControl(kRollback, kRollbackFailed);
+    }
+    return -1;
+}
+
+int IPCSqlite::RollbackTransaction() {
+    if (!inTransaction) {
+        return -1;
+    }
+    inTransaction = false;
+    // SQLite may have rolled back by itself after some failures.
+    if (db == nullptr || sqlite3_get_autocommit(db) != 0) {
+        return 0;
+    }
+    return RunControl(kRollback, kRollbackFailed);
 }
 
 int IPCSqlite::ExecQuery(void* target, const char* sql, SqlRowCallback callback) {

@@ -75,6 +75,14 @@ public:
     // Fills every field, ID included.
     int GetSettingInfoByID(SETTINGINFO* info, int id);
 
+    // One transaction around many writes (an import merges a whole file at once): between
+    // BeginTransaction and CommitTransaction the writes run without a "begin" and "commit"
+    // of their own, and a failed write leaves the transaction open for its owner to roll
+    // back. 0, or -1 after a failure line; a commit that fails rolls everything back.
+    int BeginTransaction();
+    int CommitTransaction();
+    int RollbackTransaction();
+
     int ExecQuery(void* target, const char* sql, SqlRowCallback callback);
     // 0 stays 0, any other value becomes -1.
     static int ToResultCode(int result);
@@ -99,8 +107,13 @@ private:
     int RunWriteGroup(const char* const* sql, const char* const* failureLines, int count);
     int FormatIPSecWrite(char* buf, const IPSecVPNInfo* info, bool update, const char* failureLine);
 
+    // Runs "begin", "commit" or "rollback" alone under the mutex; logs the line on failure.
+    int RunControl(const char* sql, const char* failureLine);
+
     sqlite3* db;
     sqlite3_mutex* mutex;
     AppContext* context;
     int status;
+    // A transaction of BeginTransaction is open.
+    bool inTransaction = false;
 };
