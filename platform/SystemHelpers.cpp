@@ -348,8 +348,9 @@ int SetAutoStart(const char* valueName, const char* valueText, bool on) {
     // The client finds its program bundle relative to its working folder: it starts in
     // the program's own folder, as it does when started from there.
     const std::string entry = std::string("[Desktop Entry]\n") + "Type=Application\n" + "Name=" + valueName +
-                              "\n" + "Exec=" + exec + "\n" + "Path=" + DesktopStringValue(ProgramFolder(valueText)) +
-                              "\n" + "X-GNOME-Autostart-enabled=true\n";
+                              "\n" + "Exec=" + exec + "\n" +
+                              "Path=" + DesktopStringValue(ProgramFolder(valueText)) + "\n" +
+                              "X-GNOME-Autostart-enabled=true\n";
     return WriteFileWhole(path, entry, 0644) ? 0 : -1;
 }
 

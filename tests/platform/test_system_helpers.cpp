@@ -81,7 +81,8 @@ TEST_F(AutoStart, OnWritesTheEntryInTheFirstFolderAndOffRemovesIt) {
     EXPECT_NE(ReadText(entry).find("\nPath=/opt\n"), std::string::npos) << ReadText(entry);
     // The working folder is a plain string value: only its backslashes are escaped.
     EXPECT_EQ(SetAutoStart("Korva VPN", "/opt/a \"b\" $c\\d%e`f/korva", true), 0);
-    EXPECT_NE(ReadText(entry).find("\nPath=/opt/a \"b\" $c\\\\d%e`f\n"), std::string::npos) << ReadText(entry);
+    EXPECT_NE(ReadText(entry).find("\nPath=/opt/a \"b\" $c\\\\d%e`f\n"), std::string::npos)
+        << ReadText(entry);
 
     EXPECT_EQ(SetAutoStart("Korva VPN", nullptr, false), 0);
     EXPECT_FALSE(Exists(entry));
