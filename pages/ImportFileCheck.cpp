@@ -15,8 +15,20 @@ namespace {
 // versions at offsets 18 and 19 (1: a rollback journal; 2 would be a write-ahead log).
 constexpr char kHeader[] = "SQLite format 3";
 constexpr size_t kHeaderSize = 100;
+constexpr int kPageSizeOffset = 16;
 constexpr int kWriteVersionOffset = 18;
 constexpr int kReadVersionOffset = 19;
+constexpr int kChangeCounterOffset = 24;
+constexpr int kPageCountOffset = 28;
+constexpr int kValidForOffset = 92;
+
+unsigned long long BigEndian(const unsigned char* bytes, int count) {
+    unsigned long long value = 0;
+    for (int i = 0; i < count; ++i) {
+        value = (value << 8) | bytes[i];
+    }
+    return value;
+}
 
 // Limits of a file from outside: no value above 16 MiB, and a bounded amount of work for
 // the whole check (a store of fifty thousand profiles needs a small part of it).
@@ -211,12 +223,30 @@ private:
         }
         unsigned char header[kHeaderSize] = {};
         const size_t read = fread(header, 1, sizeof header, file);
+        long long size = -1;
+        if (fseeko(file, 0, SEEK_END) == 0) {
+            size = static_cast<long long>(ftello(file));
+        }
         fclose(file);
-        if (read < kHeaderSize || memcmp(header, kHeader, sizeof kHeader) != 0) {
+        if (read < kHeaderSize || size < 0 || memcmp(header, kHeader, sizeof kHeader) != 0) {
             return NotProfileFile("no database header");
         }
         if (header[kWriteVersionOffset] != 1 || header[kReadVersionOffset] != 1) {
             return NotProfileFile("a database of another journal mode");
+        }
+        // SQLite writes whole pages, and a file whose header is current names its own
+        // length: a file cut short anywhere is refused, also where SQLite would read the
+        // missing part as zeros.
+        const unsigned pageSize =
+            BigEndian(header + kPageSizeOffset, 2) == 1 ? 65536u : BigEndian(header + kPageSizeOffset, 2);
+        if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0 || size % pageSize != 0) {
+            return NotProfileFile("not a whole number of pages");
+        }
+        const bool sizeCurrent =
+            BigEndian(header + kChangeCounterOffset, 4) == BigEndian(header + kValidForOffset, 4);
+        if (sizeCurrent &&
+            BigEndian(header + kPageCountOffset, 4) != static_cast<unsigned long long>(size / pageSize)) {
+            return NotProfileFile("the file is shorter or longer than its header says");
         }
         return true;
     }
