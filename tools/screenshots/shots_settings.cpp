@@ -1,6 +1,6 @@
 // The Settings page's pictures: the page in English and in four languages with long
-// texts (German, Hungarian, Russian, Japanese), with switches on and off, and the log
-// viewer showing a log file.
+// texts (German, Hungarian, Russian, Japanese), with switches on and off, the log viewer
+// showing a log file, and the messages of a refused import and a failed autostart entry.
 #include "Shots.h"
 
 #include <QAbstractItemView>
@@ -15,6 +15,8 @@
 #include "KorvaResourcePaths.h"
 #include "SettingLogDialog.h"
 #include "SettingWidget.h"
+#include "ZRErrorDialog.h"
+#include "ZRStringConstant.h"
 
 using namespace shots;
 
@@ -116,4 +118,20 @@ KORVA_SHOTS(settings) {
     dialog.loadLogFile(QFile::encodeName(logPath).constData());
     save(QStringLiteral("settings-log"), picture(&dialog, mode.window, 0));
     dialog.hide();
+
+    const struct {
+        const char* name;
+        QString text;
+    } messages[] = {
+        {"settings-import-refused", ZRStringConstant::tr("ZRVPN_IMPORT_NOT_PROFILE_FILE")},
+        {"settings-import-bad-name",
+         ZRStringConstant::tr("ZRVPN_IMPORT_INVALID_NAME").arg(QStringLiteral("../Office Berlin"))},
+        {"settings-autostart-failed", ZRStringConstant::tr("ZRVPN_SETTING_AUTOSTART_FAILED")},
+    };
+    for (const auto& message : messages) {
+        ZRErrorDialog prompt;
+        prompt.setContent(message.text);
+        save(QLatin1String(message.name), picture(&prompt, mode.window, 0));
+        prompt.hide();
+    }
 }
