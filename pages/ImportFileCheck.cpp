@@ -209,7 +209,14 @@ private:
     bool Refuse(ImportFileProblem::Kind kind, const std::string& name, const std::string& detail) {
         problem->kind = kind;
         problem->name = name;
+        // The detail goes into the log, and SQLite's messages may quote the file's own
+        // names: it stays on one line.
         problem->detail = detail;
+        for (char& c : problem->detail) {
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+                c = '?';
+            }
+        }
         return false;
     }
     bool NotProfileFile(const std::string& detail) {

@@ -141,7 +141,7 @@ constexpr const char* kWireGuardConfigFailedLine = "WireGuard :: Faile to genera
 // Lines of this program's own: a file refused before anything was merged, a row of an
 // unknown kind, a file too large, and a merge that was undone.
 constexpr const char* kImportRefusedLine = "System :: Import file refused: %s\n";
-constexpr const char* kUnknownKindLine = "System :: Import skips profile %s of unknown type %d\n";
+constexpr const char* kUnknownKindLine = "System :: Import skips a profile of unknown type %d\n";
 constexpr const char* kImportTooLargeLine = "System :: Import file too large: %lld bytes\n";
 constexpr const char* kImportUndoneLine = "System :: Import undone: nothing was merged\n";
 

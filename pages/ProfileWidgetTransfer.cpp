@@ -292,7 +292,7 @@ int ProfileWidget::importProfiles(const QString& path) {
                 }
                 break;
             default:
-                ZRWLog(6, 3, kUnknownKindLine, row.ProfileName, row.ProfileType);
+                ZRWLog(6, 3, kUnknownKindLine, row.ProfileType);
                 continue;
             }
             if (merged && importRowHook()) {
