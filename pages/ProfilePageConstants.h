@@ -1,6 +1,9 @@
-// The fixed numbers, item roles, resource paths and files of the Profiles page, its row
-// painter and the delete confirmation.
+// The fixed numbers, item roles, resource paths, files and log lines of the pages: the
+// Profiles page with its row painter, the delete confirmation, export and import; the
+// Settings page with its language and colour-mode selectors, and the log viewer.
 #pragma once
+
+#include <QtGlobal>
 
 namespace ProfilePage {
 
@@ -84,3 +87,109 @@ constexpr const char* kReadFailedLine =
     "WireGuard :: Faile SELECT * FROM PROFILE ORDER BY ProfileID DESC = %d \n";
 
 } // namespace ProfilePage
+
+// Export and import of the whole profile store.
+namespace ProfileTransfer {
+
+// In the data folder: the store, and export's plain copy of it while it is enciphered.
+constexpr const char* kStoreFile = "vpn.db";
+constexpr const char* kStoreCopyFile = "tempvpn.db";
+// Both data-folder paths are formed in buffers of this size, terminator included.
+constexpr int kDataPathBufferSize = 512;
+// Export's enciphered file and import's deciphered ones, relative to the working folder
+// (the cipher writes the first two). The deciphered file is renamed to the database name
+// before it is opened; the cipher's temporary files carry a six-character suffix.
+constexpr const char* kEncryptedFile = "./Config/encrypted.cfg";
+constexpr const char* kDecryptedFile = "./Config/decrypted.cfg";
+constexpr const char* kDecryptedDatabase = "./Config/decrypted.db";
+constexpr const char* kConfigFolder = "./Config";
+constexpr const char* kDecryptedTempPattern = "decrypted.cfg.??????";
+// The renamed file: the deciphered file's name without its last four characters + this.
+constexpr const char* kDatabaseSuffix = ".db";
+
+// The file dialogs: captions, the export's suggested name (prefix and local time) and the
+// filter; the suffix a name typed without one gets.
+constexpr const char* kSaveCaption = "save file";
+constexpr const char* kOpenCaption = "Select Profile";
+constexpr const char* kExportNamePrefix = "KorvaVPN_";
+constexpr const char* kExportTimeFormat = "yyyy-MM-dd_hh-mm-ss";
+constexpr const char* kFileFilter = "*.cfg";
+constexpr const char* kFileSuffix = "cfg";
+
+// A file larger than this is no export of a profile store: it is refused before it is
+// deciphered into memory.
+constexpr qint64 kMaxImportFileBytes = 256 * 1024 * 1024;
+
+// Log lines (module 6; the level stands with each use).
+constexpr const char* kCopyStoreFailedLine = "WireGuard :: Faile to copy vpn.db file!!!\n";
+constexpr const char* kCopyEncryptedFailedLine = "WireGuard :: Faile to copy encryption file!!!\n";
+constexpr const char* kEncryptFailedLine = "System :: Faile to encryption file!!!\n";
+constexpr const char* kDecryptFailedLine = "System :: Faile to decryption file from import!!!";
+constexpr const char* kDeleteFailedLine = "System :: Faile to delete file: %s \n";
+constexpr const char* kReaderInitFailedLine = "System :: Failed to init IPCSqlite!\n";
+constexpr const char* kReaderDeInitFailedLine = "System :: Failed to DeInit Sqlite!\n";
+constexpr const char* kImportIPSecFailedLine = "IPSec :: Failed to import ipsec info!\n";
+constexpr const char* kImportOpenVPNFailedLine = "WireGuard :: Failed to import open vpn info!\n";
+constexpr const char* kImportWireGuardFailedLine = "WireGuard :: Failed to import wireguard info!\n";
+constexpr const char* kIPSecReadFailedLine = "IPSec :: importIPSecInfo::GetIPSecProfileByID Failed.\n";
+constexpr const char* kIPSecAddFailedNamedLine =
+    "IPSec :: importIPSecInfo::AddIPSecInfo Failed. ProfileName: %s\n";
+constexpr const char* kIPSecAddFailedLine = "IPSec :: importIPSecInfo::AddIPSecInfo Failed.\n";
+constexpr const char* kIPSecInsertFailedLine =
+    "IPSec :: importIPSecInfo::InsertProfile Failed. ProfileName: %s\n";
+constexpr const char* kWireGuardConfigFailedLine = "WireGuard :: Faile to generate wireguard config: %s \n";
+// Lines of this program's own: a file refused before anything was merged, a row of an
+// unknown kind, a file too large, and a merge that was undone.
+constexpr const char* kImportRefusedLine = "System :: Import file refused: %s\n";
+constexpr const char* kUnknownKindLine = "System :: Import skips a profile of unknown type %d\n";
+constexpr const char* kImportTooLargeLine = "System :: Import file too large: %lld bytes\n";
+constexpr const char* kImportUndoneLine = "System :: Import undone: nothing was merged\n";
+
+} // namespace ProfileTransfer
+
+// The Settings page, its selectors and the log viewer.
+namespace SettingPage {
+
+// The panels' drop shadow.
+constexpr const char* kShadowDark = "#FF000000";
+constexpr const char* kShadowLight = "#A0E1E1E1";
+constexpr int kShadowBlurRadius = 24;
+
+// The colour-mode rows' icons: 24x24, the dark set while the dark style sheet is applied.
+constexpr int kModeIconSize = 24;
+#define KORVA_SETTING_RESOURCE ":/Korva VPN/resources/"
+constexpr const char* kModeIconsDark[3] = {KORVA_SETTING_RESOURCE "system.svg",
+                                           KORVA_SETTING_RESOURCE "lightMode.svg",
+                                           KORVA_SETTING_RESOURCE "darkMode.svg"};
+constexpr const char* kModeIconsNormal[3] = {KORVA_SETTING_RESOURCE "SystemLight.svg",
+                                             KORVA_SETTING_RESOURCE "normalModeLight.svg",
+                                             KORVA_SETTING_RESOURCE "darkModeLight.svg"};
+#undef KORVA_SETTING_RESOURCE
+
+// Text keys of the selectors' rows.
+constexpr const char* kFollowSystemKey = "ZRVPN_SETTING_FELLOW_THE_SYSTEM";
+constexpr const char* kNormalModeKey = "ZRVPN_SETTING_NORMAL_MODE";
+constexpr const char* kDarkModeKey = "ZRVPN_SETTING_DARK_MODE";
+// Row 1 of the language selector is never translated.
+constexpr const char* kEnglishRow = "English";
+
+// The logs button: its text measured in the brand font at 11 points, plus this much; the
+// labels of the switches are cut this much short of their width.
+constexpr const char* kMeasureFontFamily = "Halvex Vento";
+constexpr int kLogsFontPointSize = 11;
+constexpr int kLogsExtraWidth = 30;
+constexpr int kLabelElideMargin = 2;
+
+// Log lines (module 6, level 3).
+constexpr const char* kAutoStartFailedLine = "System :: Failed to set auto start status!\n";
+constexpr const char* kAutoStartLine = "System :: Set auto start status: %s!\n";
+constexpr const char* kReconnectionLine = "System :: Set reconnection status: %s!\n";
+constexpr const char* kNATTraversalLine = "System :: Set NAT Traversal status: %s!\n";
+constexpr const char* kThemeSystemLine = "System :: Set theme mode to { System }\n";
+constexpr const char* kThemeNormalLine = "System :: Set theme mode to { Normal }\n";
+constexpr const char* kThemeDarkLine = "System :: Set theme mode to { Dark }\n";
+constexpr const char* kTranslationFailedLine = "System :: Failed to load translation: %s\n";
+constexpr const char* kOn = "ON";
+constexpr const char* kOff = "OFF";
+
+} // namespace SettingPage

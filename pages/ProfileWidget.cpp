@@ -440,8 +440,13 @@ bool ProfileWidget::refuseProfileInUse(const QTreeWidgetItem* item) {
 }
 
 void ProfileWidget::slotButtonClicked() {
-    if (sender() == ui.btnAddProfile) {
+    QObject* button = sender();
+    if (button == ui.btnAddProfile) {
         showAddProfileDialog();
+    } else if (button == ui.btnImport) {
+        runImport();
+    } else if (button == ui.btnExport) {
+        runExport();
     }
 }
 

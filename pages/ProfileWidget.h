@@ -2,23 +2,33 @@
 // ProfileTreeDelegate, a pager under it, two arrows in the header that cycle a sort by
 // name, and Export, Import and Add above it. Every reload reads the PROFILE table again;
 // the row of the profile being connected or connected is marked. A row's icons edit,
-// delete or connect its profile; Add opens the profile editor.
+// delete or connect its profile; Add opens the profile editor. Export writes the whole
+// store into one enciphered file; Import merges such a file into the store, all of it in
+// one transaction or nothing, under names made unique.
 #pragma once
 
+#include <QByteArray>
 #include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
+#include <string>
+#include <unordered_set>
+#include <vector>
 
+#include "ImportFileCheck.h"
 #include "ui_ProfileWidget.h"
 
 class AppContext;
+class IPCSqliteReader;
 class ProfileTreeDelegate;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class ZRPageNavigator;
 struct ProfileInfo;
+struct WireGuardVPNInfo;
 
 class ProfileWidget : public QWidget {
     Q_OBJECT
@@ -39,6 +49,16 @@ public:
     // Sets the pager up for the stored profiles, showing the page: 0, or -1 when the store
     // cannot be read (the pager is then left as it was).
     int updatePageCount(int page);
+
+    // What Export and Import do once their file dialog has given the file: the store
+    // enciphered into the file, or the file's profiles merged into the store and the list
+    // shown from page 1. 0, or -1 after a message that says why.
+    int exportToFile(const QString& path);
+    int importFromFile(const QString& path);
+
+    // Runs after each profile an import has merged into its still open transaction, with
+    // the number merged so far (tests end the process there).
+    static void setImportRowHook(std::function<void(int merged)> hook);
 
 signals:
     void signalConnectProfile(QString name);
@@ -97,6 +117,30 @@ protected:
     void openEditor(int iIndex, int vpnType);
     bool deleteProfileOfKind(int iIndex, int vpnType);
 
+    // Export and import. The working files lie in ./Config and the data folder; the
+    // deciphered copies of an import are removed on every way out.
+    void runExport();
+    void runImport();
+    int encryptFile(const QString& path);
+    int decryptFile(const QString& path);
+    bool copyFile(const QString& source, const QString& target, bool overwrite);
+    int deleteFile(const QString& path);
+    // Removes what an earlier import may have left: the deciphered file under either name
+    // and the cipher's temporary files. 0, or -1 when one of them stays.
+    int deleteImportLeftovers();
+    // The merge of the deciphered file: checked whole first, then every profile copied in
+    // one transaction. 0, or -1 with nothing merged and importProblem saying why.
+    int importProfiles(const QString& path);
+    int importIPSecInfo(ProfileInfo profile, IPCSqliteReader& reader);
+    int importOpenVPNInfo(ProfileInfo profile, IPCSqliteReader& reader);
+    int importWireGuardInfo(ProfileInfo profile, IPCSqliteReader& reader);
+    int writeWireGuardConfig(const ProfileInfo& profile, const WireGuardVPNInfo& info);
+    // Gives the profile the first name that neither the store nor this import holds:
+    // the name itself, else name_1, name_2, ...; true when the name was taken.
+    bool makeNameUnique(ProfileInfo& profile);
+    void showTransferError(const QString& text);
+    QString importErrorText() const;
+
     static AppContext* appContext();
     static QString kindLabel(int vpnType);
     static int buttonCount(int profiles);
@@ -113,4 +157,20 @@ protected:
     int currentPage = 0;
     // The ColorMode the page last applied; -1 until the first style change that brings one.
     int colorMode = -1;
+
+    // Why the last import was refused.
+    ImportFileProblem importProblem;
+    // An import while its transaction is open: the names taken so far, and the WireGuard
+    // files written, with what each replaced, so that an import undone leaves them as
+    // they were.
+    struct WrittenFile {
+        QString path;
+        bool existed = false;
+        QByteArray previous;
+    };
+    struct ImportRun {
+        std::unordered_set<std::string> names;
+        std::vector<WrittenFile> files;
+    };
+    ImportRun importRun;
 };

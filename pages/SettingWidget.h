@@ -1,9 +1,16 @@
-// Stands in for the Settings page until the page itself is built.
+// The Settings page: three switches (start with the system, automatic reconnection, NAT
+// traversal), the language and colour-mode selectors, and the button that opens the log
+// viewer. Every change is stored in settings row 1 at once; the row is applied once at
+// start. The page also follows the system's interface language and app theme: the
+// language always, the theme while the stored colour mode is "follow the system".
 #pragma once
 
+#include <QString>
 #include <QWidget>
+#include <cstdint>
 
 #include "ProfileRecords.h"
+#include "ui_SettingWidget.h"
 
 class SettingWidget : public QWidget {
     Q_OBJECT
@@ -11,8 +18,44 @@ public:
     explicit SettingWidget(QWidget* parent = nullptr);
     ~SettingWidget() override;
 
-public slots:
-    void slotRestoreSystemInfo(SETTINGINFO info);
+    // Keeps the mouse wheel from changing either selector's row.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // Writes the switches and selectors into settings row 1 (its other fields as stored):
+    // 0, or -1 when the store fails.
+    int saveSettingInfo();
+
+    // The language rows: the translation code of a row (1 "en" to 16 "tr"), empty for
+    // row 0 and rows outside the table; the code whose Windows language id equals the
+    // given one exactly, else "en".
+    static QString languageCode(int row);
+    static QString languageCodeForId(uint16_t languageId);
+    static constexpr int kLanguageRows = LANGUAGE_TYPE_LAST + 1;
+
+protected slots:
+    void slotReloadTranslation(int row);
+    void slotButtonClicked();
+    void slotLoadColorMode(int mode);
+    void slotLoadNormalMode();
+    void slotLoadDarkMode();
     void slotLoadSystemMode();
     void slotLoadSystemLanguage();
+    void slotRestoreSystemInfo(SETTINGINFO info);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+    void initLanguageComboBox();
+    void initColorModeComboBox();
+    void relayoutTexts();
+    void setDropShadow();
+    void setModeIcons();
+    void applyStyleSheet(int mode, const char* resource);
+    // Loads the code's translation into a new translator and puts it in place of the one
+    // installed; a file that does not load keeps the one installed. True when loaded.
+    bool installTranslation(const QString& code);
+
+    Ui::SettingWidget ui;
+    // The colour mode last drawn: -1, then the SettingManager's mode at a style change.
+    int colorMode = -1;
 };

@@ -125,6 +125,31 @@ bool DesktopExecValue(const char* program, std::string& value) {
     return true;
 }
 
+// A string value of a desktop entry: the backslash is the one character to escape once
+// control characters are refused.
+std::string DesktopStringValue(const std::string& text) {
+    std::string value;
+    for (char c : text) {
+        if (c == '\\') {
+            value += "\\\\";
+        } else {
+            value += c;
+        }
+    }
+    return value;
+}
+
+// The folder that holds the program: its path up to the last "/", or "/" for a program at
+// the top.
+std::string ProgramFolder(const char* program) {
+    const std::string path = program;
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 std::string SysPath(const std::string& path) {
     return gSystemInfoRoot + path;
 }
@@ -320,8 +345,12 @@ int SetAutoStart(const char* valueName, const char* valueText, bool on) {
         MakeDirPath(folder.c_str(), 0755) != 0) {
         return -1;
     }
+    // The client finds its program bundle relative to its working folder: it starts in
+    // the program's own folder, as it does when started from there.
     const std::string entry = std::string("[Desktop Entry]\n") + "Type=Application\n" + "Name=" + valueName +
-                              "\n" + "Exec=" + exec + "\n" + "X-GNOME-Autostart-enabled=true\n";
+                              "\n" + "Exec=" + exec + "\n" +
+                              "Path=" + DesktopStringValue(ProgramFolder(valueText)) + "\n" +
+                              "X-GNOME-Autostart-enabled=true\n";
     return WriteFileWhole(path, entry, 0644) ? 0 : -1;
 }
 

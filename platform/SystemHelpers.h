@@ -62,9 +62,9 @@ void GetArchName(char* out);
 
 // The start-with-system entry: on, <first folder of $XDG_CONFIG_DIRS, else
 // /etc/xdg>/autostart/<valueName>.desktop is written whole with Exec= the program path in
-// valueText; off, that file is removed (a missing file is fine). Returns 0, or -1 when
-// the folder cannot be made, the file cannot be written or removed, or the name or the
-// path cannot stand in an entry.
+// valueText and Path= the program's folder (the working folder it starts in); off, that file is removed (a
+// missing file is fine). Returns 0, or -1 when the folder cannot be made, the file cannot be written or
+// removed, or the name or the path cannot stand in an entry.
 int SetAutoStart(const char* valueName, const char* valueText, bool on);
 
 // True when the entry that SetAutoStart writes exists and can be read.

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -168,10 +169,69 @@ uint16_t GetUserDefaultUILanguage() {
     return LanguageIdFromLocale(locale);
 }
 
+namespace {
+
+// The folder above a path: "a/b" gives "a", "a" gives ".", "/a" gives "/"; "." and "/" are
+// their own parents.
+std::string ParentFolder(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The name of the folder right below `above` on the way to `below` ("a" for "." and "a/b").
+std::string NextComponent(const std::string& above, const std::string& below) {
+    size_t begin = 0;
+    if (above == "/") {
+        begin = 1;
+    } else if (above != ".") {
+        begin = above.size() + 1;
+    }
+    if (begin >= below.size()) {
+        return "";
+    }
+    size_t end = below.find('/', begin);
+    return below.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+}
+
+// Repeated separators fold into one and a trailing one goes, so that every folder above
+// the path is reached by cutting at its last separator.
+std::string TidyFolder(const std::string& path) {
+    std::string tidy;
+    for (char c : path) {
+        if (c != '/' || tidy.empty() || tidy.back() != '/') {
+            tidy += c;
+        }
+    }
+    if (tidy.size() > 1 && tidy.back() == '/') {
+        tidy.pop_back();
+    }
+    return tidy.empty() ? "." : tidy;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool IsPresent(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+constexpr uint32_t kFileFolderEvents =
+    IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE | IN_ATTRIB;
+constexpr uint32_t kFolderGoneEvents = IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED;
+constexpr uint32_t kFolderAboveEvents = IN_CREATE | IN_MOVED_TO;
+
+} // namespace
+
 FileChangeWatcher::FileChangeWatcher(std::string path, std::function<void()> callback)
     : onChange(std::move(callback)) {
     size_t slash = path.rfind('/');
-    folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : TidyFolder(path.substr(0, slash)));
     fileName = slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
@@ -185,10 +245,7 @@ bool FileChangeWatcher::Start() {
     }
     inotifyFd = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
     stopFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (inotifyFd < 0 || stopFd < 0 ||
-        inotify_add_watch(inotifyFd, folder.c_str(),
-                          IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE | IN_ATTRIB) <
-            0) {
+    if (inotifyFd < 0 || stopFd < 0 || !PlaceWatch()) {
         Stop();
         return false;
     }
@@ -211,6 +268,48 @@ void FileChangeWatcher::Stop() {
         close(stopFd);
         stopFd = -1;
     }
+    watch = -1;
+    watched.clear();
+}
+
+bool FileChangeWatcher::PlaceWatch() {
+    if (watch >= 0) {
+        // A watch whose folder went away is gone already; removing it again only fails.
+        inotify_rm_watch(inotifyFd, watch);
+        watch = -1;
+        watched.clear();
+    }
+    // A folder may appear between the look at it and the watch on the one above it: the
+    // walk starts again from the top whenever the next folder down turned out to exist.
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        std::string candidate = folder;
+        while (true) {
+            const bool fileFolder = candidate == folder;
+            const uint32_t events = fileFolder ? kFileFolderEvents | IN_DELETE_SELF | IN_MOVE_SELF
+                                               : kFolderAboveEvents | IN_DELETE_SELF | IN_MOVE_SELF;
+            int wd = inotify_add_watch(inotifyFd, candidate.c_str(), events | IN_ONLYDIR);
+            if (wd >= 0) {
+                watch = wd;
+                watched = candidate;
+                break;
+            }
+            if (errno != ENOENT && errno != ENOTDIR) {
+                return false;
+            }
+            const std::string parent = ParentFolder(candidate);
+            if (parent == candidate) {
+                return false;
+            }
+            candidate = parent;
+        }
+        if (WatchesFileFolder() || !IsFolder(watched + "/" + NextComponent(watched, folder))) {
+            return true;
+        }
+        inotify_rm_watch(inotifyFd, watch);
+        watch = -1;
+        watched.clear();
+    }
+    return false;
 }
 
 void FileChangeWatcher::Run() {
@@ -227,6 +326,7 @@ void FileChangeWatcher::Run() {
             return;
         }
         bool changed = false;
+        bool replace = false;
         while (true) {
             ssize_t length = read(inotifyFd, buffer, sizeof(buffer));
             if (length <= 0) {
@@ -234,11 +334,28 @@ void FileChangeWatcher::Run() {
             }
             for (ssize_t offset = 0; offset < length;) {
                 const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
-                if (event->len > 0 && fileName == event->name) {
-                    changed = true;
-                }
                 offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+                // Events of a watch that was replaced meanwhile say nothing any more.
+                if (event->wd != watch) {
+                    continue;
+                }
+                if ((event->mask & kFolderGoneEvents) != 0) {
+                    replace = true;
+                } else if (event->len == 0) {
+                    continue;
+                } else if (WatchesFileFolder()) {
+                    changed = changed || fileName == event->name;
+                } else if (NextComponent(watched, folder) == event->name) {
+                    replace = true;
+                }
             }
+        }
+        if (replace) {
+            const bool hadFileFolder = WatchesFileFolder();
+            PlaceWatch();
+            // Losing the file's folder loses the file; reaching it finds a file that may have
+            // come with it.
+            changed = changed || hadFileFolder || (WatchesFileFolder() && IsPresent(folder + "/" + fileName));
         }
         if (changed && onChange) {
             onChange();

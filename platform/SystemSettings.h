@@ -5,7 +5,9 @@
 // - the user's interface language (GetUserDefaultUILanguage) is LANG in /etc/default/locale
 //   when that file sets it, else the first of LANGUAGE, LC_ALL, LC_MESSAGES and LANG in the
 //   environment, given as a Windows language id.
-// A watcher blocks on inotify on the folder of its file instead of a registry key.
+// A watcher blocks on inotify on the folder of its file instead of a registry key; while
+// that folder does not exist it watches the nearest folder above it that does, and moves
+// down as the missing folders appear (it creates nothing itself).
 #pragma once
 
 #include <atomic>
@@ -35,8 +37,11 @@ std::string SystemLocaleFile();
 
 // Reports changes of one file: after each wake-up in which the file was written, replaced,
 // created or removed, onChange runs once on the watcher's own thread (several changes
-// before a wake-up give one call). Stop, or destroying the watcher, wakes the thread and
-// joins it, so onChange never runs after Stop has returned.
+// before a wake-up give one call). A folder of the file's path that is missing, or that
+// goes away, is waited for: the watch stays on the nearest existing folder above it until
+// the path exists again, and reaching the file's folder counts as a change when the file
+// is there (it may have come with the folder). Stop, or destroying the watcher, wakes the
+// thread and joins it, so onChange never runs after Stop has returned.
 class FileChangeWatcher {
 public:
     FileChangeWatcher(std::string path, std::function<void()> onChange);
@@ -44,18 +49,25 @@ public:
     FileChangeWatcher(const FileChangeWatcher&) = delete;
     FileChangeWatcher& operator=(const FileChangeWatcher&) = delete;
 
-    // False when the file's folder cannot be watched; nothing is then reported, as for a
-    // registry key that cannot be opened.
+    // False when no folder of the file's path can be watched; nothing is then reported, as
+    // for a registry key that cannot be opened.
     bool Start();
     void Stop();
 
 private:
     void Run();
+    // Moves the watch to the file's folder, or to the nearest existing folder above it.
+    // True when it could be placed.
+    bool PlaceWatch();
+    bool WatchesFileFolder() const { return watched == folder; }
 
     std::string folder;
     std::string fileName;
     std::function<void()> onChange;
     int inotifyFd = -1;
     int stopFd = -1;
+    int watch = -1;
+    // The folder the watch is on: the file's folder or one above it.
+    std::string watched;
     std::thread thread;
 };

@@ -178,6 +178,8 @@ int IPCSqlite::Init(const char* path) {
 }
 
 int IPCSqlite::DeInit() {
+    // Closing rolls back a transaction that is still open.
+    inTransaction = false;
     return CloseDatabase(&db, &mutex);
 }
 
@@ -201,33 +203,15 @@ int IPCSqlite::RunWrite(const char* sql, const char* failureLine, int* newID) {
     }
     char* error = nullptr;
     sqlite3_mutex_enter(mutex);
-    if (inTransaction) {
-        // Inside the caller's transaction: the statement alone; its commit or rollback is
-        // the caller's.
-        int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
-        int changes = sqlite3_changes(db);
-        sqlite3_int64 rowID = sqlite3_last_insert_rowid(db);
-        sqlite3_mutex_leave(mutex);
-        if (rc != SQLITE_OK) {
-            LogFailure(failureLine, error != nullptr ? error : sqlite3_errstr(rc));
-            sqlite3_free(error);
-            return -1;
-        }
-        if (newID != nullptr) {
-            if (changes == 0) {
-                LogFailure(failureLine, kNotInsertedMessage);
-                return -1;
-            }
-            *newID = static_cast<int>(rowID);
-        }
-        return 0;
+    if (!inTransaction) {
+        sqlite3_exec(db, kBegin, nullptr, nullptr, nullptr);
     }
-    sqlite3_exec(db, kBegin, nullptr, nullptr, nullptr);
     int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
     int changes = sqlite3_changes(db);
     sqlite3_int64 rowID = sqlite3_last_insert_rowid(db);
     char* commitError = nullptr;
-    int commitRC = sqlite3_exec(db, kCommit, nullptr, nullptr, &commitError);
+    // Inside an open transaction its owner commits.
+    int commitRC = inTransaction ? SQLITE_OK : sqlite3_exec(db, kCommit, nullptr, nullptr, &commitError);
     if (commitRC != SQLITE_OK) {
         // The transaction is still open and holds its lock: undo it, so that nothing is
         // left half-written and the next write starts a transaction of its own.
@@ -276,8 +260,7 @@ int IPCSqlite::RunWriteGroup(const char* const* sql, const char* const* failureL
     char* error = nullptr;
     const char* failureLine = failureLines[0];
     sqlite3_mutex_enter(mutex);
-    // Inside the caller's transaction the statements join it, and a failure is the
-    // caller's to roll back.
+    // Inside an open transaction its owner commits, or rolls back after a failure.
     int rc = inTransaction ? SQLITE_OK : sqlite3_exec(db, kBegin, nullptr, nullptr, &error);
     for (int i = 0; rc == SQLITE_OK && i < count; ++i) {
         failureLine = failureLines[i];
@@ -298,18 +281,29 @@ int IPCSqlite::RunWriteGroup(const char* const* sql, const char* const* failureL
     return 0;
 }
 
-int IPCSqlite::BeginTransaction() {
-    if (db == nullptr || inTransaction) {
-        LogFailure(kBeginFailed, db == nullptr ? kNotOpenMessage : kNestedTransactionMessage);
+int IPCSqlite::RunControl(const char* sql, const char* failureLine) {
+    if (db == nullptr) {
+        LogFailure(failureLine, kNotOpenMessage);
         return -1;
     }
     char* error = nullptr;
     sqlite3_mutex_enter(mutex);
-    int rc = sqlite3_exec(db, kBegin, nullptr, nullptr, &error);
+    int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
     sqlite3_mutex_leave(mutex);
     if (rc != SQLITE_OK) {
-        LogFailure(kBeginFailed, error != nullptr ? error : sqlite3_errstr(rc));
+        LogFailure(failureLine, error != nullptr ? error : sqlite3_errstr(rc));
         sqlite3_free(error);
+        return -1;
+    }
+    return 0;
+}
+
+int IPCSqlite::BeginTransaction() {
+    if (inTransaction) {
+        LogFailure(kBeginFailed, kNestedTransactionMessage);
+        return -1;
+    }
+    if (RunControl(kBegin, kBeginFailed) != 0) {
         return -1;
     }
     inTransaction = true;
@@ -317,43 +311,31 @@ int IPCSqlite::BeginTransaction() {
 }
 
 int IPCSqlite::CommitTransaction() {
-    if (db == nullptr || !inTransaction) {
-        LogFailure(kCommitFailed, db == nullptr ? kNotOpenMessage : kNoTransactionMessage);
+    if (!inTransaction) {
+        LogFailure(kCommitFailed, kNoTransactionMessage);
         return -1;
     }
     inTransaction = false;
-    char* error = nullptr;
-    sqlite3_mutex_enter(mutex);
-    int rc = sqlite3_exec(db, kCommit, nullptr, nullptr, &error);
-    if (rc != SQLITE_OK && sqlite3_get_autocommit(db) == 0) {
-        // Nothing may stay half-stored: the writes go with the failed commit.
-        sqlite3_exec(db, kRollback, nullptr, nullptr, nullptr);
+    if (RunControl(kCommit, kCommitFailed) == 0) {
+        return 0;
     }
-    sqlite3_mutex_leave(mutex);
-    if (rc != SQLITE_OK) {
-        LogFailure(kCommitFailed, error != nullptr ? error : sqlite3_errstr(rc));
-        sqlite3_free(error);
-        return -1;
+    // A commit that failed (a full disk, a lock) leaves the transaction open.
+    if (sqlite3_get_autocommit(db) == 0) {
+        RunControl(kRollback, kRollbackFailed);
     }
-    return 0;
+    return -1;
 }
 
 int IPCSqlite::RollbackTransaction() {
-    if (db == nullptr || !inTransaction) {
+    if (!inTransaction) {
         return -1;
     }
     inTransaction = false;
-    sqlite3_mutex_enter(mutex);
-    // A statement may have ended the transaction itself (RAISE(ROLLBACK)); then nothing
-    // is left to undo.
-    int rc =
-        sqlite3_get_autocommit(db) == 0 ? sqlite3_exec(db, kRollback, nullptr, nullptr, nullptr) : SQLITE_OK;
-    sqlite3_mutex_leave(mutex);
-    if (rc != SQLITE_OK) {
-        LogFailure(kRollbackFailed, sqlite3_errstr(rc));
-        return -1;
+    // SQLite may have rolled back by itself after some failures.
+    if (db == nullptr || sqlite3_get_autocommit(db) != 0) {
+        return 0;
     }
-    return 0;
+    return RunControl(kRollback, kRollbackFailed);
 }
 
 int IPCSqlite::ExecQuery(void* target, const char* sql, SqlRowCallback callback) {

@@ -29,9 +29,10 @@ public:
     int TakeStatus(int* status);
 
     // One transaction around the writes that follow, so that several rows are stored
-    // together or not at all: until Commit or Rollback each write runs without a "begin"
-    // and "commit" of its own. Commit stores them all (a failed commit undoes them);
-    // Rollback undoes them. 0, or -1 after a log line.
+    // together or not at all (a profile with its kind's row, an import's whole file): until
+    // Commit or Rollback each write runs without a "begin" and "commit" of its own, and a
+    // failed write leaves the transaction open for its owner to roll back. Commit stores
+    // them all (a failed commit undoes them); Rollback undoes them. 0, or -1.
     int BeginTransaction();
     int CommitTransaction();
     int RollbackTransaction();
@@ -83,6 +84,7 @@ public:
     // Fills every field, ID included.
     int GetSettingInfoByID(SETTINGINFO* info, int id);
 
+
     int ExecQuery(void* target, const char* sql, SqlRowCallback callback);
     // 0 stays 0, any other value becomes -1.
     static int ToResultCode(int result);
@@ -107,9 +109,13 @@ private:
     int RunWriteGroup(const char* const* sql, const char* const* failureLines, int count);
     int FormatIPSecWrite(char* buf, const IPSecVPNInfo* info, bool update, const char* failureLine);
 
+    // Runs "begin", "commit" or "rollback" alone under the mutex; logs the line on failure.
+    int RunControl(const char* sql, const char* failureLine);
+
     sqlite3* db;
     sqlite3_mutex* mutex;
     AppContext* context;
     int status;
+    // A transaction of BeginTransaction is open.
     bool inTransaction = false;
 };

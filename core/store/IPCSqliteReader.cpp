@@ -47,7 +47,8 @@ IPCSqliteReader::IPCSqliteReader() : db(nullptr), mutex(nullptr), context(nullpt
 IPCSqliteReader::~IPCSqliteReader() {}
 
 int IPCSqliteReader::Init(const char* path) {
-    if (OpenDatabase(path, &db) != 0) {
+    // The file is only read: it is opened read-only, and a missing file is not created.
+    if (OpenDatabaseReadOnly(path, &db) != 0) {
         // The import does not close a reader that failed to open: release the handle
         // that SQLite gives even for a failed open.
         CloseDatabase(&db, &mutex);

@@ -22,8 +22,8 @@ public:
     // opened it closes it.
     ~IPCSqliteReader();
 
-    // Opens the file at a UTF-8 path; a file that is not a database of this program
-    // fails at its first select.
+    // Opens the file at a UTF-8 path read-only; a missing file fails, and a file that is
+    // not a database of this program fails at its first select.
     int Init(const char* path);
     int DeInit();
 

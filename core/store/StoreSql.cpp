@@ -100,6 +100,19 @@ int OpenDatabase(const char* path, sqlite3** db) {
     return 0;
 }
 
+int OpenDatabaseReadOnly(const char* path, sqlite3** db) {
+    char utf8[kPathBufferSize] = {};
+    if (path == nullptr || FileApiToUtf8(path, utf8, sizeof utf8) == 0) {
+        LogFailure("Can't open database: %s\n", kPathTooLongMessage);
+        return -1;
+    }
+    if (sqlite3_open_v2(utf8, db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        LogFailure("Can't open database: %s\n", sqlite3_errmsg(*db));
+        return -1;
+    }
+    return 0;
+}
+
 int CloseDatabase(sqlite3** db, sqlite3_mutex** mutex) {
     if (sqlite3_close(*db) != SQLITE_OK) {
         return -1;

@@ -51,6 +51,11 @@ int ExecSelect(sqlite3* db, sqlite3_mutex* mutex, void* target, const char* sql,
 // on failure; *db may then hold a handle all the same.
 int OpenDatabase(const char* path, sqlite3** db);
 
+// Opens an existing database file read-only, as OpenDatabase converts its path: nothing
+// is created and nothing can be written through the connection. Logs "Can't open
+// database: %s\n" and returns -1 on failure; *db may then hold a handle all the same.
+int OpenDatabaseReadOnly(const char* path, sqlite3** db);
+
 // Closes the database and frees the mutex, nulling both; -1 when the close fails (the
 // mutex is then kept).
 int CloseDatabase(sqlite3** db, sqlite3_mutex** mutex);

@@ -69,13 +69,19 @@ TEST_F(AutoStart, OnWritesTheEntryInTheFirstFolderAndOffRemovesIt) {
     EXPECT_FALSE(IsAutoStartSet("Korva VPN"));
     EXPECT_EQ(SetAutoStart("Korva VPN", "/opt/korva/Korva VPN", true), 0);
     EXPECT_EQ(ReadText(entry), "[Desktop Entry]\nType=Application\nName=Korva VPN\n"
-                               "Exec=\"/opt/korva/Korva VPN\"\nX-GNOME-Autostart-enabled=true\n");
+                               "Exec=\"/opt/korva/Korva VPN\"\nPath=/opt/korva\n"
+                               "X-GNOME-Autostart-enabled=true\n");
     EXPECT_TRUE(IsAutoStartSet("Korva VPN"));
 
     // Characters the entry format reserves are escaped; the entry is replaced whole.
     EXPECT_EQ(SetAutoStart("Korva VPN", "/opt/a \"b\" $c\\d%e`f", true), 0);
     EXPECT_NE(ReadText(entry).find("Exec=\"/opt/a \\\\\"b\\\\\" \\\\$c\\\\\\\\d%%e\\\\`f\"\n"),
               std::string::npos)
+        << ReadText(entry);
+    EXPECT_NE(ReadText(entry).find("\nPath=/opt\n"), std::string::npos) << ReadText(entry);
+    // The working folder is a plain string value: only its backslashes are escaped.
+    EXPECT_EQ(SetAutoStart("Korva VPN", "/opt/a \"b\" $c\\d%e`f/korva", true), 0);
+    EXPECT_NE(ReadText(entry).find("\nPath=/opt/a \"b\" $c\\\\d%e`f\n"), std::string::npos)
         << ReadText(entry);
 
     EXPECT_EQ(SetAutoStart("Korva VPN", nullptr, false), 0);

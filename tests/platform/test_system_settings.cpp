@@ -146,9 +146,52 @@ TEST(FileChangeWatcher, ReportsChangesOfItsFileUntilStopped) {
     EXPECT_EQ(calls.load(), stopped);
 }
 
-TEST(FileChangeWatcher, AFolderThatCannotBeWatchedReportsNothing) {
-    FileChangeWatcher watcher(WorkDir() + "/no/such/folder/file", [] { FAIL() << "no change can be seen"; });
-    EXPECT_FALSE(watcher.Start());
+TEST(FileChangeWatcher, AFolderThatDoesNotExistYetIsWaitedForWithoutBeingMade) {
+    // GTK's folder is missing until a desktop first writes its settings.
+    const std::string top = WorkDir() + "/later";
+    const std::string folder = top + "/gtk-3.0";
+    const std::string path = folder + "/settings.ini";
+    std::atomic<int> calls{0};
+    FileChangeWatcher watcher(path, [&] { ++calls; });
+    ASSERT_TRUE(watcher.Start());
+    EXPECT_FALSE(Exists(top)) << "the watcher makes no folder of its own";
+
+    // Other names appearing above the folder are no change.
+    WriteFile(WorkDir() + "/unrelated.ini", "x");
+    ASSERT_EQ(mkdir(top.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(calls.load(), 0);
+    WriteFile(path, "[Settings]\ngtk-application-prefer-dark-theme=1\n");
+    ASSERT_TRUE(WaitUntil([&] { return calls.load() >= 1; }));
+
+    // The folder goes away and comes back with the file at once: both are changes.
+    int before = calls.load();
+    ASSERT_EQ(std::remove(path.c_str()), 0);
+    ASSERT_EQ(rmdir(folder.c_str()), 0);
+    ASSERT_EQ(rmdir(top.c_str()), 0);
+    ASSERT_TRUE(WaitUntil([&] { return calls.load() > before; }));
+    before = calls.load();
+    ASSERT_EQ(mkdir(top.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    WriteFile(path, "[Settings]\n");
+    ASSERT_TRUE(WaitUntil([&] { return calls.load() > before; }));
+
+    // Once there, the folder is watched as any other.
+    before = calls.load();
+    WriteFile(path, "[Settings]\ngtk-application-prefer-dark-theme=0\n");
+    ASSERT_TRUE(WaitUntil([&] { return calls.load() > before; }));
+    watcher.Stop();
+}
+
+TEST(FileChangeWatcher, AFileBelowAPlainFileIsWatchedFromTheFolderAboveIt) {
+    WriteFile(WorkDir() + "/plain", "not a folder");
+    std::atomic<int> calls{0};
+    FileChangeWatcher watcher(WorkDir() + "/plain/settings.ini", [&] { ++calls; });
+    EXPECT_TRUE(watcher.Start());
+    WriteFile(WorkDir() + "/plain", "still not a folder");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(calls.load(), 0);
     watcher.Stop();
 }
 

@@ -641,6 +641,62 @@ TEST_F(StoreTest, FailedStatementWhoseCommitFailsLeavesNoTransactionOpen) {
     EXPECT_EQ(sqlite3_exec(raw, "BEGIN IMMEDIATE; ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
 }
 
+TEST_F(StoreTest, WritesInsideATransactionLandTogetherOrNotAtAll) {
+    // Rolled back: neither the kind rows nor the profiles nor the group delete stay.
+    ProfileInfo kept = MakeProfile("kept", VPN_TYPE_WIREGUARD, 0);
+    WireGuardVPNInfo keptRow = MakeWireGuard();
+    ASSERT_EQ(store.InsertWireGuardInfo(&keptRow), 0);
+    kept.ConfigID = keptRow.ID;
+    ASSERT_EQ(store.InsertProfile(&kept), 0);
+
+    ASSERT_EQ(store.BeginTransaction(), 0);
+    EXPECT_EQ(store.BeginTransaction(), -1) << "transactions do not nest";
+    WireGuardVPNInfo wireguard = MakeWireGuard();
+    ASSERT_EQ(store.InsertWireGuardInfo(&wireguard), 0);
+    ProfileInfo added = MakeProfile("added", VPN_TYPE_WIREGUARD, wireguard.ID);
+    ASSERT_EQ(store.InsertProfile(&added), 0);
+    EXPECT_EQ(store.DeleteProfileWithConfig(&kept), 0);
+    // A failed write leaves the transaction to its owner.
+    ProfileInfo clash = MakeProfile("added", VPN_TYPE_WIREGUARD, wireguard.ID);
+    EXPECT_EQ(store.InsertProfile(&clash), -1);
+    ASSERT_EQ(store.RollbackTransaction(), 0);
+    EXPECT_EQ(Count("PROFILE"), 1);
+    EXPECT_EQ(Count("ZRWIREGUARDVPN"), 1);
+    EXPECT_EQ(Column("SELECT ProfileName FROM PROFILE"), "kept");
+
+    // Committed: every write is there, and the next write is a transaction of its own.
+    ASSERT_EQ(store.BeginTransaction(), 0);
+    OpenVPNInfo openvpn = MakeOpenVPN();
+    ASSERT_EQ(store.InsertOpenVPNConfig(&openvpn), 0);
+    ProfileInfo second = MakeProfile("second", VPN_TYPE_OPENVPN, openvpn.ID);
+    ASSERT_EQ(store.InsertProfile(&second), 0);
+    EXPECT_EQ(Count("PROFILE"), 1) << "another connection sees nothing before the commit";
+    ASSERT_EQ(store.CommitTransaction(), 0);
+    EXPECT_EQ(Count("PROFILE"), 2);
+    EXPECT_EQ(store.CommitTransaction(), -1);
+    EXPECT_EQ(store.RollbackTransaction(), -1);
+    ProfileInfo third = MakeProfile("third", VPN_TYPE_OPENVPN, openvpn.ID);
+    ASSERT_EQ(store.InsertProfile(&third), 0);
+    EXPECT_EQ(Count("PROFILE"), 3);
+}
+
+TEST_F(StoreTest, ACommitThatFailsUndoesTheWholeTransaction) {
+    ASSERT_EQ(store.BeginTransaction(), 0);
+    ProfileInfo profile = MakeProfile("pending", VPN_TYPE_IPSEC, 1);
+    ASSERT_EQ(store.InsertProfile(&profile), 0);
+    // Another connection in the middle of a read keeps "commit" from taking the file.
+    sqlite3_stmt* reading = nullptr;
+    ASSERT_EQ(sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_prepare_v2(raw, "SELECT * FROM SETTINGINFO", -1, &reading, nullptr), SQLITE_OK);
+    sqlite3_step(reading);
+    EXPECT_EQ(store.CommitTransaction(), -1);
+    EXPECT_TRUE(log.Contains("Can't commit transaction: database is locked\n")) << log.Text();
+    sqlite3_finalize(reading);
+    ASSERT_EQ(sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(Count("PROFILE"), 0);
+    EXPECT_EQ(sqlite3_exec(raw, "BEGIN IMMEDIATE; ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+}
+
 TEST(StoreSort, BubbleSortByNameKeepsEqualNamesInOrder) {
     struct Case {
         std::vector<const char*> names;

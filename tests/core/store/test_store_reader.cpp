@@ -134,13 +134,22 @@ TEST_F(ReaderTest, FileThatIsNoDatabaseOpensAndFailsAtItsFirstSelect) {
     EXPECT_EQ(reader.DeInit(), 0);
 }
 
-TEST_F(ReaderTest, MissingTablesFailEverySelect) {
+TEST_F(ReaderTest, AMissingFileIsNotCreated) {
     IPCSqliteReader reader;
-    // A path that does not exist is created as an empty database, private to the user.
-    ASSERT_EQ(reader.Init(path), 0);
+    EXPECT_EQ(reader.Init(path), -1);
     struct stat info;
-    ASSERT_EQ(stat(path, &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_NE(stat(path, &info), 0);
+    EXPECT_EQ(log.Text(), "Can't open database: unable to open database file\n");
+    EXPECT_EQ(reader.DeInit(), 0);
+}
+
+TEST_F(ReaderTest, MissingTablesFailEverySelect) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path, &db), SQLITE_OK);
+    Exec(db, "CREATE TABLE OTHER (x)");
+    sqlite3_close(db);
+    IPCSqliteReader reader;
+    ASSERT_EQ(reader.Init(path), 0);
     std::vector<ProfileInfo> list;
     WireGuardVPNInfo wireguard;
     OpenVPNInfo openvpn;
