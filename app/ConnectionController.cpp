@@ -85,7 +85,7 @@ struct IPSecPrepared {
 } // namespace
 
 ConnectionController::ConnectionController(HomeWidget* page)
-    : QObject(page), page(page), worker(new TunnelWorker(this)), statusTimer(new QTimer()),
+    : QObject(page), page(page), worker(new TunnelWorker(this)), statusTimer(new QTimer(this)),
       processPipe(std::make_shared<ProcessPipe>()), hourlyUpload(VPNBarChart::HourCount, 0.0),
       hourlyDownload(VPNBarChart::HourCount, 0.0), clock([] { return QDateTime::currentDateTime(); }) {
     // The report's hourly series by name, for queued connections and signal spies.
@@ -93,6 +93,7 @@ ConnectionController::ConnectionController(HomeWidget* page)
     connect(this, SIGNAL(signalVPNConnectFinished(int)), this, SLOT(slotVPNConnectFinished(int)));
     connect(this, SIGNAL(signalIPSecVPNConnectFinished(int)), this, SLOT(slotIPSecVPNConnectFinished(int)));
 
+    statusTimer->setObjectName(QStringLiteral("statusTimer"));
     statusTimer->setInterval(kStatusTickMs);
     connect(statusTimer, SIGNAL(timeout()), this, SLOT(slotGetConnectStatusAndFlow()));
     statusTimer->start();
@@ -118,9 +119,6 @@ ConnectionController::~ConnectionController() {
         rekeyRunnerOwner = nullptr;
     }
     statusTimer->stop();
-    delete statusTimer;
-    delete openVPNPollTimer;
-    delete ipsecPollTimer;
     // Waits for the tunnel work in hand before the members its results would reach go.
     delete worker;
     worker = nullptr;
@@ -442,11 +440,16 @@ void ConnectionController::slotConnectToOpenVPN() {
                 showToast(ZRStringConstant::tr(kPrepareFailedKey));
                 return;
             }
-            pollTimer(openVPNPollTimer, SLOT(slotGetVPNConnectMsg()))->start(kConnectPollMs);
+            pollTimer(openVPNPollTimer, "openVPNPollTimer", SLOT(slotGetVPNConnectMsg()))
+                ->start(kConnectPollMs);
         });
 }
 
 void ConnectionController::slotGetVPNConnectMsg() {
+    // Only while the attempt's poll runs: after its result or a cancel a tick reads nothing.
+    if (!polling(openVPNPollTimer)) {
+        return;
+    }
     pollElapsed += kConnectPollMs;
     std::string text = processPipe->ReadAvailable();
     if (text == kResultFailed) {
@@ -639,11 +642,15 @@ void ConnectionController::slotConnectToIPSec() {
                 return;
             }
             ipsecAttempt = prepared.attempt;
-            pollTimer(ipsecPollTimer, SLOT(slotGetIPSecVPNConnectMsg()))->start(kConnectPollMs);
+            pollTimer(ipsecPollTimer, "ipsecPollTimer", SLOT(slotGetIPSecVPNConnectMsg()))
+                ->start(kConnectPollMs);
         });
 }
 
 void ConnectionController::slotGetIPSecVPNConnectMsg() {
+    if (!polling(ipsecPollTimer)) {
+        return;
+    }
     pollElapsed += kConnectPollMs;
     if (!ipsecAttempt) {
         stopPoll(ipsecPollTimer);
@@ -936,12 +943,17 @@ void ConnectionController::postWireGuardSample() {
 
 // Polls
 
-QTimer* ConnectionController::pollTimer(QTimer*& timer, const char* slot) {
+QTimer* ConnectionController::pollTimer(QTimer*& timer, const char* name, const char* slot) {
     if (timer == nullptr) {
-        timer = new QTimer();
+        timer = new QTimer(this);
+        timer->setObjectName(QLatin1String(name));
         connect(timer, SIGNAL(timeout()), this, slot);
     }
     return timer;
+}
+
+bool ConnectionController::polling(QTimer* timer) {
+    return timer != nullptr && timer->isActive();
 }
 
 void ConnectionController::stopPoll(QTimer* timer) {

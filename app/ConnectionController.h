@@ -125,8 +125,9 @@ private:
     // peer has answered.
     void checkWireGuardTunnel(int attempt, const std::string& tunnelName);
     void postWireGuardSample();
-    // Starts a completion poll timer, made on first use.
-    QTimer* pollTimer(QTimer*& timer, const char* slot);
+    // A completion poll timer, made on first use.
+    QTimer* pollTimer(QTimer*& timer, const char* name, const char* slot);
+    static bool polling(QTimer* timer);
     void stopPoll(QTimer* timer);
     // Shows the totals while a reading of this connection has been had.
     void showTotals();
