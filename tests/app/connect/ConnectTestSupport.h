@@ -56,16 +56,18 @@ esac
 )SH";
 
 // wg show NAME: the tunnel's block while it is up, with a handshake unless wg-silent
-// exists and the transfer line of wg-transfer when it exists.
+// exists and the transfer line of wg-transfer when it exists, written in one piece.
 const QByteArray kWgDouble = R"SH(#!/bin/bash
 echo "$@" >> wg-calls.txt
 [ -f wg-delay ] && sleep "$(cat wg-delay)"
 name="$2"
 if [ ! -f "wg-up-$name" ]; then echo "Unable to access interface: No such device"; exit 1; fi
-printf 'interface: %s\n  public key: x\n  listening port: 51820\n\npeer: y\n  endpoint: 192.0.2.9:51820\n' "$name"
-[ -f wg-silent ] || printf '  latest handshake: 1 second ago\n'
-[ -f wg-transfer ] && printf '  transfer: %s\n' "$(cat wg-transfer)"
-printf '  persistent keepalive: every 25 seconds\n'
+out=$(printf 'interface: %s\n  public key: x\n  listening port: 51820\n\npeer: y\n  endpoint: 192.0.2.9:51820' "$name")
+[ -f wg-silent ] || out+=$'\n  latest handshake: 1 second ago'
+[ -f wg-transfer ] && out+=$'\n  transfer: '"$(cat wg-transfer)"
+out+=$'\n  persistent keepalive: every 25 seconds\n'
+# The whole answer in one write, as the bundle's wg gives it.
+printf '%s' "$out"
 )SH";
 
 const QByteArray kAddTapDouble =
@@ -134,7 +136,8 @@ inline int addWireGuardProfile(const char* name) {
     info.PeerPort = 51820;
     std::snprintf(info.PeerPubKey, sizeof(info.PeerPubKey), "bB5jSAvfJbD3yqdQq+F8Rfs1nUvxGXG9rTT3nFU8oXs=");
     std::snprintf(info.InterPriKey, sizeof(info.InterPriKey), "yAnz5TF+lXXJte14tji3zlMNq+hd2rYUIgJBgB3fBmk=");
-    std::snprintf(info.AllowdIPs, sizeof(info.AllowdIPs), "10.8.0.0/24");
+    // The nudge after the install goes to loopback, never out of the machine.
+    std::snprintf(info.AllowdIPs, sizeof(info.AllowdIPs), "127.77.0.0/24");
     EXPECT_EQ(hometest::store()->InsertWireGuardInfo(&info), 0);
     hometest::addProfileRow(name, 4, info.ID);
     return info.ID;
