@@ -40,8 +40,7 @@ AccountLoginDialog::AccountLoginDialog(int configId, int vpnType, QWidget* paren
     setFramelessStyle();
     setShadow(ui->dialogWidget, kShadowBlurRadius);
 
-    setPlaceholderColor(ui->lineEditAccount);
-    setPlaceholderColor(ui->lineEditPassword);
+    applyPlaceholderColor();
 
     ui->btnShowPwd->setCheckable(true);
 
@@ -78,10 +77,17 @@ void AccountLoginDialog::setWarningVisible(bool visible) {
     ui->labelWarning->setVisible(visible);
 }
 
+void AccountLoginDialog::applyPlaceholderColor() {
+    setPlaceholderColor(ui->lineEditAccount);
+    setPlaceholderColor(ui->lineEditPassword);
+}
+
 void AccountLoginDialog::showEvent(QShowEvent* event) {
     const QRect title(ui->titleWidget->mapTo(this, QPoint(0, 0)), ui->titleWidget->size());
     setDragRect(title);
     ZRBaseDialog::showEvent(event);
+    // The style sheet gave the edits its palette when they were polished for this show.
+    applyPlaceholderColor();
 }
 
 bool AccountLoginDialog::eventFilter(QObject* watched, QEvent* event) {
@@ -92,7 +98,10 @@ bool AccountLoginDialog::eventFilter(QObject* watched, QEvent* event) {
         frame = ui->widgetPassword;
     }
     if (frame != nullptr) {
-        if (event->type() == QEvent::FocusIn) {
+        if (event->type() == QEvent::StyleChange) {
+            // A new style sheet (a colour-mode change) replaces the edit's palette.
+            setPlaceholderColor(static_cast<QLineEdit*>(watched));
+        } else if (event->type() == QEvent::FocusIn) {
             frame->setStyleSheet(QLatin1String(kFrameFocused));
         } else if (event->type() == QEvent::FocusOut) {
             frame->setStyleSheet(QLatin1String(kFrameNone));

@@ -43,6 +43,8 @@ private:
     // Writes the typed credentials and the Remember Me choice into the OPENVPN row; true
     // when the row was read and written.
     bool storeCredentials();
+    // The placeholders' colour, "#9BA1AA", while the prompt is active.
+    void applyPlaceholderColor();
 
     Ui::AccountLoginDialog* ui;
     int configId;

@@ -2,7 +2,6 @@
 // the rekey timer, the worker's failure and its toast, the time-out at the eighth tick,
 // preparation failures (no poll, no toast, IKEEXT set back), cancel during the initiate,
 // disconnect, and the rekey check handed to the worker and dropped after a teardown.
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include "ConnectTestSupport.h"
@@ -235,12 +234,9 @@ TEST_F(IPSecRoad, TheRekeyCheckRunsOnTheWorkerAndNotAfterATeardown) {
     ASSERT_EQ(status(), CONNECT_STATUS_CONNECTED);
     const int daemon = getCharonPid();
 
-    // The timer's tick hands the check over and returns at once.
+    // The timer's tick hands the check over: it returns while the check's listing is held.
     hold("list");
-    QElapsedTimer clock;
-    clock.start();
     IPSecVPNContext::RekeyTimerProc();
-    EXPECT_LT(clock.elapsed(), 50);
     ASSERT_TRUE(waitFor([this] { return callCount(QStringLiteral("--list-sas --noblock")) == 1; }));
 
     // A disconnect waits behind the running check; a check handed over after it is dropped,

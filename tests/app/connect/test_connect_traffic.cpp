@@ -1,0 +1,168 @@
+// Traffic sampling once a second: the OpenVPN counters from a management interface
+// double on 127.0.0.1 port 11505 (direction, MB and GB, a reply cut between two reads,
+// a reply without counters, a counter that drops, the hourly buckets at midnight), and
+// the WireGuard counters from "wg show" (direction, and a "wg show" that hangs while the
+// page goes on).
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include "ConnectTestSupport.h"
+
+using namespace connecttest;
+
+namespace {
+
+// Answers each "load-stats" with the next reply the test has queued.
+class ManagementDouble : public QObject {
+public:
+    ManagementDouble() {
+        EXPECT_TRUE(server.listen(QHostAddress(QStringLiteral("127.0.0.1")), 11505)) << "port 11505 is taken";
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            client = server.nextPendingConnection();
+            client->write(">INFO:OpenVPN Management Interface Version 5 -- type 'help' for more info\r\n");
+            connect(client, &QTcpSocket::readyRead, this, [this] {
+                requests += client->readAll().count('\n');
+                if (!replies.isEmpty()) {
+                    client->write(replies.takeFirst());
+                }
+            });
+        });
+    }
+    QTcpServer server;
+    QTcpSocket* client = nullptr;
+    QList<QByteArray> replies;
+    int requests = 0;
+};
+
+QByteArray stats(qint64 in, qint64 out) {
+    return QByteArray("SUCCESS: nclients=0,bytesin=") + QByteArray::number(in) +
+           ",bytesout=" + QByteArray::number(out) + "\r\n";
+}
+
+class TrafficSampling : public ConnectTest {
+protected:
+    void stopTheTick() {
+        auto* tick = controller()->findChild<QTimer*>(QStringLiteral("statusTimer"));
+        ASSERT_NE(tick, nullptr);
+        tick->stop();
+    }
+    // One tick, after the management double has answered the previous one.
+    void tick() {
+        QTest::qWait(60);
+        QMetaObject::invokeMethod(controller(), "slotGetConnectStatusAndFlow");
+    }
+    void at(const char* time) {
+        const QDateTime when = QDateTime::fromString(QString::fromLatin1(time), Qt::ISODate);
+        controller()->setClock([when] { return when; });
+    }
+    // An OpenVPN profile connected through the openvpn double, with the management double.
+    void connectOpenVPN() {
+        addOpenVPNProfile(OpenVPNProfile());
+        writeFile(QStringLiteral("openvpn-say"), "Initialization Sequence Completed\n");
+        open("ovpn-office");
+        stopTheTick();
+        press();
+        ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 5000));
+        ASSERT_TRUE(controller()->isManagementConnected());
+    }
+};
+
+TEST_F(TrafficSampling, OpenVPNCountersInTheirDirectionUnitAndHour) {
+    ManagementDouble management;
+    connectOpenVPN();
+    at("2026-03-01T23:59:59");
+    management.replies = {stats(1048576, 2097152), ">INFO:no counters here\r\n",
+                          // 1536 MiB received, exactly 1024 MiB sent, cut between two writes.
+                          "SUCCESS: nclients=0,bytesin=1610612736,bytes"};
+
+    tick(); // asks; the answer comes at the next tick
+    EXPECT_EQ(text("labelUpload"), QStringLiteral("- -"));
+    tick();
+    EXPECT_EQ(text("labelDownload"), QStringLiteral("1.00")) << "bytesin is what was received";
+    EXPECT_EQ(text("labelUpload"), QStringLiteral("2.00")) << "bytesout is what was sent";
+    EXPECT_EQ(text("label_8"), QStringLiteral("MB"));
+    EXPECT_DOUBLE_EQ(controller()->hourlyDownloadMiB()[23], 1.0);
+    EXPECT_DOUBLE_EQ(controller()->hourlyUploadMiB()[23], 2.0);
+
+    // A reply without counters keeps the totals and adds nothing.
+    tick();
+    EXPECT_EQ(text("labelDownload"), QStringLiteral("1.00"));
+    EXPECT_DOUBLE_EQ(controller()->downloadTotalMiB(), 1.0);
+
+    // After midnight the hour is 0; a reply cut in the middle of a line waits for its end.
+    at("2026-03-02T00:00:01");
+    tick();
+    EXPECT_EQ(text("labelDownload"), QStringLiteral("1.00"));
+    management.client->write("out=1073741824\r\n");
+    tick();
+    EXPECT_EQ(text("labelDownload"), QStringLiteral("1.50"));
+    EXPECT_EQ(text("label_9"), QStringLiteral("GB"));
+    EXPECT_EQ(text("labelUpload"), QStringLiteral("1024.00"));
+    EXPECT_EQ(text("label_8"), QStringLiteral("MB"));
+    EXPECT_DOUBLE_EQ(controller()->hourlyDownloadMiB()[0], 1535.0);
+    EXPECT_DOUBLE_EQ(controller()->hourlyUploadMiB()[0], 1022.0);
+    EXPECT_DOUBLE_EQ(controller()->hourlyDownloadMiB()[23], 1.0);
+
+    // A counter that drops adds nothing to the hour.
+    management.client->write(stats(0, 0));
+    tick();
+    EXPECT_EQ(text("labelDownload"), QStringLiteral("0.00"));
+    EXPECT_DOUBLE_EQ(controller()->hourlyDownloadMiB()[0], 1535.0);
+    EXPECT_EQ(text("labelConnTime"), QStringLiteral("0h 0m 6s"));
+
+    // The report carries the figures with their units, and both series.
+    QSignalSpy report(page.get(), SIGNAL(signalUpdateConnectInfo(int, QString, QString, QString, QString,
+                                                                 QVector<double>, QVector<double>)));
+    management.client->write(stats(1610612736, 5 * 1048576));
+    tick();
+    ASSERT_EQ(report.count(), 1);
+    EXPECT_EQ(report.first()[3].toString(), QStringLiteral("5.00 MB"));
+    EXPECT_EQ(report.first()[4].toString(), QStringLiteral("1.50 GB"));
+    EXPECT_DOUBLE_EQ(report.first()[6].value<QVector<double>>()[0], 1535.0 + 1536.0);
+
+    // A new connection starts its totals from nothing; the hours keep what they had.
+    press();
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_NOT_CONNECTED));
+    EXPECT_FALSE(controller()->isManagementConnected());
+    EXPECT_EQ(text("labelDownload"), QStringLiteral("- -"));
+    EXPECT_DOUBLE_EQ(controller()->hourlyDownloadMiB()[23], 1.0);
+}
+
+TEST_F(TrafficSampling, WireGuardCountersAndAHangingWgShow) {
+    addWireGuardProfile("wg-home");
+    writeFile(QStringLiteral("wg-transfer"), "1.50 KiB received, 3.00 MiB sent");
+    open("wg-home");
+    at("2026-03-01T12:00:00");
+    press();
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 10000));
+    stopTheTick();
+    tick();
+    ASSERT_TRUE(waitFor([] { return readFile(QStringLiteral("wg-calls.txt")).count('\n') >= 2; }));
+    QTest::qWait(100);
+    tick();
+    EXPECT_DOUBLE_EQ(controller()->downloadTotalMiB(), 1.5 / 1024) << "received is the download";
+    EXPECT_DOUBLE_EQ(controller()->uploadTotalMiB(), 3.0);
+    EXPECT_EQ(text("labelUpload"), QStringLiteral("3.00"));
+    EXPECT_EQ(text("labelDownload"), QStringLiteral("0.00"));
+    EXPECT_DOUBLE_EQ(controller()->hourlyUploadMiB()[12], 3.0);
+
+    // "wg show" hangs: the page's ticks go on; the reading comes when it answers.
+    writeFile(QStringLiteral("wg-delay"), "3");
+    writeFile(QStringLiteral("wg-transfer"), "2.00 MiB received, 4.00 MiB sent");
+    for (int i = 0; i < 3; ++i) {
+        tick();
+    }
+    const QString during = text("labelConnTime");
+    EXPECT_EQ(text("labelUpload"), QStringLiteral("3.00"));
+    EXPECT_TRUE(waitFor(
+        [this] {
+            tick();
+            return text("labelUpload") == QStringLiteral("4.00");
+        },
+        8000));
+    EXPECT_NE(text("labelConnTime"), during);
+    EXPECT_EQ(text("labelDownload"), QStringLiteral("2.00"));
+}
+
+} // namespace
