@@ -85,7 +85,8 @@ struct IPSecPrepared {
 } // namespace
 
 ConnectionController::ConnectionController(HomeWidget* page)
-    : QObject(page), page(page), worker(new TunnelWorker(this)), statusTimer(new QTimer(this)),
+    : QObject(page), page(page), worker(new TunnelWorker(this)), sampler(new TunnelWorker(this, 0)),
+      statusTimer(new QTimer(this)),
       processPipe(std::make_shared<ProcessPipe>()), hourlyUpload(VPNBarChart::HourCount, 0.0),
       hourlyDownload(VPNBarChart::HourCount, 0.0), clock([] { return QDateTime::currentDateTime(); }) {
     // The report's hourly series by name, for queued connections and signal spies.
@@ -122,6 +123,8 @@ ConnectionController::~ConnectionController() {
     // Waits for the tunnel work in hand before the members its results would reach go.
     delete worker;
     worker = nullptr;
+    delete sampler;
+    sampler = nullptr;
 }
 
 // Status slots
@@ -926,7 +929,7 @@ void ConnectionController::postWireGuardSample() {
     wireGuardSampleRunning = true;
     const int current = attempt;
     const std::string name = page->selectedProfileName();
-    worker->run<std::string>(
+    sampler->run<std::string>(
         [name] {
             ProcessPipe pipe;
             return pipe.ExecuteCommand(WireGuardShowCommandLine(name.c_str()).c_str(), true, nullptr);

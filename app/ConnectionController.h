@@ -136,7 +136,11 @@ private:
     void endTeardown();
 
     HomeWidget* page;
+    // The tunnel commands, in the order asked.
     TunnelWorker* worker;
+    // The traffic readings ("wg show"): apart from the tunnel commands, so that a reading
+    // that hangs holds up neither a disconnect nor the close.
+    TunnelWorker* sampler;
     QTimer* statusTimer;
     QTimer* openVPNPollTimer = nullptr;
     QTimer* ipsecPollTimer = nullptr;

@@ -17,9 +17,9 @@
 class TunnelWorker : public QObject {
     Q_OBJECT
 public:
-    explicit TunnelWorker(QObject* parent = nullptr);
-    // Waits for the jobs in hand for at most kEndWaitMs; a job still held up by a hung
-    // program after that is left to finish on its own.
+    // endWaitMs: how long the destructor waits for the jobs in hand; a job still held up
+    // by a hung program after that is left to finish on its own.
+    explicit TunnelWorker(QObject* parent = nullptr, int endWaitMs = kEndWaitMs);
     ~TunnelWorker() override;
     TunnelWorker(const TunnelWorker&) = delete;
     TunnelWorker& operator=(const TunnelWorker&) = delete;
@@ -44,7 +44,7 @@ public:
     // Waits until no job is waiting or running, at most timeoutMs; true when idle.
     bool waitIdle(int timeoutMs);
 
-    // How long the destructor waits for the jobs in hand.
+    // How long the destructor waits for the jobs in hand by default.
     static constexpr int kEndWaitMs = 20000;
 
 private:
@@ -69,4 +69,5 @@ private:
     std::shared_ptr<Guard> guard;
     std::shared_ptr<State> state;
     std::thread thread;
+    int endWaitMs;
 };

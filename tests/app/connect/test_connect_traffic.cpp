@@ -2,7 +2,7 @@
 // double on 127.0.0.1 port 11505 (direction, MB and GB, a reply cut between two reads,
 // a reply without counters, a counter that drops, the hourly buckets at midnight), and
 // the WireGuard counters from "wg show" (direction, and a "wg show" that hangs while the
-// page goes on).
+// page and a disconnect go on).
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -19,15 +19,37 @@ public:
     ManagementDouble() {
         EXPECT_TRUE(server.listen(QHostAddress(QStringLiteral("127.0.0.1")), 11505)) << "port 11505 is taken";
         connect(&server, &QTcpServer::newConnection, this, [this] {
+            // Only the first connection is the client under test.
+            if (client != nullptr) {
+                server.nextPendingConnection()->abort();
+                return;
+            }
             client = server.nextPendingConnection();
             client->write(">INFO:OpenVPN Management Interface Version 5 -- type 'help' for more info\r\n");
-            connect(client, &QTcpSocket::readyRead, this, [this] {
-                requests += client->readAll().count('\n');
-                if (!replies.isEmpty()) {
-                    client->write(replies.takeFirst());
-                }
-            });
+            connect(client, &QTcpSocket::readyRead, this, &ManagementDouble::serve);
         });
+    }
+    // Takes the requests that have come, each answered with the next queued reply. Also
+    // called by the test while it waits, so that a request whose readyRead has not been
+    // delivered yet still counts.
+    void serve() {
+        if (client == nullptr) {
+            return;
+        }
+        client->waitForReadyRead(0);
+        const int count = client->readAll().count('\n');
+        for (int i = 0; i < count; ++i) {
+            ++requests;
+            if (!replies.isEmpty()) {
+                send(replies.takeFirst());
+            }
+        }
+    }
+    // Writes now rather than at the next turn of the event loop, so that the reply is
+    // waiting for the client's next read.
+    void send(const QByteArray& reply) {
+        client->write(reply);
+        client->flush();
     }
     QTcpServer server;
     QTcpSocket* client = nullptr;
@@ -47,17 +69,31 @@ protected:
         ASSERT_NE(tick, nullptr);
         tick->stop();
     }
-    // One tick, after the management double has answered the previous one.
+    // One tick, after the management double (when there is one) has answered the previous
+    // tick's request: each tick of a connected OpenVPN profile asks once.
     void tick() {
-        QTest::qWait(60);
+        if (management != nullptr) {
+            EXPECT_TRUE(waitFor(
+                [this] {
+                    management->serve();
+                    return management->requests >= ticks;
+                },
+                5000))
+                << "the double saw " << management->requests << " requests after " << ticks << " ticks";
+        }
+        QTest::qWait(20);
         QMetaObject::invokeMethod(controller(), "slotGetConnectStatusAndFlow");
+        ++ticks;
     }
     void at(const char* time) {
         const QDateTime when = QDateTime::fromString(QString::fromLatin1(time), Qt::ISODate);
         controller()->setClock([when] { return when; });
     }
+    ManagementDouble* management = nullptr;
+    int ticks = 0;
     // An OpenVPN profile connected through the openvpn double, with the management double.
-    void connectOpenVPN() {
+    void connectOpenVPN(ManagementDouble& double_) {
+        management = &double_;
         addOpenVPNProfile(OpenVPNProfile());
         writeFile(QStringLiteral("openvpn-say"), "Initialization Sequence Completed\n");
         open("ovpn-office");
@@ -70,7 +106,7 @@ protected:
 
 TEST_F(TrafficSampling, OpenVPNCountersInTheirDirectionUnitAndHour) {
     ManagementDouble management;
-    connectOpenVPN();
+    connectOpenVPN(management);
     at("2026-03-01T23:59:59");
     management.replies = {stats(1048576, 2097152), ">INFO:no counters here\r\n",
                           // 1536 MiB received, exactly 1024 MiB sent, cut between two writes.
@@ -94,7 +130,7 @@ TEST_F(TrafficSampling, OpenVPNCountersInTheirDirectionUnitAndHour) {
     at("2026-03-02T00:00:01");
     tick();
     EXPECT_EQ(text("labelDownload"), QStringLiteral("1.00"));
-    management.client->write("out=1073741824\r\n");
+    management.send("out=1073741824\r\n");
     tick();
     EXPECT_EQ(text("labelDownload"), QStringLiteral("1.50"));
     EXPECT_EQ(text("label_9"), QStringLiteral("GB"));
@@ -105,7 +141,7 @@ TEST_F(TrafficSampling, OpenVPNCountersInTheirDirectionUnitAndHour) {
     EXPECT_DOUBLE_EQ(controller()->hourlyDownloadMiB()[23], 1.0);
 
     // A counter that drops adds nothing to the hour.
-    management.client->write(stats(0, 0));
+    management.send(stats(0, 0));
     tick();
     EXPECT_EQ(text("labelDownload"), QStringLiteral("0.00"));
     EXPECT_DOUBLE_EQ(controller()->hourlyDownloadMiB()[0], 1535.0);
@@ -114,7 +150,7 @@ TEST_F(TrafficSampling, OpenVPNCountersInTheirDirectionUnitAndHour) {
     // The report carries the figures with their units, and both series.
     QSignalSpy report(page.get(), SIGNAL(signalUpdateConnectInfo(int, QString, QString, QString, QString,
                                                                  QVector<double>, QVector<double>)));
-    management.client->write(stats(1610612736, 5 * 1048576));
+    management.send(stats(1610612736, 5 * 1048576));
     tick();
     ASSERT_EQ(report.count(), 1);
     EXPECT_EQ(report.first()[3].toString(), QStringLiteral("5.00 MB"));
@@ -163,6 +199,13 @@ TEST_F(TrafficSampling, WireGuardCountersAndAHangingWgShow) {
         8000));
     EXPECT_NE(text("labelConnTime"), during);
     EXPECT_EQ(text("labelDownload"), QStringLiteral("2.00"));
+
+    // A reading that hangs holds up no disconnect.
+    writeFile(QStringLiteral("wg-delay"), "6");
+    tick();
+    tick();
+    press();
+    EXPECT_TRUE(waitStatus(CONNECT_STATUS_NOT_CONNECTED, 3000));
 }
 
 } // namespace
