@@ -575,7 +575,7 @@ std::string WireGuardPeer::tunnelNetwork() const {
 // strongSwan responder
 
 StrongSwanResponder::StrongSwanResponder(const PeerNamespace& peerNamespace, const std::string& dir,
-                                         const std::string& key)
+                                         const std::string& key, int ikeVersion)
     : peer(peerNamespace), folder(dir) {
     if (!peer.error().empty()) {
         failure = peer.error();
@@ -605,8 +605,8 @@ StrongSwanResponder::StrongSwanResponder(const PeerNamespace& peerNamespace, con
                   folder + "/responder.vici\n}\n");
     mkdir((folder + "/swanctl").c_str(), 0700);
     WriteFile(folder + "/swanctl/swanctl.conf",
-              "connections {\n  responder {\n    version = 2\n    local_addrs = " + peer.peerAddress +
-                  "\n    remote_addrs = " + peer.localAddress +
+              "connections {\n  responder {\n    version = " + std::to_string(ikeVersion) +
+                  "\n    local_addrs = " + peer.peerAddress + "\n    remote_addrs = " + peer.localAddress +
                   "\n    encap = yes\n    proposals = aes256-sha256-modp2048\n"
                   "    local {\n      auth = psk\n      id = " +
                   peer.peerAddress +

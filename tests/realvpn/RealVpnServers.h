@@ -127,11 +127,13 @@ private:
 };
 
 // A strongSwan responder (charon-systemd with kernel-libipsec) in the peer namespace:
-// IKEv2 with a pre-shared key, UDP-encapsulated ESP, and the subnet 10.99.0.0/24 behind
-// it with 10.99.0.1 on its loopback.
+// IKEv2 (or the IKE version given: 1 for IKEv1, as the profile editor's profiles speak)
+// with a pre-shared key, UDP-encapsulated ESP, and the subnet 10.99.0.0/24 behind it with
+// 10.99.0.1 on its loopback.
 class StrongSwanResponder {
 public:
-    StrongSwanResponder(const PeerNamespace& peer, const std::string& folder, const std::string& key);
+    StrongSwanResponder(const PeerNamespace& peer, const std::string& folder, const std::string& key,
+                        int ikeVersion = 2);
     ~StrongSwanResponder();
     const std::string& error() const { return failure; }
     static constexpr const char* kRemoteSubnet = "10.99.0.0/24";

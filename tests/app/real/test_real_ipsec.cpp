@@ -42,7 +42,9 @@ protected:
         responder.reset();
         peer.reset();
     }
-    // A profile as the profile editor saves it: the policy is named after the profile.
+    // A profile of the fields the profile editor saves, the policy named after the
+    // profile, but speaking IKEv2 (the editor's own IKEv1 profiles connect in
+    // test_real_from_editor.cpp).
     void addProfile(const char* name, const std::string& key, const std::string& remote = std::string()) {
         IPSecVPNInfo info;
         info.SetVersionValue(2);

@@ -73,8 +73,9 @@ public:
 // The editor with its form and state open to the tests; its saves are the real ones.
 class SaveEditor : public ProfileConfigDialog {
 public:
-    SaveEditor(bool edit, const QString& name, int profileID, int configID, int kind)
-        : ProfileConfigDialog(nullptr, edit, name, profileID, configID, kind) {}
+    SaveEditor(bool edit, const QString& name, int profileID, int configID, int kind,
+               QWidget* parent = nullptr)
+        : ProfileConfigDialog(parent, edit, name, profileID, configID, kind) {}
 
     Ui::ProfileConfigDialog& form() { return ui; }
     bool needPassword() const { return m_bNeedPwd; }
