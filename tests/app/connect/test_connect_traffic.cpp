@@ -175,8 +175,11 @@ TEST_F(TrafficSampling, WireGuardCountersAndAHangingWgShow) {
     stopTheTick();
     tick();
     ASSERT_TRUE(waitFor([] { return readFile(QStringLiteral("wg-calls.txt")).count('\n') >= 2; }));
-    QTest::qWait(100);
-    tick();
+    // The reading is taken up at the tick after it has come back from the sampler.
+    ASSERT_TRUE(waitFor([this] {
+        tick();
+        return controller()->uploadTotalMiB() > 0;
+    }));
     EXPECT_DOUBLE_EQ(controller()->downloadTotalMiB(), 1.5 / 1024) << "received is the download";
     EXPECT_DOUBLE_EQ(controller()->uploadTotalMiB(), 3.0);
     EXPECT_EQ(text("labelUpload"), QStringLiteral("3.00"));
