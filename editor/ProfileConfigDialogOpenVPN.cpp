@@ -49,6 +49,12 @@ bool fitsRecordText(const QString& text) {
     return text.toUtf8().size() <= kRecordTextMaxBytes;
 }
 
+// The user name and password become the two lines of openvpn's credentials file: a line
+// break in either (pasted in) would cut it and shift the password to another line.
+bool fitsCredentialLine(const QString& text) {
+    return !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'));
+}
+
 // A configuration read as UTF-8: a file with a UTF-16 or UTF-32 byte-order mark is
 // converted, a UTF-8 mark dropped (openvpn would take it for part of the first directive).
 QByteArray asUtf8(const QByteArray& bytes) {
@@ -168,10 +174,12 @@ bool ProfileConfigDialog::checkOpenVPNPage(const OpenVPNPage& page) {
     const bool credentials = !page.credentials->isHidden();
     const bool remember = page.rememberMe->isChecked();
     // Remembered credentials follow their rules; any stored one must fit its column.
-    const bool user = !credentials || ((!remember || m_userRegExp.exactMatch(page.userName->text())) &&
-                                       fitsRecordText(page.userName->text()));
-    const bool password = !credentials || ((!remember || m_pwdRegExp.exactMatch(page.password->text())) &&
-                                           fitsRecordText(page.password->text()));
+    const bool user =
+        !credentials || ((!remember || m_userRegExp.exactMatch(page.userName->text())) &&
+                         fitsRecordText(page.userName->text()) && fitsCredentialLine(page.userName->text()));
+    const bool password =
+        !credentials || ((!remember || m_pwdRegExp.exactMatch(page.password->text())) &&
+                         fitsRecordText(page.password->text()) && fitsCredentialLine(page.password->text()));
     // A DNS address counts only when it is set by hand; an automatic one is not read.
     const QString dnsText = page.dns->ipAddress();
     const bool dns = !page.manualDns->isChecked() || dnsText.isEmpty() || m_ipRegExp.exactMatch(dnsText);

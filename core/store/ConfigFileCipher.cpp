@@ -20,6 +20,9 @@ namespace {
 const char kBuiltInKey[] = "h4TqW9zLmR2xKc7VbN5pYs8GdJf3EwUa6ZtQo1HkXe0MiCrBvPn4SyDl7AgFj2";
 constexpr size_t kKeyLength = sizeof(kBuiltInKey) - 1;
 constexpr size_t kProjectPathSize = 260;
+// The file is read, transformed and written in pieces of this size: a buffer of the whole
+// file would cost an allocation and a first touch of every page on top of the file work.
+constexpr size_t kChunkSize = 1u << 20;
 
 // A target file is written under a temporary name beside it and renamed into place, so
 // it is either the whole result or left as it was.
@@ -47,9 +50,22 @@ public:
 
     bool IsOpen() const { return file != nullptr; }
 
-    bool WriteAndCommit(const unsigned char* data, size_t length) {
-        bool ok = fwrite(data, 1, length, file) == length;
-        ok = fflush(file) == 0 && ok;
+    // Appends the bytes and starts their write-back at once, so that the disk works while
+    // the next chunk is transformed and the final sync has little left to wait for.
+    bool Write(const unsigned char* data, size_t length) {
+        if (fwrite(data, 1, length, file) != length || fflush(file) != 0) {
+            return false;
+        }
+        sync_file_range(fileno(file), static_cast<off_t>(written), static_cast<off_t>(length),
+                        SYNC_FILE_RANGE_WRITE);
+        written += length;
+        return true;
+    }
+
+    // Flushes and syncs the temporary file and renames it into place; on any failure the
+    // temporary file goes and the target stays as it was.
+    bool Commit() {
+        bool ok = fflush(file) == 0;
         ok = fsync(fileno(file)) == 0 && ok;
         ok = fclose(file) == 0 && ok;
         file = nullptr;
@@ -72,6 +88,7 @@ private:
     std::string target;
     std::string temp;
     FILE* file = nullptr;
+    size_t written = 0;
 };
 
 } // namespace
@@ -107,17 +124,24 @@ void ConfigFileCipher::ScheduleKey() {
 // The byte stream: i advances after each byte, so the first byte uses S[0]. This is not
 // RC4's output and must stay as it is.
 void ConfigFileCipher::Transform(unsigned char* data, size_t length) {
-    uint8_t i = 0;
-    uint8_t j = 0;
+    // The state works on a local copy: the data may alias the members as far as the
+    // compiler knows, which would make it reload the state after every byte written.
+    uint8_t state[256];
+    memcpy(state, S, sizeof state);
+    uint8_t i = streamI;
+    uint8_t j = streamJ;
     for (size_t n = 0; n < length; ++n) {
-        uint8_t a = S[i];
+        uint8_t a = state[i];
         j = static_cast<uint8_t>(j + a);
-        S[i] = S[j];
-        S[j] = a;
-        uint8_t k = static_cast<uint8_t>(a + S[i]);
-        data[n] ^= S[k];
+        state[i] = state[j];
+        state[j] = a;
+        uint8_t k = static_cast<uint8_t>(a + state[i]);
+        data[n] ^= state[k];
         ++i;
     }
+    memcpy(S, state, sizeof state);
+    streamI = i;
+    streamJ = j;
 }
 
 bool ConfigFileCipher::TransformFile(int length, const char* sourcePath, const char* targetPath,
@@ -130,51 +154,53 @@ bool ConfigFileCipher::TransformFile(int length, const char* sourcePath, const c
         return false;
     }
 
-    // One byte at least, so that an empty file gives a buffer as well.
-    unsigned char* buffer =
-        length >= 0 ? static_cast<unsigned char*>(malloc(length > 0 ? static_cast<size_t>(length) : 1))
-                    : nullptr;
-
     TargetFile target(targetPath);
     if (!target.Open()) {
         char projectPath[kProjectPathSize] = {};
         if (getcwd(projectPath, sizeof projectPath) == nullptr) {
             ZRWLog(6, 3, "System :: Failed to get project path! \n");
             fclose(source);
-            free(buffer);
             return false;
         }
         std::string configDir = std::string(projectPath) + "/" + StorePaths::kConfigDir;
         if (MakeDirPath(configDir.c_str()) == -1) {
             ZRWLog(6, 3, "System :: Failed to create directory! \n");
             fclose(source);
-            free(buffer);
             return false;
         }
         target.Open();
     }
 
-    bool ok = target.IsOpen();
-    if (!ok) {
+    const bool opened = target.IsOpen();
+    bool ok = opened && length >= 0;
+    if (ok) {
+        // The stream goes on from chunk to chunk exactly as over the whole file at once.
+        streamI = 0;
+        streamJ = 0;
+        unsigned char* buffer = static_cast<unsigned char*>(malloc(kChunkSize));
+        size_t left = static_cast<size_t>(length);
+        ok = buffer != nullptr;
+        while (ok && left > 0) {
+            size_t wanted = left < kChunkSize ? left : kChunkSize;
+            // A source that holds fewer bytes than asked for changed under us: leave the
+            // target as it was rather than write part of it.
+            ok = fread(buffer, 1, wanted, source) == wanted;
+            if (ok) {
+                Transform(buffer, wanted);
+                ok = target.Write(buffer, wanted);
+                left -= wanted;
+            }
+        }
+        free(buffer);
+        ok = ok && target.Commit();
+    }
+    // A failure part of the way leaves no partial file: the temporary file goes.
+    target.Discard();
+    if (!opened || (!ok && length >= 0)) {
         ZRWLog(6, 3, "%s", failureLine);
-    } else if (buffer != nullptr) {
-        size_t wanted = static_cast<size_t>(length);
-        // A source that holds fewer bytes than asked for changed under us: leave the
-        // target as it was rather than write part of it.
-        ok = fread(buffer, 1, wanted, source) == wanted;
-        if (ok) {
-            Transform(buffer, wanted);
-            ok = target.WriteAndCommit(buffer, wanted);
-        }
-        if (!ok) {
-            ZRWLog(6, 3, "%s", failureLine);
-        }
-    } else {
-        ok = false;
     }
 
     fclose(source);
-    free(buffer);
     return ok;
 }
 

@@ -21,8 +21,8 @@ public:
     void ScheduleKey();
 
     // Transforms the first `length` bytes of the source into "./Config/encrypted.cfg" or
-    // "./Config/decrypted.cfg". The target is written whole or not at all, private to the
-    // user; a failed read or write gives false.
+    // "./Config/decrypted.cfg", a chunk at a time. The target is written whole or not at
+    // all, private to the user; a failed read or write gives false.
     bool EncryptFile(int length, const char* sourcePath);
     bool DecryptFile(int length, const char* sourcePath);
 
@@ -31,9 +31,13 @@ public:
 
 private:
     bool TransformFile(int length, const char* sourcePath, const char* targetPath, const char* failureLine);
+    // Transforms the next bytes of the stream; TransformFile sets the stream to its start.
     void Transform(unsigned char* data, size_t length);
 
     uint8_t S[256];
     uint8_t T[256];
     const char* key;
+    // Where the byte stream stands between two chunks of one file.
+    uint8_t streamI = 0;
+    uint8_t streamJ = 0;
 };

@@ -510,11 +510,16 @@ int IPCSqlite::GetWireGuardInfoByID(WireGuardVPNInfo* info, int id) {
 namespace {
 
 // The statement's buffer: the fixed one, grown by room for the configuration text with
-// every quote doubled; empty for a text longer than the limit.
+// every quote doubled; empty for a text longer than the limit, and for a text with a NUL
+// byte, which the statement would cut there and so store only in part.
 std::vector<char> OpenVPNStatementBuffer(const OpenVPNInfo* info, const char* failureLine, int* maxChars) {
     const size_t textBytes = info->VPNConfig.size();
     if (textBytes > static_cast<size_t>(kOpenVPNConfigMaxBytes)) {
         LogFailure(failureLine, kTooLongMessage);
+        return std::vector<char>();
+    }
+    if (info->VPNConfig.find('\0') != std::string::npos) {
+        LogFailure(failureLine, kNulInTextMessage);
         return std::vector<char>();
     }
     *maxChars = kWriteMaxChars + 2 * static_cast<int>(textBytes);

@@ -24,6 +24,7 @@ constexpr int kPathBufferSize = 173;
 constexpr const char* kNotOpenMessage = "the database is not open";
 constexpr const char* kTooLongMessage = "the statement does not fit its buffer";
 constexpr const char* kNotTerminatedMessage = "a text field is not terminated";
+constexpr const char* kNulInTextMessage = "the configuration text holds a NUL byte";
 constexpr const char* kNotInsertedMessage = "no row was inserted";
 constexpr const char* kPathTooLongMessage = "the path is too long";
 constexpr const char* kTooManyProfilesMessage = "the file holds more profiles than a store can";

@@ -1,5 +1,6 @@
 // The export-file cipher: its byte stream, round trips, the working files under
 // ./Config, and failures reported as false.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -99,6 +100,61 @@ TEST_F(CipherTest, RoundTripRestoresEveryByteAndExportsAreRepeatable) {
     ASSERT_EQ(size, static_cast<int>(original.size()));
     ASSERT_TRUE(cipher.DecryptFile(size, "export.cfg"));
     EXPECT_EQ(ReadWholeFile(kDecrypted), original);
+}
+
+// The byte stream over a whole buffer at once, written out here as the reference the
+// file operation must match whatever pieces it works in.
+std::string WholeBufferTransform(std::string data) {
+    const char key[] = "h4TqW9zLmR2xKc7VbN5pYs8GdJf3EwUa6ZtQo1HkXe0MiCrBvPn4SyDl7AgFj2";
+    unsigned char S[256];
+    for (int i = 0; i < 256; ++i) {
+        S[i] = static_cast<unsigned char>(i);
+    }
+    unsigned j = 0;
+    for (int i = 0; i < 256; ++i) {
+        j = (j + S[i] + static_cast<unsigned char>(key[i % (sizeof key - 1)])) & 0xFF;
+        std::swap(S[i], S[j]);
+    }
+    unsigned char i = 0;
+    unsigned char jj = 0;
+    for (char& byte : data) {
+        unsigned char a = S[i];
+        jj = static_cast<unsigned char>(jj + a);
+        S[i] = S[jj];
+        S[jj] = a;
+        byte = static_cast<char>(byte ^ S[static_cast<unsigned char>(a + S[i])]);
+        ++i;
+    }
+    return data;
+}
+
+TEST_F(CipherTest, FileOfSeveralChunksMatchesTheWholeBufferTransform) {
+    // Three chunks of 1 MiB and a part, a size that is no multiple of the chunk or of the
+    // 256 steps of the stream's counter.
+    std::string original;
+    const size_t size = 3 * 1024 * 1024 + 777;
+    original.reserve(size);
+    for (size_t n = 0; n < size; ++n) {
+        original.push_back(static_cast<char>((n * 2654435761u) >> 13));
+    }
+    const std::string enciphered = Encipher(original);
+    ASSERT_EQ(enciphered.size(), size);
+    EXPECT_TRUE(enciphered == WholeBufferTransform(original));
+
+    WriteWholeFile("export.cfg", enciphered);
+    ConfigFileCipher cipher;
+    ASSERT_TRUE(cipher.DecryptFile(static_cast<int>(size), "export.cfg"));
+    EXPECT_TRUE(ReadWholeFile(kDecrypted) == original);
+    EXPECT_EQ(log.Text(), "");
+}
+
+TEST_F(CipherTest, SourceEndingAfterSomeChunksLeavesNoPartialTarget) {
+    WriteWholeFile("source.db", std::string(2 * 1024 * 1024 + 5, 'x'));
+    ConfigFileCipher cipher;
+    EXPECT_FALSE(cipher.EncryptFile(3 * 1024 * 1024, "source.db"));
+    EXPECT_EQ(log.Text(), "System :: Error exporting file!\n");
+    EXPECT_EQ(access(kEncrypted, F_OK), -1);
+    EXPECT_EQ(ConfigEntries(), std::vector<std::string>());
 }
 
 TEST_F(CipherTest, WorkingFilesArePrivateAndNoTemporaryFileStays) {
