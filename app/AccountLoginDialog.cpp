@@ -124,7 +124,10 @@ bool AccountLoginDialog::validateInput() {
         // The stored field holds 127 bytes of UTF-8: a longer text is refused rather than
         // cut, so that what is stored is always what was typed.
         const bool fits = text.toUtf8().size() <= kMaxCredentialBytes;
-        if (text.isEmpty() || !fits) {
+        // openvpn reads the user name and the password as two lines of one file: a line
+        // break inside either would split them.
+        const bool oneLine = !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'));
+        if (text.isEmpty() || !fits || !oneLine) {
             field.frame->setStyleSheet(QLatin1String(kFrameInvalid));
             valid = false;
             tooLong = tooLong || !fits;

@@ -47,8 +47,9 @@ protected:
         auto* field = w<QLineEdit>(edit);
         field->clear();
         bool ascii = true;
+        // Non-ASCII text and control characters arrive as a paste would bring them.
         for (const QChar c : text) {
-            ascii = ascii && c.unicode() < 0x80;
+            ascii = ascii && c.unicode() < 0x80 && c.unicode() >= 0x20;
         }
         if (ascii) {
             QTest::keyClicks(field, text);
@@ -116,6 +117,8 @@ TEST_F(LoginDialog, ConfirmTable) {
         {"user name of 128 bytes", QString(128, QLatin1Char('u')), "pw", false, false, true, false},
         {"password of 64 two-byte characters", "alice", QString(64, QChar(0x00e9)), false, false, false,
          true},
+        {"a line break pasted into the user name", "alice\nroot", "pw", false, false, true, false},
+        {"a carriage return pasted into the password", "alice", "pw\rx", false, false, false, true},
         {"both at 127 bytes", QString(127, QLatin1Char('u')), QString(63, QChar(0x00e9)) + "x", true, true,
          false, false},
     };
