@@ -2,6 +2,8 @@
 // the single-instance names, the tray and toast set-up, and the elevation through polkit.
 #pragma once
 
+#include <cstddef>
+
 #include "KorvaResourcePaths.h"
 
 namespace AppConstants {
@@ -71,5 +73,57 @@ constexpr const char* kNeedAdminKey = "ZRVPN_NEED_ADMIN_RIGHTS";
 constexpr const char* kNeedAdminText =
     "Korva VPN needs administrator rights to set up VPN connections. Please start it again and "
     "confirm with an administrator's password.";
+
+// Connecting: the status tick, the completion polls and their limit, the WireGuard wait,
+// toasts, and how much of openvpn's output is kept between two reads (more than its
+// longest line the client looks for).
+constexpr int kStatusTickMs = 1000;
+constexpr int kConnectPollMs = 2000;
+constexpr int kConnectPollLimitMs = 15000;
+constexpr int kWireGuardWaitMs = 5000;
+constexpr int kToastDurationMs = 1500;
+constexpr size_t kOpenVPNOutputTail = 512;
+// A management reply line longer than this is garbage and dropped.
+constexpr int kManagementLineLimit = 65536;
+
+// The connection's log lines: the status changes (profile name and kind name), then each
+// road's own.
+constexpr const char* kConnectingLine = "VPN :: Status: Connecting; Porfile: { %s }; Type: { %s } \n";
+constexpr const char* kDisconnectLine = "VPN :: Status: Disconnect; Porfile: { %s }; Type: { %s } \n";
+constexpr const char* kConnectedLine = "VPN :: Status: Connected; Porfile: { %s }; Type: { %s } \n";
+constexpr const char* kConnectFailedLine = "VPN :: Status: Connect failed; Porfile: { %s }; Type: { %s } \n";
+constexpr const char* kCancelConnectLine = "VPN :: Status: Cancel connect; Porfile: { %s }; Type: { %s } \n";
+constexpr const char* kOpenVPNConnectLine = "OpenVPN :: OpenVPN Connect: %s \n";
+constexpr const char* kOpenVPNFinishedLine = "OpenVPN :: connect finished, errorcode = %d \n";
+constexpr const char* kOpenVPNFileFailedLine = "OpenVPN :: open file %s failed! \n";
+constexpr const char* kOpenVPNRemoveFailedLine = "OpenVPN :: remove file %s failed!";
+constexpr const char* kOpenVPNDisconnectLine =
+    "OpenVPN :: OpenVPN Disconnect: terminate OpenVPN connection\n";
+constexpr const char* kOpenVPNNoRecordLine = "OpenVPN :: Failed to query OpenVPN profile info: %s \n";
+constexpr const char* kOpenVPNBadNameLine = "OpenVPN :: Invalid profile name for a configuration file: %s \n";
+constexpr const char* kWireGuardNoPathLine = "WireGuard :: failed get project path! \n";
+constexpr const char* kWireGuardConfigFailedLine = "WireGuard :: Faile to generate wireguard config: %s \n";
+constexpr const char* kWireGuardConnectLine = "WireGuard :: WireGuard Connect: %s \n";
+constexpr const char* kWireGuardNotUpLine = "WireGuard :: Tunnel %s is not up after the wait \n";
+constexpr const char* kWireGuardNoAnswerLine = "WireGuard :: The peer of tunnel %s did not answer \n";
+constexpr const char* kIPSecNoPathLine = "IPSec :: failed get project path! \n";
+constexpr const char* kIPSecNoPathOnResultLine = "IPSec :: Error::failed get project path! \n";
+constexpr const char* kIPSecNoRecordLine = "IPSec :: Failed to query IPSecVPN Profile info......\n";
+constexpr const char* kIPSecPrepareFailedLine = "IPSec :: Error::IPSecVPN Connection Pre-job Failed.\n";
+constexpr const char* kIPSecFinishedLine = "IPSec :: connect finished, errorcode = %d \n";
+constexpr const char* kIPSecDisconnectLine = "IPSec :: IPSecVPN Disconnect: terminate IPSec connection\n";
+
+// The kinds' names in the log lines, by VPNType 1 to 4.
+constexpr const char* kKindLogNames[] = {"IPsec VPN", "SSL VPN", "Open VPN", "WireGuard VPN"};
+
+// The texts shown while connecting (keys of ZRStringConstant) and the fixed English one.
+constexpr const char* kTimeoutToastKey = "TOAST_VPN_CONNECTION_TIMEOUT";
+constexpr const char* kIPSecFailureToastKey = "TOAST_IPSEC_CONNECTION_FAILURE";
+constexpr const char* kPrepareFailedKey = "ZRVPN_CONNECT_PREPARE_FAILED";
+constexpr const char* kProfileNameUnusableKey = "ZRVPN_PROFILE_NAME_UNUSABLE";
+constexpr const char* kWireGuardNotUpKey = "ZRVPN_WIREGUARD_NOT_UP";
+constexpr const char* kWireGuardNoAnswerKey = "ZRVPN_WIREGUARD_NO_ANSWER";
+constexpr const char* kCredentialsTooLongKey = "ZRVPN_CREDENTIALS_TOO_LONG";
+constexpr const char* kTapCreationFailedText = "Create TAP-Windows-Adapter failed!";
 
 } // namespace AppConstants

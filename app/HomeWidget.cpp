@@ -10,6 +10,7 @@
 
 #include "ActiveProfileDialog.h"
 #include "AppContext.h"
+#include "ConnectionController.h"
 #include "HomeResources.h"
 #include "IPCSqlite.h"
 #include "ProfileSummary.h"
@@ -61,9 +62,18 @@ HomeWidget::HomeWidget(QWidget* parent)
     ui->barChart->setFlowData(hourlyUpload, hourlyDownload);
     ui->labelIPWidget->hide();
     ui->labelMaskWidget->hide();
+
+    controller = new ConnectionController(this);
+    connect(controller, SIGNAL(signalVPNConnectFinished(int)), this, SIGNAL(signalVPNConnectFinished(int)));
+    connect(controller, SIGNAL(signalIPSecVPNConnectFinished(int)), this,
+            SIGNAL(signalIPSecVPNConnectFinished(int)));
+    connect(controller, SIGNAL(signalConnectedVPNChanged(int)), this, SIGNAL(signalConnectedVPNChanged(int)));
 }
 
 HomeWidget::~HomeWidget() {
+    // The controller's tunnel work ends before the page it reports to.
+    delete controller;
+    controller = nullptr;
     delete loadingPie;
     delete ui;
 }
@@ -251,7 +261,7 @@ void HomeWidget::slotButtonClicked() {
 }
 
 void HomeWidget::connectButtonClicked() {
-    // The connection controller connects, cancels or disconnects here by the status.
+    controller->buttonClicked();
 }
 
 // Texts and numbers
@@ -390,6 +400,12 @@ void HomeWidget::showNotConnected() {
     ui->labelDownload->setText(QLatin1String(HomeResources::kNoValue));
 }
 
+void HomeWidget::showConnectionKept() {
+    ui->labelConnectStatus->setText(ZRStringConstant::tr("ZRVPN_CONNECTED"));
+    setConnectButtonText(ZRStringConstant::tr("ZRVPN_DISCONNECT"), Qt::ElideLeft);
+    stopLoading();
+}
+
 void HomeWidget::stopLoading() {
     loadingPie->close();
     ui->loadingWidget->hide();
@@ -424,9 +440,13 @@ void HomeWidget::setLocalAddressRowsVisible(bool ipRow, bool maskRow) {
 }
 
 void HomeWidget::publishConnectInfo() {
+    const QString none = QLatin1String(HomeResources::kNoValue);
+    auto withUnit = [&none](const QLabel* value, const QLabel* unit) {
+        return value->text() == none ? none : value->text() + QLatin1Char(' ') + unit->text();
+    };
     emit signalUpdateConnectInfo(connectStatus, ui->btnSelectProfile->toolTip(), ui->labelConnTime->text(),
-                                 ui->labelUpload->text(), ui->labelDownload->text(), hourlyUpload,
-                                 hourlyDownload);
+                                 withUnit(ui->labelUpload, ui->label_8),
+                                 withUnit(ui->labelDownload, ui->label_9), hourlyUpload, hourlyDownload);
 }
 
 void HomeWidget::retranslateStatus() {
@@ -519,5 +539,9 @@ bool HomeWidget::eventFilter(QObject* watched, QEvent* event) {
 }
 
 TunnelRoads* HomeWidget::tunnelRoads() {
-    return &roads;
+    return controller;
+}
+
+ConnectionController* HomeWidget::connectionController() {
+    return controller;
 }

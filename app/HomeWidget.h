@@ -4,8 +4,8 @@
 // reads the stored profiles, remembers the chosen one in the settings row and reselects
 // it at start, and follows colour-mode and language changes.
 //
-// The connection controller drives the page through the show* functions below, which
-// also keep the page's copy of the connection status.
+// The page owns the connection controller, which drives it through the show* functions
+// below; they also keep the page's copy of the connection status.
 #pragma once
 
 #include <QString>
@@ -14,9 +14,9 @@
 #include <string>
 
 #include "SettingManager.h"
-#include "TunnelRoads.h"
 
 class ConnectionController;
+class TunnelRoads;
 class ZRLoadingPie;
 
 namespace Ui {
@@ -44,8 +44,10 @@ public:
     void retranslateStatus();
     // Gives the three cards a drop shadow coloured for the page's colour mode.
     void setDropShadow();
-    // The roads by which the main window's close ends the tunnel that is up or being set up.
+    // The roads by which the main window's close ends the tunnel that is up or being set
+    // up: the connection controller's.
     TunnelRoads* tunnelRoads();
+    ConnectionController* connectionController();
 
     // The dotted mask of a prefix length of 0 to 32 (24 gives "255.255.255.0"); empty
     // above 32.
@@ -79,6 +81,8 @@ public:
     void showConnectCancelled();
     // 0: "No Connection", and "- -" for both totals.
     void showNotConnected();
+    // The status unchanged: "Connected", the button reads "Disconnect", no spinner.
+    void showConnectionKept();
     // Closes the spinner and hides its place.
     void stopLoading();
     // The connection time.
@@ -91,7 +95,9 @@ public:
     void showLocalAddress(const QString& ip, const QString& mask);
     void setLocalAddressRowsVisible(bool ipRow, bool maskRow);
     // Emits signalUpdateConnectInfo with the status, the selected profile's name and the
-    // time, totals and hourly series as shown.
+    // time, totals and hourly series as shown. Each total goes with its unit ("12.35 MB",
+    // "1.50 GB"), so that whoever shows it shows the unit that belongs to it; "- -" while
+    // there is none.
     void publishConnectInfo();
 
     // The traffic total as the page writes it, and its unit ("MB", or "GB" above 1024 MiB).
@@ -152,5 +158,4 @@ private:
     QVector<double> hourlyDownload;
     // Drives the page: connect, cancel and disconnect, the status and traffic tick.
     ConnectionController* controller = nullptr;
-    ContextTunnelRoads roads;
 };

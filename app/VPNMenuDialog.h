@@ -1,10 +1,15 @@
-// Stands in for the tray status pop-up until the pop-up is built.
+// The tray status pop-up: the selected profile's name, the connection status with its
+// coloured dot, the connection time, the current upload and download figures and a
+// compact 24-hour traffic chart, with Connect (connect, cancel or disconnect, as the home
+// page's button), Show and Quit. Refreshed once a second by the home page's connection
+// report; closes itself as soon as it loses activation.
 #pragma once
 
 #include <QString>
 #include <QVector>
 
 #include "ZRBaseDialog.h"
+#include "ui_VPNMenuDialog.h"
 
 class VPNMenuDialog : public ZRBaseDialog {
     Q_OBJECT
@@ -12,13 +17,35 @@ public:
     explicit VPNMenuDialog(QWidget* parent = nullptr);
     ~VPNMenuDialog() override;
 
+    // The status of the last report.
+    int currentStatus() const;
+
 signals:
     void signalConnectBtnClicked();
     void signalShowBtnClicked();
     void signalQuitBtnClicked();
 
 public slots:
+    // One connection report. The upload and download texts are the home page's figures
+    // with their unit ("1.50 GB"); a bare number is taken in MB.
     void slotUpdateConnectInfo(int iConnStatus, QString strProfileName, QString strConnTime,
                                QString strUpload, QString strDownload, QVector<double> upload,
                                QVector<double> download);
+
+protected slots:
+    void slotButtonClicked();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    // The status text's style sheet for statuses 0 and 1 in the pop-up's colour mode.
+    QString idleStatusStyle() const;
+    // Puts a figure and its unit into a value label and its unit label.
+    static void showFigure(const QString& text, QLabel* value, QLabel* unit);
+
+    Ui::VPNMenuDialog ui;
+    int connectStatus = 0;
 };

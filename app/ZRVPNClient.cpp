@@ -175,6 +175,8 @@ void ZRVPNClient::closeEvent(QCloseEvent* event) {
         ProfileInfo profile;
         app->GetCurrentProfile(&profile);
         TunnelRoads* target = roads != nullptr ? roads : ui.homeWidget->tunnelRoads();
+        // The window goes at once; the roads return once the tunnel's programs have ended.
+        hide();
         if (status == CONNECT_STATUS_CONNECTED) {
             target->disconnectTunnel(profile);
         } else {

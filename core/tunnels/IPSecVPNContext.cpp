@@ -1,5 +1,7 @@
 #include "IPSecVPNContext.h"
 
+#include <QMetaObject>
+#include <QThread>
 #include <QTimer>
 #include <chrono>
 #include <ctime>
@@ -41,6 +43,9 @@ bool ManualResetEvent::Wait(int timeoutMs) const {
 namespace {
 // Set and cleared on the GUI thread only (construction and destruction of the context).
 IPSecVPNContext* currentContext = nullptr;
+
+std::mutex rekeyRunnerMutex;
+IPSecVPNContext::RekeyRunner rekeyRunner;
 } // namespace
 
 IPSecVPNContext::IPSecVPNContext()
@@ -130,6 +135,10 @@ bool IPSecVPNContext::IsInitiateEventSet() const {
 
 std::shared_ptr<IPSecConnectAttempt> IPSecVPNContext::BeginConnectAttempt() {
     attempt = std::make_shared<IPSecConnectAttempt>(0, false);
+    return attempt;
+}
+
+std::shared_ptr<IPSecConnectAttempt> IPSecVPNContext::GetConnectAttempt() const {
     return attempt;
 }
 
@@ -239,10 +248,22 @@ bool IPSecVPNContext::KillRekeyTimer() {
     if (rekeyTimerId == 0) {
         return false;
     }
+    rekeyGeneration.fetch_add(1);
     if (rekeyTimer != nullptr) {
-        rekeyTimer->stop();
+        if (rekeyTimer->thread() == QThread::currentThread()) {
+            rekeyTimer->stop();
+        } else {
+            // A timer is stopped on its own thread; the stop arrives there before anything
+            // that this thread asks of that one later.
+            QMetaObject::invokeMethod(rekeyTimer, "stop", Qt::QueuedConnection);
+        }
     }
     return true;
+}
+
+void IPSecVPNContext::SetRekeyRunner(RekeyRunner runner) {
+    std::lock_guard<std::mutex> lock(rekeyRunnerMutex);
+    rekeyRunner = std::move(runner);
 }
 
 bool IPSecVPNContext::IsRekeyTimerActive() const {
@@ -253,18 +274,44 @@ int IPSecVPNContext::RekeyTimerInterval() const {
     return rekeyTimer != nullptr ? rekeyTimer->interval() : 0;
 }
 
-void IPSecVPNContext::RekeyTimerProc() {
+namespace {
+std::string TimeStamp() {
     std::time_t now = std::time(nullptr);
     std::string stamp = std::ctime(&now);
     if (!stamp.empty()) {
         stamp.pop_back();
     }
+    return stamp;
+}
+} // namespace
+
+void IPSecVPNContext::RekeyTimerProc() {
     IPSecVPNContext* context = Current();
     if (context == nullptr) {
-        IPSEC_LOG("IPSec :: %s RekeyTimerError: IPSEC Context null\n", stamp.c_str());
+        IPSEC_LOG("IPSec :: %s RekeyTimerError: IPSEC Context null\n", TimeStamp().c_str());
         return;
     }
-    int result = context->CheckRekey(context->policyName, context->projectPath);
+    RekeyRunner runner;
+    {
+        std::lock_guard<std::mutex> lock(rekeyRunnerMutex);
+        runner = rekeyRunner;
+    }
+    if (!runner) {
+        context->RunRekeyCheck();
+        return;
+    }
+    const unsigned generation = context->rekeyGeneration.load();
+    runner([context, generation] {
+        // The timer was stopped (a teardown) after this check was handed off.
+        if (context->rekeyGeneration.load() == generation) {
+            context->RunRekeyCheck();
+        }
+    });
+}
+
+void IPSecVPNContext::RunRekeyCheck() {
+    const std::string stamp = TimeStamp();
+    int result = CheckRekey(policyName, projectPath);
     if (result < 0) {
         IPSEC_LOG("IPSec :: %s RekeyEnd: ErrorCode %d\n", stamp.c_str(), result);
     }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -80,6 +81,8 @@ public:
     // Starts a new attempt (not finished, result 0, event signalled) and returns it; the
     // previous attempt stays with whatever worker still holds it.
     std::shared_ptr<IPSecConnectAttempt> BeginConnectAttempt();
+    // The current attempt, which a caller may keep to read its outcome from another thread.
+    std::shared_ptr<IPSecConnectAttempt> GetConnectAttempt() const;
 
     int GetIPSecInfoByID(int configId, IPSecVPNInfo* info);
     int AddIPSecInfo(IPSecVPNInfo* info, int write);
@@ -99,8 +102,15 @@ public:
     // Starts (or restarts) the rekey timer on the calling thread, which must run a Qt
     // event loop (the GUI thread); 0.
     int StartRekeyTimer();
-    // Stops the rekey timer when one was ever started; true when it did.
+    // Stops the rekey timer when one was ever started; true when it did. Callable from
+    // any thread: a check that the timer handed to the rekey runner before is dropped.
     bool KillRekeyTimer();
+    // Where the timer's procedure runs its check: by default on the timer's own thread;
+    // with a runner set, the check is handed to it (a worker thread), so that the slow
+    // strongSwan commands never hold up the timer's thread. An empty runner restores
+    // the default.
+    using RekeyRunner = std::function<void(std::function<void()> check)>;
+    static void SetRekeyRunner(RekeyRunner runner);
     bool IsRekeyTimerActive() const;
     int RekeyTimerInterval() const;
     // The timer's procedure: checks the child SA of the current context and logs a failure.
@@ -119,4 +129,9 @@ private:
     std::shared_ptr<IPSecConnectAttempt> attempt;
     std::thread::id connectThread;
     QTimer* rekeyTimer;
+    // Counts the stops of the rekey timer; a handed-off check runs only while it is unchanged.
+    std::atomic<unsigned> rekeyGeneration{0};
+
+    // The check of one timer tick and its log line.
+    void RunRekeyCheck();
 };

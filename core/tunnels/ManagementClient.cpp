@@ -36,3 +36,7 @@ QString ManagementClient::ReadReply() {
     socket.waitForReadyRead(0);
     return QString::fromUtf8(socket.readAll());
 }
+
+void ManagementClient::Close() {
+    socket.abort();
+}

@@ -18,6 +18,8 @@ public:
     void RequestLoadStats();
     // Everything that has arrived and was not read before; never waits.
     QString ReadReply();
+    // Ends the connection; the next Connect makes a new one.
+    void Close();
 
 private:
     QTcpSocket socket;

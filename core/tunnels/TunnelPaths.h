@@ -49,6 +49,8 @@ constexpr const char* kWireGuardShowCommand = "./bin/Wireguard/wg show";
 // The block of one tunnel in "wg show" and its traffic line.
 constexpr const char* kWireGuardInterfaceHeader = "interface: ";
 constexpr const char* kWireGuardTransferPrefix = "transfer:";
+// The line of a peer with which a handshake has completed.
+constexpr const char* kWireGuardHandshakePrefix = "latest handshake:";
 
 } // namespace TunnelPaths
 

@@ -704,10 +704,21 @@ TEST_F(HomePageTest, PublishesWhatItShows) {
     EXPECT_EQ(args[0].toInt(), 2);
     EXPECT_EQ(args[1].toString(), QStringLiteral("ovpn-office"));
     EXPECT_EQ(args[2].toString(), QStringLiteral("1h 2m 5s"));
-    EXPECT_EQ(args[3].toString(), QStringLiteral("2.00"));
-    EXPECT_EQ(args[4].toString(), QStringLiteral("1.00"));
+    // Each figure goes with its unit, as the page shows it.
+    EXPECT_EQ(args[3].toString(), QStringLiteral("2.00 MB"));
+    EXPECT_EQ(args[4].toString(), QStringLiteral("1.00 MB"));
     EXPECT_EQ(args[5].value<QVector<double>>(), up);
     EXPECT_EQ(args[6].value<QVector<double>>(), down);
+
+    // A total above 1024 MiB goes in GB; no total reads "- -".
+    page->showTrafficTotals(1536, 1);
+    page->publishConnectInfo();
+    EXPECT_EQ(published.last()[3].toString(), QStringLiteral("1.50 GB"));
+    EXPECT_EQ(published.last()[4].toString(), QStringLiteral("1.00 MB"));
+    page->showNotConnected();
+    page->publishConnectInfo();
+    EXPECT_EQ(published.last()[3].toString(), QStringLiteral("- -"));
+    EXPECT_EQ(published.last()[4].toString(), QStringLiteral("- -"));
 
     // The chart is given the series again at every show, laid out for its size then.
     auto* chart = w<VPNBarChart>("barChart");

@@ -1,0 +1,52 @@
+// The credentials prompt of SSL VPN and OpenVPN profiles: user name, password and
+// "Remember Me". Confirm checks that both fields are filled and fit their stored fields,
+// writes them with the Remember Me choice into the profile's OPENVPN row and only then
+// reports; Close reports that the user gave up. Filling the fields in beforehand is the
+// caller's work.
+#pragma once
+
+#include "ZRBaseDialog.h"
+
+namespace Ui {
+class AccountLoginDialog;
+}
+
+class AccountLoginDialog : public ZRBaseDialog {
+    Q_OBJECT
+public:
+    AccountLoginDialog(int configId, int vpnType, QWidget* parent = nullptr);
+    ~AccountLoginDialog() override;
+
+    void setUserName(const QString& text);
+    void setPassword(const QString& text);
+    void setRememberChecked(bool checked);
+    void setWarningVisible(bool visible);
+
+    // The most bytes of UTF-8 text that the stored user name and password each hold.
+    static constexpr int kMaxCredentialBytes = 127;
+
+signals:
+    void signalClose();
+    void signalConfirm();
+
+protected slots:
+    void slotButtonClicked();
+    void slotLineEditClicked();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // True when both fields are filled and fit; each field that does not gets a red frame.
+    bool validateInput();
+    // Writes the typed credentials and the Remember Me choice into the OPENVPN row; true
+    // when the row was read and written.
+    bool storeCredentials();
+    // The placeholders' colour, "#9BA1AA", while the prompt is active.
+    void applyPlaceholderColor();
+
+    Ui::AccountLoginDialog* ui;
+    int configId;
+    int vpnType;
+};
