@@ -126,7 +126,7 @@ run_fuzz_targets() {
   mkdir -p "$scratch"
   local symbolizer=/usr/lib/llvm-14/bin/llvm-symbolizer
   [ -x "$symbolizer" ] && export ASAN_SYMBOLIZER_PATH="$symbolizer"
-  local names=() pids=()
+  local names=() programs=() pids=()
   local name program seeds
   while read -r name program seeds; do
     [ -n "$name" ] || continue
@@ -144,6 +144,7 @@ run_fuzz_targets() {
           -artifact_prefix="$found/" "$corpus" "$seeds" >"$home/fuzz.log" 2>&1
     ) &
     names+=("$name")
+    programs+=("$program")
     pids+=($!)
   done <"$list"
   if [ ${#names[@]} -eq 0 ]; then
@@ -169,7 +170,7 @@ run_fuzz_targets() {
       local input
       input=$(grep -oE 'Test unit written to .*' "$log" | sed 's/Test unit written to //' | tail -1 || true)
       if [ -n "$input" ]; then
-        echo "fuzz $name: the input is kept at $input; replay it with: ${program%/*}/fuzz_$name '$input'"
+        echo "fuzz $name: the input is kept at $input; replay it with: ${programs[$i]} '$input'"
       fi
     fi
   done
