@@ -86,9 +86,9 @@ struct IPSecPrepared {
 
 ConnectionController::ConnectionController(HomeWidget* page)
     : QObject(page), page(page), worker(new TunnelWorker(this)), sampler(new TunnelWorker(this, 0)),
-      statusTimer(new QTimer(this)),
-      processPipe(std::make_shared<ProcessPipe>()), hourlyUpload(VPNBarChart::HourCount, 0.0),
-      hourlyDownload(VPNBarChart::HourCount, 0.0), clock([] { return QDateTime::currentDateTime(); }) {
+      statusTimer(new QTimer(this)), processPipe(std::make_shared<ProcessPipe>()),
+      hourlyUpload(VPNBarChart::HourCount, 0.0), hourlyDownload(VPNBarChart::HourCount, 0.0),
+      clock([] { return QDateTime::currentDateTime(); }) {
     // The report's hourly series by name, for queued connections and signal spies.
     qRegisterMetaType<QVector<double>>("QVector<double>");
     connect(this, SIGNAL(signalVPNConnectFinished(int)), this, SLOT(slotVPNConnectFinished(int)));
@@ -434,6 +434,8 @@ void ConnectionController::slotConnectToOpenVPN() {
                 CONNECT_LOG(kOpenVPNFileFailedLine, result.path.c_str());
                 page->stopLoading();
                 slotNoConnectVPN();
+                // Without a word the press would seem to have done nothing.
+                showToast(ZRStringConstant::tr(kPrepareFailedKey));
                 return;
             }
             if (result.outcome == OpenVPNStart::ConfigNotWritten) {

@@ -24,6 +24,7 @@
 #include "HomeTestSupport.h"
 #include "HomeWidget.h"
 #include "OpenVPNContext.h"
+#include "ZRToastDialog.h"
 
 namespace connecttest {
 
@@ -145,6 +146,14 @@ inline int addWireGuardProfile(const char* name) {
 
 class ConnectTest : public ::testing::Test {
 protected:
+    // The texts of the toast while it shows.
+    static QString toastText() {
+        QString text;
+        for (QLabel* label : ZRToastDialog::instance()->findChildren<QLabel*>()) {
+            text += label->text();
+        }
+        return ZRToastDialog::instance()->isVisible() ? text : QString();
+    }
     void SetUp() override {
         hometest::startApp();
         hometest::clearStore();

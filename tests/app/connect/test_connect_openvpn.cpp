@@ -10,6 +10,7 @@
 #include "AccountLoginDialog.h"
 #include "ConnectTestSupport.h"
 #include "ZRErrorDialog.h"
+#include "ZRStringConstant.h"
 
 using namespace connecttest;
 
@@ -476,7 +477,8 @@ TEST_F(OpenVPNRoad, DisconnectEndsTheProgramAndResetsTheConnection) {
 }
 
 TEST_F(OpenVPNRoad, FilesThatCannotBeWrittenEndTheAttempt) {
-    // The credential file's place is taken by a folder: nothing starts, status 0.
+    // The credential file's place is taken by a folder: nothing starts, status 0, and the
+    // toast says the connection could not be prepared.
     OpenVPNProfile profile;
     profile.type = 2;
     profile.needPwd = 1;
@@ -491,6 +493,7 @@ TEST_F(OpenVPNRoad, FilesThatCannotBeWrittenEndTheAttempt) {
     EXPECT_FALSE(w("loadingWidget")->isVisible());
     EXPECT_TRUE(
         logText().contains(QStringLiteral("OpenVPN :: open file ./Config/openvpn/ovpnpwd.txt failed! \n")));
+    EXPECT_TRUE(waitFor([] { return toastText() == ZRStringConstant::tr("ZRVPN_CONNECT_PREPARE_FAILED"); }));
     QDir(QStringLiteral("Config")).removeRecursively();
     closePage();
 

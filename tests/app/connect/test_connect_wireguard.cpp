@@ -23,14 +23,6 @@ protected:
     bool waitInstalled() {
         return waitFor([this] { return calls().contains(QStringLiteral("/installtunnelservice")); });
     }
-    // The texts of the toast while it shows.
-    static QString toastText() {
-        QString text;
-        for (QLabel* label : ZRToastDialog::instance()->findChildren<QLabel*>()) {
-            text += label->text();
-        }
-        return ZRToastDialog::instance()->isVisible() ? text : QString();
-    }
 };
 
 TEST_F(WireGuardRoad, ConnectedAfterTheWaitWithTheTunnelUpAndItsPeerAnswering) {
