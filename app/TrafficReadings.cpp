@@ -1,6 +1,7 @@
 #include "TrafficReadings.h"
 
 #include <QStringList>
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
@@ -72,8 +73,9 @@ bool ReadAmount(std::string part, double* mib) {
     }
     std::string unit = part.substr(blank + 1);
     TrimString(unit);
-    const double converted = ConvertToMiB(value, unit);
-    if (converted == -1) {
+    // strtod also reads "inf", "nan" and numbers past the double's range: no amount.
+    const double converted = std::isfinite(value) ? ConvertToMiB(value, unit) : -1;
+    if (converted == -1 || !std::isfinite(converted)) {
         return false;
     }
     *mib = converted;
@@ -106,7 +108,8 @@ LoadStats ParseLoadStats(const QString& completeLines) {
             }
             bool ok = false;
             double bytes = part.mid(part.indexOf(QLatin1Char('=')) + 1).trimmed().toDouble(&ok);
-            if (!ok) {
+            // A counter is a count of bytes: "nan", "inf" or a negative value is no number.
+            if (!ok || !std::isfinite(bytes) || bytes < 0) {
                 bytes = 0;
             }
             if (isIn) {

@@ -23,7 +23,8 @@ struct Network {
     int prefix = -1;
 };
 
-// "10.8.0.2/24" (the prefix may be missing: /32).
+// "10.8.0.2/24" (the prefix may be missing: /32). A text that is no network leaves
+// `network` as it was.
 bool ParseNetwork(std::string text, Network* network) {
     TrafficReadings::TrimString(text);
     const std::string::size_type slash = text.find('/');
@@ -32,19 +33,20 @@ bool ParseNetwork(std::string text, Network* network) {
     if (inet_pton(AF_INET, address.c_str(), &parsed) != 1) {
         return false;
     }
-    network->address = ntohl(parsed.s_addr);
-    network->prefix = 32;
+    int prefix = 32;
     if (slash != std::string::npos) {
-        const std::string prefix = text.substr(slash + 1);
-        if (prefix.empty() || prefix.find_first_not_of("0123456789") != std::string::npos ||
-            prefix.size() > 2) {
+        const std::string digits = text.substr(slash + 1);
+        if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos ||
+            digits.size() > 2) {
             return false;
         }
-        network->prefix = std::stoi(prefix);
-        if (network->prefix > 32) {
+        prefix = std::stoi(digits);
+        if (prefix > 32) {
             return false;
         }
     }
+    network->address = ntohl(parsed.s_addr);
+    network->prefix = prefix;
     return true;
 }
 

@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTextCodec>
 
 #include "AppContext.h"
 #include "EditorTexts.h"
@@ -53,16 +52,6 @@ bool fitsRecordText(const QString& text) {
 // break in either (pasted in) would cut it and shift the password to another line.
 bool fitsCredentialLine(const QString& text) {
     return !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'));
-}
-
-// A configuration read as UTF-8: a file with a UTF-16 or UTF-32 byte-order mark is
-// converted, a UTF-8 mark dropped (openvpn would take it for part of the first directive).
-QByteArray asUtf8(const QByteArray& bytes) {
-    QTextCodec* codec = QTextCodec::codecForUtfText(bytes, nullptr);
-    if (codec != nullptr && codec->mibEnum() != 106) {
-        return codec->toUnicode(bytes).toUtf8();
-    }
-    return bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
 }
 
 } // namespace
@@ -141,24 +130,20 @@ void ProfileConfigDialog::parseOpenVPNFile(QFile& file, int kind) {
     m_bFileImported = true;
     m_ovpnFilePath = info.absoluteFilePath();
     showConfigFileName(m_ovpnFilePath, info.fileName());
-    for (const QByteArray& line : OvpnText::lines(asUtf8(file.readAll()))) {
-        const QByteArray word = OvpnText::firstWord(line);
-        if (word == kAuthUserPassDirective) {
-            m_bNeedPwd = true;
-            if (kind == kOpenVPN) {
-                ui.openVpnInfoWidget->show();
-            } else if (kind == kSSLVPN) {
-                ui.sslVpnInfoWidget->show();
-            }
-        } else if (word == kRemoteDirective) {
-            const QPair<QString, QString> words = OvpnText::remoteWords(line);
-            if (m_ipRegExp.exactMatch(words.first)) {
-                ui.lineEditEndpoint->setIpAddress(words.first);
-            }
-            if (m_portRegExp.exactMatch(words.second)) {
-                ui.lineEditPeerPort->setText(words.second);
-            }
+    const OvpnText::ImportedFacts facts = OvpnText::readImport(file.readAll(), m_ipRegExp, m_portRegExp);
+    if (facts.needsCredentials) {
+        m_bNeedPwd = true;
+        if (kind == kOpenVPN) {
+            ui.openVpnInfoWidget->show();
+        } else if (kind == kSSLVPN) {
+            ui.sslVpnInfoWidget->show();
         }
+    }
+    if (!facts.server.isEmpty()) {
+        ui.lineEditEndpoint->setIpAddress(facts.server);
+    }
+    if (!facts.port.isEmpty()) {
+        ui.lineEditPeerPort->setText(facts.port);
     }
     ui.labelTitle->setFocus();
 }
@@ -250,8 +235,8 @@ bool ProfileConfigDialog::writeOpenVPNConfig(const QString& sourcePath, const Op
     }
     // The profile's own copy chosen again carries the lines its save appended.
     const OvpnText::PageValues previous = OvpnText::valuesOf(stored);
-    copy =
-        OvpnText::importedCopy(asUtf8(source), openVPNPageValues(page), stored.ID != 0 ? &previous : nullptr);
+    copy = OvpnText::importedCopy(OvpnText::asUtf8(source), openVPNPageValues(page),
+                                  stored.ID != 0 ? &previous : nullptr);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "ProfileFileTexts.h"
 
 #include <QStringList>
+#include <QTextCodec>
 
 #include "EditorTexts.h"
 #include "ProfileConfigDialog.h"
@@ -12,8 +13,9 @@ namespace OvpnText {
 
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
+// White space as openvpn reads a configuration line: C's isspace set.
+bool isSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 QByteArray line(const QString& text) {
@@ -55,6 +57,14 @@ PageValues valuesOf(const OpenVPNInfo& info) {
     return values;
 }
 
+QByteArray asUtf8(const QByteArray& bytes) {
+    QTextCodec* codec = QTextCodec::codecForUtfText(bytes, nullptr);
+    if (codec != nullptr && codec->mibEnum() != 106) {
+        return codec->toUnicode(bytes).toUtf8();
+    }
+    return bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+}
+
 QList<QByteArray> lines(const QByteArray& text) {
     QList<QByteArray> result;
     int start = 0;
@@ -65,7 +75,9 @@ QList<QByteArray> lines(const QByteArray& text) {
             end = text.size();
         }
         QByteArray piece = text.mid(start, end - start);
-        if (piece.endsWith('\r')) {
+        // Every carriage return before the line feed: a line written back ends in a line
+        // feed alone, and reads back the same.
+        while (piece.endsWith('\r')) {
             piece.chop(1);
         }
         result.append(piece);
@@ -80,22 +92,73 @@ QByteArray firstWord(const QByteArray& line) {
 }
 
 QByteArray directive(const QByteArray& line) {
-    int start = 0;
-    while (start < line.size() && isBlank(line.at(start))) {
-        ++start;
+    // openvpn's line ends at a NUL, and its first word may stand in double quotes (with
+    // backslash escapes) or single quotes; outside single quotes a backslash takes the next
+    // character as it is, and only a backslash, a double quote or white space may follow
+    // one (openvpn drops any other line, as it drops one with an open quote).
+    const int end = qstrnlen(line.constData(), static_cast<uint>(line.size()));
+    int i = 0;
+    while (i < end && isSpace(line.at(i))) {
+        ++i;
     }
-    int end = start;
-    while (end < line.size() && !isBlank(line.at(end))) {
-        ++end;
+    if (i == end || line.at(i) == '#' || line.at(i) == ';') {
+        return QByteArray();
     }
-    const QByteArray word = line.mid(start, end - start);
-    return word.startsWith('#') || word.startsWith(';') ? QByteArray() : word;
+    char quote = 0;
+    if (line.at(i) == '"' || line.at(i) == '\'') {
+        quote = line.at(i++);
+    }
+    QByteArray word;
+    bool closed = quote == 0;
+    for (; i < end; ++i) {
+        char c = line.at(i);
+        if (c == '\\' && quote != '\'') {
+            if (i + 1 == end) {
+                break;
+            }
+            c = line.at(++i);
+            if (c != '\\' && c != '"' && !isSpace(c)) {
+                return QByteArray();
+            }
+        } else if (quote != 0 ? c == quote : isSpace(c)) {
+            closed = true;
+            break;
+        }
+        word += c;
+    }
+    if (!closed) {
+        return QByteArray();
+    }
+    // "--remote" in a file is "remote".
+    if (word.size() >= 3 && word.startsWith("--")) {
+        word.remove(0, 2);
+    }
+    return word;
 }
 
 QPair<QString, QString> remoteWords(const QByteArray& line) {
     const QList<QByteArray> words = line.split(' ');
     return qMakePair(words.size() > 1 ? QString::fromUtf8(words.at(1)) : QString(),
                      words.size() > 2 ? QString::fromUtf8(words.at(2)) : QString());
+}
+
+ImportedFacts readImport(const QByteArray& bytes, const QRegExp& addressRule, const QRegExp& portRule) {
+    ImportedFacts facts;
+    for (const QByteArray& line : lines(asUtf8(bytes))) {
+        const QByteArray word = firstWord(line);
+        if (word == kAuthUserPassDirective) {
+            facts.needsCredentials = true;
+        } else if (word == kRemoteDirective) {
+            const QPair<QString, QString> words = remoteWords(line);
+            if (addressRule.exactMatch(words.first)) {
+                facts.server = words.first;
+            }
+            if (portRule.exactMatch(words.second)) {
+                facts.port = words.second;
+            }
+        }
+    }
+    return facts;
 }
 
 QByteArray credentialLine() {

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QPair>
+#include <QRegExp>
 #include <QString>
 
 struct OpenVPNInfo;
@@ -32,8 +33,12 @@ struct PageValues {
 // The values a stored row holds, as the save that wrote it took them from its page.
 PageValues valuesOf(const OpenVPNInfo& info);
 
-// The lines of a text, line breaks (LF or CR LF) removed. A last line without a line
-// break counts; nothing follows a final line break.
+// A configuration's bytes as UTF-8: a file with a UTF-16 or UTF-32 byte-order mark is
+// converted, a UTF-8 mark dropped (openvpn would take it for part of the first directive).
+QByteArray asUtf8(const QByteArray& bytes);
+
+// The lines of a text, line breaks (LF or CR LF, with any further CRs before the LF)
+// removed. A last line without a line break counts; nothing follows a final line break.
 QList<QByteArray> lines(const QByteArray& text);
 
 // The first word of a line as the import reads it: the text before the first space, or
@@ -41,13 +46,27 @@ QList<QByteArray> lines(const QByteArray& text);
 // first word.
 QByteArray firstWord(const QByteArray& line);
 
-// The directive of a line as openvpn reads it: the first word after leading blanks and
-// tabs, up to the next blank or tab; a comment or an empty line has none.
+// The directive of a line as openvpn reads it: the first word after leading white space
+// (blanks, tabs, CR, VT, FF), up to the next white space or, for a quoted word, its
+// closing quote, with a leading "--" dropped; a comment, an empty line and a line openvpn
+// refuses (an open quote, a backslash before anything but a backslash, a double quote or
+// white space) have none.
 QByteArray directive(const QByteArray& line);
 
 // What a "remote" line of the import gives: its second and third words (between the
 // first, second and third spaces, empty for two spaces in a row).
 QPair<QString, QString> remoteWords(const QByteArray& line);
+
+// What the editor takes from an imported configuration (its bytes as read from the file):
+// whether a line asks for a user name and password ("auth-user-pass" as its first word),
+// and of its "remote" lines the last server that the address rule accepts and the last
+// port that the port rule accepts, each empty when none does.
+struct ImportedFacts {
+    bool needsCredentials = false;
+    QString server;
+    QString port;
+};
+ImportedFacts readImport(const QByteArray& bytes, const QRegExp& addressRule, const QRegExp& portRule);
 
 // "auth-user-pass" and the credential file, relative to the working directory, with
 // forward slashes.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that the build, the tests and the client need,
-# and only those that are missing.
+# and only those that are missing. With "fuzz", also those of the fuzz build.
 set -euo pipefail
 
 packages=(
@@ -20,6 +20,13 @@ packages=(
   # a face for Chinese, Japanese and Korean texts, which the brand font lacks
   fonts-wqy-microhei
 )
+
+# The fuzz targets need clang with its libFuzzer and sanitizer runtimes, and the
+# symbolizer for readable reports: only `./dev.sh test` and `./dev.sh fuzz` ask for them
+# (install-deps.sh fuzz). The sanitizer build uses g++'s own runtimes.
+if [ "${1:-}" = fuzz ]; then
+  packages+=(clang libclang-rt-14-dev llvm-14)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -77,8 +77,10 @@ ZRPageNavigator::ZRPageNavigator(QWidget* parent, bool showPrevNext, bool showGo
         nextButton->hide();
         firstPageButton->hide();
     }
-    gotoSpacer = new QSpacerItem(12, 12, QSizePolicy::Fixed, QSizePolicy::Minimum);
-    recordsSpacer = new QSpacerItem(12, 12, QSizePolicy::Fixed, QSizePolicy::Minimum);
+    // The spacers are made where they join the layout, which owns them from then on: a
+    // pager whose pages were never set up leaks none.
+    gotoSpacer = nullptr;
+    recordsSpacer = nullptr;
 }
 
 QPushButton* ZRPageNavigator::createPageButton() {
@@ -105,6 +107,7 @@ void ZRPageNavigator::setupPages(int totalRecords, int pageSize, int currentPage
     leftEllipsisButton->hide();
 
     pagerLayout->addWidget(recordsLabel);
+    recordsSpacer = new QSpacerItem(12, 12, QSizePolicy::Fixed, QSizePolicy::Minimum);
     pagerLayout->addSpacerItem(recordsSpacer);
     pagerLayout->addWidget(prevButton);
     pagerLayout->addWidget(firstPageButton);
@@ -119,6 +122,7 @@ void ZRPageNavigator::setupPages(int totalRecords, int pageSize, int currentPage
     lastPageButton->setText(QString::number(pageCount));
     pagerLayout->addWidget(lastPageButton);
     pagerLayout->addWidget(nextButton);
+    gotoSpacer = new QSpacerItem(12, 12, QSizePolicy::Fixed, QSizePolicy::Minimum);
     pagerLayout->addSpacerItem(gotoSpacer);
     pagerLayout->addWidget(gotoLabel);
     pagerLayout->addWidget(gotoEdit);

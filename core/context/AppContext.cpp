@@ -15,7 +15,13 @@ AppContext::AppContext()
     : stopped(1), wireGuardContext(nullptr), openVPNContext(nullptr), ipsecVPNContext(nullptr), settingInfo(),
       connectStatus(0), dataPath(), logPath(), currentProfile() {}
 
-AppContext::~AppContext() {}
+// A context dropped without Stop (as at exit) still frees the tunnel contexts that need
+// nothing else to go; the IPsec context owns a timer and goes only through Stop, while the
+// application object exists.
+AppContext::~AppContext() {
+    delete wireGuardContext;
+    delete openVPNContext;
+}
 
 int AppContext::Start() {
     if (stopped == 0) {

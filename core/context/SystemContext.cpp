@@ -77,6 +77,10 @@ SystemContext::SystemContext()
 }
 
 SystemContext::~SystemContext() {
+    // The application context lives as long as the process; it goes before the log it
+    // may write to.
+    delete appContext;
+    appContext = nullptr;
     ZRWLogClose();
 }
 

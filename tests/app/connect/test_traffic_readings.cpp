@@ -86,6 +86,10 @@ TEST(WireGuardTransfer, LeavesTheTotalsWhenTheLineCannotBeRead) {
         {"a unit outside the list", "interface: office\n  transfer: 1.00 TiB received, 3.00 MiB sent\n"},
         {"no number", "interface: office\n  transfer: many KiB received, 3.00 MiB sent\n"},
         {"a negative number", "interface: office\n  transfer: -1.00 KiB received, 3.00 MiB sent\n"},
+        {"nan", "interface: office\n  transfer: nan KiB received, 3.00 MiB sent\n"},
+        {"inf", "interface: office\n  transfer: 1.00 KiB received, inf MiB sent\n"},
+        {"past the range after the unit",
+         "interface: office\n  transfer: 1e308 GiB received, 3.00 MiB sent\n"},
         {"no comma", "interface: office\n  transfer: 1.00 KiB received\n"},
         {"cut short", "interface: office\n  transfer: 1"},
         {"empty", ""},
@@ -133,6 +137,9 @@ TEST(LoadStatsTest, CountersOfTheReply) {
         {"error reply", "ERROR: unknown command\n", false, 0, false, 0},
         {"not a number reads 0", "SUCCESS: bytesin=abc,bytesout= 1048576 \n", true, 0.0, true, 1.0},
         {"only one field", "SUCCESS: bytesout=524288\n", false, 0, true, 0.5},
+        // No count of bytes: never a NaN, infinite or negative total on the page.
+        {"nan and inf read 0", "SUCCESS: bytesin=nan,bytesout=inf\n", true, 0.0, true, 0.0},
+        {"negative and out of range read 0", "SUCCESS: bytesin=-5,bytesout=1e999\n", true, 0.0, true, 0.0},
     };
     for (const auto& c : cases) {
         const LoadStats stats = ParseLoadStats(QString::fromLatin1(c.reply));
@@ -201,6 +208,10 @@ TEST(NudgeTargetTest, AnAddressThePeerRoutes) {
         {"comments and blanks", "  AllowedIPs=10.1.2.3/32 # the peer\n", "10.1.2.3"},
         {"none", "Address = 10.8.0.2/24\n", ""},
         {"only its own address", "Address = 10.8.0.2/32\nAllowedIPs = 10.8.0.2/32\n", ""},
+        // A prefix past /32 is no address of its own (it once stayed behind as the prefix).
+        {"an own prefix past 32", "Address = 10.8.0.2/94\nAllowedIPs = 0.0.0.0/0\n", ""},
+        {"a later own address counts", "Address = 10.8.0.2/94, 10.9.0.5/24\nAllowedIPs = 0.0.0.0/0\n",
+         "10.9.0.1"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(WireGuardProbe::NudgeTarget(c.config), c.target) << c.what;

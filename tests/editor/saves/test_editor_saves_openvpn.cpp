@@ -520,4 +520,51 @@ TEST(OvpnTextTest, RewriteTakesOffOnlyWhatTheLastSaveAppended) {
     EXPECT_EQ(OvpnText::credentialLine(), QByteArray("auth-user-pass ./Config/openvpn/ovpnpwd.txt"));
 }
 
+// Lines that end in several carriage returns (found by fuzzing): every save took one more
+// of them off, so two saves with the same values wrote different bytes.
+TEST(OvpnTextTest, LinesEndingInSeveralCarriageReturnsReadBackTheSame) {
+    EXPECT_EQ(OvpnText::lines("a\r\r\r\nb\r\n\r\r"), (QList<QByteArray>{"a", "b", ""}));
+    OvpnText::PageValues values;
+    values.server = QStringLiteral("1.2.3.4");
+    values.port = QStringLiteral("1194");
+    values.dns = QStringLiteral("10.0.0.53");
+    const QByteArray copy = OvpnText::importedCopy("\r\r\r\r", values);
+    EXPECT_EQ(copy, QByteArray("\ndhcp-option DNS 10.0.0.53\n"));
+    EXPECT_EQ(OvpnText::rewrittenCopy(copy, values, values), copy);
+}
+
+// The directive as openvpn takes it, whatever white space, quotes or dashes surround it:
+// every line openvpn reads as "remote" carries the page's server in the copy.
+TEST(OvpnTextTest, DirectiveIsTheWordOpenvpnReads) {
+    const struct {
+        QByteArray line;
+        QByteArray directive;
+    } cases[] = {
+        {"remote 1.2.3.4 1194", "remote"},
+        {" \t remote\t1.2.3.4", "remote"},
+        {"remote\f198.51.100.9 443", "remote"},
+        {"\vremote\r198.51.100.9 443", "remote"},
+        {"\"remote\" 198.51.100.9", "remote"},
+        {"'remote' 198.51.100.9", "remote"},
+        {"\"re\\\"mote\" x", "re\"mote"},
+        {"--remote 198.51.100.9", "remote"},
+        {"--", "--"},
+        {"remote\0 x", "remote"},
+        {"# remote 1.2.3.4", ""},
+        {"  ;remote 1.2.3.4", ""},
+        {"\"remote 1.2.3.4", ""}, // no closing quote: openvpn drops the line
+        {"re\\mote 1.2.3.4", ""}, // a backslash before a letter: dropped as well
+        {"re\\ mote 1.2.3.4", "re mote"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(OvpnText::directive(c.line), c.directive) << c.line.toStdString();
+    }
+    OvpnText::PageValues values;
+    values.server = QStringLiteral("1.2.3.4");
+    values.port = QStringLiteral("1194");
+    EXPECT_EQ(OvpnText::importedCopy("client\n\"remote\" 198.51.100.9 443\n--remote\f198.51.100.9\n", values),
+              QByteArray("client\nremote 1.2.3.4 1194\nremote 1.2.3.4 1194\n"));
+}
+
 } // namespace
