@@ -3,6 +3,7 @@
 #   ./dev.sh run    install what is missing, build, start the client
 #   ./dev.sh test   install what is missing, build, run every test
 #   ./dev.sh build  build only
+#   ./dev.sh bench  build, then run the client benchmark against its aims (about 3 minutes)
 set -euo pipefail
 cd "$(dirname "$0")"
 top=$(pwd)
@@ -70,8 +71,12 @@ case "${1:-}" in
     cd "$build"
     ctest --output-on-failure -j "$jobs"
     ;;
+  bench)
+    build_all
+    "$build/tools/bench_client/bench_client" --aims "${@:2}"
+    ;;
   *)
-    echo "usage: $0 run|test|build" >&2
+    echo "usage: $0 run|test|build|bench" >&2
     exit 2
     ;;
 esac
