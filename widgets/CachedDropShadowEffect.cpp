@@ -31,8 +31,8 @@ constexpr qreal kBlurEffectRadiusScale = 2.5;
 // blurs it (the same blur of the same radius), at the shadow's offset.
 void CachedDropShadowEffect::renderShadow() {
     QPoint sourceTopLeft;
-    const QPixmap source = sourcePixmap(Qt::DeviceCoordinates, &sourceTopLeft, NoPad);
-    madeFor = sourceBoundingRect(Qt::DeviceCoordinates).toAlignedRect();
+    const QPixmap source = sourcePixmap(Qt::LogicalCoordinates, &sourceTopLeft, NoPad);
+    madeFor = sourceBoundingRect(Qt::LogicalCoordinates).toAlignedRect();
     ++renders;
     if (source.isNull()) {
         shadow = QImage();
@@ -69,14 +69,12 @@ void CachedDropShadowEffect::draw(QPainter* painter) {
         drawSource(painter);
         return;
     }
-    if (madeFor != sourceBoundingRect(Qt::DeviceCoordinates).toAlignedRect() || madeFor.isNull()) {
+    if (madeFor != sourceBoundingRect(Qt::LogicalCoordinates).toAlignedRect() || madeFor.isNull()) {
         renderShadow();
     }
-    if (!shadow.isNull()) {
-        const QTransform kept = painter->worldTransform();
-        painter->setWorldTransform(QTransform());
+    // A source with nothing to show (hidden, or of no size) is passed on as it is.
+    if (!shadow.isNull() && painter->isActive()) {
         painter->drawImage(shadowTopLeft, shadow);
-        painter->setWorldTransform(kept);
     }
     drawSource(painter);
 }
