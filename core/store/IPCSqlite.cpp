@@ -418,7 +418,7 @@ int IPCSqlite::GetProfileList(std::vector<ProfileInfo>& list) {
         }
         return 0;
     };
-    if (Query(*this, &rows, kCountProfiles, 0, countCallback) == 0 && rows > 0) {
+    if (db != nullptr && Query(*this, &rows, kCountProfiles, 0, countCallback) == 0 && rows > 0) {
         list.reserve(list.size() + static_cast<size_t>(rows));
     }
     return Query(*this, &list, kSelectProfileList, 0, ProfileListCallback);
