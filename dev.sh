@@ -8,6 +8,7 @@
 #     ./dev.sh test --sanitize   every test under AddressSanitizer and UndefinedBehaviorSanitizer
 #                                (build-sanitize/)
 #     ./dev.sh test --fuzz       each fuzz target for 30 s (build-fuzz/; KORVA_FUZZ_SECONDS)
+#   ./dev.sh bench   build, then run the client benchmark against its aims (about 3 minutes)
 #   ./dev.sh fuzz [SECONDS] [TARGET...]
 #                    fuzz the targets (all by default) for SECONDS each (600 by default),
 #                    keeping what they find in build-fuzz/fuzz/corpus/
@@ -253,8 +254,12 @@ case "${1:-}" in
     part_counts=/dev/null
     run_fuzz_targets "$seconds" "$@"
     ;;
+  bench)
+    build_all
+    "$build/tools/bench_client/bench_client" --aims "${@:2}"
+    ;;
   *)
-    echo "usage: $0 run|build|test [--plain|--sanitize|--fuzz]|fuzz [SECONDS] [TARGET...]" >&2
+    echo "usage: $0 run|build|test [--plain|--sanitize|--fuzz]|bench|fuzz [SECONDS] [TARGET...]" >&2
     exit 2
     ;;
 esac

@@ -54,7 +54,11 @@ void ActiveProfileDialog::loadProfileList() {
         return;
     }
     AppContext* app = SystemContext::Instance()->GetAppContext();
-    for (const ProfileInfo& profile : *app->GetProfileList()) {
+    const std::vector<ProfileInfo>& list = *app->GetProfileList();
+    // The rows go in at once: one insert into the list's model instead of one per row.
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<int>(list.size()) + 1);
+    for (const ProfileInfo& profile : list) {
         ProfileSummary summary;
         const int read = ReadProfileSummary(profile, &summary);
         // A profile whose record cannot be read cannot be shown or connected; the rows
@@ -70,11 +74,12 @@ void ActiveProfileDialog::loadProfileList() {
             item->setData(0, ActiveProfileTreeDelegate::KindRole,
                           ZRStringConstant::tr(VPNTypeLabelKey(profile.ProfileType)));
         }
-        tree->addTopLevelItem(item);
+        items.append(item);
     }
     auto* addRow = new QTreeWidgetItem;
     addRow->setData(0, ActiveProfileTreeDelegate::AddRowRole, true);
-    tree->addTopLevelItem(addRow);
+    items.append(addRow);
+    tree->addTopLevelItems(items);
 }
 
 void ActiveProfileDialog::showEvent(QShowEvent* event) {

@@ -35,6 +35,11 @@ constexpr const char* kTranslationDir = KORVA_TRANSLATION_DIR;
 constexpr const char* kStartStyleSheet = KORVA_STYLESHEET_DARK;
 constexpr const char* kBrandFontRegular = KORVA_BRAND_FONT_REGULAR;
 
+// Set in the environment by the client benchmark: once the main window has painted its
+// first frame the client writes the notice to standard output and ends as on a close.
+constexpr const char* kShownNoticeVariable = "KORVA_SHOWN_NOTICE";
+constexpr const char* kShownNotice = "korva-vpn: main window shown\n";
+
 // The tray icon's image and its tool tip's text key.
 constexpr const char* kTrayIconPath = KORVA_IMAGE_DIR "logo.svg";
 constexpr const char* kAppNameKey = "ZRVPN_APP_NAME";

@@ -6,7 +6,10 @@
 #include <QFontDatabase>
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 #include <QTranslator>
+#include <cstdio>
+#include <memory>
 
 #include "AppConstants.h"
 #include "AppContext.h"
@@ -61,6 +64,31 @@ void OnTrayQuitClicked(ZRVPNClient* window) {
 }
 
 namespace {
+
+// The start-up notice for the client benchmark: after the first paint of a widget of the
+// window, the notice is written and the event loop ends.
+class ShownNotice : public QObject {
+public:
+    explicit ShownNotice(QWidget* window) : window(window) { qApp->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched)->window() == window) {
+            qApp->removeEventFilter(this);
+            // Once the paint has ended and the frame has gone out.
+            QTimer::singleShot(0, [] {
+                std::fputs(AppConstants::kShownNotice, stdout);
+                std::fflush(stdout);
+                QCoreApplication::exit(0);
+            });
+        }
+        return false;
+    }
+
+private:
+    QWidget* window;
+};
 
 void PlaceTrayPopup(QWidget* popup, int x, int y) {
     popup->move(x - popup->width() / 2, y - popup->height() + AppConstants::kTrayPopupBottomOffset);
@@ -138,6 +166,10 @@ int RunClient(int argc, char** argv, const std::function<void()>& beforeLoop) {
         closeSignals.install();
 
         ZRVPNClient window;
+        std::unique_ptr<ShownNotice> shownNotice;
+        if (qEnvironmentVariableIsSet(AppConstants::kShownNoticeVariable)) {
+            shownNotice = std::make_unique<ShownNotice>(&window);
+        }
         window.show();
         closeSignals.setWindow(&window);
         QGuiApplication::setQuitOnLastWindowClosed(false);

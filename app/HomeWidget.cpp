@@ -1,9 +1,9 @@
 #include "HomeWidget.h"
 
+#include "CachedDropShadowEffect.h"
 #include <QEvent>
 #include <QFont>
 #include <QFontMetrics>
-#include <QGraphicsDropShadowEffect>
 #include <QShowEvent>
 #include <algorithm>
 #include <cstring>
@@ -474,7 +474,7 @@ void HomeWidget::setDropShadow() {
     const QColor color(colorMode == COLOR_MODE_DARK ? HomeResources::kCardShadowDark
                                                     : HomeResources::kCardShadowLight);
     for (QWidget* card : {ui->profileWidget, ui->connectInfoWidget, ui->trafficWidget}) {
-        auto* shadow = new QGraphicsDropShadowEffect(this);
+        auto* shadow = new CachedDropShadowEffect(this);
         shadow->setColor(color);
         shadow->setOffset(0, 2);
         shadow->setBlurRadius(kShadowBlurRadius);

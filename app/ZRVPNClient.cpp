@@ -1,10 +1,10 @@
 #include "ZRVPNClient.h"
 
+#include "CachedDropShadowEffect.h"
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDesktopWidget>
-#include <QGraphicsDropShadowEffect>
 #include <QIcon>
 #include <QMouseEvent>
 
@@ -52,7 +52,7 @@ ZRVPNClient::ZRVPNClient(QWidget* parent)
     ui.btnHome->click();
     QApplication::setWheelScrollLines(1);
 
-    auto* shadow = new QGraphicsDropShadowEffect(this);
+    auto* shadow = new CachedDropShadowEffect(this);
     shadow->setColor(QColor(QLatin1String(AppConstants::kShadowColor)));
     shadow->setOffset(AppConstants::kShadowOffsetX, AppConstants::kShadowOffsetY);
     shadow->setBlurRadius(AppConstants::kShadowBlurRadius);

@@ -299,6 +299,7 @@ void ProfileWidget::addPageRows() {
     ProfileInfo current;
     app->GetCurrentProfile(&current);
     QList<QTreeWidgetItem*> items;
+    items.reserve(std::max(0, end - first));
     for (int i = first; i < end; ++i) {
         items.append(createRow(list[static_cast<size_t>(i)],
                                busy && list[static_cast<size_t>(i)].ProfileID == current.ProfileID));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <numeric>
 #include <string>
@@ -408,6 +409,18 @@ int IPCSqlite::UpdateProfile(ProfileInfo* info) {
 }
 
 int IPCSqlite::GetProfileList(std::vector<ProfileInfo>& list) {
+    // The list is sized once for the rows to come: a fresh list of 10,000 records grown
+    // by doubling costs ten times the read itself. A count that fails only skips that.
+    long long rows = 0;
+    const auto countCallback = [](void* target, int columns, char** values, char**) {
+        if (columns > 0 && values[0] != nullptr) {
+            *static_cast<long long*>(target) = std::atoll(values[0]);
+        }
+        return 0;
+    };
+    if (db != nullptr && Query(*this, &rows, kCountProfiles, 0, countCallback) == 0 && rows > 0) {
+        list.reserve(list.size() + static_cast<size_t>(rows));
+    }
     return Query(*this, &list, kSelectProfileList, 0, ProfileListCallback);
 }
 

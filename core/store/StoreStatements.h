@@ -47,6 +47,8 @@ constexpr const char* kUpdateProfile =
     "UPDATE PROFILE SET ProfileName = '%q', ProfileType = %d, ConfigID = %d WHERE ProfileID = %d";
 constexpr const char* kSelectProfileList =
     "SELECT * FROM PROFILE ORDER BY ProfileID DESC";
+constexpr const char* kCountProfiles =
+    "SELECT COUNT(*) FROM PROFILE";
 constexpr const char* kSelectProfileByID =
     "SELECT ProfileType, ProfileName, ConfigID FROM PROFILE WHERE ProfileID = %d";
 constexpr const char* kSelectProfileByConfigID =

@@ -8,6 +8,9 @@
 // servers through the bundle. Run it through bench_client, which gives it a scratch folder.
 //
 //   bench_client [--real] [--seconds N]
+//
+// With --aims it measures instead the figures the client is held to (bench_aims.h), with
+// 60 s phases unless --seconds says otherwise; `./dev.sh bench` runs that.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -42,6 +45,7 @@
 #include "RealVpnServers.h"
 #include "ServiceTable.h"
 #include "SystemContext.h"
+#include "bench_aims.h"
 
 namespace {
 
@@ -76,8 +80,8 @@ public:
     }
     void end(bool reached = true) {
         const double seconds = (clock.nsecsElapsed() - started) / 1e9;
-        std::printf("%-44s %-24s %7.1f s %9.1f ms %8d %8d%s\n", current.c_str(), currentPhase.c_str(), seconds, longest,
-                    over16, over50, reached ? "" : "  (did not reach its state)");
+        std::printf("%-44s %-24s %7.1f s %9.1f ms %8d %8d%s\n", current.c_str(), currentPhase.c_str(),
+                    seconds, longest, over16, over50, reached ? "" : "  (did not reach its state)");
         std::fflush(stdout);
         if (longest > worst) {
             worst = longest;
@@ -175,7 +179,8 @@ public:
             connect(client, &QTcpSocket::readyRead, client, [this, client] {
                 client->readAll();
                 ++requests;
-                client->write(QByteArray("SUCCESS: nclients=0,bytesin=") + QByteArray::number(requests * 90000) +
+                client->write(QByteArray("SUCCESS: nclients=0,bytesin=") +
+                              QByteArray::number(requests * 90000) +
                               ",bytesout=" + QByteArray::number(requests * 40000) + "\r\n");
             });
         });
@@ -217,12 +222,13 @@ public:
 
     // Connects the named profile, keeps it connected, disconnects it; during the connected
     // phase `whileConnected` runs once a second.
-    void cycle(const std::string& scenario, const char* name, const std::function<void()>& whileConnected = nullptr,
-               int connectLimitMs = 30000) {
+    void cycle(const std::string& scenario, const char* name,
+               const std::function<void()>& whileConnected = nullptr, int connectLimitMs = 30000) {
         page->refreshProfileInfo();
         meter.begin(scenario, "connecting");
         page->connectProfileByName(QString::fromLatin1(name));
-        const bool connected = spinUntil([this] { return status() == CONNECT_STATUS_CONNECTED; }, connectLimitMs);
+        const bool connected =
+            spinUntil([this] { return status() == CONNECT_STATUS_CONNECTED; }, connectLimitMs);
         meter.end(connected);
         if (!connected) {
             page->clickConnectButton();
@@ -288,10 +294,12 @@ void runWithStandIns(StallMeter& meter, int seconds) {
     ManagementStandIn management;
     const bool served = management.listen();
     Bench bench(meter, seconds);
-    bench.cycle(served ? "OpenVPN, stand-ins (ends in 2 s)" : "OpenVPN, stand-ins, port 11505 taken", "bench_ovpn");
+    bench.cycle(served ? "OpenVPN, stand-ins (ends in 2 s)" : "OpenVPN, stand-ins, port 11505 taken",
+                "bench_ovpn");
     bench.cycle("WireGuard, stand-ins (wg show 0.3 s)", "bench_wg");
     // The rekey check (a listing of 0.3 s) once a second instead of once a minute.
-    bench.cycle("IPsec, stand-ins (rekey check every 1 s)", "office", [] { IPSecVPNContext::RekeyTimerProc(); });
+    bench.cycle("IPsec, stand-ins (rekey check every 1 s)", "office",
+                [] { IPSecVPNContext::RekeyTimerProc(); });
 
     // Programs that hang: "wg show" while connected, the initiate while connecting.
     bench.cycle("WireGuard, \"wg show\" hangs", "bench_wg", [] {
@@ -427,7 +435,8 @@ void runAgainstRealServers(StallMeter& meter, int seconds) {
     {
         Traffic traffic(realvpn::StrongSwanResponder::kRemoteHost);
         traffic.start();
-        bench.cycle("IPsec, real responder (rekey check every 1 s)", "real_ike", [] { IPSecVPNContext::RekeyTimerProc(); });
+        bench.cycle("IPsec, real responder (rekey check every 1 s)", "real_ike",
+                    [] { IPSecVPNContext::RekeyTimerProc(); });
     }
     bench.page->connectionController()->finishTunnelWork(15000);
     bench.page.reset();
@@ -437,10 +446,13 @@ void runAgainstRealServers(StallMeter& meter, int seconds) {
 
 int main(int argc, char** argv) {
     bool real = false;
-    int seconds = 10;
+    bool aims = false;
+    int seconds = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--real") == 0) {
             real = true;
+        } else if (std::strcmp(argv[i], "--aims") == 0) {
+            aims = true;
         } else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             seconds = std::max(1, std::atoi(argv[++i]));
         }
@@ -449,6 +461,13 @@ int main(int argc, char** argv) {
     // management port, the tunnels and their devices stay inside, and go with it.
     if (geteuid() == 0) {
         realvpn::IsolateBeforeMain();
+    }
+    if (seconds == 0) {
+        seconds = aims ? 60 : 10;
+    }
+    StartFigures starts;
+    if (aims) {
+        starts = MeasureStarts(KORVA_APP_DIR "/korva-vpn", KORVA_APP_DIR, BENCH_BARE_WINDOW);
     }
 
     QApplication application(argc, argv);
@@ -471,6 +490,11 @@ int main(int argc, char** argv) {
     if (app()->Start() != 0) {
         std::fprintf(stderr, "bench_client: the profile store does not open\n");
         return 1;
+    }
+    if (aims) {
+        const int result = RunAims(starts, seconds);
+        app()->Stop();
+        return result;
     }
 
     std::printf("Korva VPN client benchmark: the GUI event loop's longest stall (a heartbeat every %d ms)\n",

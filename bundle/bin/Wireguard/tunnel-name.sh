@@ -9,23 +9,38 @@
 KORVA_WG_RUNDIR=${KORVA_WG_RUNDIR:-/run/korva-wireguard}
 
 korva_ifname() {
-    local name=$1
-    if [[ $name =~ ^[A-Za-z0-9_=+.-]{1,15}$ && $name != "." && $name != ".." ]]; then
-        printf '%s\n' "$name"
+    local korva_name
+    korva_ifname_to korva_name "$1"
+    printf '%s\n' "$korva_name"
+}
+
+# The same into the variable named first, without a subshell for the usual name.
+korva_ifname_to() {
+    local -n korva_out=$1
+    local korva_in=$2
+    if [[ $korva_in =~ ^[A-Za-z0-9_=+.-]{1,15}$ && $korva_in != "." && $korva_in != ".." ]]; then
+        korva_out=$korva_in
     else
-        local sum
-        sum=$(printf '%s' "$name" | sha256sum)
-        printf 'wg%s\n' "${sum:0:13}"
+        local korva_sum
+        korva_sum=$(printf '%s' "$korva_in" | sha256sum)
+        korva_out=wg${korva_sum:0:13}
     fi
 }
 
 # The tunnel name an interface stands for: the name recorded when the tunnel was
 # installed, else the interface name itself.
 korva_tunnelname() {
-    local ifname=$1
-    if [[ -f $KORVA_WG_RUNDIR/$ifname.name ]]; then
-        cat -- "$KORVA_WG_RUNDIR/$ifname.name"
-    else
-        printf '%s\n' "$ifname"
+    local korva_name
+    korva_tunnelname_to korva_name "$1"
+    printf '%s\n' "$korva_name"
+}
+
+# The same into the variable named first, read without a program (a name is one line).
+korva_tunnelname_to() {
+    local -n korva_out=$1
+    local korva_if=$2
+    korva_out=$korva_if
+    if [[ -f $KORVA_WG_RUNDIR/$korva_if.name ]]; then
+        IFS= read -r korva_out < "$KORVA_WG_RUNDIR/$korva_if.name" || true
     fi
 }

@@ -1,0 +1,45 @@
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <gtest/gtest.h>
+
+namespace {
+
+const char* const kNoticeVariable = "KORVA_SHOWN_NOTICE";
+
+// The client program with the sandbox's home and the offscreen platform; its working
+// folder is the sandbox's, where its log goes.
+void startClient(QProcess& client, bool notice) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QString::fromLatin1(kNoticeVariable));
+    if (notice) {
+        environment.insert(QString::fromLatin1(kNoticeVariable), QStringLiteral("1"));
+    }
+    client.setProcessEnvironment(environment);
+    client.setProcessChannelMode(QProcess::SeparateChannels);
+    client.start(QStringLiteral(KORVA_APP_DIR "/korva-vpn"), QStringList());
+    ASSERT_TRUE(client.waitForStarted(10000));
+}
+
+TEST(ShownNoticeTest, TheClientWritesTheNoticeOnceItsWindowIsPaintedAndEnds) {
+    QProcess client;
+    startClient(client, true);
+    ASSERT_TRUE(client.waitForFinished(60000)) << "the client did not end after its window was shown";
+    EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(client.exitCode(), 0);
+    // The client's log lines go to standard output as well, the notice on a line of its own.
+    const QByteArray output = client.readAllStandardOutput();
+    EXPECT_EQ(output.count("\nkorva-vpn: main window shown\n"), 1) << output.toStdString();
+}
+
+TEST(ShownNoticeTest, WithoutTheVariableTheClientWritesNothingAndStaysOpen) {
+    QProcess client;
+    startClient(client, false);
+    EXPECT_FALSE(client.waitForFinished(4000)) << "the client ended by itself";
+    // SIGTERM closes it as a close from the system does.
+    client.terminate();
+    ASSERT_TRUE(client.waitForFinished(30000));
+    EXPECT_EQ(client.exitCode(), 0);
+    EXPECT_FALSE(client.readAllStandardOutput().contains("main window shown"));
+}
+
+} // namespace
