@@ -431,10 +431,10 @@ void ConnectionController::slotConnectToOpenVPN() {
                 return;
             }
             if (result.outcome == OpenVPNStart::CredentialsNotWritten) {
+                // A failed write ends the attempt as a failure, with a word, like the
+                // ".ovpn" below: nothing was started.
                 CONNECT_LOG(kOpenVPNFileFailedLine, result.path.c_str());
-                page->stopLoading();
-                slotNoConnectVPN();
-                // Without a word the press would seem to have done nothing.
+                slotConnectVPNFailed();
                 showToast(ZRStringConstant::tr(kPrepareFailedKey));
                 return;
             }

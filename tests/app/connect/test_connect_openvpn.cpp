@@ -477,8 +477,8 @@ TEST_F(OpenVPNRoad, DisconnectEndsTheProgramAndResetsTheConnection) {
 }
 
 TEST_F(OpenVPNRoad, FilesThatCannotBeWrittenEndTheAttempt) {
-    // The credential file's place is taken by a folder: nothing starts, status 0, and the
-    // toast says the connection could not be prepared.
+    // The credential file's place is taken by a folder: nothing starts, the attempt fails,
+    // and the toast says the connection could not be prepared.
     OpenVPNProfile profile;
     profile.type = 2;
     profile.needPwd = 1;
@@ -488,7 +488,7 @@ TEST_F(OpenVPNRoad, FilesThatCannotBeWrittenEndTheAttempt) {
     ASSERT_TRUE(QDir().mkpath(QStringLiteral("Config/openvpn/ovpnpwd.txt")));
     open("ovpn-office");
     press();
-    ASSERT_TRUE(waitStatus(CONNECT_STATUS_NOT_CONNECTED));
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED));
     EXPECT_FALSE(QFile::exists(QStringLiteral("openvpn-args.txt")));
     EXPECT_FALSE(w("loadingWidget")->isVisible());
     EXPECT_TRUE(
