@@ -36,6 +36,7 @@ class QPushButton;
 class QRadioButton;
 class ZRInputIpLineEdit;
 struct OpenVPNInfo;
+struct ProfileInfo;
 namespace OvpnText {
 struct PageValues;
 }
@@ -168,6 +169,13 @@ protected:
     // committed. Any failure undoes every step, shows the failure and returns false.
     bool storeProfile(const QString& filePath, const QByteArray& fileContent,
                       const std::function<int(IPCSqlite*)>& writeRows);
+    // Writes the profile row that points at the kind row configID: the edited profile's
+    // row in edit mode, a new row otherwise (0 for success).
+    int writeProfileRow(IPCSqlite* store, ProfileInfo* profile, int configID) const;
+    // After a rename, removes the file that stood under the profile's old name in folder;
+    // failedLine (none when null) is logged when the removal fails.
+    void removeFileOfOldName(const QString& newName, const char* folder, const char* suffix,
+                             const char* failedLine) const;
     // Shows that the profile was not saved (a text key), over the dialog.
     void showSaveFailure(const char* key);
     // A remote-subnet row taken apart: the address before the last (or first) "/", the

@@ -4,6 +4,8 @@
 // are in ProfileConfigDialogOpenVPN.cpp, the WireGuard page in
 // ProfileConfigDialogWireGuard.cpp.
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -107,6 +109,26 @@ bool ProfileConfigDialog::storeProfile(const QString& filePath, const QByteArray
     }
     file.finish();
     return true;
+}
+
+int ProfileConfigDialog::writeProfileRow(IPCSqlite* store, ProfileInfo* profile, int configID) const {
+    profile->ConfigID = configID;
+    if (m_bEditMode) {
+        profile->ProfileID = m_iProfileID;
+        return store->UpdateProfile(profile);
+    }
+    return store->InsertProfile(profile);
+}
+
+void ProfileConfigDialog::removeFileOfOldName(const QString& newName, const char* folder, const char* suffix,
+                                              const char* failedLine) const {
+    if (!m_bEditMode || newName == m_configName) {
+        return;
+    }
+    const QString old = profileFilePath(folder, m_configName, suffix);
+    if (!old.isEmpty() && QFileInfo(old).isFile() && !QFile::remove(old) && failedLine != nullptr) {
+        ZRWLog(kLogModule, kLogLevel, failedLine, old.toUtf8().constData());
+    }
 }
 
 void ProfileConfigDialog::showSaveFailure(const char* key) {
@@ -410,7 +432,6 @@ bool ProfileConfigDialog::saveIPSecTunnel() {
         if ((update ? context->UpdateIPSecInfo(&info, 1) : context->AddIPSecInfo(&info, 1)) != 0) {
             return -1;
         }
-        profile.ConfigID = info.GetID();
-        return m_bEditMode ? store->UpdateProfile(&profile) : store->InsertProfile(&profile);
+        return writeProfileRow(store, &profile, info.GetID());
     });
 }

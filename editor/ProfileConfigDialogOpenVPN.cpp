@@ -359,23 +359,13 @@ bool ProfileConfigDialog::saveOpenVPNKind(int kind) {
         } else if (context->AddOpenVPNInfo(&info, 1) != 0) {
             return -1;
         }
-        profile.ConfigID = info.ID;
-        if (m_bEditMode) {
-            profile.ProfileID = m_iProfileID;
-            return store->UpdateProfile(&profile);
-        }
-        return store->InsertProfile(&profile);
+        return writeProfileRow(store, &profile, info.ID);
     });
     if (!saved) {
         return false;
     }
     // A renamed profile's copy now stands under the new name: the old name's goes.
-    if (m_bEditMode && name != m_configName) {
-        const QString old = profileFilePath(kOpenVPNConfigDir, m_configName, kOpenVPNConfigSuffix);
-        if (!old.isEmpty() && QFileInfo(old).isFile() && !QFile::remove(old)) {
-            ZRWLog(kLogModule, kLogLevel, page.removeFailedLine, old.toUtf8().constData());
-        }
-    }
+    removeFileOfOldName(name, kOpenVPNConfigDir, kOpenVPNConfigSuffix, page.removeFailedLine);
     return true;
 }
 

@@ -239,21 +239,11 @@ bool ProfileConfigDialog::saveWireGuardVPN() {
         } else if (context->AddWireGuardInfo(&info, 1) != 0) {
             return -1;
         }
-        profile.ConfigID = info.ID;
-        if (m_bEditMode) {
-            profile.ProfileID = m_iProfileID;
-            return store->UpdateProfile(&profile);
-        }
-        return store->InsertProfile(&profile);
+        return writeProfileRow(store, &profile, info.ID);
     });
     if (!saved) {
         return false;
     }
-    if (m_bEditMode && name != m_configName) {
-        const QString old = profileFilePath(kWireGuardConfigDir, m_configName, kWireGuardConfigSuffix);
-        if (!old.isEmpty() && QFileInfo(old).isFile()) {
-            QFile::remove(old);
-        }
-    }
+    removeFileOfOldName(name, kWireGuardConfigDir, kWireGuardConfigSuffix, nullptr);
     return true;
 }
