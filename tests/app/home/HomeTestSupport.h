@@ -12,6 +12,7 @@
 #include <sqlite3.h>
 #include <string>
 
+#include "AdapterTestSupport.h"
 #include "AppContext.h"
 #include "IPCSqlite.h"
 #include "IPSecVPNInfo.h"
@@ -31,17 +32,7 @@ inline IPCSqlite* store() {
 // Starts the application context once per test binary; a TAP adapter is listed so that
 // no adapter script runs.
 inline void startApp() {
-    SetNetworkAdapterSource([] {
-        NetworkAdapter tap;
-        tap.name = "tap0";
-        tap.description = "TAP-Windows Adapter V9";
-        tap.ip = "0.0.0.0";
-        tap.mask = "0.0.0.0";
-        return std::vector<NetworkAdapter>{tap};
-    });
-    if (app()->IsStarted() == 0) {
-        ASSERT_EQ(app()->Start(), 0);
-    }
+    guitest::startAppContextWithTapAdapter();
 }
 
 // Removes every profile and forgets the remembered selection.

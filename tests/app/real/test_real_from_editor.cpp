@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
+#include "AdapterTestSupport.h"
 #include "IPSecTestSupport.h"
 #include "NetworkAdapters.h"
 #include "ProfileEditorOpener.h"
@@ -188,12 +189,7 @@ TEST_F(RealFromEditor, IPsecProfileChosenOnThePageConnects) {
     // (with the TAP adapter that keeps the adapter script from running).
     SetNetworkAdapterSource(nullptr);
     std::vector<NetworkAdapter> adapters = ListNetworkAdapters();
-    NetworkAdapter tap;
-    tap.name = "tap0";
-    tap.description = "TAP-Windows Adapter V9";
-    tap.ip = "0.0.0.0";
-    tap.mask = "0.0.0.0";
-    adapters.insert(adapters.begin(), tap);
+    adapters.insert(adapters.begin(), guitest::tapAdapter());
     SetNetworkAdapterSource([adapters] { return adapters; });
 
     savestest::IPSecForm form;

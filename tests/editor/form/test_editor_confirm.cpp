@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <cstring>
 
+#include "AdapterTestSupport.h"
 #include "AppContext.h"
 #include "EditorTestSupport.h"
 #include "IPSecVPNContext.h"
@@ -31,17 +32,7 @@ AppContext* app() {
 // A store started once for the binary; a TAP adapter is reported so that no adapter script runs.
 class StoreEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override {
-        SetNetworkAdapterSource([] {
-            NetworkAdapter tap;
-            tap.name = "tap0";
-            tap.description = "TAP-Windows Adapter V9";
-            tap.ip = "0.0.0.0";
-            tap.mask = "0.0.0.0";
-            return std::vector<NetworkAdapter>{tap};
-        });
-        ASSERT_EQ(app()->Start(), 0);
-    }
+    void SetUp() override { guitest::startAppContextWithTapAdapter(); }
     void TearDown() override {
         app()->Stop();
         SetNetworkAdapterSource(nullptr);

@@ -20,6 +20,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "AdapterTestSupport.h"
 #include "AppContext.h"
 #include "EditorTestSupport.h"
 #include "NetworkAdapters.h"
@@ -44,11 +45,7 @@ constexpr const char* kLocalAddress = "192.0.2.10";
 // The tests' adapters: a TAP adapter (so that no adapter script runs) and one local
 // address for the IPsec page.
 inline std::vector<NetworkAdapter> testAdapters() {
-    NetworkAdapter tap;
-    tap.name = "tap0";
-    tap.description = "TAP-Windows Adapter V9";
-    tap.ip = "0.0.0.0";
-    tap.mask = "0.0.0.0";
+    const NetworkAdapter tap = guitest::tapAdapter();
     NetworkAdapter lan;
     lan.name = "eth0";
     lan.description = "eth0";

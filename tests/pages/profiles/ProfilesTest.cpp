@@ -1,4 +1,5 @@
 #include "ProfilesTest.h"
+#include "AdapterTestSupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,13 +31,7 @@ void startContextOnce() {
         return;
     }
     started = true;
-    SetNetworkAdapterSource([] {
-        NetworkAdapter tap;
-        tap.name = "tap0";
-        tap.description = "TAP-Windows Adapter V9";
-        return std::vector<NetworkAdapter>{tap};
-    });
-    ASSERT_EQ(app()->Start(), 0);
+    guitest::startAppContextWithTapAdapter();
 }
 
 const char* const kWireGuardRow =

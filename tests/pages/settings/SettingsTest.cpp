@@ -1,4 +1,5 @@
 #include "SettingsTest.h"
+#include "AdapterTestSupport.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -28,14 +29,7 @@ void startContextOnce() {
         return;
     }
     started = true;
-    // An adapter list with a TAP adapter, so that no adapter script runs.
-    SetNetworkAdapterSource([] {
-        NetworkAdapter tap;
-        tap.name = "tap0";
-        tap.description = "TAP-Windows Adapter V9";
-        return std::vector<NetworkAdapter>{tap};
-    });
-    ASSERT_EQ(app()->Start(), 0);
+    guitest::startAppContextWithTapAdapter();
 }
 
 QStringList allLogLines() {

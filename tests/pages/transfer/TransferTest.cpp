@@ -1,4 +1,5 @@
 #include "TransferTest.h"
+#include "AdapterTestSupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -35,14 +36,7 @@ void startContextOnce() {
         return;
     }
     started = true;
-    // An adapter list with a TAP adapter, so that no adapter script runs.
-    SetNetworkAdapterSource([] {
-        NetworkAdapter tap;
-        tap.name = "tap0";
-        tap.description = "TAP-Windows Adapter V9";
-        return std::vector<NetworkAdapter>{tap};
-    });
-    ASSERT_EQ(app()->Start(), 0);
+    guitest::startAppContextWithTapAdapter();
 }
 
 WireGuardVPNInfo wireGuardRow(int n) {
