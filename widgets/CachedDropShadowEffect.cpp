@@ -7,7 +7,7 @@
 #include <cmath>
 
 CachedDropShadowEffect::CachedDropShadowEffect(QObject* parent) : QGraphicsDropShadowEffect(parent) {
-    const auto forget = [this] { madeFor = QRect(); };
+    const auto forget = [this] { madeFor = QSize(); };
     connect(this, &QGraphicsDropShadowEffect::colorChanged, this, forget);
     connect(this, &QGraphicsDropShadowEffect::offsetChanged, this, forget);
     connect(this, &QGraphicsDropShadowEffect::blurRadiusChanged, this, forget);
@@ -15,7 +15,7 @@ CachedDropShadowEffect::CachedDropShadowEffect(QObject* parent) : QGraphicsDropS
 
 void CachedDropShadowEffect::sourceChanged(ChangeFlags flags) {
     if (flags & SourceBoundingRectChanged) {
-        madeFor = QRect();
+        madeFor = QSize();
     }
     QGraphicsDropShadowEffect::sourceChanged(flags);
 }
@@ -28,16 +28,10 @@ constexpr qreal kBlurEffectRadiusScale = 2.5;
 } // namespace
 
 // The outline of the widget's picture in the shadow's colour, blurred as the drop shadow
-// blurs it (the same blur of the same radius), at the shadow's offset.
-void CachedDropShadowEffect::renderShadow() {
-    QPoint sourceTopLeft;
-    const QPixmap source = sourcePixmap(Qt::LogicalCoordinates, &sourceTopLeft, NoPad);
-    madeFor = sourceBoundingRect(Qt::LogicalCoordinates).toAlignedRect();
+// blurs it (the same blur of the same radius); placed relative to the picture's top left.
+void CachedDropShadowEffect::renderShadow(const QPixmap& source) {
+    madeFor = source.size();
     ++renders;
-    if (source.isNull()) {
-        shadow = QImage();
-        return;
-    }
     QImage outline(source.size(), QImage::Format_ARGB32_Premultiplied);
     outline.fill(Qt::transparent);
     {
@@ -61,20 +55,29 @@ void CachedDropShadowEffect::renderShadow() {
         QPainter painter(&shadow);
         scene.render(&painter, QRectF(QPointF(0, 0), area.size()), area);
     }
-    shadowTopLeft = sourceTopLeft + QPoint(-pad, -pad) + offset().toPoint();
+    shadowDelta = QPoint(-pad, -pad) + offset().toPoint();
 }
 
+// As Qt's drop shadow draws itself: the widget's picture in device coordinates, drawn with
+// the painter's transform set aside, the shadow beneath it; only the blur is kept. The
+// widget is drawn from that picture: painting it once more through drawSource after taking
+// its picture misplaced widgets inside it that have shadows of their own.
 void CachedDropShadowEffect::draw(QPainter* painter) {
     if (blurRadius() <= 0 && offset().isNull()) {
         drawSource(painter);
         return;
     }
-    if (madeFor != sourceBoundingRect(Qt::LogicalCoordinates).toAlignedRect() || madeFor.isNull()) {
-        renderShadow();
+    QPoint topLeft;
+    const QPixmap source = sourcePixmap(Qt::DeviceCoordinates, &topLeft, NoPad);
+    if (source.isNull()) {
+        return;
     }
-    // A source with nothing to show (hidden, or of no size) is passed on as it is.
-    if (!shadow.isNull() && painter->isActive()) {
-        painter->drawImage(shadowTopLeft, shadow);
+    if (madeFor != source.size() || shadow.isNull()) {
+        renderShadow(source);
     }
-    drawSource(painter);
+    const QTransform kept = painter->worldTransform();
+    painter->setWorldTransform(QTransform());
+    painter->drawImage(topLeft + shadowDelta, shadow);
+    painter->drawPixmap(topLeft, source);
+    painter->setWorldTransform(kept);
 }

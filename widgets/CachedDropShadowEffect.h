@@ -1,14 +1,15 @@
 // A drop shadow whose blurred image is made once per size of the widget it belongs to.
 // QGraphicsDropShadowEffect blurs the widget's whole picture again on every paint, so a
 // label that changes each second inside a card or the main window costs a full blur each
-// second. Here the widget itself is painted directly and the shadow, which only depends on
-// the widget's outline, comes from the cached image; it is made again when the widget's
-// size, or the shadow's colour, offset or blur radius, changes.
+// second. Here only the widget's picture is taken on each paint, and the shadow, which only
+// depends on the widget's outline, comes from the cached image; it is made again when the
+// widget's size, or the shadow's colour, offset or blur radius, changes.
 #pragma once
 
 #include <QGraphicsDropShadowEffect>
 #include <QImage>
-#include <QRect>
+#include <QPoint>
+#include <QSize>
 
 class CachedDropShadowEffect : public QGraphicsDropShadowEffect {
     Q_OBJECT
@@ -24,10 +25,10 @@ protected:
     void sourceChanged(ChangeFlags flags) override;
 
 private:
-    void renderShadow();
+    void renderShadow(const QPixmap& source);
 
-    QImage shadow; // in device pixels, placed at shadowTopLeft
-    QPoint shadowTopLeft;
-    QRect madeFor; // the source's device rectangle the shadow was made for
+    QImage shadow;      // in device pixels
+    QPoint shadowDelta; // where the shadow lies from the top left of the widget's picture
+    QSize madeFor;      // the size of the widget's picture the shadow was made for
     int renders = 0;
 };

@@ -102,4 +102,60 @@ TEST(CachedDropShadowTest, IsMadeOncePerSizeAndNotOnEachPaint) {
     EXPECT_EQ(effect->renderCount(), 4);
 }
 
+// The main window's frame has a shadow and so do the cards laid out inside it: each card
+// and its shadow stay where the card lies, as with Qt's own drop shadow.
+template <typename Effect> struct NestedSurface {
+    QWidget window;
+    QWidget* frame = new QWidget(&window);
+    QWidget* card = new QWidget(frame);
+    QLabel* label = new QLabel(QStringLiteral("Connected"), card);
+
+    NestedSurface() {
+        window.setAttribute(Qt::WA_TranslucentBackground);
+        window.resize(420, 320);
+        frame->setObjectName(QStringLiteral("frame"));
+        frame->setStyleSheet(QStringLiteral("#frame { background: #F4F6FA; border-radius: 8px; }"
+                                            "#card { background: #FFFFFF; border-radius: 10px; }"));
+        frame->setAttribute(Qt::WA_StyledBackground);
+        frame->setGeometry(20, 20, 380, 280);
+        card->setObjectName(QStringLiteral("card"));
+        card->setAttribute(Qt::WA_StyledBackground);
+        card->setGeometry(90, 70, 200, 120);
+        auto* layout = new QVBoxLayout(card);
+        layout->addWidget(label);
+        frame->setGraphicsEffect(shadowOf<Effect>(QColor(QStringLiteral("#A09BA1AA"))));
+        card->setGraphicsEffect(shadowOf<Effect>(QColor(0, 0, 0, 60)));
+    }
+
+    QImage picture() {
+        QImage image(window.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        window.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        return image;
+    }
+};
+
+TEST(CachedDropShadowTest, NestedShadowsKeepEachCardInPlace) {
+    NestedSurface<QGraphicsDropShadowEffect> plain;
+    NestedSurface<CachedDropShadowEffect> cached;
+    const QImage expected = plain.picture();
+    // Twice: the first paint makes the shadows, the second draws them from the cache.
+    for (int paint = 0; paint < 2; ++paint) {
+        const QImage shown = cached.picture();
+        ASSERT_EQ(expected.size(), shown.size());
+        // The card's white body lies at its place in the frame, not beyond it.
+        EXPECT_EQ(QColor(shown.pixel(20 + 90 + 100, 20 + 70 + 60)), QColor(Qt::white)) << paint;
+        EXPECT_LE(largestDifference(expected, shown), 4) << paint;
+    }
+    // The window as the screen shows it: painted through its backing store and grabbed.
+    plain.window.show();
+    cached.window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&plain.window));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&cached.window));
+    const auto grabbed = [](QWidget& window) {
+        return window.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    };
+    EXPECT_LE(largestDifference(grabbed(plain.window), grabbed(cached.window)), 4);
+}
+
 } // namespace

@@ -175,6 +175,10 @@ int main(int argc, char* argv[]) {
         for (const shots::Entry& entry : shots::groups()) {
             if (wanted.isEmpty() || wanted.contains(QLatin1String(entry.name))) {
                 entry.group(mode, save);
+                // Windows closed with WA_DeleteOnClose go now: outside an event loop their
+                // deletion would wait for ever, and a page left alive would still answer the
+                // next group's signals (a Settings page applying its own colour mode).
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             }
         }
     }

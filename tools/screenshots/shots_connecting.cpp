@@ -2,7 +2,7 @@
 // controller puts it there (connecting, connected with traffic, failed, cancelled, not
 // connected), the tray pop-up in each status, and the credentials prompt (as it opens,
 // after refused credentials, and with empty fields confirmed). The profiles are written
-// into the program's own store, which is emptied first.
+// into the pictures' own scratch store.
 #include "Shots.h"
 
 #include <QApplication>
@@ -26,19 +26,9 @@ AppContext* app() {
     return SystemContext::Instance()->GetAppContext();
 }
 
-// One OpenVPN profile that asks for credentials, in the store and nothing else; its
-// OPENVPN row's id, or 0 when the store does not open.
+// One OpenVPN profile that asks for credentials, in the scratch store; its OPENVPN row's id.
 int fillStore() {
-    if (app()->IsStarted() == 0 && app()->Start() != 0) {
-        std::fprintf(stderr, "the profile store does not open; no connecting pictures\n");
-        return 0;
-    }
     IPCSqlite* store = app()->GetSqlite();
-    std::vector<ProfileInfo> old;
-    store->GetProfileList(old);
-    for (ProfileInfo& profile : old) {
-        store->DeleteProfile(&profile);
-    }
     OpenVPNInfo openVPN;
     std::snprintf(openVPN.ServerIP, sizeof(openVPN.ServerIP), "vpn.example.org");
     openVPN.NeedPwd = 1;
@@ -54,14 +44,6 @@ int fillStore() {
     std::snprintf(settings.SelectedName, sizeof(settings.SelectedName), "Office_OpenVPN");
     store->UpdateSettingInfo(&settings);
     return openVPN.ID;
-}
-
-void emptyStore() {
-    std::vector<ProfileInfo> all;
-    app()->GetSqlite()->GetProfileList(all);
-    for (ProfileInfo& profile : all) {
-        app()->GetSqlite()->DeleteProfile(&profile);
-    }
 }
 
 QVector<double> day(std::initializer_list<double> values) {
@@ -86,10 +68,11 @@ void step(HomeWidget* page, const char* slot) {
 } // namespace
 
 KORVA_SHOTS(connecting) {
-    const int configId = fillStore();
-    if (configId == 0) {
+    ScratchStore scratch;
+    if (!scratch.started()) {
         return;
     }
+    const int configId = fillStore();
     {
         SETTINGINFO settings;
         app()->GetSettingInfo(&settings);
@@ -165,5 +148,4 @@ KORVA_SHOTS(connecting) {
         save(QStringLiteral("credentials-empty"), picture(&prompt, mode.window, 0));
         prompt.hide();
     }
-    emptyStore();
 }
