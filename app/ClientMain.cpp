@@ -6,15 +6,14 @@
 #include <QFontDatabase>
 #include <QPointer>
 #include <QStringList>
-#include <QTimer>
 #include <QTranslator>
-#include <cstdio>
 #include <memory>
 
 #include "AppConstants.h"
 #include "AppContext.h"
 #include "KorvaResources.h"
 #include "SettingManager.h"
+#include "ShownNotice.h"
 #include "SystemCloseSignals.h"
 #include "SystemContext.h"
 #include "SystemSettings.h"
@@ -64,31 +63,6 @@ void OnTrayQuitClicked(ZRVPNClient* window) {
 }
 
 namespace {
-
-// The start-up notice for the client benchmark: after the first paint of a widget of the
-// window, the notice is written and the event loop ends.
-class ShownNotice : public QObject {
-public:
-    explicit ShownNotice(QWidget* window) : window(window) { qApp->installEventFilter(this); }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && watched->isWidgetType() &&
-            static_cast<QWidget*>(watched)->window() == window) {
-            qApp->removeEventFilter(this);
-            // Once the paint has ended and the frame has gone out.
-            QTimer::singleShot(0, [] {
-                std::fputs(AppConstants::kShownNotice, stdout);
-                std::fflush(stdout);
-                QCoreApplication::exit(0);
-            });
-        }
-        return false;
-    }
-
-private:
-    QWidget* window;
-};
 
 void PlaceTrayPopup(QWidget* popup, int x, int y) {
     popup->move(x - popup->width() / 2, y - popup->height() + AppConstants::kTrayPopupBottomOffset);
@@ -168,7 +142,7 @@ int RunClient(int argc, char** argv, const std::function<void()>& beforeLoop) {
         ZRVPNClient window;
         std::unique_ptr<ShownNotice> shownNotice;
         if (qEnvironmentVariableIsSet(AppConstants::kShownNoticeVariable)) {
-            shownNotice = std::make_unique<ShownNotice>(&window);
+            shownNotice = std::make_unique<ShownNotice>(&window, AppConstants::kShownNotice);
         }
         window.show();
         closeSignals.setWindow(&window);

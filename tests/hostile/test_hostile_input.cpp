@@ -158,9 +158,6 @@ AppContext* app() {
     return SystemContext::Instance()->GetAppContext();
 }
 
-const QString kPrivateKey = QStringLiteral("yAnz5TF+lXXJte14tji3zlMNq+hd2rYUIgJBgB3fBmk=");
-const QString kPeerKey = QStringLiteral("hSDwCYkwp1R0i33ctD73Wg2/Og0mOBr066SpjqqbTmo=");
-
 // A save of what a field held: the value kept when the field took it whole; otherwise the
 // field's typing rule refused the characters it left out (a line edit takes no line
 // breaks or NUL, and the name field only letters, digits and "_"), and what it kept was
@@ -215,13 +212,7 @@ Outcome editorName(const QByteArray& value) {
     Outcome outcome;
     auto editor = openNew();
     Ui::ProfileConfigDialog& u = editor->form();
-    WireGuardForm form;
-    form.endpoint = QStringLiteral("198.51.100.20");
-    form.peerPort = QStringLiteral("51821");
-    form.peerKey = kPeerKey;
-    form.address = QStringLiteral("10.8.0.2");
-    form.mask = QStringLiteral("24");
-    form.privateKey = kPrivateKey;
+    WireGuardForm form = requiredWireGuardForm(QString());
     fillWireGuard(*editor, form);
     enter(u.lineEditProfileName, value);
     const QString held = u.lineEditProfileName->text();

@@ -10,6 +10,7 @@
 // tools see only its own tunnels. Everything started is ended by its process id.
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <sys/types.h>
@@ -118,7 +119,24 @@ public:
     std::string clientAddress() const;
     std::string tunnelNetwork() const; // 10.<net>.0.0/24
 
+    // The client's profile of this peer, filled into the store's WireGuard record (taken
+    // as a type parameter, so that this library needs nothing of the store).
+    template <typename WireGuardRecord> void fillClientProfile(WireGuardRecord& info) const {
+        copyText(info.InterPriKey, clientPrivateKey);
+        copyText(info.InterPubKey, clientPublicKey);
+        copyText(info.IPAddr, clientAddress());
+        info.InterSubMask = 24;
+        copyText(info.PeerPubKey, serverPublicKey);
+        copyText(info.WanIP, endpointAddress);
+        info.PeerPort = port;
+        copyText(info.AllowdIPs, tunnelNetwork());
+    }
+
 private:
+    template <size_t N> static void copyText(char (&field)[N], const std::string& text) {
+        std::snprintf(field, N, "%s", text.c_str());
+    }
+
     std::string failure;
     const PeerNamespace& peer;
     std::string interface;

@@ -4,63 +4,18 @@
 // is the best of five runs, in MB/s (10^6 bytes per second). Runs in a temporary folder
 // under $TMPDIR (else /tmp) that it removes.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
 #include <unistd.h>
 
+#include "BenchFiles.h"
 #include "ConfigFileCipher.h"
 #include "zrwlog.h"
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-bool WriteFile(const char* path, const std::vector<unsigned char>& bytes) {
-    FILE* file = fopen(path, "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return fclose(file) == 0 && ok;
-}
-
-// The same file work as the cipher's, without the transform: chunks of 1 MiB read and
-// written to a temporary file, fsync, rename.
-bool CopyFileDurably(const char* from, const char* to) {
-    std::vector<unsigned char> buffer(1u << 20);
-    FILE* in = fopen(from, "rb");
-    if (in == nullptr) {
-        return false;
-    }
-    std::string temp = std::string(to) + ".XXXXXX";
-    int fd = mkstemp(&temp[0]);
-    FILE* out = fd >= 0 ? fdopen(fd, "wb") : nullptr;
-    if (out == nullptr) {
-        fclose(in);
-        return false;
-    }
-    bool ok = true;
-    size_t got;
-    while ((got = fread(buffer.data(), 1, buffer.size(), in)) > 0) {
-        ok = fwrite(buffer.data(), 1, got, out) == got && ok;
-    }
-    fclose(in);
-    ok = fflush(out) == 0 && fsync(fileno(out)) == 0 && ok;
-    ok = fclose(out) == 0 && ok;
-    return ok && rename(temp.c_str(), to) == 0;
-}
-
-} // namespace
+using namespace benchfiles;
 
 int main(int argc, char** argv) {
     const long mebibytes = argc > 1 ? atol(argv[1]) : 64;
@@ -78,17 +33,10 @@ int main(int argc, char** argv) {
     ZRWLogOpenFile("bench.log");
 
     const size_t bytes = static_cast<size_t>(mebibytes) << 20;
-    std::vector<unsigned char> source(bytes);
-    std::mt19937 random(7);
-    for (unsigned char& byte : source) {
-        byte = static_cast<unsigned char>(random());
-    }
-    if (!WriteFile("large.db", source)) {
+    if (!WriteFile("large.db", RandomBytes(bytes, 7))) {
         fprintf(stderr, "bench_cipher: cannot write the source file\n");
         return 1;
     }
-    source.clear();
-    source.shrink_to_fit();
 
     const int runs = 5;
     double cipherBest = 1e9;

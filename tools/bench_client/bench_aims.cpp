@@ -21,8 +21,6 @@
 #include <functional>
 #include <memory>
 #include <poll.h>
-#include <random>
-#include <sqlite3.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -37,6 +35,7 @@
 #include "IPCSqlite.h"
 #include "ProfileWidget.h"
 #include "RealVpnServers.h"
+#include "SeedProfiles.h"
 #include "SystemContext.h"
 #include "ZRVPNClient.h"
 
@@ -256,13 +255,7 @@ Phase ConnectedToRealPeer(ZRVPNClient& window, LoopMeter& meter, int seconds) {
         return phase;
     }
     WireGuardVPNInfo wireguard;
-    std::snprintf(wireguard.InterPriKey, sizeof(wireguard.InterPriKey), "%s", wg.clientPrivateKey.c_str());
-    std::snprintf(wireguard.IPAddr, sizeof(wireguard.IPAddr), "%s", wg.clientAddress().c_str());
-    wireguard.InterSubMask = 24;
-    std::snprintf(wireguard.PeerPubKey, sizeof(wireguard.PeerPubKey), "%s", wg.serverPublicKey.c_str());
-    std::snprintf(wireguard.WanIP, sizeof(wireguard.WanIP), "%s", wg.endpointAddress.c_str());
-    wireguard.PeerPort = wg.port;
-    std::snprintf(wireguard.AllowdIPs, sizeof(wireguard.AllowdIPs), "%s", wg.tunnelNetwork().c_str());
+    wg.fillClientProfile(wireguard);
     App()->GetSqlite()->InsertWireGuardInfo(&wireguard);
     ProfileInfo profile;
     profile.ProfileType = VPN_TYPE_WIREGUARD;
@@ -289,34 +282,6 @@ Phase ConnectedToRealPeer(ZRVPNClient& window, LoopMeter& meter, int seconds) {
               30000);
     Spin(500);
     return phase;
-}
-
-// PROFILE rows with names in no order, in one transaction, straight into the store file.
-bool SeedStore(int count) {
-    sqlite3* db = nullptr;
-    const std::string path = std::string(App()->GetDataPath()) + "vpn.db";
-    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) {
-        return false;
-    }
-    std::mt19937 random(11);
-    std::vector<int> numbers(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        numbers[static_cast<size_t>(i)] = i;
-    }
-    std::shuffle(numbers.begin(), numbers.end(), random);
-    const char* words[] = {"office", "Lab", "branch", "Backup", "edge", "Home", "site", "Tunnel"};
-    bool ok = sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
-    for (int i = 0; ok && i < count; ++i) {
-        const int n = numbers[static_cast<size_t>(i)];
-        char* sql = sqlite3_mprintf(
-            "INSERT INTO PROFILE (ProfileName, ProfileType, ConfigID) VALUES ('%s_%05d', %d, %d)",
-            words[n % 8], n, 1 + i % 4, 100000 + i);
-        ok = sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-        sqlite3_free(sql);
-    }
-    ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
 }
 
 struct Timing {
@@ -434,7 +399,7 @@ int RunAims(const StartFigures& starts, int seconds) {
     std::fflush(stdout);
 
     // The Profiles page and the lists at 10,000 profiles.
-    if (!SeedStore(kProfileCount)) {
+    if (!seedprofiles::SeedProfileRows(std::string(App()->GetDataPath()) + "vpn.db", kProfileCount, 100000)) {
         std::printf("the store could not be filled with %d profiles\n", kProfileCount);
         return 1;
     }

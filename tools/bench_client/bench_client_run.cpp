@@ -397,13 +397,7 @@ void runAgainstRealServers(StallMeter& meter, int seconds) {
     app()->GetSqlite()->InsertOpenVPNConfig(&openvpn);
     addProfile("real_ovpn", VPN_TYPE_OPENVPN, openvpn.ID);
     WireGuardVPNInfo wireguard;
-    std::snprintf(wireguard.InterPriKey, sizeof(wireguard.InterPriKey), "%s", wg.clientPrivateKey.c_str());
-    std::snprintf(wireguard.IPAddr, sizeof(wireguard.IPAddr), "%s", wg.clientAddress().c_str());
-    wireguard.InterSubMask = 24;
-    std::snprintf(wireguard.PeerPubKey, sizeof(wireguard.PeerPubKey), "%s", wg.serverPublicKey.c_str());
-    std::snprintf(wireguard.WanIP, sizeof(wireguard.WanIP), "%s", wg.endpointAddress.c_str());
-    wireguard.PeerPort = wg.port;
-    std::snprintf(wireguard.AllowdIPs, sizeof(wireguard.AllowdIPs), "%s", wg.tunnelNetwork().c_str());
+    wg.fillClientProfile(wireguard);
     app()->GetSqlite()->InsertWireGuardInfo(&wireguard);
     addProfile("realwg", VPN_TYPE_WIREGUARD, wireguard.ID);
     IPSecVPNInfo ipsec;

@@ -14,7 +14,6 @@
 #include <cstring>
 #include <functional>
 #include <random>
-#include <sqlite3.h>
 #include <string>
 #include <vector>
 
@@ -23,6 +22,7 @@
 #include "KorvaResources.h"
 #include "NetworkAdapters.h"
 #include "ProfileWidget.h"
+#include "SeedProfiles.h"
 #include "SystemContext.h"
 
 namespace {
@@ -56,32 +56,6 @@ Figures measure(int runs, const std::function<void(int)>& step) {
 void print(const char* what, const Figures& figures) {
     std::printf("%-46s mean %8.2f ms  median %8.2f ms  max %8.2f ms\n", what, figures.mean, figures.median,
                 figures.max);
-}
-
-// The store in one transaction: PROFILE rows with names in no order.
-bool seedStore(const std::string& path, int count) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) {
-        return false;
-    }
-    std::mt19937 random(11);
-    std::vector<int> numbers(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        numbers[static_cast<size_t>(i)] = i;
-    }
-    std::shuffle(numbers.begin(), numbers.end(), random);
-    const char* words[] = {"office", "Lab", "branch", "Backup", "edge", "Home", "site", "Tunnel"};
-    bool ok = sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
-    for (int i = 0; ok && i < count; ++i) {
-        char* sql = sqlite3_mprintf(
-            "INSERT INTO PROFILE (ProfileName, ProfileType, ConfigID) VALUES ('%s_%05d', %d, %d)",
-            words[numbers[static_cast<size_t>(i)] % 8], numbers[static_cast<size_t>(i)], 1 + i % 4, i + 1);
-        ok = sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-        sqlite3_free(sql);
-    }
-    ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
 }
 
 // The order the neighbour-swapping sort gives, for comparison.
@@ -126,7 +100,8 @@ int main(int argc, char** argv) {
         return std::vector<NetworkAdapter>{tap};
     });
     AppContext* app = SystemContext::Instance()->GetAppContext();
-    if (app->Start() != 0 || !seedStore(std::string(app->GetDataPath()) + "vpn.db", count)) {
+    if (app->Start() != 0 ||
+        !seedprofiles::SeedProfileRows(std::string(app->GetDataPath()) + "vpn.db", count, 1)) {
         std::fprintf(stderr, "bench_profiles: no store\n");
         return 1;
     }

@@ -2,28 +2,21 @@
 // profiles (or the count given as the first argument): the time of one insert, of one
 // read of the whole profile list and of sorting it, and the cipher's throughput beside a
 // plain memory copy of the same bytes. Runs in a temporary folder that it removes.
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
 #include <dirent.h>
 #include <unistd.h>
 
+#include "BenchFiles.h"
 #include "ConfigFileCipher.h"
 #include "IPCSqlite.h"
 #include "zrwlog.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 void RemoveTree(const std::string& path) {
     if (DIR* dir = opendir(path.c_str())) {
@@ -40,36 +33,9 @@ void RemoveTree(const std::string& path) {
     }
 }
 
-bool WriteFile(const char* path, const std::vector<unsigned char>& bytes) {
-    FILE* file = fopen(path, "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return fclose(file) == 0 && ok;
-}
-
-bool CopyFileDurably(const char* from, const char* to, size_t bytes) {
-    std::vector<unsigned char> buffer(bytes);
-    FILE* in = fopen(from, "rb");
-    if (in == nullptr) {
-        return false;
-    }
-    bool ok = fread(buffer.data(), 1, bytes, in) == bytes;
-    fclose(in);
-    std::string temp = std::string(to) + ".XXXXXX";
-    int fd = mkstemp(&temp[0]);
-    FILE* out = fd >= 0 ? fdopen(fd, "wb") : nullptr;
-    if (out == nullptr) {
-        return false;
-    }
-    ok = fwrite(buffer.data(), 1, bytes, out) == bytes && ok;
-    ok = fflush(out) == 0 && fsync(fileno(out)) == 0 && ok;
-    ok = fclose(out) == 0 && ok;
-    return ok && rename(temp.c_str(), to) == 0;
-}
-
 } // namespace
+
+using namespace benchfiles;
 
 int main(int argc, char** argv) {
     int count = argc > 1 ? atoi(argv[1]) : 10000;
@@ -131,11 +97,7 @@ int main(int argc, char** argv) {
 
     // Throughput on a larger file, beside a memory copy of the same bytes.
     const size_t bytes = 64u * 1024 * 1024;
-    std::vector<unsigned char> source(bytes);
-    std::mt19937 random(7);
-    for (unsigned char& byte : source) {
-        byte = static_cast<unsigned char>(random());
-    }
+    std::vector<unsigned char> source = RandomBytes(bytes, 7);
     if (!WriteFile("large.db", source)) {
         fprintf(stderr, "bench_store: cannot write the large file\n");
         return 1;
@@ -148,7 +110,7 @@ int main(int argc, char** argv) {
     // The same file written through a temporary file, fsync and rename without the
     // transform, to tell the cipher's own cost from the file work around it.
     start = Clock::now();
-    bool copied = CopyFileDurably("large.db", "large.copy", bytes);
+    bool copied = CopyFileDurably("large.db", "large.copy");
     double fileCopySeconds = SecondsSince(start);
 
     std::vector<unsigned char> copy(bytes);

@@ -38,14 +38,8 @@ protected:
     // A profile of the peer; no keepalive, so the connect itself must start the handshake.
     void addProfile(const char* name, int port) {
         WireGuardVPNInfo info;
-        std::snprintf(info.InterPriKey, sizeof(info.InterPriKey), "%s", server->clientPrivateKey.c_str());
-        std::snprintf(info.InterPubKey, sizeof(info.InterPubKey), "%s", server->clientPublicKey.c_str());
-        std::snprintf(info.IPAddr, sizeof(info.IPAddr), "%s", server->clientAddress().c_str());
-        info.InterSubMask = 24;
-        std::snprintf(info.PeerPubKey, sizeof(info.PeerPubKey), "%s", server->serverPublicKey.c_str());
-        std::snprintf(info.WanIP, sizeof(info.WanIP), "%s", server->endpointAddress.c_str());
+        server->fillClientProfile(info);
         info.PeerPort = port;
-        std::snprintf(info.AllowdIPs, sizeof(info.AllowdIPs), "%s", server->tunnelNetwork().c_str());
         ASSERT_EQ(hometest::store()->InsertWireGuardInfo(&info), 0);
         hometest::addProfileRow(name, VPN_TYPE_WIREGUARD, info.ID);
     }

@@ -389,6 +389,12 @@ inline void fillOpenVPN(SaveEditor& editor, int kind, const OpenVPNForm& form) {
     }
 }
 
+// A WireGuard key pair of the client (the public key is the one `wg pubkey` derives from
+// the private key) and the peer's public key.
+const QString kPrivateKey = QStringLiteral("yAnz5TF+lXXJte14tji3zlMNq+hd2rYUIgJBgB3fBmk=");
+const QString kPublicKey = QStringLiteral("HIgo9xNzJMWLKASShiTqIybxZ0U3wGLiUeJ1PKf8ykw=");
+const QString kPeerKey = QStringLiteral("hSDwCYkwp1R0i33ctD73Wg2/Og0mOBr066SpjqqbTmo=");
+
 // What a test fills into the WireGuard page; empty texts are left alone.
 struct WireGuardForm {
     QString name;
@@ -405,6 +411,21 @@ struct WireGuardForm {
     QString keepAlive;
     QStringList subnets;
 };
+
+// The fields every WireGuard save needs: the peer's address, port and key, the client's
+// address with its mask, and the private key.
+inline WireGuardForm requiredWireGuardForm(const QString& name,
+                                           const QString& peerPort = QStringLiteral("51821")) {
+    WireGuardForm form;
+    form.name = name;
+    form.endpoint = QStringLiteral("198.51.100.20");
+    form.peerPort = peerPort;
+    form.peerKey = kPeerKey;
+    form.address = QStringLiteral("10.8.0.2");
+    form.mask = QStringLiteral("24");
+    form.privateKey = kPrivateKey;
+    return form;
+}
 
 inline void fillWireGuard(SaveEditor& editor, const WireGuardForm& form) {
     Ui::ProfileConfigDialog& u = editor.form();

@@ -14,10 +14,6 @@ namespace {
 
 const auto* const storeEnvironment = ::testing::AddGlobalTestEnvironment(new StoreEnvironment);
 
-const QString kPeerKey = QStringLiteral("hSDwCYkwp1R0i33ctD73Wg2/Og0mOBr066SpjqqbTmo=");
-const QString kPrivateKey = QStringLiteral("yAnz5TF+lXXJte14tji3zlMNq+hd2rYUIgJBgB3fBmk=");
-const QString kPublicKey = QStringLiteral("HIgo9xNzJMWLKASShiTqIybxZ0U3wGLiUeJ1PKf8ykw=");
-
 const char* const kKindTables[] = {"", "ZRIPSECVPN", "OPENVPN", "OPENVPN", "ZRWIREGUARDVPN"};
 
 // Fills the page of a kind with a profile of that name.
@@ -30,14 +26,7 @@ void fillKind(SaveEditor& editor, int kind, const QString& name) {
         form.psk = QStringLiteral("psk");
         fillIPSec(editor, form);
     } else if (kind == 4) {
-        WireGuardForm form;
-        form.name = name;
-        form.endpoint = QStringLiteral("198.51.100.20");
-        form.peerPort = QStringLiteral("51820");
-        form.peerKey = kPeerKey;
-        form.address = QStringLiteral("10.8.0.2");
-        form.mask = QStringLiteral("24");
-        form.privateKey = kPrivateKey;
+        WireGuardForm form = requiredWireGuardForm(name, QStringLiteral("51820"));
         form.publicKey = kPublicKey;
         fillWireGuard(editor, form);
     } else {

@@ -13,9 +13,6 @@ namespace {
 
 const auto* const storeEnvironment = ::testing::AddGlobalTestEnvironment(new StoreEnvironment);
 
-const QString kPrivateKey = QStringLiteral("yAnz5TF+lXXJte14tji3zlMNq+hd2rYUIgJBgB3fBmk=");
-const QString kPublicKey = QStringLiteral("HIgo9xNzJMWLKASShiTqIybxZ0U3wGLiUeJ1PKf8ykw=");
-const QString kPeerKey = QStringLiteral("hSDwCYkwp1R0i33ctD73Wg2/Og0mOBr066SpjqqbTmo=");
 const QString kPresharedKey = QStringLiteral("FpCyhws9cxwWoV4xELtfJvjJN+zQVRPISllRWgeopVE=");
 
 QString confPath(const QString& name) {
@@ -57,15 +54,8 @@ QString toolLog() {
 }
 
 WireGuardForm fullForm(const QString& name) {
-    WireGuardForm form;
-    form.name = name;
-    form.endpoint = QStringLiteral("198.51.100.20");
-    form.peerPort = QStringLiteral("51821");
-    form.peerKey = kPeerKey;
-    form.address = QStringLiteral("10.8.0.2");
-    form.mask = QStringLiteral("24");
+    WireGuardForm form = requiredWireGuardForm(name);
     form.listenPort = QStringLiteral("51820");
-    form.privateKey = kPrivateKey;
     form.dns = QStringLiteral("10.8.0.1");
     form.presharedKey = kPresharedKey;
     form.keepAlive = QStringLiteral("25");
@@ -206,14 +196,7 @@ TEST_F(EditorTest, SaveWritesTheConfigurationAndRowsAndLoadsThemBack) {
 
 TEST_F(EditorTest, MinimalProfileWritesTheRequiredLinesAndRoundTrips) {
     ASSERT_TRUE(linkBundle());
-    WireGuardForm form;
-    form.name = QStringLiteral("Minimal");
-    form.endpoint = QStringLiteral("198.51.100.20");
-    form.peerPort = QStringLiteral("51821");
-    form.peerKey = kPeerKey;
-    form.address = QStringLiteral("10.8.0.2");
-    form.mask = QStringLiteral("24");
-    form.privateKey = kPrivateKey;
+    WireGuardForm form = requiredWireGuardForm(QStringLiteral("Minimal"));
     // A keep-alive of 0 is off, as none is; a partly typed DNS address is no address.
     form.keepAlive = QStringLiteral("0");
     form.dns = QStringLiteral("10.8.0");
