@@ -12,6 +12,7 @@
 #include <QTranslator>
 #include <gtest/gtest.h>
 
+#include "AdapterTestSupport.h"
 #include "KorvaResourcePaths.h"
 #include "KorvaResources.h"
 #include "SystemContext.h"
@@ -100,6 +101,35 @@ void answerNextModal(std::function<void(QWidget*)> answer, const char* className
 
 void closeNextModal() {
     answerNextModal([](QWidget* modal) { modal->close(); });
+}
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > timeoutMs) {
+            return false;
+        }
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+bool startAppContext() {
+    SetNetworkAdapterSource([] { return std::vector<NetworkAdapter>{tapAdapter()}; });
+    AppContext* app = SystemContext::Instance()->GetAppContext();
+    return app->IsStarted() != 0 || app->Start() == 0;
+}
+
+QString logText() {
+    QFile file(QString::fromLocal8Bit(SystemContext::Instance()->GetAppContext()->GetLogPath()));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+LogMark::LogMark() : length(logText().size()) {}
+
+QString LogMark::added() const {
+    return logText().mid(length);
 }
 
 bool writeBundleProgram(const QString& relativePath, const QByteArray& content) {

@@ -3,6 +3,7 @@
 // and helpers that drive modal dialogs so that a test never blocks on one.
 #pragma once
 
+#include <QApplication>
 #include <QString>
 #include <QWidget>
 
@@ -35,6 +36,47 @@ void answerNextModal(std::function<void(QWidget* modal)> answer, const char* cla
 
 // Closes the next modal widget as soon as it appears.
 void closeNextModal();
+
+// Processes events until `condition` holds; false when it still does not after `timeoutMs`.
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
+
+// The visible widget of class T (and object name `name`, when given) among the children of
+// every top-level widget, the top-level widgets themselves included; nullptr when none.
+template <typename T> T* findWidget(const QString& name = QString()) {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible()) {
+            continue;
+        }
+        if (T* self = qobject_cast<T*>(top); self && (name.isEmpty() || top->objectName() == name)) {
+            return self;
+        }
+        for (T* child : top->findChildren<T*>(name)) {
+            if (child->isVisible()) {
+                return child;
+            }
+        }
+    }
+    return nullptr;
+}
+
+// Starts the application context once for the whole test binary (later calls do nothing),
+// with a TAP adapter as the machine's only adapter, so that the OpenVPN context runs no
+// adapter script. False when the start failed.
+bool startAppContext();
+
+// This run's log file as text (what the log library wrote since the binary started).
+QString logText();
+
+// The log lines written after the mark was taken: take one before an action, read what
+// the action logged.
+class LogMark {
+public:
+    LogMark();
+    QString added() const;
+
+private:
+    int length;
+};
 
 // Writes an executable file (a test double of a bundle program) below the working folder,
 // making its folders; `relativePath` as "bin/Wireguard/wg". False when it cannot be written.

@@ -2,15 +2,18 @@
 // and the colour modes and languages switch as the client switches them.
 #include "GuiTest.h"
 
+
 #include <QApplication>
 #include <QDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "SystemContext.h"
+#include "zrwlog.h"
 
 TEST(GuiSupport, AnswersTheModalDialogOfTheRightClass) {
     QMessageBox box(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("q"),
@@ -39,4 +42,28 @@ TEST(GuiSupport, BundleProgramIsWrittenExecutable) {
     ASSERT_TRUE(guitest::writeBundleProgram(QStringLiteral("bin/Wireguard/wg"), "#!/bin/sh\necho ok\n"));
     QFileInfo info(QStringLiteral("bin/Wireguard/wg"));
     EXPECT_TRUE(info.isExecutable());
+}
+
+TEST(GuiSupport, FindsVisibleWidgetsAndWaitsForConditions) {
+    QDialog dialog;
+    auto* label = new QLabel(QStringLiteral("x"), &dialog);
+    label->setObjectName(QStringLiteral("statusLabel"));
+    EXPECT_EQ(guitest::findWidget<QLabel>(QStringLiteral("statusLabel")), nullptr);
+    ASSERT_TRUE(guitest::showAndExpose(&dialog));
+    EXPECT_EQ(guitest::findWidget<QLabel>(QStringLiteral("statusLabel")), label);
+    EXPECT_EQ(guitest::findWidget<QDialog>(), &dialog);
+
+    QTimer::singleShot(20, label, [label] { label->setText(QStringLiteral("done")); });
+    EXPECT_TRUE(guitest::waitFor([label] { return label->text() == QLatin1String("done"); }, 5000));
+    EXPECT_FALSE(guitest::waitFor([] { return false; }, 50));
+}
+
+TEST(GuiSupport, LogMarkReadsOnlyWhatWasWrittenAfterIt) {
+    ASSERT_TRUE(guitest::startAppContext());
+    ASSERT_TRUE(guitest::startAppContext());
+    const guitest::LogMark mark;
+    EXPECT_TRUE(mark.added().isEmpty());
+    ZRWLog(6, 3, "VPN :: a line for the mark \n");
+    EXPECT_EQ(mark.added().count(QStringLiteral("VPN :: a line for the mark \n")), 1);
+    EXPECT_TRUE(guitest::logText().contains(QStringLiteral("VPN :: a line for the mark \n")));
 }
