@@ -2,7 +2,6 @@
 // and the colour modes and languages switch as the client switches them.
 #include "GuiTest.h"
 
-
 #include <QApplication>
 #include <QDialog>
 #include <QFileInfo>
