@@ -890,22 +890,6 @@ void ProfileConfigDialog::setRecordID(IPSecVPNInfo& record, int id) {
     record.SetID(id);
 }
 
-void ProfileConfigDialog::setRecordID(OpenVPNInfo& record, int id) {
-    record.ID = id;
-}
-
-void ProfileConfigDialog::setRecordID(WireGuardVPNInfo& record, int id) {
-    record.ID = id;
-}
-
 int ProfileConfigDialog::recordID(const IPSecVPNInfo& record) {
     return record.GetID();
-}
-
-int ProfileConfigDialog::recordID(const OpenVPNInfo& record) {
-    return record.ID;
-}
-
-int ProfileConfigDialog::recordID(const WireGuardVPNInfo& record) {
-    return record.ID;
 }

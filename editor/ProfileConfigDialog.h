@@ -34,9 +34,7 @@ class QLineEdit;
 class QPushButton;
 class RemoteSubnetRows;
 class ZRInputIpLineEdit;
-struct OpenVPNInfo;
 struct ProfileInfo;
-struct WireGuardVPNInfo;
 
 class ProfileConfigDialog : public ZRBaseDialog {
     Q_OBJECT
@@ -190,12 +188,11 @@ protected:
             return result;
         };
     }
+    // A kind row's id in its record: the ID of a row structure, the IPsec record's own.
+    template <typename Record> static void setRecordID(Record& record, int id) { record.ID = id; }
+    template <typename Record> static int recordID(const Record& record) { return record.ID; }
     static void setRecordID(IPSecVPNInfo& record, int id);
-    static void setRecordID(OpenVPNInfo& record, int id);
-    static void setRecordID(WireGuardVPNInfo& record, int id);
     static int recordID(const IPSecVPNInfo& record);
-    static int recordID(const OpenVPNInfo& record);
-    static int recordID(const WireGuardVPNInfo& record);
     // Writes the profile row that points at the kind row configID: the edited profile's
     // row in edit mode, a new row otherwise (0 for success).
     int writeProfileRow(IPCSqlite* store, ProfileInfo* profile, int configID) const;
