@@ -10,29 +10,38 @@
 #include <QFontMetrics>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QListView>
 #include <QMoveEvent>
 #include <QPainter>
 #include <QRegExpValidator>
+#include <QStringList>
 
 #include "AppContext.h"
 #include "EditorTexts.h"
-#include "IPSecVPNContext.h"
-#include "OpenVPNContext.h"
+#include "IPCSqlite.h"
+#include "IPSecPage.h"
+#include "OpenVPNPage.h"
+#include "ProfileRecords.h"
+#include "RemoteSubnetRows.h"
 #include "ScreenArea.h"
+#include "StagedFile.h"
 #include "SystemContext.h"
-#include "WireGuardContext.h"
+#include "WireGuardPage.h"
+#include "ZRInputIpLineEdit.h"
 #include "ZRStringConstant.h"
+#include "ZRToastDialog.h"
 #include "zrwlog.h"
 
 using namespace EditorTexts;
+using FieldRules::rule;
 
 namespace {
 
 enum Kind { kIPSec = 1, kSSLVPN = 2, kOpenVPN = 3, kWireGuard = 4 };
 
-QRegExp rule(const char* pattern) {
-    return QRegExp(QString::fromLatin1(pattern), Qt::CaseSensitive, QRegExp::RegExp);
+AppContext* appContext() {
+    return SystemContext::Instance()->GetAppContext();
 }
 
 } // namespace
@@ -43,6 +52,9 @@ ProfileConfigDialog::ProfileConfigDialog(QWidget* parent, bool editMode, const Q
       m_maskRegExp(rule(kMaskPattern)), m_userRegExp(rule(kUserPattern)),
       m_pwdRegExp(rule(kPasswordPattern)) {
     ui.setupUi(this);
+    m_ipsecPage = std::make_unique<IPSecPage>(*this, ui);
+    m_openVPNPage = std::make_unique<OpenVPNPage>(*this, ui);
+    m_wireGuardPage = std::make_unique<WireGuardPage>(*this, ui);
     setWindowFlags(Qt::FramelessWindowHint | Qt::Dialog);
     setStyleSheet(QString::fromLatin1(kDialogStyle));
     applyRoundedMask();
@@ -71,94 +83,15 @@ ProfileConfigDialog::ProfileConfigDialog(QWidget* parent, bool editMode, const Q
     connect(ui.btnClose, SIGNAL(clicked()), this, SLOT(slotButtonClicked()));
     connect(ui.btnCancel, SIGNAL(clicked()), this, SLOT(slotButtonClicked()));
     connect(ui.comboBoxVPNType, SIGNAL(activated(int)), this, SLOT(slotVPNComboBoxIndexChanged(int)));
-    ui.btnWireGuardFullTraffic->setChecked(true);
-    ui.btnWireGuardAddGateway->hide();
-    ui.wireguardGatewayWidget->hide();
-
-    for (QPushButton* button : {ui.btnGenKeys, ui.btnWireGuardAddGateway}) {
-        connect(button, SIGNAL(clicked()), this, SLOT(slotButtonClicked()));
-    }
-    connect(ui.btnWireGuardFullTraffic, SIGNAL(clicked()), this, SLOT(slotButtonClicked()));
-    ui.lineEditWireGuardKeepAlive->installEventFilter(this);
-
-    m_btnClearFile = new QPushButton(ui.widgetFileName);
-    m_btnClearFile->setFixedSize(kClearFileButtonSize, kClearFileButtonSize);
-    m_btnClearFile->setStyleSheet(QString::fromLatin1(kClearFileButtonStyle));
-    m_btnClearFile->hide();
-
-    connect(m_btnClearFile, SIGNAL(clicked()), this, SLOT(slotOpenVPNButtonClicked()));
-    ui.lineEditImportFile->installEventFilter(this);
-    ui.lineEditPassword->installEventFilter(this);
-    ui.widgetFileName->installEventFilter(this);
-    ui.widgetFileName->setMouseTracking(true);
-    ui.btnOpenFullTraffic->setChecked(true);
-    ui.btnAddGateway->hide();
-    ui.gatewayWidget->hide();
-    for (QAbstractButton* button :
-         {static_cast<QAbstractButton*>(ui.btnOpenAutoIP), static_cast<QAbstractButton*>(ui.btnOpenManuIP),
-          static_cast<QAbstractButton*>(ui.btnAddGateway)}) {
-        connect(button, SIGNAL(clicked()), this, SLOT(slotOpenVPNButtonClicked()));
-    }
-    connect(ui.btnOpenVPNImport, SIGNAL(clicked()), this, SLOT(slotButtonClicked()));
-    connect(ui.btnOpenPrompt, SIGNAL(clicked()), this, SLOT(slotOpenVPNButtonClicked()));
-    connect(ui.btnOpenFullTraffic, SIGNAL(clicked()), this, SLOT(slotOpenVPNButtonClicked()));
-    ui.btnShowPwd->setCheckable(true);
-    connect(ui.btnShowPwd, SIGNAL(clicked()), this, SLOT(slotButtonClicked()));
-    for (QLineEdit* field : {ui.lineEditImportFile, ui.lineEditUserName, ui.lineEditPassword}) {
-        connect(field, SIGNAL(textChanged(const QString)), this, SLOT(slotLineEidtClicked()));
-    }
-    for (ZRInputIpLineEdit* field : {ui.lineEditOpenDNSAddr, ui.lineEditOpenWinSer}) {
-        connect(field, SIGNAL(lineEidtTextChanged()), this, SLOT(slotIPInputLineEidtClicked()));
-    }
-    ui.btnOpenAutoIP->click();
-    ui.btnOpenPrompt->click();
-    ui.lineEditSSLPassword->installEventFilter(this);
-    // Turned on before its slot is connected: the click runs no action.
-    ui.btnSSLFullTraffic->click();
-    ui.btnSSLAddGateway->hide();
-    ui.sslGatewayWidget->hide();
-
-    for (QAbstractButton* button :
-         {static_cast<QAbstractButton*>(ui.btnSSLAutoIP), static_cast<QAbstractButton*>(ui.btnSSLManuIP),
-          static_cast<QAbstractButton*>(ui.btnSSLAddGateway), static_cast<QAbstractButton*>(ui.btnSSLPrompt),
-          static_cast<QAbstractButton*>(ui.btnSSLFullTraffic)}) {
-        connect(button, SIGNAL(clicked()), this, SLOT(slotSSLButtonClicked()));
-    }
-    ui.btnSSLShowPwd->setCheckable(true);
-    connect(ui.btnSSLShowPwd, SIGNAL(clicked()), this, SLOT(slotButtonClicked()));
-    for (QLineEdit* field : {ui.lineEditSSLUserName, ui.lineEditSSLPassword}) {
-        connect(field, SIGNAL(textChanged(const QString)), this, SLOT(slotLineEidtClicked()));
-    }
-    for (ZRInputIpLineEdit* field : {ui.lineEditSSLDNSAddr, ui.lineEditSSLWinSer}) {
-        connect(field, SIGNAL(lineEidtTextChanged()), this, SLOT(slotIPInputLineEidtClicked()));
-    }
-    ui.btnSSLAutoIP->click();
-    ui.btnSSLPrompt->click();
-    initIPSecComboBoxes();
-
-    for (QAbstractButton* button :
-         {static_cast<QAbstractButton*>(ui.btnIKEv1), static_cast<QAbstractButton*>(ui.btnIKEv2),
-          static_cast<QAbstractButton*>(ui.btnDPD), static_cast<QAbstractButton*>(ui.btnIPSecAddMoreAddress),
-          static_cast<QAbstractButton*>(ui.btnAH), static_cast<QAbstractButton*>(ui.btnESP),
-          static_cast<QAbstractButton*>(ui.btnStandardTunnel),
-          static_cast<QAbstractButton*>(ui.btnSpecifiedRemoteAddr)}) {
-        connect(button, SIGNAL(clicked()), this, SLOT(slotIPSecButtonClicked()));
-    }
-    connect(ui.lineEditRemoteIP, SIGNAL(lineEidtTextChanged()), this, SLOT(slotIPInputLineEidtClicked()));
-    for (QLineEdit* field : {ui.lineEditRemoteNetworkMask, ui.lineEditPSK, ui.lineEditDPDPeriod}) {
-        connect(field, SIGNAL(textChanged(const QString)), this, SLOT(slotLineEidtClicked()));
-    }
-    connect(ui.lineEditIpOrHost, SIGNAL(lineEidtTextChanged()), this, SLOT(slotIPInputLineEidtClicked()));
-    ui.lineEditDPDPeriod->installEventFilter(this);
+    m_wireGuardPage->setUp();
+    m_openVPNPage->setUp();
+    m_ipsecPage->setUp();
     connect(ui.btnConfirm, SIGNAL(clicked()), this, SLOT(slotButtonClicked()));
-    for (QLineEdit* field :
-         {ui.lineEditPubKey, ui.lineEditProfileName, ui.lineEditWireGuardPriKey, ui.lineEditWireGuardPubKey,
-          ui.lineEditSubMask, ui.lineEditPeerPort, ui.lineEditWireGuardInterPort}) {
+    // The fields above the pages that more than one kind uses.
+    for (QLineEdit* field : {ui.lineEditProfileName, ui.lineEditPeerPort}) {
         connect(field, SIGNAL(textChanged(const QString)), this, SLOT(slotLineEidtClicked()));
     }
-    for (ZRInputIpLineEdit* field : {ui.lineEditEndpoint, ui.lineEditInterAddr, ui.lineEditWireGuardDNS}) {
-        connect(field, SIGNAL(lineEidtTextChanged()), this, SLOT(slotIPInputLineEidtClicked()));
-    }
+    connect(ui.lineEditEndpoint, SIGNAL(lineEidtTextChanged()), this, SLOT(slotIPInputLineEidtClicked()));
 
     m_configName = profileName;
     m_iProfileID = profileID;
@@ -184,7 +117,6 @@ ProfileConfigDialog::ProfileConfigDialog(QWidget* parent, bool editMode, const Q
         ui.labelTitle->setFocus();
     }
 
-    ui.btnIKEv2->hide();
     setToolTips();
     adjustButtonWidths();
 }
@@ -365,12 +297,62 @@ bool ProfileConfigDialog::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
+void ProfileConfigDialog::initValidators() {
+    const auto limit = [this](QLineEdit* field, const char* pattern) {
+        field->setValidator(new QRegExpValidator(QRegExp(QString::fromLatin1(pattern)), this));
+    };
+    limit(ui.lineEditSubMask, kMaskPattern);
+    limit(ui.lineEditPeerPort, kPortPattern);
+    limit(ui.lineEditWireGuardInterPort, kPortPattern);
+    limit(ui.lineEditWireGuardKeepAlive, kKeepAlivePattern);
+    limit(ui.lineEditDPDPeriod, kDpdPeriodPattern);
+    for (QLineEdit* field : {ui.lineEditWireGuardPriKey, ui.lineEditPassword, ui.lineEditSSLPassword}) {
+        field->setEchoMode(QLineEdit::Password);
+    }
+}
+
+void ProfileConfigDialog::setToolTips() {
+    const struct {
+        QWidget* widget;
+        const char* key;
+    } tips[] = {
+        {ui.labelRemoteNetwork, "TOAST_REMOTE_NETWORK"},
+        {ui.labelProfileName, "TOAST_VPN_PROFILE_NAME"},
+        {ui.labelEncryptionP1, "TOAST_IPSEC_ENCRYPTION_P1"},
+        {ui.labelAuthenticationP1, "TOAST_IPSEC_AUTHENTICATION_P1"},
+        {ui.labelKeyGroup, "TOAST_IPSEC_KEY_GROUP_P1"},
+        {ui.comboBoxAlgrithmOne, "TOAST_IPSEC_AUTHENTICATION_P2"},
+        {ui.comboBoxAlgrithmTwo, "TOAST_IPSEC_ENCRYPTION_P2"},
+        {ui.labelDPDPeriod, "TOAST_IPSEC_DPD_PERIOD"},
+        {ui.labelPSK, "TOAST_IPSEC_PSK"},
+        {ui.labelServerIP, "TOAST_VPN_SERVER_IP"},
+        {ui.labelWireguardServerPubKey, "TOAST_WIREGUARD_SERVER_PUB_KEY_TIP"},
+        {ui.labelWireguardIPAddr, "TOAST_WIREGUARD_IP_ADDRESS_TIP"},
+        {ui.labelWireguardPeerPriKey, "TOAST_WIREGUARD_PRI_KEY_TIP"},
+        {ui.labelWireguardPeerPubKey, "TOAST_WIREGUARD_PUB_KEY_TIP"},
+        {ui.labelWireguardPreSharedKey, "TOAST_WIREGUARD_PRESHARED_KEY_TIP"},
+        {ui.labelWireguardKeepalive, "TOAST_WIREGUARD_KEEPALIVE_TIP"},
+        {ui.labelWireguardEnableFullTraffic, "TOAST_VPN_ENABLE_FULL_TRAFFIC_TIP"},
+        {ui.labelOpenvpnEnableFullTraffic, "TOAST_VPN_ENABLE_FULL_TRAFFIC_TIP"},
+        {ui.labelSSLVpnEnableFullTraffic, "TOAST_VPN_ENABLE_FULL_TRAFFIC_TIP"},
+    };
+    for (const auto& tip : tips) {
+        tip.widget->setToolTip(ZRStringConstant::tr(tip.key));
+    }
+}
+
+// Kind switching.
+
 void ProfileConfigDialog::slotVPNComboBoxIndexChanged(int iIndex) {
     if (iIndex == ui.stackedWidgetVPNType->currentIndex()) {
         return;
     }
     resetAllFields();
-    switch (iIndex) {
+    showKindPage(iIndex);
+}
+
+void ProfileConfigDialog::showKindPage(int index) {
+    switch (index) {
     case 0:
         slotSwitchToIPSecTunnel();
         break;
@@ -498,27 +480,140 @@ void ProfileConfigDialog::clearLayout(QLayout* layout) {
     }
 }
 
+// The buttons and the page controls: the dialog's own, and each page's handed to its page.
+
 void ProfileConfigDialog::slotButtonClicked() {
     QObject* button = sender();
     if (button == ui.btnClose || button == ui.btnCancel) {
         close();
-    } else if (button == ui.btnGenKeys) {
-        generateWireGuardKeys();
-    } else if (button == ui.btnWireGuardAddGateway) {
-        addRowByButton(ui.wireguardGatewayWidget, ui.btnWireGuardAddGateway, 0);
-    } else if (button == ui.btnWireGuardFullTraffic) {
-        fullTrafficClicked(ui.btnWireGuardFullTraffic, ui.wireguardGatewayWidget, ui.btnWireGuardAddGateway);
     } else if (button == ui.btnConfirm) {
         confirmProfile();
-    } else if (button == ui.btnShowPwd) {
-        ui.lineEditPassword->setEchoMode(ui.btnShowPwd->isChecked() ? QLineEdit::Normal
-                                                                    : QLineEdit::Password);
-    } else if (button == ui.btnSSLShowPwd) {
-        ui.lineEditSSLPassword->setEchoMode(ui.btnSSLShowPwd->isChecked() ? QLineEdit::Normal
-                                                                          : QLineEdit::Password);
-    } else if (button == ui.btnOpenVPNImport) {
-        importOpenVPNFile();
+    } else if (!m_wireGuardPage->buttonClicked(button)) {
+        m_openVPNPage->buttonClicked(button);
     }
+}
+
+void ProfileConfigDialog::slotOpenVPNButtonClicked() {
+    m_openVPNPage->controlClicked(kOpenVPN, sender());
+}
+
+void ProfileConfigDialog::slotSSLButtonClicked() {
+    m_openVPNPage->controlClicked(kSSLVPN, sender());
+}
+
+void ProfileConfigDialog::slotIPSecButtonClicked() {
+    m_ipsecPage->buttonClicked(sender());
+}
+
+void ProfileConfigDialog::slotDeleteGateway() {
+    RemoteSubnetRows::removeRowOf(qobject_cast<QWidget*>(sender()));
+    const int page = ui.stackedWidgetVPNType->currentIndex();
+    if (page >= 0 && page <= 3) {
+        subnetRowsOfPage(page).rowDeleted();
+    }
+}
+
+void ProfileConfigDialog::addRemoteSubnetRow(QWidget* container, int ipsecFlag) {
+    RemoteSubnetRows::addRow(container, ipsecFlag, this);
+}
+
+RemoteSubnetRows& ProfileConfigDialog::subnetRowsOfPage(int index) {
+    switch (index) {
+    case 0:
+        return m_ipsecPage->rows();
+    case 1:
+        return m_openVPNPage->rows(kSSLVPN);
+    case 2:
+        return m_openVPNPage->rows(kOpenVPN);
+    default:
+        return m_wireGuardPage->rows();
+    }
+}
+
+void ProfileConfigDialog::slotLineEidtClicked() {
+    auto* field = qobject_cast<QLineEdit*>(sender());
+    if (field == nullptr) {
+        return;
+    }
+    const QString normal = QString::fromLatin1(kLineEditNormal);
+    if (field == ui.lineEditProfileName) {
+        ui.labelNameWarning->setText(QString());
+        field->setStyleSheet(normal);
+    } else if (field == ui.lineEditPubKey) {
+        ui.labelPublicKeyWarning->setText(QString());
+        field->setStyleSheet(normal);
+    } else if (field == ui.lineEditWireGuardPriKey) {
+        m_wireGuardPage->deriveWireGuardPublicKey();
+        ui.labelPriKeyWarning->setText(QString());
+        field->setStyleSheet(normal);
+    } else if (field == ui.lineEditWireGuardPubKey) {
+        ui.labelPubKeyWarning->setText(QString());
+        field->setStyleSheet(normal);
+    } else if (field == ui.lineEditPassword) {
+        ui.widgetPassword->setStyleSheet(QString::fromLatin1(kFocusFrame));
+    } else if (field == ui.lineEditSSLPassword) {
+        ui.widgetSSLPassword->setStyleSheet(QString::fromLatin1(kFocusFrame));
+    } else if (field == ui.lineEditImportFile) {
+        ui.widgetFileName->setStyleSheet(QString::fromLatin1(kPlainFrame));
+        ui.btnOpenVPNImport->setStyleSheet(QString::fromLatin1(kPlainFrame));
+    } else if (field == ui.lineEditDPDPeriod) {
+        field->setStyleSheet(QString::fromLatin1(kPlainFrame));
+    } else {
+        field->setStyleSheet(normal);
+    }
+}
+
+void ProfileConfigDialog::slotIPInputLineEidtClicked() {
+    // An address editor keeps its mark while typing; its own focus handling replaces it.
+}
+
+// Loading: the frame every kind's load shares, and the kinds' loads.
+
+void ProfileConfigDialog::slotLoadWireGuardVPNInfo(QString configName, int iConfigID, int iVPNType) {
+    m_wireGuardPage->load(configName, iConfigID, iVPNType);
+}
+
+void ProfileConfigDialog::slotLoadOpenVPNInfo(QString configName, int iConfigID, int iVPNType) {
+    m_openVPNPage->load(configName, iConfigID, iVPNType);
+}
+
+void ProfileConfigDialog::slotLoadIPSecVPNInfo(QString configName, int iConfigID, int iVPNType) {
+    m_ipsecPage->load(configName, iConfigID, iVPNType);
+}
+
+void ProfileConfigDialog::slotLoadSSLVPNInfo(QString configName, int iConfigID, int iVPNType) {
+    m_openVPNPage->load(configName, iConfigID, iVPNType);
+}
+
+void ProfileConfigDialog::beginLoad(const QString& configName, int iVPNType) {
+    showKindPage(iVPNType - 1);
+    ui.lineEditProfileName->setText(configName);
+    ui.lineEditProfileName->setCursorPosition(0);
+    ui.comboBoxVPNType->setCurrentIndex(iVPNType - 1);
+}
+
+void ProfileConfigDialog::setLoadedAddress(ZRInputIpLineEdit* editor, const QString& address) {
+    if (!address.isEmpty()) {
+        editor->setIpAddress(address);
+    }
+}
+
+// Confirm: the kinds' saves, then the clean-up of an edit that changed the kind.
+
+bool ProfileConfigDialog::saveIPSecTunnel() {
+    return m_ipsecPage->save();
+}
+
+bool ProfileConfigDialog::saveSSLVPN() {
+    return m_openVPNPage->save(kSSLVPN);
+}
+
+bool ProfileConfigDialog::saveOpenVPN() {
+    return m_openVPNPage->save(kOpenVPN);
+}
+
+bool ProfileConfigDialog::saveWireGuardVPN() {
+    return m_wireGuardPage->save();
 }
 
 bool ProfileConfigDialog::runSave(int kind) {
@@ -588,45 +683,213 @@ QString ProfileConfigDialog::profileFilePath(const char* folder, const QString& 
 }
 
 void ProfileConfigDialog::removePreviousKind(int newKind) {
-    AppContext* app = SystemContext::Instance()->GetAppContext();
-    if (app == nullptr) {
+    if (appContext() == nullptr) {
         return;
     }
     switch (m_iVPNType) {
     case kIPSec:
-        if (IPSecVPNContext* context = app->GetIPSecVPNContext()) {
-            context->DeleteIPSecInfo(m_iConfigID);
-        }
+        m_ipsecPage->removeStored();
         break;
     case kSSLVPN:
-    case kOpenVPN: {
-        if (OpenVPNContext* context = app->GetOpenVPNContext()) {
-            OpenVPNInfo info;
-            info.ID = m_iConfigID;
-            context->DeleteOpenVPNInfo(&info);
-        }
-        // Between SSL VPN and OpenVPN under the same name the file is the new kind's own.
-        const bool keepsFile =
-            ui.lineEditProfileName->text() == m_configName && (newKind == kSSLVPN || newKind == kOpenVPN);
-        const QString path = profileFilePath(kOpenVPNConfigDir, m_configName, kOpenVPNConfigSuffix);
-        if (!keepsFile && !path.isEmpty() && QFileInfo(path).isFile() && !QFile::remove(path)) {
-            ZRWLog(kLogModule, kLogLevel, kDeleteOvpnFailedLine, path.toUtf8().constData());
-        }
+    case kOpenVPN:
+        m_openVPNPage->removeStored(newKind);
         break;
-    }
-    case kWireGuard: {
-        if (WireGuardContext* context = app->GetWireGuardContext()) {
-            WireGuardVPNInfo info;
-            info.ID = m_iConfigID;
-            context->DeleteWireGuardInfo(&info);
-        }
-        const QString path = profileFilePath(kWireGuardConfigDir, m_configName, kWireGuardConfigSuffix);
-        if (!path.isEmpty() && QFileInfo(path).isFile()) {
-            QFile::remove(path);
-        }
+    case kWireGuard:
+        m_wireGuardPage->removeStored();
         break;
-    }
     default:
         break;
     }
+}
+
+// The field rules every page uses.
+
+int ProfileConfigDialog::checkProfileName(const char* name, int kind) {
+    return FieldRules::checkProfileName(name, kind);
+}
+
+FieldRules::FieldRule ProfileConfigDialog::nameRule(int kind) {
+    const auto passes = [this, kind] {
+        const QString name = ui.lineEditProfileName->text();
+        // The name names a file and reaches the tunnels' command lines: word characters
+        // only, as typing allows, also for a stored name that came in another way.
+        return !name.isEmpty() && rule(kWordPattern).exactMatch(name) &&
+               checkProfileName(name.toUtf8().constData(), kind) == 0;
+    };
+    return {ui.lineEditProfileName, passes, kind == kWireGuard ? kWireGuardNameValidTip : kNameValidTip,
+            ui.labelNameWarning};
+}
+
+bool ProfileConfigDialog::checkNameUniqueness() {
+    const QString name = ui.lineEditProfileName->text();
+    AppContext* app = SystemContext::Instance()->GetAppContext();
+    const bool found = app != nullptr && app->FindProfileIndex(name.toUtf8().constData()) >= 0;
+    // An edit that keeps the name finds the profile itself.
+    if (!found || (m_bEditMode && name == m_configName)) {
+        return true;
+    }
+    FieldRules::showWarning(ui.labelNameWarning, ui.lineEditProfileName, kNameExistTip);
+    return false;
+}
+
+bool ProfileConfigDialog::checkRemoteSubnets(QString& text, const QList<ZRInputIpLineEdit*>& addresses,
+                                             const QList<QLineEdit*>& masks, bool check) {
+    QStringList rows;
+    FieldRules::Table table;
+    if (check) {
+        for (int i = 0; i < addresses.size(); ++i) {
+            const QString address = addresses.at(i)->ipAddress();
+            QLineEdit* maskEdit = i < masks.size() ? masks.at(i) : nullptr;
+            const QString mask = maskEdit != nullptr ? maskEdit->text() : QString();
+            table.push_back({addresses.at(i), FieldRules::matches(m_ipRegExp, address)});
+            table.push_back({maskEdit, FieldRules::matches(m_maskRegExp, mask)});
+            rows << address + QLatin1String(kSubnetSeparator) + mask;
+        }
+    }
+    // Every row as typed, also one that fails: the saves store the text only once all pass.
+    text = rows.join(QLatin1String(kSubnetItemSeparator));
+    return FieldRules::check(table, FieldRules::Until::EveryRow);
+}
+
+QString ProfileConfigDialog::maskLengthToNetmask(int length) {
+    if (length > 32 || length < 0) {
+        return QString();
+    }
+    const std::string bits = std::string(static_cast<size_t>(length), '1') + std::string(32 - length, '0');
+    QStringList octets;
+    for (int i = 0; i < 4; ++i) {
+        octets << QString::number(binaryToInt(bits.substr(static_cast<size_t>(i) * 8, 8)));
+    }
+    return octets.join(QLatin1Char('.'));
+}
+
+int ProfileConfigDialog::binaryToInt(const std::string& digits) {
+    int value = 0;
+    int weight = 1;
+    for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
+        if (*it != '0' && *it != '1') {
+            return 0;
+        }
+        if (*it == '1') {
+            value += weight;
+        }
+        weight *= 2;
+    }
+    return value;
+}
+
+std::string& ProfileConfigDialog::trimString(std::string& text) {
+    static const char* const kWhiteSpace = " \t\n\v\f\r";
+    text.erase(text.find_last_not_of(kWhiteSpace) + 1);
+    text.erase(0, text.find_first_not_of(kWhiteSpace));
+    return text;
+}
+
+// The steps every save shares.
+
+bool ProfileConfigDialog::nameIsFree() {
+    if (!reloadProfileList()) {
+        showSaveFailure(kSaveFailedTip);
+        return false;
+    }
+    return checkNameUniqueness();
+}
+
+bool ProfileConfigDialog::reloadProfileList() {
+    AppContext* app = appContext();
+    if (app == nullptr || app->GetSqlite() == nullptr) {
+        return false;
+    }
+    app->ClearProfileList();
+    return app->GetSqlite()->GetProfileList(*app->GetProfileList()) == 0;
+}
+
+QString ProfileConfigDialog::createDirPath(const QString& path) {
+    QDir().mkpath(path);
+    return path;
+}
+
+QString ProfileConfigDialog::configFileTarget(const char* folder, const char* suffix,
+                                              const char* nameMessage) {
+    createDirPath(QString::fromLatin1(folder));
+    const QString target = profileFilePath(folder, ui.lineEditProfileName->text(), suffix);
+    if (target.isEmpty()) {
+        FieldRules::showWarning(ui.labelNameWarning, ui.lineEditProfileName, nameMessage);
+    }
+    return target;
+}
+
+bool ProfileConfigDialog::storeProfile(int kind, const QString& name, const QString& filePath,
+                                       const QByteArray& fileContent, const KindRowWriter& writeKindRow) {
+    // An edit that keeps the kind writes over its own kind row; any other save adds one.
+    const bool update = m_bEditMode && m_iVPNType == kind;
+    const auto writeRows = [&](IPCSqlite* store) {
+        int configID = update ? m_iConfigID : 0;
+        if (writeKindRow(update, configID) != 0) {
+            return -1;
+        }
+        ProfileInfo profile;
+        qstrncpy(profile.ProfileName, name.toUtf8().constData(), sizeof profile.ProfileName);
+        profile.ProfileType = kind;
+        return writeProfileRow(store, &profile, configID);
+    };
+    AppContext* app = appContext();
+    IPCSqlite* store = app != nullptr ? app->GetSqlite() : nullptr;
+    StagedFile file;
+    const char* failed = nullptr;
+    if (store == nullptr) {
+        failed = "the store is not open";
+    } else if (!filePath.isEmpty() && !file.stage(filePath, fileContent, kConfigFileMode)) {
+        failed = "the configuration file cannot be written";
+    } else if (store->BeginTransaction() != 0) {
+        failed = "the store cannot begin";
+    } else if (writeRows(store) != 0) {
+        failed = "the rows cannot be written";
+        store->RollbackTransaction();
+    } else if (!filePath.isEmpty() && !file.install()) {
+        failed = "the configuration file cannot be replaced";
+        store->RollbackTransaction();
+    } else if (store->CommitTransaction() != 0) {
+        failed = "the rows cannot be committed";
+        file.restore();
+    }
+    if (failed != nullptr) {
+        ZRWLog(kLogModule, kLogLevel, kSaveFailedLine, failed);
+        showSaveFailure(kSaveFailedTip);
+        return false;
+    }
+    file.finish();
+    return true;
+}
+
+int ProfileConfigDialog::writeProfileRow(IPCSqlite* store, ProfileInfo* profile, int configID) const {
+    profile->ConfigID = configID;
+    if (m_bEditMode) {
+        profile->ProfileID = m_iProfileID;
+        return store->UpdateProfile(profile);
+    }
+    return store->InsertProfile(profile);
+}
+
+void ProfileConfigDialog::removeFileOfOldName(const QString& newName, const char* folder, const char* suffix,
+                                              const char* failedLine) const {
+    if (!m_bEditMode || newName == m_configName) {
+        return;
+    }
+    const QString old = profileFilePath(folder, m_configName, suffix);
+    if (!old.isEmpty() && QFileInfo(old).isFile() && !QFile::remove(old) && failedLine != nullptr) {
+        ZRWLog(kLogModule, kLogLevel, failedLine, old.toUtf8().constData());
+    }
+}
+
+void ProfileConfigDialog::showSaveFailure(const char* key) {
+    ZRToastDialog::instance()->showToast(this, ZRStringConstant::tr(key), kSaveFailureToastMs);
+}
+
+void ProfileConfigDialog::setRecordID(IPSecVPNInfo& record, int id) {
+    record.SetID(id);
+}
+
+int ProfileConfigDialog::recordID(const IPSecVPNInfo& record) {
+    return record.GetID();
 }

@@ -5,41 +5,36 @@
 // clears. Confirm runs the selected kind's save and, after an edit that changed the kind,
 // removes the profile's previous kind row and configuration file.
 //
-// The dialog is split over several sources: the spine (ProfileConfigDialog.cpp), the page
-// controls and remote-subnet rows (ProfileConfigDialogControls.cpp), the field rules and
-// marks (ProfileConfigDialogRules.cpp), the saves' shared steps and the IPsec page
-// (ProfileConfigDialogKinds.cpp), the SSL VPN and OpenVPN pages
-// (ProfileConfigDialogOpenVPN.cpp) and the WireGuard page (ProfileConfigDialogWireGuard.cpp).
-// The configuration files' texts are ProfileFileTexts.h, their whole-or-nothing
-// replacement StagedFile.h.
+// The dialog holds the one form, the window around it, the kind switching, the slots and
+// the steps every save shares (the name rules, the staged file, the transaction, the
+// profile row). What each kind knows (setting up its page, loading a stored profile into
+// it, its field rules and its save) is its page's: IPSecPage, OpenVPNPage (SSL VPN and
+// OpenVPN) and WireGuardPage, reached through the slots. The remote-subnet rows are
+// RemoteSubnetRows, the rule tables and marks FieldRules, the configuration files' texts
+// ProfileFileTexts.h and their whole-or-nothing replacement StagedFile.h.
 #pragma once
 
-#include <QByteArray>
 #include <QDialog>
 #include <QList>
-#include <QPair>
 #include <QPointer>
 #include <QRegExp>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "FieldRules.h"
 #include "ZRBaseDialog.h"
 #include "ui_ProfileConfigDialog.h"
 
 class IPCSqlite;
-class QFile;
-class QLabel;
+class IPSecVPNInfo;
 class QLayout;
 class QLineEdit;
 class QPushButton;
-class QRadioButton;
+class RemoteSubnetRows;
 class ZRInputIpLineEdit;
-struct OpenVPNInfo;
 struct ProfileInfo;
-namespace OvpnText {
-struct PageValues;
-}
 
 class ProfileConfigDialog : public ZRBaseDialog {
     Q_OBJECT
@@ -65,6 +60,9 @@ public:
     static int binaryToInt(const std::string& digits);
     // Removes white space from both ends, in place.
     static std::string& trimString(std::string& text);
+    // A stored address into its editor; an empty one leaves the editor empty without the
+    // editor's warning, an invalid one warns.
+    static void setLoadedAddress(ZRInputIpLineEdit* editor, const QString& address);
 
 signals:
     // A profile was stored: the profile list reloads.
@@ -93,6 +91,10 @@ protected slots:
     void slotLoadSSLVPNInfo(QString configName, int iConfigID, int iVPNType);
 
 protected:
+    class IPSecPage;
+    class OpenVPNPage;
+    class WireGuardPage;
+
     bool eventFilter(QObject* watched, QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -124,51 +126,73 @@ protected:
     void fitToScreenHeight(int availableHeight);
     void initValidators();
     void initVPNTypeComboBox();
-    void initIPSecComboBoxes();
     void setToolTips();
     void setModeTexts();
     void createShadowWindow();
     void adjustButtonWidths();
+
+    // Kind switching: the page of a stack index (0 IPsec to 3 WireGuard) by its switch slot.
+    void showKindPage(int index);
     void hideAllPages();
     void resetAllFields();
     void clearLayout(QLayout* layout);
 
-    // Page controls and remote-subnet rows.
+    // Page controls: a remote-subnet row appended to a container (ipsecFlag 1: up to
+    // thirteen rows); the rows of the page at a stack index.
     void addRemoteSubnetRow(QWidget* container, int ipsecFlag);
-    void addRowByButton(QWidget* container, QPushButton* addButton, int ipsecFlag);
-    void fullTrafficClicked(QRadioButton* toggle, QWidget* container, QPushButton* addButton);
-    void setDnsAutomatic(ZRInputIpLineEdit* dns, bool automatic);
-    void clearImportedFile();
-    static QList<ZRInputIpLineEdit*> rowAddresses(QWidget* container);
-    static QList<QLineEdit*> rowMasks(QWidget* container);
-    static QList<QLabel*> rowLabels(QWidget* container);
+    RemoteSubnetRows& subnetRowsOfPage(int index);
 
-    // Marks and messages of failed checks.
-    void markLineEdit(QLineEdit* field);
-    void markAddress(ZRInputIpLineEdit* field);
-    void markFrame(QWidget* frame);
-    // Shows a key's text in a warning label and marks the field.
-    void showWarning(QLabel* label, QLineEdit* field, const char* key);
+    // The steps every kind's load and save share.
+    // The start of a load: the kind's page, the name, the kind selected (which resets nothing).
+    void beginLoad(const QString& configName, int iVPNType);
+    // The profile name by its kind's rules (1 to 3: 128 bytes, 4: 32), with the page's
+    // message when it fails.
+    FieldRules::FieldRule nameRule(int kind);
     // The name-uniqueness rule on the name field, over the cached profile list; on
     // failure the name's warning and mark.
     bool checkNameUniqueness();
-
-    // Kind behaviour that comes with the kinds' saves and loads.
-    void importOpenVPNFile();
-    void generateWireGuardKeys();
-    void deriveWireGuardPublicKey();
-
-    // The saves' shared steps. The profile name by its kind's rules (1 to 3: 128 bytes,
-    // 4: 32), marked with the page's message when it fails.
-    bool checkNameField(int kind);
+    // The name belongs to no other profile: the profile list read anew (a failure shown
+    // over the dialog), then the name-uniqueness rule.
+    bool nameIsFree();
     // Reads the profile list anew into the application context; false when that fails.
     bool reloadProfileList();
+    // Makes every missing level of a folder; returns the path.
+    static QString createDirPath(const QString& path);
+    // The path of the configuration file of the name being saved, its folder made; empty,
+    // with the name's message, for a name that cannot be a file name.
+    QString configFileTarget(const char* folder, const char* suffix, const char* nameMessage);
+    // Writes a save's kind row: over the row of the edited profile (its id given) when
+    // update is set, else a new row whose id it gives back; 0 for success.
+    using KindRowWriter = std::function<int(bool update, int& configID)>;
     // Stores a profile whole or not at all: the configuration file (unless the path is
-    // empty) is written beside its place, the rows are written in one transaction by
-    // writeRows (0 for success), the file is put in its place and the transaction
-    // committed. Any failure undoes every step, shows the failure and returns false.
-    bool storeProfile(const QString& filePath, const QByteArray& fileContent,
-                      const std::function<int(IPCSqlite*)>& writeRows);
+    // empty) is written beside its place, the kind row and the profile row (the name, the
+    // kind) are written in one transaction, the file is put in its place and the
+    // transaction committed. The kind row is updated for an edit that keeps the kind.
+    // Any failure undoes every step, shows the failure and returns false.
+    bool storeProfile(int kind, const QString& name, const QString& filePath, const QByteArray& fileContent,
+                      const KindRowWriter& writeKindRow);
+    // The kind row of a save written through the kind's tunnel context: the record over the
+    // edited profile's own row (updateRow), or as a new row (addRow); the record carries
+    // the row's id.
+    template <typename Context, typename Record>
+    static KindRowWriter kindRowWriter(Context* context, Record& record,
+                                       int (Context::*updateRow)(Record*, int),
+                                       int (Context::*addRow)(Record*, int)) {
+        return [context, &record, updateRow, addRow](bool update, int& configID) {
+            if (context == nullptr) {
+                return -1;
+            }
+            setRecordID(record, configID);
+            const int result = (context->*(update ? updateRow : addRow))(&record, 1);
+            configID = recordID(record);
+            return result;
+        };
+    }
+    // A kind row's id in its record: the ID of a row structure, the IPsec record's own.
+    template <typename Record> static void setRecordID(Record& record, int id) { record.ID = id; }
+    template <typename Record> static int recordID(const Record& record) { return record.ID; }
+    static void setRecordID(IPSecVPNInfo& record, int id);
+    static int recordID(const IPSecVPNInfo& record);
     // Writes the profile row that points at the kind row configID: the edited profile's
     // row in edit mode, a new row otherwise (0 for success).
     int writeProfileRow(IPCSqlite* store, ProfileInfo* profile, int configID) const;
@@ -178,68 +202,6 @@ protected:
                              const char* failedLine) const;
     // Shows that the profile was not saved (a text key), over the dialog.
     void showSaveFailure(const char* key);
-    // A remote-subnet row taken apart: the address before the last (or first) "/", the
-    // mask after it; a text without "/" gives itself to both.
-    static QPair<QString, QString> splitSubnet(const QString& item, bool atLast);
-    // Fills a page's rows from the stored remote-subnet text.
-    void loadRemoteSubnets(const QString& text, QWidget* container, QPushButton* addButton,
-                           QRadioButton* fullTraffic, bool uncheckFullTraffic);
-    // A stored address into its editor; an empty one leaves the editor empty without the
-    // editor's warning, an invalid one warns.
-    static void setLoadedAddress(ZRInputIpLineEdit* editor, const QString& address);
-
-    // IPsec page: the local addresses, the saved one first when no adapter has it; the
-    // index of the entry to select.
-    int loadLocalIPComboBox(const std::string& savedAddress);
-
-    // SSL VPN and OpenVPN pages: the widgets of the page of kind 2 or 3.
-    struct OpenVPNPage {
-        int kind;
-        QWidget* credentials;
-        QLineEdit* userName;
-        QLineEdit* password;
-        QWidget* passwordFrame;
-        QRadioButton* rememberMe;
-        QRadioButton* prompt;
-        QRadioButton* autoDns;
-        QRadioButton* manualDns;
-        ZRInputIpLineEdit* dns;
-        ZRInputIpLineEdit* wins;
-        QRadioButton* fullTraffic;
-        QWidget* rows;
-        QPushButton* addRow;
-        const char* removeFailedLine;
-    };
-    OpenVPNPage openVPNPage(int kind);
-    // What the page gives the copy of the configuration.
-    OvpnText::PageValues openVPNPageValues(const OpenVPNPage& page);
-    // Reads the chosen file and takes the server, the port and the need for credentials.
-    void parseOpenVPNFile(QFile& file, int kind);
-    // Shows a configuration file's name in the file row: the name elided to the field, the
-    // tool tip as given.
-    void showConfigFileName(const QString& path, const QString& toolTip);
-    // The page check: marks every field that fails and builds remoteSubnetText.
-    bool checkOpenVPNPage(const OpenVPNPage& page);
-    bool checkSSLVPNInput();
-    bool checkOpenVPNInput();
-    bool saveOpenVPNKind(int kind);
-    void loadOpenVPNKind(const QString& configName, int iConfigID, int iVPNType);
-    // The copy of a newly imported file, from the file at sourcePath (stored: the profile's
-    // row when it is edited, else an empty one); false when it cannot be read.
-    bool writeOpenVPNConfig(const QString& sourcePath, const OpenVPNInfo& stored, const OpenVPNPage& page,
-                            QByteArray& copy);
-    // The stored copy rewritten with the page's values: the copy under the name the dialog
-    // was opened with, or the stored text when the file is missing; false when neither is there.
-    bool updateOpenVPNConfig(const OpenVPNInfo& stored, const OpenVPNPage& page, QByteArray& copy);
-    // Makes every missing level of a folder; returns the path.
-    static QString createDirPath(const QString& path);
-    // Reads a regular file whole; false when it cannot.
-    static bool readWholeFile(const QString& path, QByteArray& content);
-
-    // WireGuard page: the key rule (44 characters of the key pattern), and a run of the
-    // key tool whose answer is a key (empty otherwise).
-    static bool isWireGuardKey(const QString& text);
-    static QString runKeyTool(const std::string& commandLine);
 
     Ui::ProfileConfigDialog ui;
     // The backdrop lives among the parent's children: it may go before the dialog does.
@@ -259,4 +221,8 @@ protected:
     QRegExp m_maskRegExp;
     QRegExp m_userRegExp;
     QRegExp m_pwdRegExp;
+
+    std::unique_ptr<IPSecPage> m_ipsecPage;
+    std::unique_ptr<OpenVPNPage> m_openVPNPage;
+    std::unique_ptr<WireGuardPage> m_wireGuardPage;
 };

@@ -14,15 +14,21 @@
 
 #include "AppContext.h"
 #include "EditorTexts.h"
+#include "FieldRules.h"
 #include "IPSecVPNContext.h"
 #include "IPSecVPNInfo.h"
 #include "OpenVPNContext.h"
 #include "ProfileConfigDialog.h"
+#include "RemoteSubnetRows.h"
 #include "SystemContext.h"
 #include "WireGuardContext.h"
 #include "ZRInputIpLineEdit.h"
 
 using namespace shots;
+using FieldRules::markAddress;
+using FieldRules::markFrame;
+using FieldRules::markLineEdit;
+using FieldRules::showWarning;
 
 namespace {
 
@@ -58,20 +64,20 @@ public:
     }
 
     // A row added as its page's add button does, with what was typed into it.
-    void addRow(QWidget* container, QPushButton* add, QRadioButton* fullTraffic, int ipsec,
-                const QString& address, const QString& mask) {
+    void addRow(QWidget* container, QPushButton* add, QRadioButton* fullTraffic, const QString& address,
+                const QString& mask) {
         if (fullTraffic != nullptr) {
             fullTraffic->setChecked(false);
             add->show();
         }
-        addRowByButton(container, add, ipsec);
-        rowAddresses(container).last()->setIpAddress(address);
-        rowMasks(container).last()->setText(mask);
+        RemoteSubnetRows(container, add, fullTraffic, this).add();
+        RemoteSubnetRows::addresses(container).last()->setIpAddress(address);
+        RemoteSubnetRows::masks(container).last()->setText(mask);
     }
 
     void markRow(QWidget* container) {
-        markAddress(rowAddresses(container).last());
-        markLineEdit(rowMasks(container).last());
+        markAddress(RemoteSubnetRows::addresses(container).last());
+        markLineEdit(RemoteSubnetRows::masks(container).last());
     }
 
     // What the user typed and chose before Confirm: a name, a remote-subnet row, DPD on,
@@ -80,25 +86,25 @@ public:
         ui.lineEditProfileName->setText(QStringLiteral("Office"));
         switch (kind) {
         case 1:
-            addRow(ui.IPSecGatewayWidget, ui.btnIPSecAddMoreAddress, nullptr, 1, QStringLiteral("10.0.8.0"),
+            addRow(ui.IPSecGatewayWidget, ui.btnIPSecAddMoreAddress, nullptr, QStringLiteral("10.0.8.0"),
                    QStringLiteral("24"));
             ui.btnDPD->click();
             break;
         case 2:
             ui.lineEditSSLUserName->setText(QStringLiteral("user-1"));
             ui.btnSSLManuIP->click();
-            addRow(ui.sslGatewayWidget, ui.btnSSLAddGateway, ui.btnSSLFullTraffic, 0,
+            addRow(ui.sslGatewayWidget, ui.btnSSLAddGateway, ui.btnSSLFullTraffic,
                    QStringLiteral("192.168.10.0"), QStringLiteral("24"));
             break;
         case 3:
             ui.lineEditUserName->setText(QStringLiteral("user-1"));
             ui.btnOpenManuIP->click();
-            addRow(ui.gatewayWidget, ui.btnAddGateway, ui.btnOpenFullTraffic, 0,
-                   QStringLiteral("192.168.10.0"), QStringLiteral("24"));
+            addRow(ui.gatewayWidget, ui.btnAddGateway, ui.btnOpenFullTraffic, QStringLiteral("192.168.10.0"),
+                   QStringLiteral("24"));
             break;
         default:
             ui.lineEditPubKey->setText(QStringLiteral("not-a-key"));
-            addRow(ui.wireguardGatewayWidget, ui.btnWireGuardAddGateway, ui.btnWireGuardFullTraffic, 0,
+            addRow(ui.wireguardGatewayWidget, ui.btnWireGuardAddGateway, ui.btnWireGuardFullTraffic,
                    QStringLiteral("10.10.0.0"), QStringLiteral("16"));
             break;
         }

@@ -4,7 +4,7 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
@@ -15,19 +15,20 @@
 #include <string>
 #include <vector>
 
+#include "FieldRules.h"
 #include "GuiTest.h"
 #include "ProfileConfigDialog.h"
+#include "RemoteSubnetRows.h"
 #include "ZRInputIpLineEdit.h"
 #include "zrwlog.h"
 
 namespace editortest {
 
-// The editor with its form open to the tests and its four saves replaced: each records
-// its kind, writes a marker into the log and answers what the test set.
-class TestEditor : public ProfileConfigDialog {
+// The editor with its form and state open to the tests, and the marks and rows as its
+// pages reach them.
+class OpenEditor : public ProfileConfigDialog {
 public:
-    explicit TestEditor(bool edit = false, const QString& name = QString(), int profileID = 0,
-                        int configID = 0, int kind = 0, QWidget* parent = nullptr)
+    OpenEditor(bool edit, const QString& name, int profileID, int configID, int kind, QWidget* parent)
         : ProfileConfigDialog(parent, edit, name, profileID, configID, kind) {}
 
     Ui::ProfileConfigDialog& form() { return ui; }
@@ -35,25 +36,39 @@ public:
     void setNeedPassword(bool on) { m_bNeedPwd = on; }
     bool fileImported() const { return m_bFileImported; }
     QString configFilePath() const { return m_ovpnFilePath; }
+    QString subnetText() const { return remoteSubnetText; }
+
+    using ProfileConfigDialog::addRemoteSubnetRow;
+    using ProfileConfigDialog::checkNameUniqueness;
+    using ProfileConfigDialog::fitToScreenHeight;
+    using ProfileConfigDialog::profileFilePath;
+    using ProfileConfigDialog::resetAllFields;
+
+    static void markLineEdit(QLineEdit* field) { FieldRules::markLineEdit(field); }
+    static void markAddress(ZRInputIpLineEdit* field) { FieldRules::markAddress(field); }
+    static void markFrame(QWidget* frame) { FieldRules::markFrame(frame); }
+    static void showWarning(QLabel* label, QLineEdit* field, const char* key) {
+        FieldRules::showWarning(label, field, key);
+    }
+    static QList<ZRInputIpLineEdit*> rowAddresses(QWidget* rows) { return RemoteSubnetRows::addresses(rows); }
+    static QList<QLineEdit*> rowMasks(QWidget* rows) { return RemoteSubnetRows::masks(rows); }
+    static QList<QLabel*> rowLabels(QWidget* rows) { return RemoteSubnetRows::labels(rows); }
+};
+
+// The editor with its four saves replaced: each records its kind, writes a marker into the
+// log and answers what the test set.
+class TestEditor : public OpenEditor {
+public:
+    explicit TestEditor(bool edit = false, const QString& name = QString(), int profileID = 0,
+                        int configID = 0, int kind = 0, QWidget* parent = nullptr)
+        : OpenEditor(edit, name, profileID, configID, kind, parent) {}
+
     void setImportedFile(const QString& path) {
         m_bFileImported = true;
         m_ovpnFilePath = path;
     }
     QPushButton* clearFileButton() const { return m_btnClearFile; }
     QDialog* backdrop() const { return m_shadowDialog; }
-
-    using ProfileConfigDialog::addRemoteSubnetRow;
-    using ProfileConfigDialog::checkNameUniqueness;
-    using ProfileConfigDialog::fitToScreenHeight;
-    using ProfileConfigDialog::markAddress;
-    using ProfileConfigDialog::markFrame;
-    using ProfileConfigDialog::markLineEdit;
-    using ProfileConfigDialog::profileFilePath;
-    using ProfileConfigDialog::resetAllFields;
-    using ProfileConfigDialog::rowAddresses;
-    using ProfileConfigDialog::rowLabels;
-    using ProfileConfigDialog::rowMasks;
-    using ProfileConfigDialog::showWarning;
 
     const QRegExp& ipRule() const { return m_ipRegExp; }
     const QRegExp& portRule() const { return m_portRegExp; }
@@ -129,27 +144,16 @@ inline void typeAddress(ZRInputIpLineEdit* editor, const QString& address) {
     }
 }
 
-// The log, read from the file the test opened it on.
-inline std::string readLog(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
-}
-
-// Every test of the editor starts from a dialog in a known colour mode and language.
+// Every test of the editor starts from a dialog in a known colour mode, and reads what it
+// wrote to the log.
 class EditorTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        guitest::applyColorMode(1);
-        logPath =
-            QStringLiteral("editor-%1.log")
-                .arg(QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        ZRWLogOpenFile(logPath.toLocal8Bit().constData());
-    }
-    void TearDown() override { ZRWLogClose(); }
+    void SetUp() override { guitest::applyColorMode(1); }
 
-    std::string log() const { return readLog(logPath); }
+    // The log lines this test wrote.
+    std::string log() const { return mark.added().toStdString(); }
 
-    QString logPath;
+    guitest::LogMark mark;
 };
 
 } // namespace editortest

@@ -7,7 +7,6 @@
 #include <QSignalSpy>
 #include <cstring>
 
-#include "AdapterTestSupport.h"
 #include "AppContext.h"
 #include "EditorTestSupport.h"
 #include "IPSecVPNContext.h"
@@ -29,10 +28,10 @@ AppContext* app() {
     return SystemContext::Instance()->GetAppContext();
 }
 
-// A store started once for the binary; a TAP adapter is reported so that no adapter script runs.
+// The application context started once for the binary, its store in the test's own folders.
 class StoreEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override { guitest::startAppContextWithTapAdapter(); }
+    void SetUp() override { ASSERT_TRUE(guitest::startAppContext()); }
     void TearDown() override {
         app()->Stop();
         SetNetworkAdapterSource(nullptr);

@@ -54,12 +54,13 @@ inline std::vector<NetworkAdapter> testAdapters() {
     return std::vector<NetworkAdapter>{tap, lan};
 }
 
-// A store started once for the binary, on the tests' adapters.
+// The application context started once for the binary; the IPsec page then finds the
+// tests' adapters.
 class StoreEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
+        ASSERT_TRUE(guitest::startAppContext());
         SetNetworkAdapterSource(testAdapters);
-        ASSERT_EQ(app()->Start(), 0);
     }
     void TearDown() override {
         app()->Stop();
@@ -68,20 +69,11 @@ public:
 };
 
 // The editor with its form and state open to the tests; its saves are the real ones.
-class SaveEditor : public ProfileConfigDialog {
+class SaveEditor : public editortest::OpenEditor {
 public:
     SaveEditor(bool edit, const QString& name, int profileID, int configID, int kind,
                QWidget* parent = nullptr)
-        : ProfileConfigDialog(parent, edit, name, profileID, configID, kind) {}
-
-    Ui::ProfileConfigDialog& form() { return ui; }
-    bool needPassword() const { return m_bNeedPwd; }
-    bool fileImported() const { return m_bFileImported; }
-    QString configFilePath() const { return m_ovpnFilePath; }
-    QString subnetText() const { return remoteSubnetText; }
-
-    using ProfileConfigDialog::rowAddresses;
-    using ProfileConfigDialog::rowMasks;
+        : OpenEditor(edit, name, profileID, configID, kind, parent) {}
 };
 
 // A new profile's editor, shown.
