@@ -1,5 +1,5 @@
 // The application layer's fixed texts, names and paths: the start and stop log lines,
-// the single-instance names, the tray and toast set-up, and the elevation through polkit.
+// the single-instance names, the tray and toast set-up, and the message when elevation fails.
 #pragma once
 
 #include <cstddef>
@@ -12,8 +12,6 @@ namespace AppConstants {
 constexpr const char* kAlreadyRunningLine = "System :: ******** Korva VPN already running! ********\n";
 constexpr const char* kStartLine = "System :: ******** Korva VPN Start ********\n";
 constexpr const char* kStopLine = "System :: ******** Korva VPN Stop ********\n";
-constexpr const char* kSystemCloseLine = "System :: Close requested by signal %d\n";
-constexpr const char* kElevationFailedLine = "System :: Administrator rights not obtained: %s\n";
 constexpr int kLogModule = 6;
 constexpr int kLogLevel = 3;
 
@@ -62,18 +60,8 @@ constexpr const char* kToastContainerLight =
 constexpr const char* kToastTextLight =
     "QLabel{     padding-left: 16px;     padding-right: 16px;     color: rgba(0,0,0,0.80);     font: 11pt;}";
 
-// Elevation: the client runs as root; started by another user it runs itself again
-// through pkexec, whose polkit action (installed by the set-up) keeps the display.
-constexpr const char* kPkexecProgram = "/usr/bin/pkexec";
-constexpr const char* kPkexecKeepCwd = "--keep-cwd";
-constexpr const char* kPkexecUidVariable = "PKEXEC_UID";
-constexpr const char* kPolkitActionsDir = "/usr/share/polkit-1/actions/";
-// pkexec's own exit codes: the authentication dialog was dismissed; not authorised or failed.
-constexpr int kPkexecDismissed = 126;
-constexpr int kPkexecNotAuthorized = 127;
-// The exit code of a client that cannot obtain administrator rights.
-constexpr int kNoAdminExitCode = 1;
-// The message's text key, and its English text for the terminal.
+// The message that the client needs administrator rights (when elevation is impossible
+// or refused): its text key, and its English text for the terminal.
 constexpr const char* kNeedAdminKey = "ZRVPN_NEED_ADMIN_RIGHTS";
 constexpr const char* kNeedAdminText =
     "Korva VPN needs administrator rights to set up VPN connections. Please start it again and "

@@ -8,6 +8,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <mutex>
 #include <poll.h>
@@ -102,13 +103,17 @@ bool WaitPidFd(int pidFd, int timeoutMs) {
     }
 }
 
-// Reaps the child once it has ended, waiting at most timeoutMs; true when it is gone.
-bool ReapWithin(pid_t pid, int timeoutMs) {
+// Reaps the child once it has ended, waiting at most timeoutMs; true when it is gone,
+// with its wait status in status (-1 when it cannot be waited for: reaped elsewhere).
+bool ReapWithin(pid_t pid, int timeoutMs, int* status = nullptr) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (true) {
-        int status = 0;
-        pid_t reaped = waitpid(pid, &status, WNOHANG);
-        if (reaped == pid || (reaped < 0 && errno == ECHILD)) {
+        int waitStatus = 0;
+        pid_t reaped = waitpid(pid, &waitStatus, WNOHANG);
+        if (reaped == pid || (reaped < 0 && errno != EINTR)) {
+            if (status != nullptr) {
+                *status = reaped == pid ? waitStatus : -1;
+            }
             return true;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
@@ -116,6 +121,81 @@ bool ReapWithin(pid_t pid, int timeoutMs) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(kReapPollMs));
     }
+}
+
+// Whether a child leads a process group of its own, which the signals that end it reach
+// as a whole.
+enum class ProcessGroup { Shared, Own };
+
+int SignalChild(pid_t pid, ProcessGroup group, int number) {
+    return kill(group == ProcessGroup::Own ? -pid : pid, number) == 0 ? 0 : errno;
+}
+
+// The rest of ending an unreaped child that has been sent SIGTERM: it has the grace time
+// to end, then SIGKILL; returns once it has been reaped, so that what it held (a
+// listening port, a device) is free for the caller's next step.
+void AwaitEnd(pid_t pid, ProcessGroup group) {
+    if (ReapWithin(pid, kTerminateGraceMs)) {
+        return;
+    }
+    SignalChild(pid, group, SIGKILL);
+    if (!ReapWithin(pid, kKillReapMs)) {
+        // Stuck in the kernel: it goes when it can, and never stays a zombie.
+        ReapInBackground(pid);
+    }
+}
+
+int Spawn(const std::vector<std::string>& argv, int inFd, int outFd, int errFd, const char* workDir,
+          ProcessGroup group, pid_t* pid) {
+    if (argv.empty()) {
+        return EINVAL;
+    }
+    std::string path;
+    int error = ResolveProgram(argv[0], path);
+    if (error != 0) {
+        return error;
+    }
+    std::vector<char*> args;
+    args.reserve(argv.size() + 1);
+    for (const std::string& arg : argv) {
+        args.push_back(const_cast<char*>(arg.c_str()));
+    }
+    args.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+    posix_spawn_file_actions_adddup2(&actions, inFd, STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
+    if (workDir != nullptr && *workDir != '\0') {
+        posix_spawn_file_actions_addchdir_np(&actions, workDir);
+    }
+    sigset_t defaults;
+    sigset_t mask;
+    sigfillset(&defaults);
+    sigdelset(&defaults, SIGKILL);
+    sigdelset(&defaults, SIGSTOP);
+    sigemptyset(&mask);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setsigmask(&attributes, &mask);
+    short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+    if (group == ProcessGroup::Own) {
+        flags |= POSIX_SPAWN_SETPGROUP;
+        posix_spawnattr_setpgroup(&attributes, 0);
+    }
+    posix_spawnattr_setflags(&attributes, flags);
+
+    pid_t child = 0;
+    error = posix_spawn(&child, path.c_str(), &actions, &attributes, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (error != 0) {
+        return error;
+    }
+    *pid = child;
+    return 0;
 }
 
 // The resolved target of a /proc link, or "" when it cannot be read.
@@ -151,54 +231,40 @@ std::set<pid_t> gStarted;
 
 int SpawnProgram(const std::vector<std::string>& argv, int inFd, int outFd, int errFd, const char* workDir,
                  pid_t* pid) {
-    if (argv.empty()) {
-        return EINVAL;
-    }
-    std::string path;
-    int error = ResolveProgram(argv[0], path);
-    if (error != 0) {
-        return error;
-    }
-    std::vector<char*> args;
-    args.reserve(argv.size() + 1);
-    for (const std::string& arg : argv) {
-        args.push_back(const_cast<char*>(arg.c_str()));
-    }
-    args.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attributes);
-    posix_spawn_file_actions_adddup2(&actions, inFd, STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
-    if (workDir != nullptr && *workDir != '\0') {
-        posix_spawn_file_actions_addchdir_np(&actions, workDir);
-    }
-    sigset_t defaults;
-    sigset_t mask;
-    sigfillset(&defaults);
-    sigdelset(&defaults, SIGKILL);
-    sigdelset(&defaults, SIGSTOP);
-    sigemptyset(&mask);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &mask);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
-    pid_t child = 0;
-    error = posix_spawn(&child, path.c_str(), &actions, &attributes, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (error != 0) {
-        return error;
-    }
-    *pid = child;
-    return 0;
+    return Spawn(argv, inFd, outFd, errFd, workDir, ProcessGroup::Shared, pid);
 }
 
 void ReapInBackground(pid_t pid) {
     std::thread([pid] { WaitForPid(pid); }).detach();
+}
+
+int RunToEnd(const std::vector<std::string>& argv, int timeoutMs, int* exitCode) {
+    *exitCode = -1;
+    const int nullIn = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int nullOut = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    pid_t pid = 0;
+    int error = nullIn < 0 || nullOut < 0
+                    ? errno
+                    : Spawn(argv, nullIn, nullOut, nullOut, nullptr, ProcessGroup::Own, &pid);
+    if (nullIn >= 0) {
+        close(nullIn);
+    }
+    if (nullOut >= 0) {
+        close(nullOut);
+    }
+    if (error != 0) {
+        return error;
+    }
+    int status = 0;
+    if (!ReapWithin(pid, timeoutMs, &status)) {
+        SignalChild(pid, ProcessGroup::Own, SIGTERM);
+        AwaitEnd(pid, ProcessGroup::Own);
+        return ETIMEDOUT;
+    }
+    if (status != -1 && WIFEXITED(status)) {
+        *exitCode = WEXITSTATUS(status);
+    }
+    return 0;
 }
 
 bool TerminateByPid(pid_t pid) {
@@ -254,22 +320,14 @@ int EndStartedChild(pid_t pid) {
             return ESRCH;
         }
         // Still unreaped, so the id is still this child's.
-        if (kill(pid, SIGTERM) != 0) {
-            return errno;
+        const int error = SignalChild(pid, ProcessGroup::Shared, SIGTERM);
+        if (error != 0) {
+            return error;
         }
         // Out of the list before the lock is left: no sweep reaps it while it is waited for.
         gStarted.erase(found);
     }
-    // Returns only once the program has ended, so that what it held (a listening port,
-    // a device) is free for the caller's next step.
-    if (ReapWithin(pid, kTerminateGraceMs)) {
-        return 0;
-    }
-    kill(pid, SIGKILL);
-    if (!ReapWithin(pid, kKillReapMs)) {
-        // Stuck in the kernel: it goes when it can, and never stays a zombie.
-        ReapInBackground(pid);
-    }
+    AwaitEnd(pid, ProcessGroup::Shared);
     return 0;
 }
 

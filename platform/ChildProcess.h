@@ -19,6 +19,15 @@ int SpawnProgram(const std::vector<std::string>& argv, int inFd, int outFd, int 
 // Waits for the child on a background thread, so that it never stays a zombie.
 void ReapInBackground(pid_t pid);
 
+// Runs a program to its end, hidden: its standard input, output and error are /dev/null,
+// and it runs in a process group of its own, so that whatever it starts goes with it.
+// Waits at most timeoutMs; a program still running then is ended with its whole group
+// (SIGTERM, and SIGKILL when the program is still there after kTerminateGraceMs), and the
+// call returns once the program has been reaped. Returns 0 with the program's exit code
+// (-1 when a signal ended it or its end could not be observed), ETIMEDOUT when it was
+// ended at the time limit, or the errno value that kept it from starting.
+int RunToEnd(const std::vector<std::string>& argv, int timeoutMs, int* exitCode);
+
 // Asks any process (not 1 or less, not this one) to end: SIGTERM, and SIGKILL when it is
 // still there after kTerminateGraceMs. Returns false when there is no such process.
 bool TerminateByPid(pid_t pid);

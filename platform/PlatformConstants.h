@@ -71,3 +71,21 @@ constexpr const char kIkeextDisplayName[] = "IKE and AuthIP IPsec Keying Modules
 constexpr const char kDefaultDumpPath[] = "/tmp/utility.dmp";
 constexpr const char kArchName[] = "x64";
 constexpr const char kLogFolderName[] = "Halvex_log";
+
+// Elevation: the client runs as root; started by another user it runs itself again
+// through pkexec, whose polkit action (installed by the set-up) keeps the display.
+constexpr const char kPkexecProgram[] = "/usr/bin/pkexec";
+constexpr const char kPkexecKeepCwd[] = "--keep-cwd";
+constexpr const char kPkexecUidVariable[] = "PKEXEC_UID";
+// pkexec's own exit codes: the authentication dialog was dismissed; not authorised or failed.
+constexpr int kPkexecDismissed = 126;
+constexpr int kPkexecNotAuthorized = 127;
+// The exit code of a client that cannot obtain administrator rights.
+constexpr int kNoAdminExitCode = 1;
+
+// The log lines of a failed elevation and of a close by SIGTERM or SIGINT (module 6,
+// level 3).
+constexpr const char kElevationFailedLine[] = "System :: Administrator rights not obtained: %s\n";
+constexpr const char kSystemCloseLine[] = "System :: Close requested by signal %d\n";
+constexpr int kSystemLogModule = 6;
+constexpr int kSystemLogLevel = 3;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -400,6 +401,13 @@ int MakeWorkDirFolder(char* outPath, const char* suffix) {
 
 int RedirectStdoutToConsole() {
     return setvbuf(stdout, nullptr, _IONBF, 0);
+}
+
+void IgnoreBrokenPipeSignal() {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
 }
 
 uint32_t KeepSystemAwake() {

@@ -83,6 +83,11 @@ int MakeWorkDirFolder(char* outPath, const char* suffix);
 // unbuffered so that log output reaches it at once. The result of setvbuf.
 int RedirectStdoutToConsole();
 
+// A write to an output that nobody reads any more (a closed terminal, a pipe into a
+// program that has ended) fails with EPIPE instead of ending the process with SIGPIPE.
+// Programs the layer starts get the default action back.
+void IgnoreBrokenPipeSignal();
+
 // Linux has no per-thread execution state or screen-saver switch without a desktop
 // session: KeepSystemAwake answers 0 (no previous state) and EnableScreenSaver 0 (the
 // failure value of the Windows call).

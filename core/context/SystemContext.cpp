@@ -1,7 +1,6 @@
 #include "SystemContext.h"
 
 #include <QTranslator>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -110,11 +109,8 @@ void SystemContext::SetTranslator(QTranslator* value) {
 void InitSystemContext(SystemContext* context) {
     // The log writes to the console from here on: an output that nobody reads any more
     // (a closed terminal, a pipe into a program that has ended) must fail the write, not
-    // end the client. Programs the client starts get the default action back.
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    sigaction(SIGPIPE, &ignore, nullptr);
+    // end the client.
+    IgnoreBrokenPipeSignal();
 
     context->appContext = new AppContext();
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <netinet/in.h>
+#include <sstream>
 #include <string>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -359,3 +360,43 @@ TEST(IsInheritableHandle, AcceptsOpenDescriptorsOnly) {
 }
 
 } // namespace
+
+TEST(RunToEnd, GivesTheExitCodeOrWhyTheProgramDidNotRun) {
+    struct Case {
+        std::vector<std::string> argv;
+        int result;
+        int exitCode;
+    } cases[] = {
+        {{"sh", "-c", "exit 0"}, 0, 0},
+        {{"sh", "-c", "exit 3"}, 0, 3},
+        // Standard input is /dev/null, so the read ends at once.
+        {{"sh", "-c", "read line; exit 4"}, 0, 4},
+        {{"sh", "-c", "kill -KILL $$"}, 0, -1},
+        {{"./missing/program"}, ENOENT, -1},
+        {{}, EINVAL, -1},
+    };
+    for (const Case& c : cases) {
+        const std::string name = c.argv.empty() ? "" : c.argv.back();
+        int exitCode = 42;
+        EXPECT_EQ(RunToEnd(c.argv, 20000, &exitCode), c.result) << name;
+        EXPECT_EQ(exitCode, c.exitCode) << name;
+    }
+}
+
+TEST(RunToEnd, AProgramPastItsTimeIsEndedWithWhatItStartedAndReaped) {
+    // The program and the child it leaves behind both ignore SIGTERM: only SIGKILL, sent
+    // to the whole group after the grace time, ends them.
+    const std::string ids = WorkDir() + "/ids";
+    const std::string line = "trap '' TERM; sleep 300 & echo $$ $! > '" + ids + "'; wait";
+    int exitCode = 42;
+    EXPECT_EQ(RunToEnd({"sh", "-c", line}, 500, &exitCode), ETIMEDOUT);
+    EXPECT_EQ(exitCode, -1);
+    std::istringstream text(ReadText(ids));
+    int leader = 0;
+    int child = 0;
+    text >> leader >> child;
+    ASSERT_GT(leader, 1);
+    ASSERT_GT(child, 1);
+    EXPECT_TRUE(IsGone(leader)) << "reaped when the call returns";
+    EXPECT_TRUE(WaitUntil([&] { return IsGone(child); }));
+}

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <regex>
@@ -41,6 +43,18 @@ TEST(IsAlreadyRunning, ASecondProcessSeesTheFirstUntilItEnds) {
 TEST(IsAlreadyRunning, AFailureCountsAsNotRunning) {
     EXPECT_FALSE(IsAlreadyRunning("no/such/folder"));
     EXPECT_FALSE(IsAlreadyRunning(""));
+}
+
+TEST(IgnoreBrokenPipeSignal, AWriteToAPipeNobodyReadsFails) {
+    IgnoreBrokenPipeSignal();
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    errno = 0;
+    EXPECT_EQ(write(ends[1], "x", 1), -1);
+    EXPECT_EQ(errno, EPIPE);
+    close(ends[1]);
+    signal(SIGPIPE, SIG_DFL);
 }
 
 TEST(VersionAndArchitecture, ComeFromTheBuild) {

@@ -31,11 +31,11 @@ std::vector<std::string> ElevationCommand(const std::string& program, int argc, 
 // run (its status is then the client's).
 std::string ElevationRefusal(int waitStatus);
 
-// Not root: runs the client through pkexec and returns true with the exit code to end
-// with: the elevated run's, or 1 after a clear message when elevation is impossible or
-// refused. Root: returns false and the client runs in this process.
-bool RunElevated(int argc, char** argv, int* exitCode);
+// Says that the client needs administrator rights, and why it has none (the reason is
+// in English, for the terminal).
+using ElevationRefusedMessage = void (*)(int argc, char** argv, const std::string& reason);
 
-// The two-letter code of the translation for a Windows language id ("en" for a language
-// without one).
-std::string TranslationCodeForLanguage(unsigned languageId);
+// Not root: runs the client through pkexec and returns true with the exit code to end
+// with: the elevated run's, or 1 after a log line and the message when elevation is
+// impossible or refused. Root: returns false and the client runs in this process.
+bool RunElevated(int argc, char** argv, int* exitCode, ElevationRefusedMessage showRefusal);

@@ -6,7 +6,6 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QWidget>
 
 class QSocketNotifier;
 
@@ -19,14 +18,15 @@ public:
 
     // Installs the handlers; false when the pipe or a handler cannot be set up.
     bool install();
-    // The window that a signal closes.
-    void setWindow(QWidget* window);
+    // The window that a signal closes through its close() slot; without one a signal
+    // ends the event loop.
+    void setWindow(QObject* window);
 
 private slots:
     void onSignalPipeReadable();
 
 private:
     QSocketNotifier* notifier;
-    QPointer<QWidget> window;
+    QPointer<QObject> window;
     bool installed;
 };

@@ -1,13 +1,8 @@
 #include "Elevation.h"
 
-#include <QApplication>
-#include <QMessageBox>
-#include <QTranslator>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <pwd.h>
 #include <sstream>
@@ -15,10 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "AppConstants.h"
-#include "KorvaResources.h"
-#include "SystemSettings.h"
-#include "ZRStringConstant.h"
+#include "PlatformConstants.h"
 #include "zrwlog.h"
 
 #ifndef KORVA_POLKIT_ACTION_FILE
@@ -68,32 +60,6 @@ bool IsExecutable(const char* path) {
     return access(path, X_OK) == 0;
 }
 
-bool HasDisplay() {
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
-}
-
-// The message that the client needs administrator rights: on standard error, and in a
-// message box in the system's language when a display is there.
-void ShowNeedAdminMessage(int argc, char** argv, const std::string& reason) {
-    std::fprintf(stderr, "%s\n(%s)\n", AppConstants::kNeedAdminText, reason.c_str());
-    if (!HasDisplay()) {
-        return;
-    }
-    int count = argc;
-    QApplication app(count, argv);
-    korvaInitResources();
-    QTranslator translator;
-    const QString code = QString::fromStdString(TranslationCodeForLanguage(GetUserDefaultUILanguage()));
-    if (translator.load(QStringLiteral(KORVA_TRANSLATION_PREFIX) + code,
-                        QStringLiteral(KORVA_TRANSLATION_DIR))) {
-        QApplication::installTranslator(&translator);
-    }
-    QMessageBox::critical(nullptr, ZRStringConstant::tr(AppConstants::kAppNameKey),
-                          ZRStringConstant::tr(AppConstants::kNeedAdminKey));
-}
-
 } // namespace
 
 std::map<std::string, std::string>
@@ -121,7 +87,7 @@ InvokingUserEnvironment(uid_t uid, const std::string& home, const std::string& u
 }
 
 void RestoreInvokingUserEnvironment() {
-    const char* pkexecUid = std::getenv(AppConstants::kPkexecUidVariable);
+    const char* pkexecUid = std::getenv(kPkexecUidVariable);
     if (geteuid() != 0 || pkexecUid == nullptr || *pkexecUid == '\0') {
         return;
     }
@@ -158,7 +124,7 @@ void RestoreInvokingUserEnvironment() {
 }
 
 std::vector<std::string> ElevationCommand(const std::string& program, int argc, char** argv) {
-    std::vector<std::string> command = {AppConstants::kPkexecProgram, AppConstants::kPkexecKeepCwd, program};
+    std::vector<std::string> command = {kPkexecProgram, kPkexecKeepCwd, program};
     for (int i = 1; i < argc; ++i) {
         command.emplace_back(argv[i]);
     }
@@ -167,25 +133,25 @@ std::vector<std::string> ElevationCommand(const std::string& program, int argc, 
 
 std::string ElevationRefusal(int waitStatus) {
     if (WIFEXITED(waitStatus)) {
-        if (WEXITSTATUS(waitStatus) == AppConstants::kPkexecDismissed) {
+        if (WEXITSTATUS(waitStatus) == kPkexecDismissed) {
             return "the authentication was dismissed";
         }
-        if (WEXITSTATUS(waitStatus) == AppConstants::kPkexecNotAuthorized) {
+        if (WEXITSTATUS(waitStatus) == kPkexecNotAuthorized) {
             return "pkexec could not obtain the authorisation";
         }
     }
     return std::string();
 }
 
-bool RunElevated(int argc, char** argv, int* exitCode) {
+bool RunElevated(int argc, char** argv, int* exitCode, ElevationRefusedMessage showRefusal) {
     if (geteuid() == 0) {
         return false;
     }
     std::string refusal;
     const std::string program = ProgramPath();
     const char* actionFile = KORVA_POLKIT_ACTION_FILE;
-    if (!IsExecutable(AppConstants::kPkexecProgram)) {
-        refusal = std::string(AppConstants::kPkexecProgram) + " is not installed";
+    if (!IsExecutable(kPkexecProgram)) {
+        refusal = std::string(kPkexecProgram) + " is not installed";
     } else if (program.empty()) {
         refusal = "the program's own path cannot be read";
     } else if (*actionFile == '\0' || access(actionFile, R_OK) != 0) {
@@ -221,7 +187,7 @@ bool RunElevated(int argc, char** argv, int* exitCode) {
             sigaction(SIGINT, &previousInt, nullptr);
             sigaction(SIGQUIT, &previousQuit, nullptr);
             execv(args[0], args.data());
-            _exit(AppConstants::kPkexecNotAuthorized);
+            _exit(kPkexecNotAuthorized);
         }
         int status = 0;
         pid_t waited = -1;
@@ -242,27 +208,10 @@ bool RunElevated(int argc, char** argv, int* exitCode) {
             }
         }
     }
-    ZRWLog(AppConstants::kLogModule, AppConstants::kLogLevel, AppConstants::kElevationFailedLine,
-           refusal.c_str());
-    ShowNeedAdminMessage(argc, argv, refusal);
-    *exitCode = AppConstants::kNoAdminExitCode;
-    return true;
-}
-
-std::string TranslationCodeForLanguage(unsigned languageId) {
-    struct Entry {
-        unsigned primary;
-        const char* code;
-    };
-    // Primary language ids (the low ten bits of a Windows language id).
-    static const Entry kCodes[] = {{0x05, "cs"}, {0x13, "nl"}, {0x0C, "fr"}, {0x07, "de"}, {0x0E, "hu"},
-                                   {0x10, "it"}, {0x11, "ja"}, {0x12, "ko"}, {0x15, "pl"}, {0x16, "pt"},
-                                   {0x19, "ru"}, {0x1B, "sk"}, {0x0A, "es"}, {0x04, "zh"}, {0x1F, "tr"}};
-    const unsigned primary = languageId & 0x3FFu;
-    for (const Entry& entry : kCodes) {
-        if (entry.primary == primary) {
-            return entry.code;
-        }
+    ZRWLog(kSystemLogModule, kSystemLogLevel, kElevationFailedLine, refusal.c_str());
+    if (showRefusal != nullptr) {
+        showRefusal(argc, argv, refusal);
     }
-    return "en";
+    *exitCode = kNoAdminExitCode;
+    return true;
 }

@@ -1,13 +1,14 @@
 #include "SystemCloseSignals.h"
 
 #include <QCoreApplication>
+#include <QMetaObject>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "AppConstants.h"
+#include "PlatformConstants.h"
 #include "zrwlog.h"
 
 namespace {
@@ -65,7 +66,7 @@ bool SystemCloseSignals::install() {
     return true;
 }
 
-void SystemCloseSignals::setWindow(QWidget* value) {
+void SystemCloseSignals::setWindow(QObject* value) {
     window = value;
 }
 
@@ -75,12 +76,11 @@ void SystemCloseSignals::onSignalPipeReadable() {
     if (count <= 0) {
         return;
     }
-    ZRWLog(AppConstants::kLogModule, AppConstants::kLogLevel, AppConstants::kSystemCloseLine,
-           static_cast<int>(bytes[0]));
+    ZRWLog(kSystemLogModule, kSystemLogLevel, kSystemCloseLine, static_cast<int>(bytes[0]));
     // One close ends the program; later signals find it stopping already.
     notifier->setEnabled(false);
     if (window) {
-        window->close();
+        QMetaObject::invokeMethod(window, "close");
     } else {
         QCoreApplication::exit(0);
     }
