@@ -68,13 +68,15 @@ constexpr const char* kNeedAdminText =
     "confirm with an administrator's password.";
 
 // Connecting: the status tick, the completion polls and their limit, the WireGuard wait,
-// toasts, and how much of openvpn's output is kept between two reads (more than its
-// longest line the client looks for).
+// toasts, how long the close of the main window waits for the tunnel's programs to end
+// (ConnectionTimings takes these as its defaults), and how much of openvpn's output is
+// kept between two reads (more than its longest line the client looks for).
 constexpr int kStatusTickMs = 1000;
 constexpr int kConnectPollMs = 2000;
 constexpr int kConnectPollLimitMs = 15000;
 constexpr int kWireGuardWaitMs = 5000;
 constexpr int kToastDurationMs = 1500;
+constexpr int kQuitWaitMs = 15000;
 constexpr size_t kOpenVPNOutputTail = 512;
 // A management reply line longer than this is garbage and dropped.
 constexpr int kManagementLineLimit = 65536;

@@ -1,8 +1,12 @@
 // The connection controller of the home page: connects the selected profile by its kind
 // (IPsec, SSL VPN, OpenVPN, WireGuard), cancels a connect and disconnects, shows every
-// status change on the page with its log line and signal, polls the connect's outcome,
-// asks for credentials, samples the traffic once a second and publishes the connection
-// report. It is also the roads by which the main window's close ends a tunnel.
+// status change on the page with its log line and signal, asks for credentials, samples
+// the traffic once a second and publishes the connection report. It is also what the
+// main window's close ends a tunnel through.
+//
+// What each kind does lives in that kind's road (IPSecRoad, OpenVPNRoad, WireGuardRoad);
+// the slots below that name a kind are the entries into its road, and the button and the
+// close reach the roads the same way.
 //
 // Every slow command of the VPN programs runs on the controller's tunnel worker, one
 // after the other in the order asked; the GUI thread only starts them and acts on their
@@ -14,21 +18,24 @@
 #include <QObject>
 #include <QString>
 #include <QVector>
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "ManagementClient.h"
-#include "ProcessPipe.h"
+#include "ConnectionTimings.h"
 #include "ProfileRecords.h"
-#include "TunnelRoads.h"
+#include "TunnelRoad.h"
+#include "TunnelTeardown.h"
 
 class HomeWidget;
+class IPSecRoad;
+class OpenVPNRoad;
 class QTimer;
 class TunnelWorker;
-struct IPSecConnectAttempt;
+class WireGuardRoad;
 
-class ConnectionController : public QObject, public TunnelRoads {
+class ConnectionController : public QObject, public TunnelTeardown {
     Q_OBJECT
 public:
     explicit ConnectionController(HomeWidget* page);
@@ -37,8 +44,8 @@ public:
     // The connect button's press: connect (status 0 or 3), cancel (1) or disconnect (2).
     void buttonClicked();
 
-    // TunnelRoads: the main window's close. Each returns once the tunnel's programs have
-    // ended (at most kQuitWaitMs).
+    // TunnelTeardown: the main window's close. Each returns once the tunnel's programs have
+    // ended (at most the timings' quitWaitMs).
     void disconnectTunnel(const ProfileInfo& profile) override;
     void cancelConnect(const ProfileInfo& profile) override;
 
@@ -48,6 +55,10 @@ public:
 
     // The clock of the hourly traffic series (local time); tests set their own.
     void setClock(std::function<QDateTime()> clock);
+    // The times the controller waits; the client's own unless set. A running status tick
+    // takes its new interval at once, a poll or a wait with its next start.
+    void setTimings(const ConnectionTimings& timings);
+    const ConnectionTimings& timings() const;
 
     // The kind's name in the log lines ("IPsec VPN", "SSL VPN", "Open VPN",
     // "WireGuard VPN"; empty for any other kind).
@@ -61,9 +72,6 @@ public:
     const QVector<double>& hourlyDownloadMiB() const;
     int connectedSeconds() const;
     bool isManagementConnected() const;
-
-    // How long the close of the main window waits for the tunnel's programs to end.
-    static constexpr int kQuitWaitMs = 15000;
 
 signals:
     void signalVPNConnectFinished(int iErrorCode);
@@ -81,7 +89,7 @@ public slots:
     void slotConnectVPNSuccess();
     void slotCancelVPNConnect();
 
-    // The roads.
+    // Each kind's connect and disconnect, through its road.
     void slotConnectToWireGuard();
     void slotDisconnectToWireGuard();
     void slotConnectToOpenVPN();
@@ -102,10 +110,20 @@ public slots:
     void slotAddTapAndReconnect();
 
 private:
-    // The credentials decision before an SSL VPN or OpenVPN connect.
-    void startOpenVPNConnect();
-    // The credentials prompt; afterRefusal shows its warning and makes a close a failure.
-    void promptForCredentials(const OpenVPNInfo& info, bool afterRefusal);
+    // The roads reach the page, the threads, the attempt and the status through the
+    // controller.
+    friend class TunnelRoad;
+
+    // The road of a kind; null for any other kind.
+    TunnelRoad* roadFor(int vpnType) const;
+    std::array<TunnelRoad*, 3> roads() const;
+    // The button's disconnect of the selected profile through its road: status 0 once the
+    // tunnel's programs have ended.
+    void endConnection(TunnelRoad& road);
+    // The current attempt is over: whatever it still reports is dropped.
+    void dropAttempt();
+    // One counter reading of the connected tunnel through its road.
+    void readTraffic(TunnelRoad& road);
     // After a disconnect: the connection time back to 0 and no current profile.
     void finishDisconnect();
     // The profile of the cached list with the selected name, or false.
@@ -115,20 +133,8 @@ private:
     void logStatus(const char* format);
     // True while `attempt` is the current attempt and the status still connecting.
     bool attemptStillConnecting(int attempt) const;
-    // Ends openvpn on the worker, the credential file with it; then `done` on the GUI thread.
-    void endOpenVPN(std::function<void()> done);
-    void removeCredentialFile();
-    void closeManagement();
-    // A toast over the page for 1500 ms.
+    // A toast over the page for the timings' toast time.
     void showToast(const QString& text);
-    // The WireGuard connect after its wait: connected only when the tunnel is up and its
-    // peer has answered.
-    void checkWireGuardTunnel(int attempt, const std::string& tunnelName);
-    void postWireGuardSample();
-    // A completion poll timer, made on first use.
-    QTimer* pollTimer(QTimer*& timer, const char* name, const char* slot);
-    static bool polling(QTimer* timer);
-    void stopPoll(QTimer* timer);
     // Shows the totals while a reading of this connection has been had.
     void showTotals();
     // Starts teardown work that the button must not start twice, and ends it.
@@ -142,8 +148,11 @@ private:
     // that hangs holds up neither a disconnect nor the close.
     TunnelWorker* sampler;
     QTimer* statusTimer;
-    QTimer* openVPNPollTimer = nullptr;
-    QTimer* ipsecPollTimer = nullptr;
+    ConnectionTimings timingValues;
+
+    std::unique_ptr<IPSecRoad> ipsecRoad;
+    std::unique_ptr<OpenVPNRoad> openVPNRoad;
+    std::unique_ptr<WireGuardRoad> wireGuardRoad;
 
     // The number of the current connect attempt; each slotConnectVPNStart counts one.
     int attempt = 0;
@@ -152,29 +161,11 @@ private:
     // The close of the main window has begun: results are no longer shown.
     bool quitting = false;
 
-    // Runs openvpn and keeps its output pipe; shared with the worker, which starts it.
-    std::shared_ptr<ProcessPipe> processPipe;
-    int pollElapsed = 0;
-    // openvpn's output of the current attempt not yet matched: the tail of what was read
-    // before, so that a text split between two reads is still found.
-    std::string openVPNOutput;
-    ManagementClient managementClient;
-    bool managementConnected = false;
-    QString managementPending;
-    std::shared_ptr<IPSecConnectAttempt> ipsecAttempt;
-
-    double uploadTotal = 0;
-    double downloadTotal = 0;
-    double lastUploadTotal = 0;
-    double lastDownloadTotal = 0;
+    TrafficTotals totals;
+    TrafficTotals lastTotals;
     bool haveReading = false;
     int connectSeconds = 0;
     QVector<double> hourlyUpload;
     QVector<double> hourlyDownload;
     std::function<QDateTime()> clock;
-
-    // The last "wg show" output of the connected tunnel not yet read, and whether one runs.
-    bool wireGuardSampleRunning = false;
-    bool wireGuardSampleReady = false;
-    std::string wireGuardSample;
 };

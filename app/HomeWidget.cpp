@@ -538,7 +538,7 @@ bool HomeWidget::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-TunnelRoads* HomeWidget::tunnelRoads() {
+TunnelTeardown* HomeWidget::tunnelTeardown() {
     return controller;
 }
 

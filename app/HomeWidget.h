@@ -16,7 +16,7 @@
 #include "SettingManager.h"
 
 class ConnectionController;
-class TunnelRoads;
+class TunnelTeardown;
 class ZRLoadingPie;
 
 namespace Ui {
@@ -44,9 +44,9 @@ public:
     void retranslateStatus();
     // Gives the three cards a drop shadow coloured for the page's colour mode.
     void setDropShadow();
-    // The roads by which the main window's close ends the tunnel that is up or being set
-    // up: the connection controller's.
-    TunnelRoads* tunnelRoads();
+    // How the main window's close ends the tunnel that is up or being set up: through the
+    // connection controller.
+    TunnelTeardown* tunnelTeardown();
     ConnectionController* connectionController();
 
     // The dotted mask of a prefix length of 0 to 32 (24 gives "255.255.255.0"); empty

@@ -15,12 +15,13 @@
 #include "SettingManager.h"
 #include "SettingWidget.h"
 #include "SystemContext.h"
-#include "TunnelRoads.h"
+#include "TunnelTeardown.h"
 #include "ZRStringConstant.h"
 #include "ZRToastDialog.h"
 
 ZRVPNClient::ZRVPNClient(QWidget* parent)
-    : QMainWindow(parent), dragging(false), dragOffset(0, 0), trayIcon(this), trayMenu(this), roads(nullptr) {
+    : QMainWindow(parent), dragging(false), dragOffset(0, 0), trayIcon(this), trayMenu(this),
+      teardown(nullptr) {
     // The report's hourly series by name, for queued connections and signal spies.
     qRegisterMetaType<QVector<double>>("QVector<double>");
     ui.setupUi(this);
@@ -90,8 +91,8 @@ void ZRVPNClient::onTrayMenuAboutToShow() {
     emit signalShowAction(corner.x(), corner.y());
 }
 
-void ZRVPNClient::setTunnelRoads(TunnelRoads* value) {
-    roads = value;
+void ZRVPNClient::setTunnelTeardown(TunnelTeardown* value) {
+    teardown = value;
 }
 
 void ZRVPNClient::bringToFront() {
@@ -174,8 +175,8 @@ void ZRVPNClient::closeEvent(QCloseEvent* event) {
     if (status == CONNECT_STATUS_CONNECTED || status == CONNECT_STATUS_CONNECTING) {
         ProfileInfo profile;
         app->GetCurrentProfile(&profile);
-        TunnelRoads* target = roads != nullptr ? roads : ui.homeWidget->tunnelRoads();
-        // The window goes at once; the roads return once the tunnel's programs have ended.
+        TunnelTeardown* target = teardown != nullptr ? teardown : ui.homeWidget->tunnelTeardown();
+        // The window goes at once; the teardown returns once the tunnel's programs have ended.
         hide();
         if (status == CONNECT_STATUS_CONNECTED) {
             target->disconnectTunnel(profile);

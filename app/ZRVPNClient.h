@@ -15,7 +15,7 @@
 
 #include "ui_ZRVPNClient.h"
 
-class TunnelRoads;
+class TunnelTeardown;
 
 class ZRVPNClient : public QMainWindow {
     Q_OBJECT
@@ -28,8 +28,8 @@ public:
     void hideToTray();
     void initSystemTray();
 
-    // The roads by which a close ends a tunnel: the home page's, unless set here.
-    void setTunnelRoads(TunnelRoads* roads);
+    // How a close ends a tunnel: through the home page's controller, unless set here.
+    void setTunnelTeardown(TunnelTeardown* teardown);
     // Small screens: when the available area is lower than the window's minimum height,
     // the minimum size and the size become 0.9 of the area, the top-left corner kept.
     void applySizeRule(const QRect& available);
@@ -64,5 +64,5 @@ private:
     QPoint dragOffset;
     QSystemTrayIcon trayIcon;
     QMenu trayMenu;
-    TunnelRoads* roads;
+    TunnelTeardown* teardown;
 };

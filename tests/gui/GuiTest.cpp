@@ -1,11 +1,13 @@
 #include "GuiTest.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
+#include <QLabel>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
@@ -16,6 +18,7 @@
 #include "KorvaResourcePaths.h"
 #include "KorvaResources.h"
 #include "SystemContext.h"
+#include "ZRToastDialog.h"
 
 namespace {
 int argc = 1;
@@ -113,6 +116,35 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
         QTest::qWait(10);
     }
     return true;
+}
+
+QString childText(const QObject* parent, const char* name) {
+    QObject* found = parent->findChild<QObject*>(QLatin1String(name));
+    if (auto* label = qobject_cast<QLabel*>(found)) {
+        return label->text();
+    }
+    if (auto* button = qobject_cast<QAbstractButton*>(found)) {
+        return button->text();
+    }
+    ADD_FAILURE() << "no label or button " << name;
+    return QString();
+}
+
+QString toastText() {
+    ZRToastDialog* toast = ZRToastDialog::instance();
+    if (!toast->isVisible()) {
+        return QString();
+    }
+    QString text;
+    for (QLabel* label : toast->findChildren<QLabel*>()) {
+        text += label->text();
+    }
+    return text;
+}
+
+int closeFromEventLoop(QWidget* window) {
+    QTimer::singleShot(0, window, [window] { window->close(); });
+    return QApplication::exec();
 }
 
 bool startAppContext() {

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QString>
 #include <QWidget>
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <ostream>
@@ -58,6 +59,24 @@ template <typename T> T* findWidget(const QString& name = QString()) {
     }
     return nullptr;
 }
+
+// The child of `parent` of class T with the object name; a test failure when there is none.
+template <typename T = QWidget> T* child(const QObject* parent, const char* name) {
+    T* found = parent->findChild<T*>(QLatin1String(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+// The text of the label or button child of `parent` with the object name; empty when there
+// is neither.
+QString childText(const QObject* parent, const char* name);
+
+// The text of the shared toast while it shows; empty while it does not.
+QString toastText();
+
+// Closes the window from inside the application's event loop, as the tray pop-up's Quit or
+// a close from the system arrives, and returns the loop's exit code.
+int closeFromEventLoop(QWidget* window);
 
 // Starts the application context once for the whole test binary (later calls do nothing),
 // with a TAP adapter as the machine's only adapter, so that the OpenVPN context runs no

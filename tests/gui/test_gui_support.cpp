@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "SystemContext.h"
+#include "ZRToastDialog.h"
 #include "zrwlog.h"
 
 TEST(GuiSupport, AnswersTheModalDialogOfTheRightClass) {
@@ -65,4 +66,21 @@ TEST(GuiSupport, LogMarkReadsOnlyWhatWasWrittenAfterIt) {
     ZRWLog(6, 3, "VPN :: a line for the mark \n");
     EXPECT_EQ(mark.added().count(QStringLiteral("VPN :: a line for the mark \n")), 1);
     EXPECT_TRUE(guitest::logText().contains(QStringLiteral("VPN :: a line for the mark \n")));
+}
+
+TEST(GuiSupport, ReadsChildTextsAndTheToastWhileItShows) {
+    QDialog dialog;
+    auto* label = new QLabel(QStringLiteral("a label"), &dialog);
+    label->setObjectName(QStringLiteral("labelName"));
+    auto* button = new QPushButton(QStringLiteral("a button"), &dialog);
+    button->setObjectName(QStringLiteral("btnName"));
+    EXPECT_EQ(guitest::child<QPushButton>(&dialog, "btnName"), button);
+    EXPECT_EQ(guitest::childText(&dialog, "labelName"), QStringLiteral("a label"));
+    EXPECT_EQ(guitest::childText(&dialog, "btnName"), QStringLiteral("a button"));
+
+    ASSERT_TRUE(guitest::showAndExpose(&dialog));
+    EXPECT_TRUE(guitest::toastText().isEmpty());
+    ZRToastDialog::instance()->showToast(&dialog, QStringLiteral("said"), 100);
+    EXPECT_TRUE(guitest::waitFor([] { return guitest::toastText() == QStringLiteral("said"); }, 5000));
+    EXPECT_TRUE(guitest::waitFor([] { return guitest::toastText().isEmpty(); }, 5000));
 }

@@ -1,6 +1,6 @@
 // Shared set-up of the connecting tests: the home page with its controller over the
 // sandbox's store, profiles of each kind, test doubles of the bundle's VPN programs in
-// the working folder, the status and its log lines, and waiting without blocking.
+// the working folder, and short timings for the controller.
 #pragma once
 
 #include <QDir>
@@ -10,35 +10,36 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
-
 #include <csignal>
-#include <functional>
+#include <cstdio>
 #include <memory>
-#include <sys/stat.h>
 
 #include "ConnectionController.h"
+#include "ConnectionTimings.h"
 #include "GuiTest.h"
 #include "HomeTestSupport.h"
 #include "HomeWidget.h"
 #include "OpenVPNContext.h"
-#include "ZRToastDialog.h"
 
 namespace connecttest {
 
 // openvpn: records its process id, the credential file it finds and, last, its
-// arguments; prints openvpn-say,
-// waits for openvpn-go, prints openvpn-say-more, then runs until it is ended.
+// arguments; prints openvpn-say, waits for openvpn-go, prints openvpn-say-more, then runs
+// until it is ended. Each print is followed by a line in openvpn-events.txt ("<pid> said",
+// "<pid> said more"), so that a test knows the text is in the pipe.
 const QByteArray kOpenVPNDouble = R"SH(#!/bin/bash
 echo $$ >> openvpn-pids.txt
 stat -c %a Config/openvpn/ovpnpwd.txt > openvpn-credentials-mode.txt 2>/dev/null
 cat Config/openvpn/ovpnpwd.txt > openvpn-credentials.txt 2>/dev/null
 echo "$@" > openvpn-args.txt
 [ -f openvpn-say ] && cat openvpn-say
+echo "$$ said" >> openvpn-events.txt
 while [ ! -e openvpn-go ]; do sleep 0.05; done
 [ -f openvpn-say-more ] && cat openvpn-say-more
+echo "$$ said more" >> openvpn-events.txt
 exec sleep 600
 )SH";
 
@@ -74,6 +75,17 @@ printf '%s' "$out"
 const QByteArray kAddTapDouble =
     "#!/bin/bash\necho run >> addtap-calls.txt\n[ -f addtap-fail ] && exit 1\nexit 0\n";
 
+// The controller's times in these tests. The status tick never comes by itself: the tests
+// tick by hand. The polls keep their real interval and limit, which the tests' own ticks
+// count ("the eighth tick"). The WireGuard wait and the toasts are short.
+inline ConnectionTimings testTimings() {
+    ConnectionTimings timings;
+    timings.statusTickMs = 3600000;
+    timings.wireGuardWaitMs = 500;
+    timings.toastMs = 200;
+    return timings;
+}
+
 inline void writeFile(const QString& path, const QByteArray& content) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
@@ -84,22 +96,6 @@ inline void writeFile(const QString& path, const QByteArray& content) {
 inline QString readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-inline bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs) {
-            return false;
-        }
-        QTest::qWait(10);
-    }
-    return true;
-}
-
-inline QString logText() {
-    return readFile(QString::fromLocal8Bit(SystemContext::Instance()->GetAppContext()->GetLogPath()));
 }
 
 // Kind 2 (SSL VPN) or 3 (OpenVPN) with its credentials.
@@ -144,48 +140,28 @@ inline int addWireGuardProfile(const char* name) {
     return info.ID;
 }
 
-class ConnectTest : public ::testing::Test {
+class ConnectTest : public hometest::ConnectionPageTest {
 protected:
-    // The texts of the toast while it shows.
-    static QString toastText() {
-        QString text;
-        for (QLabel* label : ZRToastDialog::instance()->findChildren<QLabel*>()) {
-            text += label->text();
-        }
-        return ZRToastDialog::instance()->isVisible() ? text : QString();
-    }
     void SetUp() override {
-        hometest::startApp();
-        hometest::clearStore();
-        guitest::applyColorMode(1);
+        hometest::ConnectionPageTest::SetUp();
+        timings = testTimings();
         ASSERT_TRUE(guitest::writeBundleProgram(QStringLiteral("bin/OpenVPN/openvpn.exe"), kOpenVPNDouble));
         ASSERT_TRUE(guitest::writeBundleProgram(QStringLiteral("bin/Wireguard/wireguard"), kWireGuardDouble));
         ASSERT_TRUE(guitest::writeBundleProgram(QStringLiteral("bin/Wireguard/wg"), kWgDouble));
         ASSERT_TRUE(guitest::writeBundleProgram(QStringLiteral("driver/addtap.bat"), kAddTapDouble));
         for (const char* leftover :
              {"openvpn-go", "openvpn-say", "openvpn-say-more", "openvpn-args.txt", "openvpn-credentials.txt",
-              "openvpn-credentials-mode.txt", "openvpn-pids.txt", "wireguard-calls.txt", "wireguard-fail",
-              "wg-silent", "wg-transfer", "wg-calls.txt", "wg-delay", "addtap-calls.txt", "addtap-fail"}) {
+              "openvpn-credentials-mode.txt", "openvpn-pids.txt", "openvpn-events.txt", "wireguard-calls.txt",
+              "wireguard-fail", "wg-silent", "wg-transfer", "wg-calls.txt", "wg-delay", "addtap-calls.txt",
+              "addtap-fail"}) {
             QFile::remove(QString::fromLatin1(leftover));
         }
         QDir(QStringLiteral("Config")).removeRecursively();
     }
-    void TearDown() override { closePage(); }
 
-    // Ends whatever the page left running, as the main window's close does, and closes it.
-    void closePage() {
-        if (page) {
-            ProfileInfo current;
-            hometest::app()->GetCurrentProfile(&current);
-            if (page->currentStatus() == CONNECT_STATUS_CONNECTING) {
-                page->tunnelRoads()->cancelConnect(current);
-            } else if (page->currentStatus() == CONNECT_STATUS_CONNECTED) {
-                page->tunnelRoads()->disconnectTunnel(current);
-            }
-        }
-        page.reset();
-        hometest::app()->SetConnectStatus(CONNECT_STATUS_NOT_CONNECTED);
-        hometest::app()->SetCurrentProfile(ProfileInfo());
+    // Also ends every openvpn double that was started.
+    void closePage() override {
+        hometest::ConnectionPageTest::closePage();
         for (const QString& pid :
              readFile(QStringLiteral("openvpn-pids.txt")).split('\n', Qt::SkipEmptyParts)) {
             ::kill(pid.toInt(), SIGKILL);
@@ -194,46 +170,20 @@ protected:
         QFile::remove(QStringLiteral("openvpn-args.txt"));
     }
 
-    // The page with the named profile selected, as after the start.
-    HomeWidget* open(const char* selected) {
-        hometest::rememberSelection(selected);
-        page = std::make_unique<HomeWidget>();
-        EXPECT_TRUE(guitest::showAndExpose(page.get()));
-        const SETTINGINFO row = hometest::settingsRow();
-        SystemContext::GetSettingManager()->notifyRestoreSystemInfo(&row);
-        EXPECT_EQ(page->activeProfileName(), QString::fromUtf8(selected));
-        statusChanges = std::make_unique<QSignalSpy>(page.get(), SIGNAL(signalConnectedVPNChanged(int)));
-        return page.get();
-    }
-    ConnectionController* controller() { return page->connectionController(); }
-    void press() { page->clickConnectButton(); }
-    int status() const { return page->currentStatus(); }
-    bool waitStatus(int wanted, int timeoutMs = 10000) {
-        return waitFor([&] { return page->currentStatus() == wanted; }, timeoutMs);
-    }
     // Runs one completion poll tick by hand.
     void pollOpenVPN() { QMetaObject::invokeMethod(controller(), "slotGetVPNConnectMsg"); }
     // Waits until openvpn has been started and its poll runs.
-    bool waitOpenVPNStarted() {
-        return waitFor([] { return QFile::exists(QStringLiteral("openvpn-args.txt")); });
+    static bool waitOpenVPNStarted() {
+        return guitest::waitFor([] { return QFile::exists(QStringLiteral("openvpn-args.txt")); });
     }
-    template <typename T = QWidget> T* w(const char* name) {
-        T* found = page->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-    QString text(const char* name) {
-        if (auto* label = qobject_cast<QLabel*>(w(name))) {
-            return label->text();
-        }
-        return w<QAbstractButton>(name)->text();
-    }
-    std::vector<int> statusSignals() const {
-        std::vector<int> values;
-        for (const QList<QVariant>& args : *statusChanges) {
-            values.push_back(args[0].toInt());
-        }
-        return values;
+    // Waits until the latest openvpn has printed its first text (openvpn-say), or, with
+    // `more`, its second one (openvpn-say-more), into its output pipe.
+    static bool waitOpenVPNSaid(bool more = false) {
+        return guitest::waitFor([more] {
+            const QString event = QStringLiteral("%1 said%2").arg(openvpnPid()).arg(more ? " more" : "");
+            return openvpnPid() > 1 &&
+                   readFile(QStringLiteral("openvpn-events.txt")).split('\n').contains(event);
+        });
     }
     static bool credentialFileExists() { return QFile::exists(QStringLiteral("Config/openvpn/ovpnpwd.txt")); }
     static int openvpnPid() {
@@ -241,11 +191,17 @@ protected:
         return pids.isEmpty() ? 0 : pids.last().toInt();
     }
     static bool processGone(int pid) {
-        return pid > 1 && waitFor([pid] { return ::kill(pid, 0) != 0; }, 8000);
+        return pid > 1 && guitest::waitFor([pid] { return ::kill(pid, 0) != 0; }, 8000);
     }
-
-    std::unique_ptr<HomeWidget> page;
-    std::unique_ptr<QSignalSpy> statusChanges;
+    // Waits until every tunnel command asked for has run and its result has been handled:
+    // what a step still had to report has been reported.
+    void settle() {
+        do {
+            ASSERT_TRUE(controller()->finishTunnelWork(10000));
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+        } while (!controller()->finishTunnelWork(0));
+    }
 };
 
 } // namespace connecttest

@@ -68,7 +68,7 @@ protected:
     QTimer* poll() { return controller()->findChild<QTimer*>(QStringLiteral("ipsecPollTimer")); }
     // Waits until the preparation is done and the poll runs, then runs it by hand.
     void takeOverPoll() {
-        ASSERT_TRUE(waitFor([this] { return poll() != nullptr && poll()->isActive(); }));
+        ASSERT_TRUE(waitPolling("ipsecPollTimer"));
         poll()->start(3600000);
     }
     void tick() { QMetaObject::invokeMethod(controller(), "slotGetIPSecVPNConnectMsg"); }
@@ -77,12 +77,12 @@ protected:
         EXPECT_TRUE(ServiceTableRead("IKEEXT", &entry));
         return entry;
     }
-    static QString toastText() {
-        QString text;
-        for (QLabel* label : ZRToastDialog::instance()->findChildren<QLabel*>()) {
-            text += label->text();
-        }
-        return text;
+    static bool connectFinished() {
+        return guitest::waitFor([] { return hometest::app()->GetIPSecVPNContext()->GetConnectFinished(); });
+    }
+    bool initiated() {
+        return guitest::waitFor(
+            [this] { return callCount(QStringLiteral("--initiate --child office_child")) == 1; });
     }
 };
 
@@ -92,7 +92,7 @@ TEST_F(IPSecRoad, ConnectsKeepsTheRekeyTimerAndDisconnects) {
     QSignalSpy finished(controller(), SIGNAL(signalIPSecVPNConnectFinished(int)));
     press();
     takeOverPoll();
-    ASSERT_TRUE(waitFor([this] { return hometest::app()->GetIPSecVPNContext()->GetConnectFinished(); }));
+    ASSERT_TRUE(connectFinished());
     tick();
     ASSERT_EQ(finished.count(), 1);
     EXPECT_EQ(finished.first()[0].toInt(), 0);
@@ -101,7 +101,7 @@ TEST_F(IPSecRoad, ConnectsKeepsTheRekeyTimerAndDisconnects) {
     EXPECT_TRUE(w("labelIPWidget")->isVisible());
     EXPECT_EQ(ikeext().startType, static_cast<DWORD>(SERVICE_DISABLED));
     EXPECT_GT(getCharonPid(), 1);
-    EXPECT_TRUE(logText().contains(QStringLiteral("IPSec :: connect finished, errorcode = 0 \n")));
+    EXPECT_TRUE(guitest::logText().contains(QStringLiteral("IPSec :: connect finished, errorcode = 0 \n")));
 
     // Connected: the time runs, there is no traffic to read.
     for (int i = 0; i < 2; ++i) {
@@ -117,8 +117,8 @@ TEST_F(IPSecRoad, ConnectsKeepsTheRekeyTimerAndDisconnects) {
     EXPECT_EQ(getCharonPid(), 0);
     EXPECT_EQ(ikeext().startType, static_cast<DWORD>(SERVICE_AUTO_START));
     EXPECT_FALSE(hometest::app()->GetIPSecVPNContext()->IsRekeyTimerActive());
-    EXPECT_TRUE(
-        logText().contains(QStringLiteral("IPSec :: IPSecVPN Disconnect: terminate IPSec connection\n")));
+    EXPECT_TRUE(guitest::logText().contains(
+        QStringLiteral("IPSec :: IPSecVPN Disconnect: terminate IPSec connection\n")));
     EXPECT_EQ(statusSignals(), (std::vector<int>{1, 2, 0}));
 }
 
@@ -143,8 +143,7 @@ TEST_F(IPSecRoad, WorkerFailuresTearDownWithTheirToast) {
         press();
         takeOverPoll();
         if (!c.silent) {
-            ASSERT_TRUE(
-                waitFor([this] { return hometest::app()->GetIPSecVPNContext()->GetConnectFinished(); }));
+            ASSERT_TRUE(connectFinished());
         }
         for (int i = 1; i <= 7 && finished.isEmpty(); ++i) {
             tick();
@@ -156,8 +155,9 @@ TEST_F(IPSecRoad, WorkerFailuresTearDownWithTheirToast) {
         release("initiate");
         ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED, 15000));
         // Toasts queue: the earlier case's may still show.
-        EXPECT_TRUE(waitFor([&] { return toastText() == QString::fromLatin1(c.toast); }, 5000))
-            << toastText().toStdString();
+        EXPECT_TRUE(
+            guitest::waitFor([&] { return guitest::toastText() == QString::fromLatin1(c.toast); }, 5000))
+            << guitest::toastText().toStdString();
         EXPECT_EQ(getCharonPid(), 0) << "torn down";
         EXPECT_EQ(ikeext().startType, static_cast<DWORD>(SERVICE_AUTO_START));
         EXPECT_EQ(text("labelConnectStatus"), QStringLiteral("Disconnected"));
@@ -182,15 +182,15 @@ TEST_F(IPSecRoad, PreparationFailuresEndAtOnceWithoutAPoll) {
             writeFile(QStringLiteral("bin/ipsec/charon-double-exit"), "");
         }
         open("office");
-        ASSERT_TRUE(waitFor([] { return !ZRToastDialog::instance()->isVisible(); }, 8000));
+        ASSERT_TRUE(guitest::waitFor([] { return !ZRToastDialog::instance()->isVisible(); }, 8000));
         QSignalSpy finished(controller(), SIGNAL(signalIPSecVPNConnectFinished(int)));
         press();
         ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED));
-        EXPECT_TRUE(
-            logText().contains(QStringLiteral("IPSec :: Error::IPSecVPN Connection Pre-job Failed.\n")));
+        EXPECT_TRUE(guitest::logText().contains(
+            QStringLiteral("IPSec :: Error::IPSecVPN Connection Pre-job Failed.\n")));
         EXPECT_TRUE(poll() == nullptr || !poll()->isActive());
         EXPECT_FALSE(ZRToastDialog::instance()->isVisible());
-        QTest::qWait(300);
+        settle();
         EXPECT_EQ(finished.count(), 0);
         if (code == -8) {
             EXPECT_EQ(ikeext().startType, static_cast<DWORD>(SERVICE_AUTO_START));
@@ -207,8 +207,7 @@ TEST_F(IPSecRoad, CancelDuringTheInitiateEndsTheDaemonAndNothingFollows) {
     QSignalSpy finished(controller(), SIGNAL(signalIPSecVPNConnectFinished(int)));
     press();
     takeOverPoll();
-    ASSERT_TRUE(
-        waitFor([this] { return callCount(QStringLiteral("--initiate --child office_child")) == 1; }));
+    ASSERT_TRUE(initiated());
     press();
     ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED, 15000));
     EXPECT_EQ(text("labelConnectStatus"), QStringLiteral("No Connection"));
@@ -217,7 +216,7 @@ TEST_F(IPSecRoad, CancelDuringTheInitiateEndsTheDaemonAndNothingFollows) {
     for (int i = 0; i < 8; ++i) {
         tick();
     }
-    QTest::qWait(300);
+    settle();
     EXPECT_EQ(finished.count(), 0);
     EXPECT_EQ(status(), CONNECT_STATUS_DISCONNECTED);
     EXPECT_EQ(statusSignals(), (std::vector<int>{1, 3}));
@@ -229,7 +228,7 @@ TEST_F(IPSecRoad, TheRekeyCheckRunsOnTheWorkerAndNotAfterATeardown) {
     open("office");
     press();
     takeOverPoll();
-    ASSERT_TRUE(waitFor([this] { return hometest::app()->GetIPSecVPNContext()->GetConnectFinished(); }));
+    ASSERT_TRUE(connectFinished());
     tick();
     ASSERT_EQ(status(), CONNECT_STATUS_CONNECTED);
     const int daemon = getCharonPid();
@@ -237,7 +236,7 @@ TEST_F(IPSecRoad, TheRekeyCheckRunsOnTheWorkerAndNotAfterATeardown) {
     // The timer's tick hands the check over: it returns while the check's listing is held.
     hold("list");
     IPSecVPNContext::RekeyTimerProc();
-    ASSERT_TRUE(waitFor([this] { return callCount(QStringLiteral("--list-sas --noblock")) == 1; }));
+    ASSERT_TRUE(guitest::waitFor([this] { return callCount(QStringLiteral("--list-sas --noblock")) == 1; }));
 
     // A disconnect waits behind the running check; a check handed over after it is dropped,
     // so that no check starts the daemon again after the teardown.
@@ -245,7 +244,7 @@ TEST_F(IPSecRoad, TheRekeyCheckRunsOnTheWorkerAndNotAfterATeardown) {
     IPSecVPNContext::RekeyTimerProc();
     release("list");
     ASSERT_TRUE(waitStatus(CONNECT_STATUS_NOT_CONNECTED, 15000));
-    QTest::qWait(500);
+    settle();
     EXPECT_EQ(callCount(QStringLiteral("--list-sas --noblock")), 1);
     EXPECT_EQ(getCharonPid(), 0);
     EXPECT_EQ(readFile(QStringLiteral("bin/ipsec/charon-starts.log")).count(QStringLiteral("start")), 1);
@@ -263,21 +262,19 @@ TEST_F(IPSecRoad, CloseWhileConnectingOrConnectedEndsTheDaemon) {
         press();
         takeOverPoll();
         if (connected) {
-            ASSERT_TRUE(
-                waitFor([this] { return hometest::app()->GetIPSecVPNContext()->GetConnectFinished(); }));
+            ASSERT_TRUE(connectFinished());
             tick();
             ASSERT_EQ(status(), CONNECT_STATUS_CONNECTED);
         } else {
-            ASSERT_TRUE(waitFor(
-                [this] { return callCount(QStringLiteral("--initiate --child office_child")) == 1; }));
+            ASSERT_TRUE(initiated());
         }
         ASSERT_GT(getCharonPid(), 1);
         ProfileInfo current;
         hometest::app()->GetCurrentProfile(&current);
         if (connected) {
-            page->tunnelRoads()->disconnectTunnel(current);
+            page->tunnelTeardown()->disconnectTunnel(current);
         } else {
-            page->tunnelRoads()->cancelConnect(current);
+            page->tunnelTeardown()->cancelConnect(current);
         }
         release("initiate");
         EXPECT_EQ(getCharonPid(), 0);

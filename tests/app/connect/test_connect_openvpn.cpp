@@ -29,16 +29,13 @@ protected:
     void startAttempt() {
         press();
         ASSERT_TRUE(waitOpenVPNStarted());
-        ASSERT_TRUE(waitFor([this] {
-            auto* poll = controller()->findChild<QTimer*>(QStringLiteral("openVPNPollTimer"));
-            return poll != nullptr && poll->isActive();
-        }));
+        ASSERT_TRUE(waitPolling("openVPNPollTimer"));
         takeOverPoll();
     }
     // Lets openvpn print its second text and waits until the pipe holds it.
-    void releaseOutput() {
+    static void releaseOutput() {
         writeFile(QStringLiteral("openvpn-go"), "");
-        QTest::qWait(300);
+        ASSERT_TRUE(waitOpenVPNSaid(true));
     }
     OpenVPNInfo row(int configId) {
         OpenVPNInfo info;
@@ -99,7 +96,7 @@ TEST_F(OpenVPNRoad, CredentialsDecisionTable) {
             // Closing the first prompt connects nothing and fails nothing.
             EXPECT_EQ(status(), CONNECT_STATUS_NOT_CONNECTED);
             EXPECT_EQ(statusSignals(), std::vector<int>{CONNECT_STATUS_NOT_CONNECTED});
-            QTest::qWait(200);
+            settle();
             EXPECT_FALSE(QFile::exists(QStringLiteral("openvpn-args.txt")));
         } else {
             EXPECT_EQ(status(), CONNECT_STATUS_CONNECTING);
@@ -109,7 +106,7 @@ TEST_F(OpenVPNRoad, CredentialsDecisionTable) {
         }
         closePage();
     }
-    EXPECT_FALSE(logText().contains(QStringLiteral("Connect failed; Porfile: { ovpn-office }")));
+    EXPECT_FALSE(guitest::logText().contains(QStringLiteral("Connect failed; Porfile: { ovpn-office }")));
 }
 
 TEST_F(OpenVPNRoad, ConfirmedCredentialsAreStoredWrittenForOpenVPNAloneAndRemovedAtTheResult) {
@@ -148,8 +145,8 @@ TEST_F(OpenVPNRoad, ConfirmedCredentialsAreStoredWrittenForOpenVPNAloneAndRemove
     pollOpenVPN();
     EXPECT_EQ(status(), CONNECT_STATUS_CONNECTED);
     EXPECT_FALSE(credentialFileExists()) << "gone at the result, success included";
-    EXPECT_TRUE(logText().contains(QStringLiteral("OpenVPN :: connect finished, errorcode = 0 \n")));
-    EXPECT_TRUE(logText().contains(
+    EXPECT_TRUE(guitest::logText().contains(QStringLiteral("OpenVPN :: connect finished, errorcode = 0 \n")));
+    EXPECT_TRUE(guitest::logText().contains(
         QStringLiteral("VPN :: Status: Connected; Porfile: { ovpn-office }; Type: { Open VPN } \n")));
 }
 
@@ -182,7 +179,7 @@ TEST_F(OpenVPNRoad, OutputTable) {
         QSignalSpy finished(controller(), SIGNAL(signalVPNConnectFinished(int)));
         startAttempt();
         const int pid = openvpnPid();
-        QTest::qWait(200);
+        ASSERT_TRUE(waitOpenVPNSaid());
         pollOpenVPN();
         EXPECT_EQ(finished.count(), 0);
         releaseOutput();
@@ -223,7 +220,7 @@ TEST_F(OpenVPNRoad, TheDhcpLineShowsTheAddressBeforeTheResult) {
     writeFile(QStringLiteral("openvpn-say-more"), "Initialization Sequence Completed\n");
     open("ovpn-office");
     startAttempt();
-    QTest::qWait(200);
+    ASSERT_TRUE(waitOpenVPNSaid());
     pollOpenVPN();
     EXPECT_EQ(status(), CONNECT_STATUS_CONNECTING);
     EXPECT_EQ(text("labelIP"), QStringLiteral("10.8.0.6"));
@@ -257,7 +254,7 @@ TEST_F(OpenVPNRoad, SilenceFailsAtTheEighthTick) {
     EXPECT_TRUE(processGone(pid));
     EXPECT_FALSE(credentialFileExists());
     EXPECT_TRUE(w("statusIconWidget")->isVisible());
-    EXPECT_TRUE(logText().contains(
+    EXPECT_TRUE(guitest::logText().contains(
         QStringLiteral("VPN :: Status: Connect failed; Porfile: { ovpn-office }; Type: { Open VPN } \n")));
 }
 
@@ -290,21 +287,38 @@ TEST_F(OpenVPNRoad, CancelEndsTheProgramAndTheCredentialsAndNothingFollows) {
     EXPECT_EQ(text("btnConnect"), QStringLiteral("Connect"));
     writeFile(QStringLiteral("openvpn-go"), "");
     pollOpenVPN();
-    QTest::qWait(2300); // past where the poll's own tick would have come
+    // The poll has stopped: its own tick does not come again.
+    EXPECT_FALSE(controller()->findChild<QTimer*>(QStringLiteral("openVPNPollTimer"))->isActive());
+    settle();
     EXPECT_EQ(finished.count(), 0);
     EXPECT_EQ(statusSignals(), (std::vector<int>{1, 3}));
-    EXPECT_TRUE(logText().contains(
+    EXPECT_TRUE(guitest::logText().contains(
         QStringLiteral("VPN :: Status: Cancel connect; Porfile: { ovpn-office }; Type: { Open VPN } \n")));
 }
 
 TEST_F(OpenVPNRoad, CloseWhileConnectingOrConnectedEndsOpenVPNAndTheCredentials) {
-    OpenVPNProfile profile;
-    profile.needPwd = 1;
-    profile.user = "alice";
-    profile.password = "pw";
-    addOpenVPNProfile(profile);
-    for (bool connected : {false, true}) {
-        SCOPED_TRACE(connected ? "connected" : "connecting");
+    // Both kinds that run openvpn.
+    const struct {
+        int kind;
+        bool connected;
+    } cases[] = {{VPN_TYPE_OPENVPN, false},
+                 {VPN_TYPE_OPENVPN, true},
+                 {VPN_TYPE_SSLVPN, false},
+                 {VPN_TYPE_SSLVPN, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QStringLiteral("kind %1, %2")
+                         .arg(c.kind)
+                         .arg(c.connected ? "connected" : "connecting")
+                         .toStdString());
+        const int kind = c.kind;
+        const bool connected = c.connected;
+        hometest::clearStore();
+        OpenVPNProfile profile;
+        profile.type = kind;
+        profile.needPwd = 1;
+        profile.user = "alice";
+        profile.password = "pw";
+        addOpenVPNProfile(profile);
         QFile::remove(QStringLiteral("openvpn-go"));
         writeFile(QStringLiteral("openvpn-say-more"), connected ? "Initialization Sequence Completed\n" : "");
         open("ovpn-office");
@@ -317,11 +331,11 @@ TEST_F(OpenVPNRoad, CloseWhileConnectingOrConnectedEndsOpenVPNAndTheCredentials)
         }
         ProfileInfo current;
         hometest::app()->GetCurrentProfile(&current);
-        EXPECT_EQ(current.ProfileType, 3);
+        EXPECT_EQ(current.ProfileType, kind);
         if (connected) {
-            page->tunnelRoads()->disconnectTunnel(current);
+            page->tunnelTeardown()->disconnectTunnel(current);
         } else {
-            page->tunnelRoads()->cancelConnect(current);
+            page->tunnelTeardown()->cancelConnect(current);
         }
         // The road returns once the program has ended.
         EXPECT_NE(::kill(pid, 0), 0);
@@ -357,19 +371,16 @@ TEST_F(OpenVPNRoad, RefusedCredentialsAskAgainWithTheWarning) {
             modal->findChild<QPushButton*>("btnLogin")->click();
         },
         "AccountLoginDialog");
-    QTest::qWait(200);
+    ASSERT_TRUE(waitOpenVPNSaid());
     pollOpenVPN();
-    ASSERT_TRUE(waitFor([&] { return warned; }));
+    ASSERT_TRUE(guitest::waitFor([&] { return warned; }));
     EXPECT_EQ(prefilled, QStringLiteral("wrong"));
     EXPECT_TRUE(processGone(refusedPid)) << "the refused openvpn is ended before the prompt";
     EXPECT_STREQ(row(configId).UserPwd, "right");
     ASSERT_TRUE(waitOpenVPNStarted());
     EXPECT_EQ(status(), CONNECT_STATUS_CONNECTING);
     EXPECT_EQ(readFile(QStringLiteral("openvpn-credentials.txt")), QStringLiteral("alice\nright\n"));
-    ASSERT_TRUE(waitFor([this] {
-        auto* poll = controller()->findChild<QTimer*>(QStringLiteral("openVPNPollTimer"));
-        return poll->isActive();
-    }));
+    ASSERT_TRUE(waitPolling("openVPNPollTimer"));
     takeOverPoll();
 
     // Refused again; the prompt is closed this time (Close, then Esc): the attempt fails.
@@ -417,9 +428,9 @@ TEST_F(OpenVPNRoad, MissingAdapterRetryCreatesOneAndConnectsAgain) {
             modal->findChild<QPushButton*>("btnConfirm")->click();
         },
         "ZRErrorDialog");
-    QTest::qWait(200);
+    ASSERT_TRUE(waitOpenVPNSaid());
     pollOpenVPN();
-    ASSERT_TRUE(waitFor([&retried] { return retried; }));
+    ASSERT_TRUE(guitest::waitFor([&retried] { return retried; }));
     ASSERT_TRUE(waitOpenVPNStarted());
     EXPECT_EQ(readFile(QStringLiteral("addtap-calls.txt")), QStringLiteral("run\n"));
     EXPECT_TRUE(processGone(first));
@@ -440,7 +451,7 @@ TEST_F(OpenVPNRoad, MissingAdapterRetryCreatesOneAndConnectsAgain) {
         },
         "ZRErrorDialog");
     QMetaObject::invokeMethod(controller(), "slotAddTapAndReconnect");
-    ASSERT_TRUE(waitFor([&] { return !message.isEmpty(); }));
+    ASSERT_TRUE(guitest::waitFor([&] { return !message.isEmpty(); }));
     EXPECT_EQ(message, QStringLiteral("Create TAP-Windows-Adapter failed!"));
     EXPECT_FALSE(buttons);
     EXPECT_EQ(status(), CONNECT_STATUS_DISCONNECTED);
@@ -451,7 +462,7 @@ TEST_F(OpenVPNRoad, DisconnectEndsTheProgramAndResetsTheConnection) {
     writeFile(QStringLiteral("openvpn-say"), "Initialization Sequence Completed\n");
     open("ovpn-office");
     startAttempt();
-    QTest::qWait(200);
+    ASSERT_TRUE(waitOpenVPNSaid());
     pollOpenVPN();
     ASSERT_EQ(status(), CONNECT_STATUS_CONNECTED);
     const int pid = openvpnPid();
@@ -469,7 +480,7 @@ TEST_F(OpenVPNRoad, DisconnectEndsTheProgramAndResetsTheConnection) {
     hometest::app()->GetCurrentProfile(&current);
     EXPECT_EQ(current.ProfileType, 0);
     EXPECT_EQ(statusSignals(), (std::vector<int>{1, 2, 0}));
-    const QString log = logText();
+    const QString log = guitest::logText();
     EXPECT_TRUE(log.contains(
         QStringLiteral("VPN :: Status: Disconnect; Porfile: { ovpn-office }; Type: { Open VPN } \n")));
     EXPECT_TRUE(
@@ -491,9 +502,10 @@ TEST_F(OpenVPNRoad, FilesThatCannotBeWrittenEndTheAttempt) {
     ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED));
     EXPECT_FALSE(QFile::exists(QStringLiteral("openvpn-args.txt")));
     EXPECT_FALSE(w("loadingWidget")->isVisible());
-    EXPECT_TRUE(
-        logText().contains(QStringLiteral("OpenVPN :: open file ./Config/openvpn/ovpnpwd.txt failed! \n")));
-    EXPECT_TRUE(waitFor([] { return toastText() == ZRStringConstant::tr("ZRVPN_CONNECT_PREPARE_FAILED"); }));
+    EXPECT_TRUE(guitest::logText().contains(
+        QStringLiteral("OpenVPN :: open file ./Config/openvpn/ovpnpwd.txt failed! \n")));
+    EXPECT_TRUE(guitest::waitFor(
+        [] { return guitest::toastText() == ZRStringConstant::tr("ZRVPN_CONNECT_PREPARE_FAILED"); }));
     QDir(QStringLiteral("Config")).removeRecursively();
     closePage();
 

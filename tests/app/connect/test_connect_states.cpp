@@ -1,12 +1,14 @@
 // The connection state machine: each status slot's status, texts, colours, log line and
 // signal (a repeated 3 included), the button without profiles, the spinner of a hidden
-// page, the report sent at every tick in every status, and the tunnel worker that runs
-// the slow commands in order off the GUI thread.
+// page, the report sent at every tick in every status, the controller's own timings, a
+// close for a kind without a road, and the tunnel worker that runs the slow commands in
+// order off the GUI thread.
 #include <QTimer>
 #include <atomic>
 #include <thread>
 
 #include "ConnectTestSupport.h"
+#include "ProcessPipe.h"
 #include "TunnelWorker.h"
 #include "ZRLoadingPie.h"
 
@@ -52,7 +54,7 @@ TEST_F(StateMachine, EachStatusSlotShowsAnnouncesAndLogsItsState) {
     int announced = 0;
     for (const auto& step : steps) {
         SCOPED_TRACE(step.slot);
-        const int logLength = logText().size();
+        const guitest::LogMark mark;
         slot(step.slot);
         EXPECT_EQ(status(), step.status);
         EXPECT_EQ(hometest::app()->GetConnectStatus(), step.status);
@@ -66,7 +68,7 @@ TEST_F(StateMachine, EachStatusSlotShowsAnnouncesAndLogsItsState) {
             EXPECT_EQ(statusChanges->last()[0].toInt(), step.signal);
         }
         EXPECT_EQ(statusChanges->count(), announced);
-        const QString added = logText().mid(logLength);
+        const QString added = mark.added();
         if (step.log != nullptr) {
             EXPECT_EQ(added.count(QStringLiteral("VPN :: Status")), 1) << added.toStdString();
             EXPECT_TRUE(added.endsWith(
@@ -97,12 +99,12 @@ TEST_F(StateMachine, TheButtonDoesNothingWithoutProfiles) {
     open("wg-home");
     hometest::clearStore();
     page->refreshProfileInfo();
-    const int logLength = logText().size();
+    const guitest::LogMark mark;
     press();
-    QTest::qWait(100);
+    settle();
     EXPECT_EQ(status(), CONNECT_STATUS_NOT_CONNECTED);
     EXPECT_EQ(statusChanges->count(), 0);
-    EXPECT_EQ(logText().size(), logLength);
+    EXPECT_TRUE(mark.added().isEmpty());
     EXPECT_FALSE(QFile::exists(QStringLiteral("wireguard-calls.txt")));
 }
 
@@ -134,8 +136,65 @@ TEST_F(StateMachine, TheReportGoesOutAtEveryTickInEveryStatus) {
         EXPECT_EQ(report.last()[1].toString(), QStringLiteral("wg-home"));
     }
     EXPECT_EQ(report.count(), 3);
-    // The page's own timer sends it once a second as well.
-    EXPECT_TRUE(waitFor([&] { return report.count() >= 4; }, 2500));
+    // The page's own timer sends it at each of its ticks as well.
+    ConnectionTimings shortTick = timings;
+    shortTick.statusTickMs = 20;
+    controller()->setTimings(shortTick);
+    EXPECT_TRUE(guitest::waitFor([&] { return report.count() >= 5; }, 2500));
+}
+
+TEST_F(StateMachine, TheControllerWaitsTheClientsOwnTimesUnlessGivenOthers) {
+    const struct {
+        const char* what;
+        int ConnectionTimings::*member;
+        int ms;
+    } realTimes[] = {
+        {"status tick", &ConnectionTimings::statusTickMs, 1000},
+        {"completion poll", &ConnectionTimings::connectPollMs, 2000},
+        {"completion poll's limit", &ConnectionTimings::connectPollLimitMs, 15000},
+        {"WireGuard wait", &ConnectionTimings::wireGuardWaitMs, 5000},
+        {"toast", &ConnectionTimings::toastMs, 1500},
+        {"close's wait", &ConnectionTimings::quitWaitMs, 15000},
+    };
+    // A page as the main window makes it.
+    page = std::make_unique<HomeWidget>();
+    ConnectionController* own = page->connectionController();
+    for (const auto& time : realTimes) {
+        EXPECT_EQ(ConnectionTimings().*time.member, time.ms) << time.what;
+        EXPECT_EQ(own->timings().*time.member, time.ms) << time.what;
+    }
+    auto* tick = own->findChild<QTimer*>(QStringLiteral("statusTimer"));
+    ASSERT_NE(tick, nullptr);
+    EXPECT_TRUE(tick->isActive());
+    EXPECT_EQ(tick->interval(), 1000);
+
+    // Others given take effect, the running tick's at once.
+    own->setTimings(testTimings());
+    EXPECT_EQ(own->timings().wireGuardWaitMs, testTimings().wireGuardWaitMs);
+    EXPECT_EQ(tick->interval(), testTimings().statusTickMs);
+    EXPECT_TRUE(tick->isActive());
+}
+
+TEST_F(StateMachine, ACloseForAKindWithoutARoadEndsNothing) {
+    // An openvpn recorded in the OpenVPN context, as a connect leaves it.
+    ASSERT_TRUE(
+        guitest::writeBundleProgram(QStringLiteral("bin/OpenVPN/openvpn.exe"), "#!/bin/sh\nexec sleep 60\n"));
+    ProcessPipe pipe;
+    PROCESS_INFORMATION running;
+    ASSERT_EQ(pipe.StartProcess("./bin/OpenVPN/openvpn.exe", "--config x.ovpn", &running), "Success");
+    hometest::app()->GetOpenVPNContext()->SetProcessInfo(running);
+    open("wg-home");
+    ProfileInfo unknown;
+    unknown.ProfileType = 9;
+    std::snprintf(unknown.ProfileName, sizeof(unknown.ProfileName), "wg-home");
+    controller()->disconnectTunnel(unknown);
+    controller()->cancelConnect(unknown);
+    settle();
+    EXPECT_EQ(::kill(static_cast<pid_t>(running.dwProcessId), 0), 0) << "openvpn was ended";
+    EXPECT_FALSE(QFile::exists(QStringLiteral("wireguard-calls.txt")));
+    pipe.KillProcess(running);
+    hometest::app()->GetOpenVPNContext()->SetProcessInfo(PROCESS_INFORMATION());
+    EXPECT_TRUE(processGone(static_cast<int>(running.dwProcessId)));
 }
 
 TEST(TunnelWorkerTest, RunsJobsInOrderOffTheGuiThreadAndHandsResultsBack) {
@@ -160,7 +219,7 @@ TEST(TunnelWorkerTest, RunsJobsInOrderOffTheGuiThreadAndHandsResultsBack) {
     EXPECT_TRUE(worker.waitIdle(5000));
     EXPECT_TRUE(offGui);
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
-    EXPECT_TRUE(waitFor([&] { return results.size() == 5; }));
+    EXPECT_TRUE(guitest::waitFor([&] { return results.size() == 5; }));
     EXPECT_EQ(results, (std::vector<int>{0, 10, 20, 30, 40}));
 }
 
@@ -190,7 +249,9 @@ TEST(TunnelWorkerTest, NoResultReachesAWorkerThatHasGone) {
         worker.run([] { std::this_thread::sleep_for(std::chrono::milliseconds(50)); },
                    [&delivered] { delivered = true; });
     }
-    QTest::qWait(100);
+    // The worker's end waited for the job; whatever it had posted is delivered now.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     EXPECT_FALSE(delivered);
 }
 

@@ -73,15 +73,15 @@ protected:
     // tick's request: each tick of a connected OpenVPN profile asks once.
     void tick() {
         if (management != nullptr) {
-            EXPECT_TRUE(waitFor(
+            // Its answers have left the double, so that they wait for the client's read.
+            EXPECT_TRUE(guitest::waitFor(
                 [this] {
                     management->serve();
-                    return management->requests >= ticks;
+                    return management->requests >= ticks && management->client->bytesToWrite() == 0;
                 },
                 5000))
                 << "the double saw " << management->requests << " requests after " << ticks << " ticks";
         }
-        QTest::qWait(20);
         QMetaObject::invokeMethod(controller(), "slotGetConnectStatusAndFlow");
         ++ticks;
     }
@@ -96,6 +96,8 @@ protected:
         management = &double_;
         addOpenVPNProfile(OpenVPNProfile());
         writeFile(QStringLiteral("openvpn-say"), "Initialization Sequence Completed\n");
+        // The poll's own ticks find the result soon.
+        timings.connectPollMs = 50;
         open("ovpn-office");
         stopTheTick();
         press();
@@ -174,9 +176,9 @@ TEST_F(TrafficSampling, WireGuardCountersAndAHangingWgShow) {
     ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 10000));
     stopTheTick();
     tick();
-    ASSERT_TRUE(waitFor([] { return readFile(QStringLiteral("wg-calls.txt")).count('\n') >= 2; }));
+    ASSERT_TRUE(guitest::waitFor([] { return readFile(QStringLiteral("wg-calls.txt")).count('\n') >= 2; }));
     // The reading is taken up at the tick after it has come back from the sampler.
-    ASSERT_TRUE(waitFor([this] {
+    ASSERT_TRUE(guitest::waitFor([this] {
         tick();
         return controller()->uploadTotalMiB() > 0;
     }));
@@ -187,14 +189,14 @@ TEST_F(TrafficSampling, WireGuardCountersAndAHangingWgShow) {
     EXPECT_DOUBLE_EQ(controller()->hourlyUploadMiB()[12], 3.0);
 
     // "wg show" hangs: the page's ticks go on; the reading comes when it answers.
-    writeFile(QStringLiteral("wg-delay"), "3");
+    writeFile(QStringLiteral("wg-delay"), "1");
     writeFile(QStringLiteral("wg-transfer"), "2.00 MiB received, 4.00 MiB sent");
     for (int i = 0; i < 3; ++i) {
         tick();
     }
     const QString during = text("labelConnTime");
     EXPECT_EQ(text("labelUpload"), QStringLiteral("3.00"));
-    EXPECT_TRUE(waitFor(
+    EXPECT_TRUE(guitest::waitFor(
         [this] {
             tick();
             return text("labelUpload") == QStringLiteral("4.00");

@@ -2,12 +2,13 @@
 // connected only with the tunnel up and its peer answering, cancel during the wait, a
 // stale attempt that must not report into a later one, the configuration file written
 // only when missing, a missing project path, and disconnect.
+#include <QElapsedTimer>
+#include <QPointer>
 #include <QTimer>
 #include <climits>
 #include <unistd.h>
 
 #include "ConnectTestSupport.h"
-#include "ZRToastDialog.h"
 
 using namespace connecttest;
 
@@ -21,7 +22,12 @@ protected:
     }
     QString calls() { return readFile(QStringLiteral("wireguard-calls.txt")); }
     bool waitInstalled() {
-        return waitFor([this] { return calls().contains(QStringLiteral("/installtunnelservice")); });
+        return guitest::waitFor([this] { return calls().contains(QStringLiteral("/installtunnelservice")); });
+    }
+    // The wait of the latest attempt while it runs.
+    QTimer* waitTimer() { return controller()->findChild<QTimer*>(QStringLiteral("wireGuardWaitTimer")); }
+    bool waitStarted() {
+        return guitest::waitFor([this] { return waitTimer() != nullptr && waitTimer()->isActive(); });
     }
 };
 
@@ -38,12 +44,13 @@ TEST_F(WireGuardRoad, ConnectedAfterTheWaitWithTheTunnelUpAndItsPeerAnswering) {
     EXPECT_EQ(calls(), QStringLiteral("/installtunnelservice ") + config + QLatin1Char('\n'));
     EXPECT_TRUE(readFile(config).contains(QStringLiteral("AllowedIPs = 127.77.0.0/24\n")));
     EXPECT_EQ(QFileInfo(config).permissions() & 0x0077, 0) << "the file holds the private key";
-    EXPECT_TRUE(logText().contains(QStringLiteral("WireGuard :: WireGuard Connect: cmd.exe /c "
-                                                  "./bin/Wireguard/wireguard /installtunnelservice \"") +
-                                   config + QStringLiteral("\" \n")));
+    EXPECT_TRUE(
+        guitest::logText().contains(QStringLiteral("WireGuard :: WireGuard Connect: cmd.exe /c "
+                                                   "./bin/Wireguard/wireguard /installtunnelservice \"") +
+                                    config + QStringLiteral("\" \n")));
 
     ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 10000));
-    EXPECT_GE(clock.elapsed(), 4000) << "the wait of 5 s follows the install";
+    EXPECT_GE(clock.elapsed(), timings.wireGuardWaitMs * 4 / 5) << "the wait follows the install";
     EXPECT_TRUE(readFile(QStringLiteral("wg-calls.txt")).startsWith(QStringLiteral("show wg-home\n")));
     EXPECT_EQ(statusSignals(), (std::vector<int>{1, 2}));
 
@@ -58,13 +65,14 @@ TEST_F(WireGuardRoad, ConnectedAfterTheWaitWithTheTunnelUpAndItsPeerAnswering) {
 TEST_F(WireGuardRoad, CancelDuringTheWaitUninstallsAndNeverConnects) {
     open("wg-home");
     press();
-    ASSERT_TRUE(waitInstalled());
-    QTest::qWait(500);
+    ASSERT_TRUE(waitStarted());
+    const QPointer<QTimer> wait = waitTimer();
     press();
     ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED));
     EXPECT_EQ(text("labelConnectStatus"), QStringLiteral("No Connection"));
     EXPECT_TRUE(calls().endsWith(QStringLiteral("/uninstalltunnelservice wg-home\n")));
-    QTest::qWait(5500);
+    ASSERT_TRUE(guitest::waitFor([&wait] { return wait.isNull(); })) << "the wait did not end";
+    settle();
     EXPECT_EQ(status(), CONNECT_STATUS_DISCONNECTED);
     EXPECT_EQ(statusSignals(), (std::vector<int>{1, 3}));
 }
@@ -72,13 +80,18 @@ TEST_F(WireGuardRoad, CancelDuringTheWaitUninstallsAndNeverConnects) {
 TEST_F(WireGuardRoad, AnAttemptCancelledAndStartedAgainReportsOnlyOnce) {
     open("wg-home");
     press();
-    ASSERT_TRUE(waitInstalled());
-    QTest::qWait(2000);
+    ASSERT_TRUE(waitStarted());
+    // Cancelled in the second half of its wait, the first attempt's wait ends in the middle
+    // of the second attempt's.
+    const QPointer<QTimer> first = waitTimer();
+    ASSERT_TRUE(guitest::waitFor(
+        [&] { return first.isNull() || first->remainingTime() < timings.wireGuardWaitMs / 2; }));
+    ASSERT_FALSE(first.isNull());
     press(); // cancel
     ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED));
-    press(); // connect again: the first attempt's wait ends in the middle of this one's
+    press(); // connect again
     EXPECT_EQ(status(), CONNECT_STATUS_CONNECTING);
-    QTest::qWait(3800);
+    ASSERT_TRUE(guitest::waitFor([&first] { return first.isNull(); })) << "the first wait did not end";
     EXPECT_EQ(status(), CONNECT_STATUS_CONNECTING) << "the first attempt's wait reported into the second";
     ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 5000));
     EXPECT_EQ(statusSignals(), (std::vector<int>{1, 3, 1, 2}));
@@ -105,9 +118,10 @@ TEST_F(WireGuardRoad, NotReportedAsAWorkingTunnelItIsNot) {
         ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED, 12000));
         EXPECT_EQ(text("labelConnectStatus"), QStringLiteral("Disconnected"));
         EXPECT_TRUE(w("statusIconWidget")->isVisible());
-        EXPECT_TRUE(waitFor([&] { return toastText() == QString::fromLatin1(c.toast); }, 5000))
-            << toastText().toStdString();
-        EXPECT_TRUE(logText().contains(QString::fromLatin1(c.log)));
+        EXPECT_TRUE(
+            guitest::waitFor([&] { return guitest::toastText() == QString::fromLatin1(c.toast); }, 5000))
+            << guitest::toastText().toStdString();
+        EXPECT_TRUE(guitest::logText().contains(QString::fromLatin1(c.log)));
         // What was installed is taken down again.
         EXPECT_TRUE(calls().endsWith(QStringLiteral("/uninstalltunnelservice wg-home\n")));
         EXPECT_FALSE(QFile::exists(QStringLiteral("wg-up-wg-home")));
@@ -140,7 +154,7 @@ TEST_F(WireGuardRoad, WithoutAProjectPathTheAttemptFailsAtOnce) {
     ASSERT_EQ(chdir(cwd), 0);
     EXPECT_EQ(reached, CONNECT_STATUS_DISCONNECTED);
     EXPECT_EQ(label, QStringLiteral("Disconnected"));
-    EXPECT_TRUE(logText().contains(QStringLiteral("WireGuard :: failed get project path! \n")));
+    EXPECT_TRUE(guitest::logText().contains(QStringLiteral("WireGuard :: failed get project path! \n")));
     EXPECT_TRUE(calls().isEmpty());
 }
 
@@ -150,22 +164,23 @@ TEST_F(WireGuardRoad, CloseWhileConnectingOrConnectedUninstalls) {
         QFile::remove(QStringLiteral("wireguard-calls.txt"));
         open("wg-home");
         press();
-        ASSERT_TRUE(waitInstalled());
-        if (connected) {
-            ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 10000));
-        }
+        // Connected, or closed during the connect's wait.
+        ASSERT_TRUE(connected ? waitStatus(CONNECT_STATUS_CONNECTED, 10000) : waitStarted());
+        const QPointer<QTimer> wait = waitTimer();
         ProfileInfo current;
         hometest::app()->GetCurrentProfile(&current);
         if (connected) {
-            page->tunnelRoads()->disconnectTunnel(current);
+            page->tunnelTeardown()->disconnectTunnel(current);
         } else {
-            page->tunnelRoads()->cancelConnect(current);
+            page->tunnelTeardown()->cancelConnect(current);
         }
         EXPECT_FALSE(QFile::exists(QStringLiteral("wg-up-wg-home")));
         EXPECT_TRUE(calls().endsWith(QStringLiteral("/uninstalltunnelservice wg-home\n")));
         const int reached = status();
-        QTest::qWait(connected ? 200 : 5500);
-        EXPECT_EQ(status(), reached) << "nothing reports after the close";
+        // Nothing reports after the close, the end of the connect's wait included.
+        ASSERT_TRUE(guitest::waitFor([&wait] { return wait.isNull(); }));
+        settle();
+        EXPECT_EQ(status(), reached);
         page.reset();
     }
 }

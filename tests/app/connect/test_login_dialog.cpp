@@ -17,7 +17,7 @@ namespace {
 class LoginDialog : public ::testing::Test {
 protected:
     void SetUp() override {
-        hometest::startApp();
+        ASSERT_TRUE(guitest::startAppContext());
         hometest::clearStore();
         guitest::applyColorMode(1);
         OpenVPNProfile profile;
@@ -32,11 +32,7 @@ protected:
         closed = std::make_unique<QSignalSpy>(dialog.get(), SIGNAL(signalClose()));
         ASSERT_TRUE(guitest::showAndExpose(dialog.get()));
     }
-    template <typename T = QWidget> T* w(const char* name) {
-        T* found = dialog->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
+    template <typename T = QWidget> T* w(const char* name) { return guitest::child<T>(dialog.get(), name); }
     OpenVPNInfo row() {
         OpenVPNInfo info;
         EXPECT_EQ(hometest::app()->GetOpenVPNContext()->GetOpenVPNInfoByID(configId, &info), 0);

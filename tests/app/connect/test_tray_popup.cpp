@@ -28,17 +28,8 @@ protected:
         popup->activateWindow();
         return popup.get();
     }
-    template <typename T = QWidget> T* w(const char* name) {
-        T* found = popup->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-    QString text(const char* name) {
-        if (auto* label = qobject_cast<QLabel*>(w(name))) {
-            return label->text();
-        }
-        return w<QAbstractButton>(name)->text();
-    }
+    template <typename T = QWidget> T* w(const char* name) { return guitest::child<T>(popup.get(), name); }
+    QString text(const char* name) { return guitest::childText(popup.get(), name); }
     void report(int status, const QString& name = QStringLiteral("office"),
                 const QString& time = QStringLiteral("1h 2m 5s"),
                 const QString& up = QStringLiteral("12.35 MB"),

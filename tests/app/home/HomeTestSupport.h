@@ -1,22 +1,30 @@
-// Shared set-up of the home page's tests: the application context started on the
-// sandbox's data folder, profiles of each kind written into the store, the remembered
-// selection, a kind's table made unreadable, and pixel comparisons.
+// Shared set-up of the home page's tests: profiles of each kind written into the store,
+// the remembered selection, a kind's table made unreadable, pixel comparisons, and the
+// page opened on a selected profile as the client's start leaves it, for the tests that
+// connect it.
 #pragma once
 
 #include <QColor>
 #include <QImage>
+#include <QPointer>
+#include <QSignalSpy>
 #include <QString>
+#include <QTimer>
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <memory>
 #include <sqlite3.h>
 #include <string>
+#include <vector>
 
-#include "AdapterTestSupport.h"
 #include "AppContext.h"
+#include "ConnectionController.h"
+#include "ConnectionTimings.h"
+#include "GuiTest.h"
+#include "HomeWidget.h"
 #include "IPCSqlite.h"
 #include "IPSecVPNInfo.h"
-#include "NetworkAdapters.h"
 #include "SystemContext.h"
 
 namespace hometest {
@@ -27,12 +35,6 @@ inline AppContext* app() {
 
 inline IPCSqlite* store() {
     return app()->GetSqlite();
-}
-
-// Starts the application context once per test binary; a TAP adapter is listed so that
-// no adapter script runs.
-inline void startApp() {
-    guitest::startAppContextWithTapAdapter();
 }
 
 // Removes every profile and forgets the remembered selection.
@@ -145,6 +147,95 @@ inline QColor blend(const QColor& over, int alpha, const QColor& under) {
     return QColor(mix(over.red(), under.red()), mix(over.green(), under.green()),
                   mix(over.blue(), under.blue()));
 }
+
+// The home page opened on a selected profile, as the client's start leaves it, with what
+// the tests that connect it do: press its button, wait for a status, read its widgets, and
+// end what it left running as the main window's close does.
+class ConnectionPageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(guitest::startAppContext());
+        clearStore();
+        guitest::applyColorMode(1);
+    }
+    void TearDown() override { closePage(); }
+
+    // The page with the named profile selected, after the stored settings have reached it;
+    // its controller waits the fixture's timings. A size, when given, is set before it shows.
+    HomeWidget* open(const char* selected, const QSize& size = QSize()) {
+        rememberSelection(selected);
+        page = std::make_unique<HomeWidget>();
+        if (size.isValid()) {
+            page->resize(size);
+        }
+        EXPECT_TRUE(guitest::showAndExpose(page.get()));
+        restore();
+        EXPECT_EQ(page->activeProfileName(), QString::fromUtf8(selected));
+        use(page.get());
+        return page.get();
+    }
+    // Drives the given page (the main window's) from here on, with the fixture's timings.
+    void use(HomeWidget* shown) {
+        home = shown;
+        home->connectionController()->setTimings(timings);
+        statusChanges = std::make_unique<QSignalSpy>(shown, SIGNAL(signalConnectedVPNChanged(int)));
+    }
+    // The start: the stored settings row reaches the pages.
+    static void restore() {
+        const SETTINGINFO row = settingsRow();
+        SystemContext::GetSettingManager()->notifyRestoreSystemInfo(&row);
+    }
+    // Ends whatever the page left running, as the main window's close does, and closes it.
+    virtual void closePage() {
+        if (page) {
+            ProfileInfo current;
+            app()->GetCurrentProfile(&current);
+            if (page->currentStatus() == CONNECT_STATUS_CONNECTING) {
+                page->tunnelTeardown()->cancelConnect(current);
+            } else if (page->currentStatus() == CONNECT_STATUS_CONNECTED) {
+                page->tunnelTeardown()->disconnectTunnel(current);
+            }
+        }
+        statusChanges.reset();
+        page.reset();
+        app()->SetConnectStatus(CONNECT_STATUS_NOT_CONNECTED);
+        app()->SetCurrentProfile(ProfileInfo());
+    }
+
+    ConnectionController* controller() { return home->connectionController(); }
+    void press() { home->clickConnectButton(); }
+    int status() const { return home->currentStatus(); }
+    bool waitStatus(int wanted, int timeoutMs = 10000) {
+        return guitest::waitFor([&] { return home->currentStatus() == wanted; }, timeoutMs);
+    }
+    // Waits until the controller's completion poll of that name runs (the attempt's
+    // preparation is done).
+    bool waitPolling(const char* pollName, int timeoutMs = 10000) {
+        return guitest::waitFor(
+            [&] {
+                auto* poll = controller()->findChild<QTimer*>(QLatin1String(pollName));
+                return poll != nullptr && poll->isActive();
+            },
+            timeoutMs);
+    }
+    template <typename T = QWidget> T* w(const char* name) { return guitest::child<T>(home, name); }
+    QString text(const char* name) { return guitest::childText(home, name); }
+    // The statuses the page announced since it was opened, in order.
+    std::vector<int> statusSignals() const {
+        std::vector<int> values;
+        for (const QList<QVariant>& args : *statusChanges) {
+            values.push_back(args[0].toInt());
+        }
+        return values;
+    }
+
+    // The times the page's controller waits once opened.
+    ConnectionTimings timings;
+    std::unique_ptr<HomeWidget> page;
+    // The page under test: the fixture's own, or the main window's.
+    QPointer<HomeWidget> home;
+    std::unique_ptr<QSignalSpy> statusChanges;
+};
 
 } // namespace hometest
 

@@ -22,7 +22,7 @@ namespace {
 class ChooserTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        hometest::startApp();
+        ASSERT_TRUE(guitest::startAppContext());
         hometest::clearStore();
         guitest::applyColorMode(1);
     }

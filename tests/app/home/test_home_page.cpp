@@ -26,7 +26,7 @@ namespace {
 class HomePageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        hometest::startApp();
+        ASSERT_TRUE(guitest::startAppContext());
         hometest::clearStore();
         guitest::applyColorMode(1);
     }
@@ -58,17 +58,8 @@ protected:
         page->show();
     }
 
-    template <typename T = QWidget> T* w(const char* name) {
-        T* found = page->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-    QString text(const char* name) {
-        if (auto* label = qobject_cast<QLabel*>(w(name))) {
-            return label->text();
-        }
-        return w<QAbstractButton>(name)->text();
-    }
+    template <typename T = QWidget> T* w(const char* name) { return guitest::child<T>(page.get(), name); }
+    QString text(const char* name) { return guitest::childText(page.get(), name); }
     QString profileButtonStyle() { return w<QPushButton>("btnSelectProfile")->styleSheet(); }
     void choose(int index, const QString& name, int type, int configId, const QString& server,
                 const QString& local, int mask) {
@@ -137,7 +128,8 @@ TEST_F(HomePageTest, FormHasItsWidgetsAndFirstTexts) {
 
     // Fixed sizes hold whatever the width.
     page->resize(1400, 700);
-    QTest::qWait(10);
+    ASSERT_TRUE(guitest::waitFor([this] { return page->size() == QSize(1400, 700); }));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     EXPECT_EQ(w("btnConnect")->width(), 156);
     EXPECT_EQ(w("labelUpload")->geometry(), QRect(20, 2, 51, 26));
     EXPECT_EQ(w("label_9")->geometry(), QRect(70, 2, 54, 26));
@@ -550,8 +542,10 @@ TEST_F(HomePageTest, SpinnerFollowsThePageAndTheWindow) {
     EXPECT_EQ(spinner->pos(), w("loadingWidget")->mapToGlobal(QPoint(0, 0)));
 
     page->move(250, 160);
-    QTest::qWait(20);
-    EXPECT_EQ(spinner->pos(), w("loadingWidget")->mapToGlobal(QPoint(0, 0)));
+    EXPECT_TRUE(guitest::waitFor([&] {
+        return spinner->pos() == w("loadingWidget")->mapToGlobal(QPoint(0, 0));
+    })) << "the spinner stays at "
+        << spinner->pos().x() << "," << spinner->pos().y();
 
     page->hide();
     EXPECT_FALSE(spinner->isVisible());
@@ -756,16 +750,20 @@ TEST_F(HomePageTest, ProfileButtonOpensTheChooserOnlyWhenIdle) {
 
     for (int status : {1, 2}) {
         setStatus(status);
+        // A chooser that opened would hold the click until this guard closes it.
         bool opened = false;
-        QTimer::singleShot(100, [&opened] {
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [&opened] {
             if (QWidget* modal = QApplication::activeModalWidget()) {
                 opened = true;
                 modal->close();
             }
         });
+        guard.start(100);
         button->click();
-        QTest::qWait(150);
         EXPECT_FALSE(opened) << status;
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << status;
     }
 }
 

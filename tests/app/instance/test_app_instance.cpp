@@ -1,5 +1,4 @@
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -47,18 +46,6 @@ QStringList logsWith(const QString& text) {
     return found;
 }
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs) {
-            return false;
-        }
-        QTest::qWait(20);
-    }
-    return true;
-}
-
 TEST(SingleInstanceTest, SecondStartExitsWithZeroAndBringsTheFirstWindowToTheFront) {
     // The first instance finds the socket file of a dead one and takes the name over.
     const QString serverPath = ZRSingleApplication::localServerPath();
@@ -95,11 +82,11 @@ TEST(SingleInstanceTest, SecondStartExitsWithZeroAndBringsTheFirstWindowToTheFro
         second.setProcessChannelMode(QProcess::ForwardedChannels);
         second.start(QStringLiteral(KORVA_APP_DIR "/korva-vpn"), start.arguments);
         ASSERT_TRUE(second.waitForStarted(5000));
-        ASSERT_TRUE(waitFor([&] { return second.state() == QProcess::NotRunning; }, 15000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return second.state() == QProcess::NotRunning; }, 15000));
         ++runs;
         EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(second.exitCode(), 0);
-        EXPECT_TRUE(waitFor([&] { return window.isVisible() && !window.isMinimized(); }, 1100))
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window.isVisible() && !window.isMinimized(); }, 1100))
             << "the first instance's window comes to the front";
     }
 
@@ -108,7 +95,7 @@ TEST(SingleInstanceTest, SecondStartExitsWithZeroAndBringsTheFirstWindowToTheFro
     QLocalSocket silent;
     silent.connectToServer(serverPath);
     ASSERT_TRUE(silent.waitForConnected(500));
-    EXPECT_TRUE(waitFor([&] { return window.isVisible(); }, 1500));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.isVisible(); }, 1500));
 
     const QStringList secondLogs = logsWith(QStringLiteral("Korva VPN already running!"));
     EXPECT_EQ(secondLogs.size(), runs);

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -21,13 +22,14 @@
 #include <unistd.h>
 
 #include "ConnectionController.h"
+#include "ConnectionTimings.h"
 #include "GuiTest.h"
 #include "HomeTestSupport.h"
 #include "HomeWidget.h"
 #include "RealVpnServers.h"
 #include "ServiceTable.h"
 #include "VPNMenuDialog.h"
-#include "ZRToastDialog.h"
+#include "ZRVPNClient.h"
 
 namespace realtest {
 
@@ -36,33 +38,9 @@ struct Isolation {
     Isolation() { realvpn::IsolateBeforeMain(); }
 };
 
-inline bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs) {
-            return false;
-        }
-        QTest::qWait(50);
-    }
-    return true;
-}
-
-// Closes the main window from inside the application's event loop, as the tray pop-up's
-// Quit or a close from the system arrives, and returns the loop's exit code.
-inline int closeFromEventLoop(QWidget* window) {
-    QTimer::singleShot(0, window, [window] { window->close(); });
-    return QApplication::exec();
-}
-
 inline std::string workFolder() {
     char cwd[PATH_MAX];
     return getcwd(cwd, sizeof(cwd)) != nullptr ? cwd : ".";
-}
-
-inline QString logText() {
-    QFile log(QString::fromLocal8Bit(SystemContext::Instance()->GetAppContext()->GetLogPath()));
-    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
 }
 
 // Where the pictures of real connections go: $KORVA_REAL_SHOTS, else real-vpn-shots in
@@ -75,16 +53,25 @@ inline QString shotsFolder() {
     return folder;
 }
 
-class RealTest : public ::testing::Test {
+// The controller's times against real servers: the status tick and the polls' limit are
+// the client's own; the polls look more often and the WireGuard wait is shorter, which a
+// peer in a namespace of this machine answers well within.
+inline ConnectionTimings realTimings() {
+    ConnectionTimings timings;
+    timings.connectPollMs = 250;
+    timings.wireGuardWaitMs = 1500;
+    return timings;
+}
+
+class RealTest : public hometest::ConnectionPageTest {
 protected:
     // Skips, saying why, where real servers cannot run; else prepares the client's side.
     void SetUp() override {
         if (!realvpn::Unavailable().empty()) {
             GTEST_SKIP() << "real VPN test not run: " << realvpn::Unavailable();
         }
-        hometest::startApp();
-        hometest::clearStore();
-        guitest::applyColorMode(1);
+        hometest::ConnectionPageTest::SetUp();
+        timings = realTimings();
         ASSERT_TRUE(realvpn::CopyBundle(KORVA_APP_DIR));
         // Each test's server makes its own keys: no configuration file of an earlier one
         // (which the roads would use as it is) stays.
@@ -95,61 +82,31 @@ protected:
         serverFolder = std::make_unique<QTemporaryDir>();
     }
     void TearDown() override {
-        closePage();
+        hometest::ConnectionPageTest::TearDown();
         window.reset();
     }
 
-    // The home page with the named profile selected, as after the start.
-    HomeWidget* open(const char* selected) {
+    // The home page with the named profile selected, as after the start, at the size the
+    // main window gives it.
+    HomeWidget* open(const char* selected) { return ConnectionPageTest::open(selected, QSize(718, 514)); }
+    // The main window with the named profile selected, as after the start; its home page is
+    // the one under test.
+    HomeWidget* openWindow(const char* selected) {
         hometest::rememberSelection(selected);
-        page = std::make_unique<HomeWidget>();
-        page->resize(718, 514);
-        EXPECT_TRUE(guitest::showAndExpose(page.get()));
+        auto* client = new ZRVPNClient;
+        window.reset(client);
+        EXPECT_TRUE(guitest::showAndExpose(client));
         restore();
-        EXPECT_EQ(page->activeProfileName(), QString::fromUtf8(selected));
-        home = page.get();
+        use(client->findChild<HomeWidget*>(QStringLiteral("homeWidget")));
+        EXPECT_EQ(home->activeProfileName(), QString::fromLatin1(selected));
         return home;
     }
-    void restore() {
-        const SETTINGINFO row = hometest::settingsRow();
-        SystemContext::GetSettingManager()->notifyRestoreSystemInfo(&row);
-    }
-    // Ends whatever the page left running, as the main window's close does.
-    void closePage() {
-        if (page) {
-            ProfileInfo current;
-            hometest::app()->GetCurrentProfile(&current);
-            if (page->currentStatus() == CONNECT_STATUS_CONNECTING) {
-                page->tunnelRoads()->cancelConnect(current);
-            } else if (page->currentStatus() == CONNECT_STATUS_CONNECTED) {
-                page->tunnelRoads()->disconnectTunnel(current);
-            }
-        }
-        page.reset();
-        home = nullptr;
+    // Closes the main window as the tray pop-up's Quit does; its exit code.
+    int closeWindow() { return guitest::closeFromEventLoop(window.get()); }
+    // The window is gone; the status it left is set back for the next one.
+    void dropWindow() {
+        window.reset();
         hometest::app()->SetConnectStatus(CONNECT_STATUS_NOT_CONNECTED);
-        hometest::app()->SetCurrentProfile(ProfileInfo());
-    }
-    void press() { home->clickConnectButton(); }
-    int status() const { return home->currentStatus(); }
-    bool waitStatus(int wanted, int timeoutMs) {
-        return waitFor([&] { return home->currentStatus() == wanted; }, timeoutMs);
-    }
-    ConnectionController* controller() { return home->connectionController(); }
-    QString text(const char* name) {
-        auto* widget = home->findChild<QWidget*>(QLatin1String(name));
-        if (auto* label = qobject_cast<QLabel*>(widget)) {
-            return label->text();
-        }
-        auto* button = qobject_cast<QAbstractButton*>(widget);
-        return button != nullptr ? button->text() : QString();
-    }
-    static QString toastText() {
-        QString text;
-        for (QLabel* label : ZRToastDialog::instance()->findChildren<QLabel*>()) {
-            text += label->text();
-        }
-        return text;
     }
 
     // Pictures of the page and of the tray pop-up fed by the page's report, in both
@@ -166,9 +123,9 @@ protected:
         tray.show();
         for (int mode : {1, 2}) {
             guitest::applyColorMode(mode);
-            QTest::qWait(50);
+            QCoreApplication::processEvents();
             home->publishConnectInfo();
-            QTest::qWait(50);
+            QCoreApplication::processEvents();
             const QString suffix = mode == 2 ? QStringLiteral("dark") : QStringLiteral("normal");
             home->grab().save(QStringLiteral("%1/%2-page-%3.png").arg(folder, name, suffix));
             tray.grab().save(QStringLiteral("%1/%2-tray-%3.png").arg(folder, name, suffix));
@@ -179,9 +136,9 @@ protected:
 
     // Nothing of a tunnel left in this process's network: no such program, no such device.
     static void expectNothingLeft(const std::string& program, const std::string& interfacePrefix) {
-        EXPECT_TRUE(waitFor([&] { return realvpn::ProcessesInThisNetwork(program).empty(); }, 10000))
+        EXPECT_TRUE(guitest::waitFor([&] { return realvpn::ProcessesInThisNetwork(program).empty(); }, 10000))
             << program << " still runs";
-        EXPECT_TRUE(waitFor(
+        EXPECT_TRUE(guitest::waitFor(
             [&] {
                 for (const std::string& name : realvpn::Interfaces()) {
                     if (name.compare(0, interfacePrefix.size(), interfacePrefix) == 0) {
@@ -195,9 +152,7 @@ protected:
     }
 
     std::unique_ptr<QTemporaryDir> serverFolder;
-    std::unique_ptr<HomeWidget> page;
     std::unique_ptr<QWidget> window;
-    HomeWidget* home = nullptr;
 };
 
 } // namespace realtest

@@ -83,7 +83,7 @@ protected:
         RealTest::TearDown();
         ipsectest::endDaemons();
         // The adapters as the home tests see them: a TAP adapter alone.
-        hometest::startApp();
+        EXPECT_TRUE(guitest::startAppContext());
     }
 
     // Selects the profile on the home page, connects, checks the tunnel with a ping and
@@ -106,15 +106,15 @@ protected:
         });
         watch.start(50);
         press();
-        ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, connectMs)) << logText().toStdString();
+        ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, connectMs)) << guitest::logText().toStdString();
         EXPECT_FALSE(prompted);
         EXPECT_EQ(text("labelConnectStatus"), QStringLiteral("Connected"));
-        EXPECT_TRUE(realvpn::PingAnswers(pingAddress, 10)) << logText().toStdString();
+        EXPECT_TRUE(realvpn::PingAnswers(pingAddress, 10)) << guitest::logText().toStdString();
         if (whileConnected) {
             whileConnected();
         }
         press();
-        ASSERT_TRUE(waitStatus(CONNECT_STATUS_NOT_CONNECTED, 20000)) << logText().toStdString();
+        ASSERT_TRUE(waitStatus(CONNECT_STATUS_NOT_CONNECTED, 20000)) << guitest::logText().toStdString();
         expectNothingLeft(program, interfacePrefix);
         EXPECT_FALSE(realvpn::PingAnswers(pingAddress, 1));
     }
@@ -170,7 +170,7 @@ TEST_F(RealFromEditor, WireGuardProfileTypedIntoThePageConnects) {
         savestest::fillWireGuard(editor, form);
         // The bundle's wg derived the public key the peer knows.
         QLineEdit* publicKey = editor.form().lineEditWireGuardPubKey;
-        ASSERT_TRUE(waitFor(
+        ASSERT_TRUE(guitest::waitFor(
             [&] { return publicKey->text() == QString::fromStdString(server.clientPublicKey); }, 10000))
             << publicKey->text().toStdString();
     }));
@@ -218,7 +218,8 @@ TEST_F(RealFromEditor, IPsecProfileChosenOnThePageConnects) {
                               EXPECT_EQ(getChildSaState(listing, "office_child"), 0) << listing;
                               EXPECT_NE(listing.find("IKEv1"), std::string::npos) << listing;
                           });
-    EXPECT_TRUE(waitFor([&] { return responder.ikeSaCount() == 0; }, 10000)) << "the SA was not terminated";
+    EXPECT_TRUE(guitest::waitFor([&] { return responder.ikeSaCount() == 0; }, 10000))
+        << "the SA was not terminated";
 }
 
 } // namespace

@@ -4,14 +4,11 @@
 // into the remote subnet answered, Disconnect terminates the SA; a wrong key fails with
 // the failure toast; the main window's close while connected or connecting leaves no
 // daemon and no tunnel device.
-#include <QTemporaryDir>
-
 #include "IPSecTestSupport.h"
 #include "IPSecVPNContext.h"
 #include "IPSecVPNInfo.h"
 #include "RealTestSupport.h"
 #include "StrongSwanControl.h"
-#include "ZRVPNClient.h"
 
 using namespace realtest;
 
@@ -78,21 +75,23 @@ TEST_F(RealIPSec, ConnectsWithTheChildSaCarriesAPingAndDisconnects) {
     press();
     ASSERT_EQ(status(), CONNECT_STATUS_CONNECTING);
     savePictures(QStringLiteral("ipsec-connecting"));
-    ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 30000)) << logText().toStdString();
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 30000)) << guitest::logText().toStdString();
     const std::string listing = childSaState();
     EXPECT_EQ(getChildSaState(listing, "office_child"), 0) << listing;
     EXPECT_NE(listing.find(realvpn::StrongSwanResponder::kRemoteSubnet), std::string::npos) << listing;
     EXPECT_TRUE(hometest::app()->GetIPSecVPNContext()->IsRekeyTimerActive());
     EXPECT_TRUE(realvpn::PingAnswers(realvpn::StrongSwanResponder::kRemoteHost, 10))
-        << logText().toStdString();
+        << guitest::logText().toStdString();
     EXPECT_EQ(responder->ikeSaCount(), 1);
-    QTest::qWait(1100);
+    // A tick with the ping's traffic behind it.
+    const int seconds = controller()->connectedSeconds();
+    ASSERT_TRUE(guitest::waitFor([&] { return controller()->connectedSeconds() > seconds; }, 5000));
     EXPECT_EQ(text("labelUpload"), QStringLiteral("- -")) << "IPsec has no traffic source";
     savePictures(QStringLiteral("ipsec-connected"));
 
     press();
     ASSERT_TRUE(waitStatus(CONNECT_STATUS_NOT_CONNECTED, 20000));
-    EXPECT_TRUE(waitFor([this] { return responder->ikeSaCount() == 0; }, 10000))
+    EXPECT_TRUE(guitest::waitFor([this] { return responder->ikeSaCount() == 0; }, 10000))
         << "the SA was not terminated";
     expectNothingLeft("charon-svc.exe", "ipsec");
     EXPECT_FALSE(realvpn::PingAnswers(realvpn::StrongSwanResponder::kRemoteHost, 1));
@@ -103,10 +102,13 @@ TEST_F(RealIPSec, AWrongKeyFailsWithItsToast) {
     addProfile("office", "not the key");
     open("office");
     press();
-    ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED, 60000)) << logText().toStdString();
-    EXPECT_TRUE(logText().contains(QStringLiteral("IPSec :: connect finished, errorcode = -9 \n")));
-    EXPECT_TRUE(waitFor(
-        [] { return toastText() == QStringLiteral("Connection failed, please check your configuration."); },
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED, 60000)) << guitest::logText().toStdString();
+    EXPECT_TRUE(guitest::logText().contains(QStringLiteral("IPSec :: connect finished, errorcode = -9 \n")));
+    EXPECT_TRUE(guitest::waitFor(
+        [] {
+            return guitest::toastText() ==
+                   QStringLiteral("Connection failed, please check your configuration.");
+        },
         3000));
     EXPECT_EQ(text("labelConnectStatus"), QStringLiteral("Disconnected"));
     savePictures(QStringLiteral("ipsec-failed"));
@@ -120,31 +122,23 @@ TEST_F(RealIPSec, CloseWhileConnectedOrConnectingLeavesNothing) {
     for (const char* name : {"office", "nowhere"}) {
         SCOPED_TRACE(name);
         const bool connect = std::string(name) == "office";
-        hometest::rememberSelection(name);
-        auto* client = new ZRVPNClient;
-        window.reset(client);
-        ASSERT_TRUE(guitest::showAndExpose(client));
-        restore();
-        home = client->findChild<HomeWidget*>(QStringLiteral("homeWidget"));
-        ASSERT_EQ(home->activeProfileName(), QString::fromLatin1(name));
+        openWindow(name);
         press();
         if (connect) {
-            ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 30000)) << logText().toStdString();
+            ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 30000)) << guitest::logText().toStdString();
         } else {
-            ASSERT_TRUE(
-                waitFor([] { return !realvpn::ProcessesInThisNetwork("charon-svc.exe").empty(); }, 15000));
-            QTest::qWait(1500);
+            // The daemon is up and the initiate under way: the poll waits for it.
+            ASSERT_TRUE(waitPolling("ipsecPollTimer", 15000));
+            ASSERT_FALSE(realvpn::ProcessesInThisNetwork("charon-svc.exe").empty());
             ASSERT_EQ(status(), CONNECT_STATUS_CONNECTING);
         }
-        EXPECT_EQ(closeFromEventLoop(client), 0);
+        EXPECT_EQ(closeWindow(), 0);
         EXPECT_TRUE(realvpn::ProcessesInThisNetwork("charon-svc.exe").empty())
             << "the close returned before the daemon ended";
         expectNothingLeft("charon-svc.exe", "ipsec");
-        window.reset();
-        home = nullptr;
-        hometest::app()->SetConnectStatus(CONNECT_STATUS_NOT_CONNECTED);
+        dropWindow();
     }
-    EXPECT_TRUE(waitFor([this] { return responder->ikeSaCount() == 0; }, 10000));
+    EXPECT_TRUE(guitest::waitFor([this] { return responder->ikeSaCount() == 0; }, 10000));
 }
 
 } // namespace

@@ -5,10 +5,8 @@
 // wrong credentials come back to the prompt with its warning and leave no openvpn; the
 // main window's close while connected or connecting leaves no openvpn and no tunnel.
 #include <QLineEdit>
-#include <QTemporaryDir>
 
 #include "RealTestSupport.h"
-#include "ZRVPNClient.h"
 
 using namespace realtest;
 
@@ -76,9 +74,10 @@ TEST_F(RealOpenVPN, GoodCredentialsConnectCarryTrafficAndDisconnect) {
     open("office");
     answerPrompt(QString::fromLatin1(kPassword));
     press();
-    ASSERT_TRUE(waitFor([this] { return status() == CONNECT_STATUS_CONNECTING; }, 10000));
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTING, 10000));
     savePictures(QStringLiteral("openvpn-connecting"));
-    ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 30000)) << logText().toStdString() << server->log();
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 30000))
+        << guitest::logText().toStdString() << server->log();
     EXPECT_EQ(text("labelConnectStatus"), QStringLiteral("Connected"));
     EXPECT_TRUE(text("labelIP").startsWith(QStringLiteral("10.77.0."))) << text("labelIP").toStdString();
     EXPECT_EQ(text("labelMask"), QStringLiteral("255.255.255.0"));
@@ -87,17 +86,19 @@ TEST_F(RealOpenVPN, GoodCredentialsConnectCarryTrafficAndDisconnect) {
 
     // A ping through the tunnel answers, and the counters grow with the traffic.
     ASSERT_TRUE(realvpn::PingAnswers(server->tunnelAddress(), 10)) << server->log();
-    ASSERT_TRUE(waitFor([this] { return controller()->downloadTotalMiB() > 0; }, 10000));
+    ASSERT_TRUE(guitest::waitFor([this] { return controller()->downloadTotalMiB() > 0; }, 10000));
     const double received = controller()->downloadTotalMiB();
     const double sent = controller()->uploadTotalMiB();
     for (int i = 0; i < 5; ++i) {
         realvpn::PingAnswers(server->tunnelAddress(), 1, 30000);
     }
-    EXPECT_TRUE(waitFor(
+    EXPECT_TRUE(guitest::waitFor(
         [&] { return controller()->downloadTotalMiB() > received && controller()->uploadTotalMiB() > sent; },
         10000));
     EXPECT_NE(text("labelDownload"), QStringLiteral("- -"));
-    QTest::qWait(1100);
+    // The picture after a tick has put the readings into the chart.
+    const int seconds = controller()->connectedSeconds();
+    ASSERT_TRUE(guitest::waitFor([&] { return controller()->connectedSeconds() > seconds; }, 5000));
     savePictures(QStringLiteral("openvpn-connected"));
 
     const std::vector<pid_t> running = realvpn::ProcessesInThisNetwork("openvpn");
@@ -127,11 +128,12 @@ TEST_F(RealOpenVPN, WrongCredentialsComeBackToThePromptWithItsWarning) {
             modal->findChild<QPushButton*>("btnClose")->click();
         },
         "AccountLoginDialog", 40000);
-    ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED, 45000)) << logText().toStdString();
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED, 45000)) << guitest::logText().toStdString();
     EXPECT_TRUE(warned);
     EXPECT_TRUE(gone) << "openvpn runs on behind the prompt";
     EXPECT_EQ(text("labelConnectStatus"), QStringLiteral("Disconnected"));
-    EXPECT_TRUE(logText().contains(QStringLiteral("OpenVPN :: connect finished, errorcode = -6 \n")));
+    EXPECT_TRUE(
+        guitest::logText().contains(QStringLiteral("OpenVPN :: connect finished, errorcode = -6 \n")));
     savePictures(QStringLiteral("openvpn-refused"));
     expectNothingLeft("openvpn", "tun");
     EXPECT_FALSE(credentialFileExists());
@@ -144,32 +146,25 @@ TEST_F(RealOpenVPN, CloseWhileConnectedOrConnectingLeavesNothing) {
     for (const char* name : {"office", "nowhere"}) {
         SCOPED_TRACE(name);
         const bool connect = std::string(name) == "office";
-        hometest::rememberSelection(name);
-        auto* client = new ZRVPNClient;
-        window.reset(client);
-        ASSERT_TRUE(guitest::showAndExpose(client));
-        restore();
-        home = client->findChild<HomeWidget*>(QStringLiteral("homeWidget"));
-        ASSERT_EQ(home->activeProfileName(), QString::fromLatin1(name));
+        openWindow(name);
         answerPrompt(QString::fromLatin1(kPassword));
         press();
         if (connect) {
-            ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 30000)) << logText().toStdString();
+            ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 30000)) << guitest::logText().toStdString();
         } else {
-            ASSERT_TRUE(waitFor([] { return !realvpn::ProcessesInThisNetwork("openvpn").empty(); }, 10000));
-            QTest::qWait(1000);
+            // openvpn runs and the poll reads what it says.
+            ASSERT_TRUE(waitPolling("openVPNPollTimer"));
+            ASSERT_FALSE(realvpn::ProcessesInThisNetwork("openvpn").empty());
             ASSERT_EQ(status(), CONNECT_STATUS_CONNECTING);
             EXPECT_TRUE(credentialFileExists());
         }
         // The tray pop-up's Quit, as the system's close: the window ends what runs.
-        EXPECT_EQ(closeFromEventLoop(client), 0);
+        EXPECT_EQ(closeWindow(), 0);
         EXPECT_TRUE(realvpn::ProcessesInThisNetwork("openvpn").empty())
             << "the close returned before openvpn ended";
         expectNothingLeft("openvpn", "tun");
         EXPECT_FALSE(credentialFileExists());
-        window.reset();
-        home = nullptr;
-        hometest::app()->SetConnectStatus(CONNECT_STATUS_NOT_CONNECTED);
+        dropWindow();
     }
 }
 

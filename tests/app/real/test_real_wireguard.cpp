@@ -4,10 +4,9 @@
 // answers, the transfer figures grow and Disconnect removes the interface; a profile
 // whose peer never answers is not reported as a working tunnel; the main window's close
 // while connected or connecting leaves no interface and no wireguard-go.
-#include <QTemporaryDir>
+#include <QPointer>
 
 #include "RealTestSupport.h"
-#include "ZRVPNClient.h"
 
 using namespace realtest;
 
@@ -61,20 +60,21 @@ TEST_F(RealWireGuard, ConnectsCarriesTrafficAndDisconnects) {
     open(kTunnel);
     press();
     ASSERT_EQ(status(), CONNECT_STATUS_CONNECTING);
-    ASSERT_TRUE(waitFor([] { return interfaceUp(kTunnel); }, 15000)) << logText().toStdString();
+    ASSERT_TRUE(guitest::waitFor([] { return interfaceUp(kTunnel); }, 15000))
+        << guitest::logText().toStdString();
     savePictures(QStringLiteral("wireguard-connecting"));
-    ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 20000)) << logText().toStdString();
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 20000)) << guitest::logText().toStdString();
     EXPECT_EQ(text("labelIP"), QString::fromStdString(server->clientAddress()));
     EXPECT_EQ(text("labelMask"), QStringLiteral("255.255.255.0"));
 
     ASSERT_TRUE(realvpn::PingAnswers(server->tunnelAddress(), 10));
-    ASSERT_TRUE(waitFor([this] { return controller()->downloadTotalMiB() > 0; }, 10000));
+    ASSERT_TRUE(guitest::waitFor([this] { return controller()->downloadTotalMiB() > 0; }, 10000));
     const double received = controller()->downloadTotalMiB();
     const double sent = controller()->uploadTotalMiB();
     for (int i = 0; i < 5; ++i) {
         realvpn::PingAnswers(server->tunnelAddress(), 1, 30000);
     }
-    EXPECT_TRUE(waitFor(
+    EXPECT_TRUE(guitest::waitFor(
         [&] { return controller()->downloadTotalMiB() > received && controller()->uploadTotalMiB() > sent; },
         10000));
     EXPECT_NE(text("labelUpload"), QStringLiteral("- -"));
@@ -91,15 +91,15 @@ TEST_F(RealWireGuard, APeerThatNeverAnswersIsNotReportedAsAWorkingTunnel) {
     // Nothing listens on this port: the handshake is never answered.
     addProfile(kTunnel, 51999);
     open(kTunnel);
-    const int logBefore = logText().size();
+    const guitest::LogMark mark;
     press();
-    ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED, 20000)) << logText().toStdString();
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED, 20000)) << guitest::logText().toStdString();
     EXPECT_EQ(text("labelConnectStatus"), QStringLiteral("Disconnected"));
+    EXPECT_TRUE(guitest::waitFor(
+        [] { return guitest::toastText() == QStringLiteral("The WireGuard peer did not answer."); }, 3000));
+    EXPECT_FALSE(mark.added().contains(QStringLiteral("Status: Connected;")));
     EXPECT_TRUE(
-        waitFor([] { return toastText() == QStringLiteral("The WireGuard peer did not answer."); }, 3000));
-    EXPECT_FALSE(logText().mid(logBefore).contains(QStringLiteral("Status: Connected;")));
-    EXPECT_TRUE(logText().mid(logBefore).contains(
-        QStringLiteral("WireGuard :: The peer of tunnel korvawg did not answer \n")));
+        mark.added().contains(QStringLiteral("WireGuard :: The peer of tunnel korvawg did not answer \n")));
     savePictures(QStringLiteral("wireguard-failed"));
     expectNothingLeft("wireguard-go", kTunnel);
 }
@@ -108,28 +108,27 @@ TEST_F(RealWireGuard, CloseWhileConnectedOrConnectingLeavesNothing) {
     addProfile(kTunnel, server->port);
     for (bool connected : {true, false}) {
         SCOPED_TRACE(connected ? "connected" : "connecting");
-        hometest::rememberSelection(kTunnel);
-        auto* client = new ZRVPNClient;
-        window.reset(client);
-        ASSERT_TRUE(guitest::showAndExpose(client));
-        restore();
-        home = client->findChild<HomeWidget*>(QStringLiteral("homeWidget"));
+        openWindow(kTunnel);
         press();
-        ASSERT_TRUE(waitFor([] { return interfaceUp(kTunnel); }, 15000));
+        ASSERT_TRUE(guitest::waitFor([] { return interfaceUp(kTunnel); }, 15000));
+        // Connected, or closed during the connect's wait.
+        auto waitTimer = [this] {
+            return controller()->findChild<QTimer*>(QStringLiteral("wireGuardWaitTimer"));
+        };
         if (connected) {
             ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 20000));
         } else {
+            ASSERT_TRUE(guitest::waitFor([&] { return waitTimer() != nullptr; }, 15000));
             ASSERT_EQ(status(), CONNECT_STATUS_CONNECTING);
         }
-        EXPECT_EQ(closeFromEventLoop(client), 0);
+        const QPointer<QTimer> wait = waitTimer();
+        EXPECT_EQ(closeWindow(), 0);
         EXPECT_FALSE(interfaceUp(kTunnel)) << "the close returned before the tunnel was gone";
         expectNothingLeft("wireguard-go", kTunnel);
         // A connect's wait that was under way reports nothing afterwards.
-        QTest::qWait(connected ? 100 : 6000);
+        ASSERT_TRUE(guitest::waitFor([&wait] { return wait.isNull(); }));
         EXPECT_FALSE(interfaceUp(kTunnel));
-        window.reset();
-        home = nullptr;
-        hometest::app()->SetConnectStatus(CONNECT_STATUS_NOT_CONNECTED);
+        dropWindow();
     }
 }
 

@@ -19,14 +19,14 @@
 #include "SettingManager.h"
 #include "SettingWidget.h"
 #include "SystemContext.h"
-#include "TunnelRoads.h"
+#include "TunnelTeardown.h"
 #include "VPNMenuDialog.h"
 #include "ZRVPNClient.h"
 
 namespace {
 
-// Records which road a close took, for which kind of profile.
-class RecordingRoads : public TunnelRoads {
+// Records which teardown a close asked for, for which kind of profile.
+class RecordingTeardown : public TunnelTeardown {
 public:
     void disconnectTunnel(const ProfileInfo& profile) override {
         calls.push_back("disconnect " + std::to_string(profile.ProfileType));
@@ -38,22 +38,13 @@ public:
 };
 
 template <typename T> T* child(ZRVPNClient& window, const char* name) {
-    T* found = window.findChild<T*>(QLatin1String(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
+    return guitest::child<T>(&window, name);
 }
 
 void sendMouse(QWidget* target, QEvent::Type type, const QPoint& global, Qt::MouseButton button,
                Qt::MouseButtons held) {
     QMouseEvent event(type, target->mapFromGlobal(global), global, button, held, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
-}
-
-// Closes the window from inside the application's event loop, as a close from the
-// system arrives, and returns the loop's exit code.
-int closeFromEventLoop(ZRVPNClient& window) {
-    QTimer::singleShot(0, &window, [&window] { window.close(); });
-    return QApplication::exec();
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -125,12 +116,12 @@ TEST_F(MainWindowTest, OwnCloseButtonHidesToTheTrayAndMinimiseMinimises) {
     QTest::mouseClick(child<QPushButton>(window, "btnMin"), Qt::LeftButton);
     EXPECT_TRUE(window.isMinimized());
     window.showNormal();
-    RecordingRoads roads;
-    window.setTunnelRoads(&roads);
+    RecordingTeardown teardown;
+    window.setTunnelTeardown(&teardown);
     SystemContext::Instance()->GetAppContext()->SetConnectStatus(CONNECT_STATUS_CONNECTED);
     QTest::mouseClick(child<QPushButton>(window, "btnQuit"), Qt::LeftButton);
     EXPECT_TRUE(window.isHidden());
-    EXPECT_TRUE(roads.calls.empty()) << "hiding ends no tunnel";
+    EXPECT_TRUE(teardown.calls.empty()) << "hiding ends no tunnel";
 }
 
 TEST_F(MainWindowTest, CloseEndsTheTunnelByStatusAndKindAndExitsWithZero) {
@@ -146,11 +137,11 @@ TEST_F(MainWindowTest, CloseEndsTheTunnelByStatusAndKindAndExitsWithZero) {
             app->SetCurrentProfile(profile);
             app->SetConnectStatus(status);
 
-            RecordingRoads roads;
+            RecordingTeardown teardown;
             ZRVPNClient window;
-            window.setTunnelRoads(&roads);
+            window.setTunnelTeardown(&teardown);
             window.show();
-            EXPECT_EQ(closeFromEventLoop(window), 0) << status << "/" << kind;
+            EXPECT_EQ(guitest::closeFromEventLoop(&window), 0) << status << "/" << kind;
             EXPECT_FALSE(window.isVisible());
 
             std::vector<std::string> expected;
@@ -159,7 +150,7 @@ TEST_F(MainWindowTest, CloseEndsTheTunnelByStatusAndKindAndExitsWithZero) {
             } else if (status == CONNECT_STATUS_CONNECTING) {
                 expected.push_back("cancel " + std::to_string(kind));
             }
-            EXPECT_EQ(roads.calls, expected) << "status " << status << ", kind " << kind;
+            EXPECT_EQ(teardown.calls, expected) << "status " << status << ", kind " << kind;
         }
     }
 }
@@ -170,13 +161,13 @@ TEST_F(MainWindowTest, CloseOfAHiddenWindowStillEndsTheTunnel) {
     profile.ProfileType = VPN_TYPE_WIREGUARD;
     app->SetCurrentProfile(profile);
     app->SetConnectStatus(CONNECT_STATUS_CONNECTED);
-    RecordingRoads roads;
+    RecordingTeardown teardown;
     ZRVPNClient window;
-    window.setTunnelRoads(&roads);
+    window.setTunnelTeardown(&teardown);
     window.show();
     window.hideToTray();
-    EXPECT_EQ(closeFromEventLoop(window), 0);
-    EXPECT_EQ(roads.calls, std::vector<std::string>{"disconnect 4"});
+    EXPECT_EQ(guitest::closeFromEventLoop(&window), 0);
+    EXPECT_EQ(teardown.calls, std::vector<std::string>{"disconnect 4"});
 }
 
 TEST_F(MainWindowTest, DragsOnlyWithTheLeftButtonHeldAlone) {
@@ -321,14 +312,7 @@ TEST_F(MainWindowTest, FormTextsFollowTheLanguage) {
 // The tray pop-up's handlers. Each pop-up runs in a loop of its own inside the handler.
 class TrayPopupTest : public MainWindowTest {
 protected:
-    static VPNMenuDialog* openPopup() {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* popup = qobject_cast<VPNMenuDialog*>(widget); popup && popup->isVisible()) {
-                return popup;
-            }
-        }
-        return nullptr;
-    }
+    static VPNMenuDialog* openPopup() { return guitest::findWidget<VPNMenuDialog>(); }
 };
 
 TEST_F(TrayPopupTest, PlacedAboveTheIconAndEndsItsLoopWhenClosed) {
@@ -387,8 +371,8 @@ TEST_F(TrayPopupTest, ButtonsShowConnectAndQuit) {
 
     // Quit closes the main window, which ends every loop: the pop-up's and the
     // application's, with 0.
-    RecordingRoads roads;
-    window.setTunnelRoads(&roads);
+    RecordingTeardown teardown;
+    window.setTunnelTeardown(&teardown);
     AppContext* app = SystemContext::Instance()->GetAppContext();
     ProfileInfo profile;
     profile.ProfileType = VPN_TYPE_OPENVPN;
@@ -404,7 +388,7 @@ TEST_F(TrayPopupTest, ButtonsShowConnectAndQuit) {
         ShowTrayPopup(&window, 100, 100);
     });
     EXPECT_EQ(QApplication::exec(), 0);
-    EXPECT_EQ(roads.calls, std::vector<std::string>{"disconnect 3"});
+    EXPECT_EQ(teardown.calls, std::vector<std::string>{"disconnect 3"});
 }
 
 } // namespace

@@ -1,0 +1,193 @@
+#include "WireGuardRoad.h"
+
+#include <QTimer>
+
+#include "AppConstants.h"
+#include "AppContext.h"
+#include "ConnectionController.h"
+#include "ConnectionTimings.h"
+#include "HomeWidget.h"
+#include "ProcessPipe.h"
+#include "TrafficReadings.h"
+#include "TunnelPaths.h"
+#include "TunnelWorker.h"
+#include "WireGuardContext.h"
+#include "WireGuardProbe.h"
+#include "zrwlog.h"
+
+using namespace AppConstants;
+
+#define CONNECT_LOG(...) ZRWLog(kLogModule, kLogLevel, __VA_ARGS__)
+
+namespace {
+
+std::string showTunnel(const std::string& tunnelName) {
+    ProcessPipe pipe;
+    return pipe.ExecuteCommand(WireGuardShowCommandLine(tunnelName.c_str()).c_str(), true, nullptr);
+}
+
+} // namespace
+
+WireGuardRoad::WireGuardRoad(ConnectionController& controller) : TunnelRoad(controller) {}
+
+WireGuardRoad::~WireGuardRoad() = default;
+
+void WireGuardRoad::beginAttempt() {
+    sampleReady = false;
+}
+
+void WireGuardRoad::connect() {
+    controller.slotConnectVPNStart();
+    const int current = currentAttempt();
+    std::string path;
+    if (!projectPath(&path)) {
+        CONNECT_LOG("%s", kWireGuardNoPathLine);
+        controller.slotConnectVPNFailed();
+        showToast(kPrepareFailedKey);
+        return;
+    }
+    ProfileInfo profile;
+    if (!findSelectedProfile(&profile)) {
+        controller.slotConnectVPNFailed();
+        return;
+    }
+    const std::string name = profile.ProfileName;
+    if (!IsValidTunnelName(profile.ProfileName)) {
+        CONNECT_LOG(kWireGuardConfigFailedLine, profile.ProfileName);
+        controller.slotConnectVPNFailed();
+        showToast(kProfileNameUnusableKey);
+        return;
+    }
+    WireGuardContext* wireguard = appContext()->GetWireGuardContext();
+    WireGuardVPNInfo info;
+    const bool haveRow = wireguard->GetWireGuardInfoByID(profile.ConfigID, &info) == 0;
+    const std::string config =
+        path + TunnelPaths::kWireGuardConfigDirSuffix + name + TunnelPaths::kWireGuardConfigExtension;
+    worker()->run<bool>(
+        [wireguard, profile, info, haveRow, config, path, name] {
+            // An existing file is used as it is.
+            if (!fileExists(config) && (!haveRow || wireguard->WriteWireGuardConfig(profile, &info) != 0)) {
+                return false;
+            }
+            const std::string command =
+                WireGuardInstallCommandLine(QString::fromStdString(path), name.c_str());
+            CONNECT_LOG(kWireGuardConnectLine, command.c_str());
+            ProcessPipe pipe;
+            pipe.ExecuteCommand(command.c_str(), true, nullptr);
+            WireGuardProbe::NudgePeer(config);
+            return true;
+        },
+        [this, current, name](bool installed) {
+            if (!stillConnecting(current)) {
+                return;
+            }
+            if (!installed) {
+                CONNECT_LOG(kWireGuardConfigFailedLine, name.c_str());
+                controller.slotConnectVPNFailed();
+                showToast(kPrepareFailedKey);
+                return;
+            }
+            // The page stays live through the wait; a cancel meanwhile ends the attempt.
+            // Each attempt's wait has a timer of its own, gone once it has fired.
+            auto* wait = new QTimer(&controller);
+            wait->setObjectName(QStringLiteral("wireGuardWaitTimer"));
+            wait->setSingleShot(true);
+            QObject::connect(wait, &QTimer::timeout, &controller, [this, wait, current, name] {
+                wait->deleteLater();
+                if (stillConnecting(current)) {
+                    checkTunnel(current, name);
+                }
+            });
+            wait->start(timings().wireGuardWaitMs);
+        });
+}
+
+void WireGuardRoad::checkTunnel(int attempt, const std::string& tunnelName) {
+    worker()->run<std::string>([tunnelName] { return showTunnel(tunnelName); },
+                               [this, attempt, tunnelName](std::string output) {
+                                   if (!stillConnecting(attempt)) {
+                                       return;
+                                   }
+                                   const TrafficReadings::WireGuardTunnelState state =
+                                       TrafficReadings::ReadWireGuardTunnelState(output, tunnelName);
+                                   if (state.listed && state.handshake) {
+                                       controller.slotConnectVPNSuccess();
+                                       return;
+                                   }
+                                   // Not a working tunnel: what was installed goes, and the attempt fails.
+                                   CONNECT_LOG(state.listed ? kWireGuardNoAnswerLine : kWireGuardNotUpLine,
+                                               tunnelName.c_str());
+                                   const bool listed = state.listed;
+                                   uninstall(tunnelName, [this, attempt, listed] {
+                                       if (!stillConnecting(attempt)) {
+                                           return;
+                                       }
+                                       controller.slotConnectVPNFailed();
+                                       showToast(listed ? kWireGuardNoAnswerKey : kWireGuardNotUpKey);
+                                   });
+                               });
+}
+
+void WireGuardRoad::uninstall(const std::string& tunnelName, std::function<void()> done) {
+    WireGuardContext* wireguard = appContext()->GetWireGuardContext();
+    worker()->run(
+        [wireguard, tunnelName] {
+            if (wireguard != nullptr) {
+                wireguard->Disconnect(tunnelName.c_str());
+            }
+        },
+        std::move(done));
+}
+
+void WireGuardRoad::cancel(const std::string& profileName, std::function<void()> done) {
+    // The install has run by the time the connect waits; the uninstall ends what it set up.
+    uninstall(profileName, std::move(done));
+}
+
+bool WireGuardRoad::disconnect(const std::string& profileName, std::function<void()> done) {
+    uninstall(profileName, std::move(done));
+    return true;
+}
+
+// Traffic
+
+void WireGuardRoad::connected() {
+    postSample();
+}
+
+bool WireGuardRoad::readTraffic(TrafficTotals* totals) {
+    bool read = false;
+    if (sampleReady) {
+        sampleReady = false;
+        double received = 0;
+        double sent = 0;
+        if (TrafficReadings::ParseWireGuardTransfer(sample, page()->selectedProfileName(), &received,
+                                                    &sent)) {
+            totals->download = received;
+            totals->upload = sent;
+            read = true;
+        }
+    }
+    postSample();
+    return read;
+}
+
+void WireGuardRoad::postSample() {
+    // One reading at a time: a "wg show" that hangs holds up only the readings.
+    if (sampleRunning) {
+        return;
+    }
+    sampleRunning = true;
+    const int current = currentAttempt();
+    const std::string name = page()->selectedProfileName();
+    sampler()->run<std::string>([name] { return showTunnel(name); },
+                                [this, current](std::string output) {
+                                    sampleRunning = false;
+                                    if (current != currentAttempt() ||
+                                        page()->currentStatus() != CONNECT_STATUS_CONNECTED) {
+                                        return;
+                                    }
+                                    sample = std::move(output);
+                                    sampleReady = true;
+                                });
+}
