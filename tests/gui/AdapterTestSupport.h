@@ -23,14 +23,12 @@ inline NetworkAdapter tapAdapter() {
     return tap;
 }
 
-// Starts the application context unless it runs already, with the TAP adapter as the
-// machine's only adapter.
+bool startAppContext(); // GuiTest.h
+
+// guitest::startAppContext() as an assertion: the application context runs, with the TAP
+// adapter as the machine's only adapter.
 inline void startAppContextWithTapAdapter() {
-    SetNetworkAdapterSource([] { return std::vector<NetworkAdapter>{tapAdapter()}; });
-    AppContext* app = SystemContext::Instance()->GetAppContext();
-    if (app->IsStarted() == 0) {
-        ASSERT_EQ(app->Start(), 0);
-    }
+    ASSERT_TRUE(startAppContext());
 }
 
 } // namespace guitest
