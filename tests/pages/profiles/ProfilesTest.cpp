@@ -243,19 +243,6 @@ void ProfilesTest::clickIcon(ProfileWidget& page, int row, Icon icon) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
 }
 
-QString ProfilesTest::shownToast() {
-    ZRToastDialog* toast = ZRToastDialog::instance();
-    if (!toast->isVisible()) {
-        return QString();
-    }
-    for (QLabel* label : toast->findChildren<QLabel*>()) {
-        if (!label->text().isEmpty()) {
-            return label->text();
-        }
-    }
-    return QString();
-}
-
 void ProfilesTest::waitForToastGone() {
     EXPECT_TRUE(guitest::waitFor([] { return !ZRToastDialog::instance()->isVisible(); }, 5000));
 }

@@ -171,12 +171,13 @@ TEST_F(ProfileActionsTest, TheProfileInUseIsRefusedForEditAndDeleteButNotForConn
             editorCalls.clear();
             clickIcon(*page, row, Icon::Edit);
             EXPECT_EQ(editorCalls.size(), inUse ? 0u : 1u);
-            EXPECT_EQ(shownToast(), inUse ? QStringLiteral("The profile is currently in use.") : QString());
+            EXPECT_EQ(guitest::toastText(),
+                      inUse ? QStringLiteral("The profile is currently in use.") : QString());
             waitForToastGone();
 
             if (inUse) {
                 EXPECT_EQ(guitest::closeModalsDuring([&] { clickIcon(*page, row, Icon::Delete); }), 0);
-                EXPECT_EQ(shownToast(), QStringLiteral("The profile is currently in use."));
+                EXPECT_EQ(guitest::toastText(), QStringLiteral("The profile is currently in use."));
             } else {
                 bool asked = false;
                 guitest::answerNextModal(
@@ -187,7 +188,7 @@ TEST_F(ProfileActionsTest, TheProfileInUseIsRefusedForEditAndDeleteButNotForConn
                     "DeleteProfileDialog");
                 clickIcon(*page, row, Icon::Delete);
                 EXPECT_TRUE(asked);
-                EXPECT_EQ(shownToast(), QString());
+                EXPECT_EQ(guitest::toastText(), QString());
             }
             EXPECT_EQ(count("PROFILE"), 2);
 
@@ -215,7 +216,7 @@ TEST_F(ProfileActionsTest, ConfirmRepeatsTheInUseTest) {
     EXPECT_TRUE(hasRow("PROFILE", ids[0]));
     EXPECT_EQ(count("ZRWIREGUARDVPN"), 1);
     EXPECT_TRUE(QFileInfo::exists(file));
-    EXPECT_EQ(shownToast(), QStringLiteral("The profile is currently in use."));
+    EXPECT_EQ(guitest::toastText(), QStringLiteral("The profile is currently in use."));
 }
 
 TEST_F(ProfileActionsTest, AFailedDeleteLeavesProfileKindRowAndFile) {
