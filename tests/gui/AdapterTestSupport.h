@@ -1,14 +1,8 @@
-// The adapter list the GUI tests start the application context with. Header-only, so that
-// only the tests that start a context link the contexts.
+// The adapter list the GUI tests start the application context with (guitest::startAppContext),
+// for the tests that list adapters of their own beside it. Header-only.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <vector>
-
-#include "AppContext.h"
 #include "NetworkAdapters.h"
-#include "SystemContext.h"
 
 namespace guitest {
 
@@ -21,14 +15,6 @@ inline NetworkAdapter tapAdapter() {
     tap.ip = "0.0.0.0";
     tap.mask = "0.0.0.0";
     return tap;
-}
-
-bool startAppContext(); // GuiTest.h
-
-// guitest::startAppContext() as an assertion: the application context runs, with the TAP
-// adapter as the machine's only adapter.
-inline void startAppContextWithTapAdapter() {
-    ASSERT_TRUE(startAppContext());
 }
 
 } // namespace guitest

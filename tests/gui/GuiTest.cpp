@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "AdapterTestSupport.h"
+#include "AppContext.h"
 #include "KorvaResourcePaths.h"
 #include "KorvaResources.h"
 #include "SystemContext.h"
