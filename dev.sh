@@ -4,7 +4,8 @@
 #   ./dev.sh build   build only
 #   ./dev.sh test    install what is missing, then run the three parts below, each in a
 #                    build folder of its own; fails when any part fails
-#     ./dev.sh test --plain      the build and every test (build/)
+#     ./dev.sh test --plain      the format check, the build (warnings are errors) and every
+#                                test (build/)
 #     ./dev.sh test --sanitize   every test under AddressSanitizer and UndefinedBehaviorSanitizer
 #                                (build-sanitize/)
 #     ./dev.sh test --fuzz       each fuzz target for 30 s (build-fuzz/; KORVA_FUZZ_SECONDS)
@@ -20,9 +21,11 @@ sanitize_build="$top/build-sanitize"
 fuzz_build="$top/build-fuzz"
 jobs=$(nproc)
 
+# The test parts build with KORVA_WERROR: a warning in the project's own code fails them.
+# A plain build (run, build, bench) keeps the folder's own setting, off by default.
 build_all() {
   bash "$top/scripts/install-deps.sh" &&
-    cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+    cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null &&
     cmake --build "$build" -j "$jobs" &&
     install_polkit_action
 }
@@ -89,10 +92,46 @@ run_ctest() {
   return "$rc"
 }
 
+# The C++ files git tracks, checked against .clang-format without changing them. Prints
+# the files that differ and how to fix them; returns non-zero when any does.
+check_format() {
+  local files=() report drifted
+  mapfile -t files < <(git -C "$top" ls-files -- '*.cpp' '*.cc' '*.c' '*.h' '*.hpp')
+  if [ ${#files[@]} -eq 0 ]; then
+    echo "format: no tracked C++ files found (not a git checkout?)"
+    return 1
+  fi
+  report=$(cd "$top" && clang-format --dry-run -Werror "${files[@]}" 2>&1) && {
+    echo "format: ${#files[@]} files match .clang-format"
+    return 0
+  }
+  drifted=$(echo "$report" | grep -oE '^[^:]+:[0-9]+:[0-9]+: error' | cut -d: -f1 | sort -u)
+  if [ -z "$drifted" ]; then
+    echo "$report"
+    echo "format: clang-format failed"
+    return 1
+  fi
+  echo "format: these files differ from .clang-format; run clang-format -i on them:"
+  echo "$drifted" | sed 's/^/  /'
+  return 1
+}
+
+# The format check first; the build and the tests run whatever it found, and the part fails
+# when any of the three does.
 part_plain() {
-  echo "==== plain: build and every test ($build) ===="
-  build_all || { echo "0 1" >"$part_counts"; return 1; }
-  cd "$build" && run_ctest
+  echo "==== plain: format check, build and every test ($build) ===="
+  local formatted=0
+  bash "$top/scripts/install-deps.sh" && check_format || formatted=1
+  build_all -DKORVA_WERROR=ON || { echo "0 $((1 + formatted))" >"$part_counts"; return 1; }
+  local rc=0 p f
+  cd "$build" && run_ctest || rc=$?
+  read -r p f <"$part_counts"
+  if [ "$formatted" -ne 0 ]; then
+    echo "$p $((f + 1))" >"$part_counts"
+    echo "The format check failed (see its list above)."
+    return 1
+  fi
+  return "$rc"
 }
 
 # The sanitizer build: g++'s AddressSanitizer and UndefinedBehaviorSanitizer; every
@@ -102,7 +141,8 @@ part_plain() {
 part_sanitize() {
   echo "==== sanitize: build and every test under AddressSanitizer and UndefinedBehaviorSanitizer ($sanitize_build) ===="
   bash "$top/scripts/install-deps.sh" || { echo "0 1" >"$part_counts"; return 1; }
-  cmake -S "$top" -B "$sanitize_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVA_SANITIZE=ON >/dev/null &&
+  cmake -S "$top" -B "$sanitize_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVA_SANITIZE=ON -DKORVA_WERROR=ON \
+    >/dev/null &&
     cmake --build "$sanitize_build" -j "$jobs" || { echo "0 1" >"$part_counts"; return 1; }
   cd "$sanitize_build" &&
     ASAN_OPTIONS="detect_leaks=${KORVA_SANITIZE_LEAKS:-0}:check_initialization_order=1:${ASAN_OPTIONS:-}" \
@@ -112,7 +152,7 @@ part_sanitize() {
 fuzz_build_all() {
   bash "$top/scripts/install-deps.sh" fuzz &&
     CC=clang CXX=clang++ cmake -S "$top" -B "$fuzz_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVA_FUZZ=ON \
-      >/dev/null &&
+      -DKORVA_WERROR=ON >/dev/null &&
     cmake --build "$fuzz_build" -j "$jobs" --target korva_fuzz
 }
 

@@ -4,7 +4,8 @@
 #include <chrono>
 
 TunnelWorker::TunnelWorker(QObject* parent, int endWaitMs)
-    : QObject(parent), guard(std::make_shared<Guard>()), state(std::make_shared<State>()), endWaitMs(endWaitMs) {
+    : QObject(parent), guard(std::make_shared<Guard>()), state(std::make_shared<State>()),
+      endWaitMs(endWaitMs) {
     guard->receiver = this;
     thread = std::thread(&TunnelWorker::loop, state);
 }
@@ -20,8 +21,8 @@ TunnelWorker::~TunnelWorker() {
         std::unique_lock<std::mutex> lock(state->mutex);
         state->stop = true;
         state->wake.notify_all();
-        ended = state->idle.wait_for(lock, std::chrono::milliseconds(endWaitMs),
-                                     [this] { return state->ended; });
+        ended =
+            state->idle.wait_for(lock, std::chrono::milliseconds(endWaitMs), [this] { return state->ended; });
     }
     if (ended) {
         thread.join();

@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # build
   cmake g++ make pkg-config python3
+  # the format check of ./dev.sh test
+  clang-format
   qtbase5-dev qtbase5-dev-tools libqt5svg5-dev qttools5-dev qttools5-dev-tools
   libsqlite3-dev libgtest-dev libgmock-dev
   # run time: SVG icons, the programs the bundle drives

@@ -84,7 +84,6 @@ public:
     // Fills every field, ID included.
     int GetSettingInfoByID(SETTINGINFO* info, int id);
 
-
     int ExecQuery(void* target, const char* sql, SqlRowCallback callback);
     // 0 stays 0, any other value becomes -1.
     static int ToResultCode(int result);

@@ -41,6 +41,7 @@ public:
 private:
     sqlite3* db;
     sqlite3_mutex* mutex;
-    AppContext* context;
-    int status;
+    // Laid out as IPCSqlite; the reader has no use for these two.
+    [[maybe_unused]] AppContext* context;
+    [[maybe_unused]] int status;
 };

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "AdapterTestSupport.h"
+#include "AppContext.h"
 #include "KorvaResourcePaths.h"
 #include "KorvaResources.h"
 #include "SystemContext.h"
@@ -104,6 +105,28 @@ void answerNextModal(std::function<void(QWidget*)> answer, const char* className
 
 void closeNextModal() {
     answerNextModal([](QWidget* modal) { modal->close(); });
+}
+
+int closeModalsDuring(const std::function<void()>& action, const char* className,
+                      const std::function<void(QWidget*)>& seen) {
+    int closed = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&closed, className, &seen] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal != nullptr && modal->isVisible() && (className == nullptr || modal->inherits(className))) {
+            ++closed;
+            if (seen) {
+                seen(modal);
+            }
+            modal->close();
+        }
+    });
+    closer.start(5);
+    action();
+    // A dialog that the action opens through a queued call shows while the posted events run.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    return closed;
 }
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs) {

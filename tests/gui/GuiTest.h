@@ -9,12 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <ostream>
 
-// Readable texts in test failures.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
+#include "PrintQString.h"
 
 namespace guitest {
 
@@ -37,6 +33,12 @@ void answerNextModal(std::function<void(QWidget* modal)> answer, const char* cla
 
 // Closes the next modal widget as soon as it appears.
 void closeNextModal();
+
+// Runs `action` and closes every modal widget (of a class that inherits `className`, when
+// given) that shows meanwhile, first handing it to `seen` when given; the number closed.
+// For an action that may or may not ask something: 0 when nothing showed.
+int closeModalsDuring(const std::function<void()>& action, const char* className = nullptr,
+                      const std::function<void(QWidget* modal)>& seen = nullptr);
 
 // Processes events until `condition` holds; false when it still does not after `timeoutMs`.
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000);

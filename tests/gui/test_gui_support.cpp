@@ -58,6 +58,21 @@ TEST(GuiSupport, FindsVisibleWidgetsAndWaitsForConditions) {
     EXPECT_FALSE(guitest::waitFor([] { return false; }, 50));
 }
 
+TEST(GuiSupport, ClosesEveryModalThatAnActionOpens) {
+    QString seen;
+    const int closed = guitest::closeModalsDuring(
+        [] {
+            QMessageBox first(QMessageBox::Warning, QStringLiteral("t"), QStringLiteral("first"));
+            first.exec();
+            QMessageBox second(QMessageBox::Warning, QStringLiteral("t"), QStringLiteral("second"));
+            second.exec();
+        },
+        "QMessageBox", [&seen](QWidget* modal) { seen += static_cast<QMessageBox*>(modal)->text(); });
+    EXPECT_EQ(closed, 2);
+    EXPECT_EQ(seen, QStringLiteral("firstsecond"));
+    EXPECT_EQ(guitest::closeModalsDuring([] {}), 0);
+}
+
 TEST(GuiSupport, LogMarkReadsOnlyWhatWasWrittenAfterIt) {
     ASSERT_TRUE(guitest::startAppContext());
     ASSERT_TRUE(guitest::startAppContext());

@@ -1,8 +1,8 @@
 // Every icon, image, style sheet, font and translation that the client names is in
 // the resource bundle and loads.
+#include "BareApp.h"
 #include "KorvaResourcePaths.h"
 #include "KorvaResources.h"
-#include "TestApp.h"
 
 #include <QFile>
 #include <QFontDatabase>
@@ -15,7 +15,7 @@ namespace {
 class BundleTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        testApp();
+        guitest::bareApp();
         korvaInitResources();
     }
 };

@@ -1,9 +1,9 @@
 // The two application style sheets: they load without a Qt warning, every image they
 // name is in the bundle, they address every object the client's forms give them, and
 // a dialog body takes the colours of its mode.
+#include "BareApp.h"
 #include "KorvaResourcePaths.h"
 #include "KorvaResources.h"
-#include "TestApp.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -49,7 +49,7 @@ const Sheet kSheets[] = {{KORVA_STYLESHEET_NORMAL, false}, {KORVA_STYLESHEET_DAR
 class StyleSheetsTest : public ::testing::TestWithParam<Sheet> {
 protected:
     static void SetUpTestSuite() {
-        testApp();
+        guitest::bareApp();
         korvaInitResources();
         korvaLoadBrandFonts();
     }

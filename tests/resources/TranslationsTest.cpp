@@ -2,8 +2,8 @@
 // every form is written in each of the fifteen languages besides English, no file shows an
 // English text that the table does not give on purpose, and the placeholders and line breaks
 // of each text survive its translation.
+#include "BareApp.h"
 #include "KorvaResourcePaths.h"
-#include "TestApp.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -252,7 +252,7 @@ QStringList placeholders(const QString& text) {
 
 class TranslationsTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { testApp(); }
+    static void SetUpTestSuite() { guitest::bareApp(); }
 };
 
 TEST_F(TranslationsTest, KeyTableHasEveryKey) {
@@ -416,10 +416,10 @@ TEST_F(TranslationsTest, ErrorPromptIsTranslatedPerLanguage) {
         const char* retry;
     };
     const Row rows[] = {
-        {"cs", "Chyba", "Zrušit", "Opakovat"},     {"de", "Fehler", "Abbrechen", "Erneut versuchen"},
-        {"es", "Error", "Cancelar", "Reintentar"}, {"fr", "Erreur", "Annuler", "Recommencer"},
-        {"ja", "エラー", "キャンセル", "再試行"},  {"ru", "Ошибка", "Отменить", "Повторить попытку"},
-        {"tr", "Hata", "İptal etmek", "Yeniden dene"},   {"zh", "錯誤", "取消", "重試"},
+        {"cs", "Chyba", "Zrušit", "Opakovat"},         {"de", "Fehler", "Abbrechen", "Erneut versuchen"},
+        {"es", "Error", "Cancelar", "Reintentar"},     {"fr", "Erreur", "Annuler", "Recommencer"},
+        {"ja", "エラー", "キャンセル", "再試行"},      {"ru", "Ошибка", "Отменить", "Повторить попытку"},
+        {"tr", "Hata", "İptal etmek", "Yeniden dene"}, {"zh", "錯誤", "取消", "重試"},
     };
     for (const Row& row : rows) {
         auto translator = loadLanguage(QString::fromLatin1(row.code));

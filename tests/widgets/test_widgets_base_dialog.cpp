@@ -10,8 +10,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "GuiTest.h"
 #include "SystemContext.h"
-#include "WidgetTestApp.h"
 #include "ZRBaseDialog.h"
 #include "ZRErrorDialog.h"
 
@@ -55,6 +55,15 @@ void drag(QWidget* dialog, const QPoint& local, const QPoint& delta, Qt::MouseBu
     QApplication::sendEvent(dialog, &release);
 }
 
+// Sets the colour mode the widgets read and sends the dialog a style change, as the Settings
+// page does when it replaces the style sheet, without the sheet itself: what the dialog base
+// does at a style change alone.
+void applyColorMode(int mode, QWidget* widget) {
+    SystemContext::GetSettingManager()->setColorMode(mode);
+    QEvent styleChange(QEvent::StyleChange);
+    QApplication::sendEvent(widget, &styleChange);
+}
+
 class DialogBase : public ::testing::Test {
 protected:
     void SetUp() override { SystemContext::GetSettingManager()->setColorMode(-1); }
@@ -79,7 +88,7 @@ TEST_F(DialogBase, PlacesTheDialogOverItsParentInsideTheScreenArea) {
     for (const PlacementCase& c : cases) {
         QWidget parent;
         parent.setGeometry(c.parentGeometry);
-        ASSERT_TRUE(widgettest::showAndExpose(&parent)) << c.what;
+        ASSERT_TRUE(guitest::showAndExpose(&parent)) << c.what;
         BodyDialog dialog(&parent);
         dialog.resize(c.dialogSize);
         dialog.show();
@@ -100,7 +109,7 @@ TEST_F(DialogBase, WithoutParentTheDialogStaysWhereItWas) {
 TEST_F(DialogBase, ResizingAShownDialogCentresItAgain) {
     QWidget parent;
     parent.setGeometry(100, 100, 400, 300);
-    ASSERT_TRUE(widgettest::showAndExpose(&parent));
+    ASSERT_TRUE(guitest::showAndExpose(&parent));
     BodyDialog dialog(&parent);
     dialog.resize(200, 100);
     dialog.show();
@@ -131,7 +140,7 @@ TEST_F(DialogBase, DragsOnlyWithTheLeftButtonAloneInsideTheDragRectangle) {
         if (c.setRect) {
             dialog.setDragRect(QRect(0, 0, 100, 30));
         }
-        ASSERT_TRUE(widgettest::showAndExpose(&dialog)) << c.what;
+        ASSERT_TRUE(guitest::showAndExpose(&dialog)) << c.what;
         drag(&dialog, c.press, QPoint(50, 40), c.buttons);
         EXPECT_EQ(dialog.pos(), c.moves ? QPoint(150, 140) : QPoint(100, 100)) << c.what;
         EXPECT_FALSE(dialog.isDragging()) << c.what << ": a release ends the drag";
@@ -147,19 +156,19 @@ TEST_F(DialogBase, ShadowIsLightUntilAStyleChangeBringsAnotherColourMode) {
     EXPECT_EQ(first->blurRadius(), 7);
 
     // SettingManager still holds -1: nothing to redo.
-    widgettest::applyColorMode(-1, &dialog);
+    applyColorMode(-1, &dialog);
     EXPECT_EQ(dialog.shadow(), first);
 
-    widgettest::applyColorMode(2, &dialog);
+    applyColorMode(2, &dialog);
     QGraphicsDropShadowEffect* dark = dialog.shadow();
     ASSERT_NE(dark, first);
     EXPECT_EQ(dark->color(), QColor("#FF000000"));
     EXPECT_EQ(dark->blurRadius(), 24) << "a restyled shadow always has blur 24";
 
-    widgettest::applyColorMode(2, &dialog);
+    applyColorMode(2, &dialog);
     EXPECT_EQ(dialog.shadow(), dark) << "a style change without a new mode leaves the shadow";
 
-    widgettest::applyColorMode(1, &dialog);
+    applyColorMode(1, &dialog);
     EXPECT_EQ(dialog.shadow()->color(), QColor("#A09BA1AA"));
 }
 
@@ -167,7 +176,7 @@ TEST_F(DialogBase, ANewDialogRedoesItsShadowAtTheFirstStyleChangeOnceAModeIsAppl
     SystemContext::GetSettingManager()->setColorMode(1);
     BodyDialog dialog;
     QGraphicsDropShadowEffect* first = dialog.shadow();
-    widgettest::applyColorMode(1, &dialog);
+    applyColorMode(1, &dialog);
     EXPECT_NE(dialog.shadow(), first);
     EXPECT_EQ(dialog.shadow()->color(), QColor("#A09BA1AA"));
 }
@@ -192,7 +201,7 @@ TEST_F(ErrorPrompt, FormHasTheFixedBodyTitleAndMessageWithTheButtonBarHidden) {
     EXPECT_TRUE(dialog.windowFlags().testFlag(Qt::FramelessWindowHint));
     EXPECT_TRUE(dialog.testAttribute(Qt::WA_TranslucentBackground));
 
-    ASSERT_TRUE(widgettest::showAndExpose(&dialog));
+    ASSERT_TRUE(guitest::showAndExpose(&dialog));
     EXPECT_FALSE(dialog.findChild<QWidget*>("bottomWidget")->isVisible());
     dialog.setButtonsVisible(true);
     EXPECT_TRUE(dialog.findChild<QWidget*>("bottomWidget")->isVisible());
@@ -219,7 +228,7 @@ TEST_F(ErrorPrompt, RetryReportsWhileStillShownThenEveryButtonCloses) {
 TEST_F(ErrorPrompt, DragsByTheTitleBarOnlyAndKeepsItsBodyForLongTexts) {
     ZRErrorDialog dialog;
     dialog.setContent(QString("Create TAP-Windows-Adapter failed! ").repeated(12));
-    ASSERT_TRUE(widgettest::showAndExpose(&dialog));
+    ASSERT_TRUE(guitest::showAndExpose(&dialog));
     auto* title = dialog.findChild<QWidget*>("titleWidget");
     auto* content = dialog.findChild<QLabel*>("labelContent");
     EXPECT_EQ(dialog.findChild<QWidget*>("dialogWidget")->size(), QSize(520, 191));

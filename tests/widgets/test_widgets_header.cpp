@@ -6,7 +6,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "WidgetTestApp.h"
+#include "GuiTest.h"
 #include "ZRHeaderView.h"
 
 namespace {
@@ -39,7 +39,7 @@ protected:
             header->resizeSection(column, 120);
         }
         view.setModel(&model);
-        ASSERT_TRUE(widgettest::showAndExpose(&view));
+        ASSERT_TRUE(guitest::showAndExpose(&view));
     }
     QPoint centreOf(int column) const {
         return QPoint(header->sectionViewportPosition(column) + 60, header->height() / 2);

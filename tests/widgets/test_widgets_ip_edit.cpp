@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
-#include "WidgetTestApp.h"
+#include "GuiTest.h"
 #include "ZRInputIpLineEdit.h"
 
 namespace {
@@ -35,7 +35,7 @@ protected:
         other = new QLineEdit;
         layout->addWidget(field);
         layout->addWidget(other);
-        ASSERT_TRUE(widgettest::showAndExpose(&window));
+        ASSERT_TRUE(guitest::showAndExpose(&window));
         QApplication::setActiveWindow(&window);
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     }
@@ -246,7 +246,7 @@ TEST_F(IpEditTest, AddressIsReadWrittenAndClearedThroughTheOctets) {
     for (const char* invalid : {"256.1.1.1", "10.0.0", "", "1.2.3.4.5", "a.b.c.d"}) {
         field->setIpAddress("10.1.2.3");
         changed.clear();
-        widgettest::closeNextModal();
+        guitest::closeNextModal();
         field->setIpAddress(invalid);
         EXPECT_EQ(field->ipAddress(), "10.1.2.3") << invalid;
         EXPECT_EQ(changed.count(), 0) << invalid;

@@ -9,7 +9,7 @@
 #include <QTranslator>
 #include <gtest/gtest.h>
 
-#include "WidgetTestApp.h"
+#include "GuiTest.h"
 #include "ZRPageNavigator.h"
 
 namespace {
@@ -147,7 +147,7 @@ TEST_F(PagerTest, ANegativeTotalCountsAsNoRecords) {
 TEST_F(PagerTest, ClicksSelectPagesAndSignalThem) {
     Pager pager;
     pager.setupPages(100, 7, 3, 7);
-    ASSERT_TRUE(widgettest::showAndExpose(&pager));
+    ASSERT_TRUE(guitest::showAndExpose(&pager));
     QSignalSpy changed(&pager, &ZRPageNavigator::currentPageChanged);
 
     QTest::mouseClick(pager.rightEllipsis(), Qt::LeftButton);
@@ -182,7 +182,7 @@ TEST_F(PagerTest, GoToBoxSelectsTheTypedPageOnEnterClamped) {
     for (const Case& c : {Case{"99", 15}, Case{"", 1}, Case{"4", 4}}) {
         Pager pager(true);
         pager.setupPages(100, 7, 2, 7);
-        ASSERT_TRUE(widgettest::showAndExpose(&pager));
+        ASSERT_TRUE(guitest::showAndExpose(&pager));
         QSignalSpy changed(&pager, &ZRPageNavigator::currentPageChanged);
         pager.gotoBox()->setText(c.typed);
         QTest::keyClick(pager.gotoBox(), Qt::Key_Return);

@@ -7,7 +7,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "WidgetTestApp.h"
+#include "GuiTest.h"
 #include "ZRLoadingPie.h"
 
 namespace {
@@ -65,7 +65,7 @@ TEST(Spinner, StepsWrapAfterTenTicksAndAStartRestartsTheCount) {
 
 TEST(Spinner, ClosingStopsTheAnimationAndShowingDoesNotRestartIt) {
     Spinner spinner(ZRLoadingPie::ModeSmall);
-    ASSERT_TRUE(widgettest::showAndExpose(&spinner));
+    ASSERT_TRUE(guitest::showAndExpose(&spinner));
     spinner.slotStartLoading();
     spinner.close();
     EXPECT_FALSE(spinner.tick().isActive());

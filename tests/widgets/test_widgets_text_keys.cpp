@@ -4,21 +4,27 @@
 #include <QTranslator>
 #include <gtest/gtest.h>
 
+#include "BareApp.h"
 #include "KorvaResourcePaths.h"
 #include "KorvaResources.h"
-#include "WidgetTestApp.h"
 #include "ZRPageNavigator.h"
 #include "ZRStringConstant.h"
 
 namespace {
 
-TEST(TextKeys, WithoutATranslatorEveryKeyShowsAsItStands) {
+// Without the GUI base, whose application has the English texts installed from the start.
+class TextKeys : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { guitest::bareApp(); }
+};
+
+TEST_F(TextKeys, WithoutATranslatorEveryKeyShowsAsItStands) {
     EXPECT_STREQ(ZRStringConstant::staticMetaObject.className(), "ZRStringConstant");
     EXPECT_EQ(ZRStringConstant::tr("ZRVPN_CONNECTING"), "ZRVPN_CONNECTING");
     EXPECT_EQ(ZRStringConstant::tr("aes128"), "aes128");
 }
 
-TEST(TextKeys, TheEnglishFileGivesTheTextsAndThePagerItsLabel) {
+TEST_F(TextKeys, TheEnglishFileGivesTheTextsAndThePagerItsLabel) {
     korvaInitResources();
     QTranslator english;
     ASSERT_TRUE(english.load(KORVA_TRANSLATION_PREFIX "en", KORVA_TRANSLATION_DIR));

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 #include <vector>
 
-#include "WidgetTestApp.h"
+#include "GuiTest.h"
 #include "ZRToastDialog.h"
 
 namespace {
@@ -26,7 +26,7 @@ protected:
         toast = ZRToastDialog::instance();
         ZRToastDialog::setDefaultParent(nullptr);
         anchor.setGeometry(100, 100, 400, 300);
-        ASSERT_TRUE(widgettest::showAndExpose(&anchor));
+        ASSERT_TRUE(guitest::showAndExpose(&anchor));
         ASSERT_FALSE(timer()->isActive()) << "a previous test left a toast showing";
     }
     void TearDown() override { waitUntilHidden(); }
@@ -41,6 +41,8 @@ protected:
 
     // Follows the toast until it hides: every text shown (a restart of the timer with
     // the same text counts as a new toast), when it started and the timer's interval.
+    // The toast's times are what these tests measure, so it is sampled every 5 ms of real
+    // time rather than waited for.
     std::vector<Shown> followUntilHidden(qint64* hiddenAtMs) {
         std::vector<Shown> shown;
         QElapsedTimer clock;
@@ -60,11 +62,7 @@ protected:
     }
 
     void waitUntilHidden() {
-        QElapsedTimer clock;
-        clock.start();
-        while (toast->isVisible() && clock.elapsed() < 20000) {
-            QTest::qWait(20);
-        }
+        guitest::waitFor([this] { return !toast->isVisible(); }, 20000);
     }
 
     ZRToastDialog* toast = nullptr;
@@ -122,7 +120,7 @@ TEST_F(Toast, IsPlacedOverItsAnchorAndKeptInsideTheScreenArea) {
 
     QWidget low;
     low.setGeometry(100, area.bottom() - 100, 400, 300);
-    ASSERT_TRUE(widgettest::showAndExpose(&low));
+    ASSERT_TRUE(guitest::showAndExpose(&low));
     toast->showToast(&low, "low", 200);
     EXPECT_EQ(toast->y(), area.bottom() - toast->height());
     waitUntilHidden();
@@ -135,7 +133,7 @@ TEST_F(Toast, IsPlacedOverItsAnchorAndKeptInsideTheScreenArea) {
 TEST_F(Toast, AWaitingToastIsPlacedOverItsOwnAnchorWhenItsTurnComes) {
     QWidget other;
     other.setGeometry(300, 50, 200, 100);
-    ASSERT_TRUE(widgettest::showAndExpose(&other));
+    ASSERT_TRUE(guitest::showAndExpose(&other));
     toast->showToast(&anchor, "one toast", 200);
     toast->showToast(&other, "toast one", 200);
     ASSERT_TRUE(QTest::qWaitFor([this] { return textLabel()->text() == "toast one"; }, 10000));

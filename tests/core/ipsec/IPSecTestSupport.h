@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
@@ -18,6 +19,7 @@
 #include <sys/file.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 #include <QDir>
 #include <QFile>
@@ -141,6 +143,21 @@ public:
         copyProgram(source + "ipsec-backend.sh", ipsec() + "ipsec-backend.sh");
         QFile::copy(QString::fromStdString(source + "strongswan.conf"),
                     QString::fromStdString(ipsec() + "strongswan.conf"));
+    }
+
+    // For a test that waits for "peer not responding": the installed bundle's daemon gives
+    // up an unanswered IKE request after 0.4 s (0.1 s, three tries, no back-off) instead of
+    // the bundle's seven seconds, which the test BundleRetransmits.GiveUpWithinSeconds pins.
+    void shortenRetransmits() {
+        const std::string path = ipsec() + "strongswan.conf";
+        std::string conf = readFile(path);
+        for (const auto& change : {std::make_pair("retransmit_timeout = 1.0", "retransmit_timeout = 0.1"),
+                                   std::make_pair("retransmit_base = 1.4", "retransmit_base = 1.0")}) {
+            const std::string::size_type at = conf.find(change.first);
+            ASSERT_NE(at, std::string::npos) << change.first;
+            conf.replace(at, std::strlen(change.first), change.second);
+        }
+        writeFile(path, conf);
     }
 
     void answer(const std::string& name, const std::string& text) {

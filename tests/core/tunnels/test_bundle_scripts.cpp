@@ -244,7 +244,7 @@ TEST_F(BundleScripts, WireGuardNeverTouchesAnInterfaceItDidNotMake) {
     WriteText(runDir + "/wg-old.conf", "[Interface]\n");
     const std::string before = Links();
 
-    for (const std::string& name : {"docker0", "tap0", "wg-old"}) {
+    for (const std::string& name : std::vector<std::string>{"docker0", "tap0", "wg-old"}) {
         QFile::remove(QString::fromStdString(argLog));
         ScriptRun up = Install(WriteConf(name, "[Interface]\n"));
         EXPECT_EQ(up.exitCode, 1) << name;

@@ -36,10 +36,12 @@ protected:
     // Reads on the client until the text holds `needle` or 5 s have passed.
     QString ReadUntil(ManagementClient& client, const QString& needle) {
         QString all;
-        for (int i = 0; i < 500 && !all.contains(needle); ++i) {
-            QTest::qWait(10);
-            all += client.ReadReply();
-        }
+        (void)QTest::qWaitFor(
+            [&] {
+                all += client.ReadReply();
+                return all.contains(needle);
+            },
+            5000);
         return all;
     }
 

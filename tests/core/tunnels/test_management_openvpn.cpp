@@ -75,16 +75,15 @@ TEST(ManagementClientOpenVPN, ReadsRealByteCountersFromLoadStats) {
     ASSERT_TRUE(peer.waitForStarted(10000));
 
     std::string console;
-    QElapsedTimer clock;
-    clock.start();
-    while (console.find("Initialization Sequence Completed") == std::string::npos &&
-           clock.elapsed() < 60000) {
-        QTest::qWait(200);
-        std::string text = server.ReadAvailable();
-        if (text != "Failed") {
-            console += text;
-        }
-    }
+    (void)QTest::qWaitFor(
+        [&] {
+            std::string text = server.ReadAvailable();
+            if (text != "Failed") {
+                console += text;
+            }
+            return console.find("Initialization Sequence Completed") != std::string::npos;
+        },
+        60000);
     ASSERT_NE(console.find("Initialization Sequence Completed"), std::string::npos) << console;
 
     ManagementClient client;
@@ -92,13 +91,20 @@ TEST(ManagementClientOpenVPN, ReadsRealByteCountersFromLoadStats) {
     QString replies;
     qint64 in = -1;
     qint64 out = -1;
-    clock.restart();
+    QElapsedTimer clock;
+    clock.start();
+    // A request every 200 ms at most, as the client's ticks send them, until the counters
+    // have grown.
     while ((in <= 0 || out <= 0) && clock.elapsed() < 30000) {
         client.RequestLoadStats();
-        QTest::qWait(200);
-        replies += client.ReadReply();
-        in = Counter(replies, "bytesin=");
-        out = Counter(replies, "bytesout=");
+        (void)QTest::qWaitFor(
+            [&] {
+                replies += client.ReadReply();
+                in = Counter(replies, "bytesin=");
+                out = Counter(replies, "bytesout=");
+                return in > 0 && out > 0;
+            },
+            200);
     }
     EXPECT_GT(in, 0) << replies.toStdString();
     EXPECT_GT(out, 0) << replies.toStdString();
@@ -113,11 +119,9 @@ TEST(ManagementClientOpenVPN, ReadsRealByteCountersFromLoadStats) {
     next.close();
 
     // Once openvpn has ended, each tick reads an empty text.
-    clock.restart();
-    while (clock.elapsed() < 10000 && !client.ReadReply().isEmpty()) {
-        QTest::qWait(100);
-    }
+    (void)QTest::qWaitFor([&] { return client.ReadReply().isEmpty(); }, 10000);
     client.RequestLoadStats();
+    // What is checked is that no reply comes in a tick's time: there is nothing to wait for.
     QTest::qWait(200);
     EXPECT_EQ(client.ReadReply(), QString());
     Stop(peer);

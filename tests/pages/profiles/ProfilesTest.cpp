@@ -1,5 +1,4 @@
 #include "ProfilesTest.h"
-#include "AdapterTestSupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -10,7 +9,6 @@
 
 #include "AppContext.h"
 #include "GuiTest.h"
-#include "NetworkAdapters.h"
 #include "ProfileEditorOpener.h"
 #include "SystemContext.h"
 #include "ZRToastDialog.h"
@@ -21,17 +19,6 @@ namespace {
 
 AppContext* app() {
     return SystemContext::Instance()->GetAppContext();
-}
-
-// The context starts once per test binary on the sandbox's data folder, with an adapter
-// list that holds a TAP adapter so that no adapter script runs.
-void startContextOnce() {
-    static bool started = false;
-    if (started) {
-        return;
-    }
-    started = true;
-    guitest::startAppContextWithTapAdapter();
 }
 
 const char* const kWireGuardRow =
@@ -57,8 +44,7 @@ void FakeEditor::saveProfile(const char* name, int vpnType) {
 }
 
 void ProfilesTest::SetUp() {
-    startContextOnce();
-    ASSERT_TRUE(app()->IsStarted());
+    ASSERT_TRUE(guitest::startAppContext());
     exec("DELETE FROM PROFILE; DELETE FROM ZRWIREGUARDVPN; DELETE FROM OPENVPN; DELETE FROM ZRIPSECVPN;");
     setConnection(CONNECT_STATUS_NOT_CONNECTED, 0);
     ASSERT_TRUE(switchLanguage("en"));
@@ -257,24 +243,8 @@ void ProfilesTest::clickIcon(ProfileWidget& page, int row, Icon icon) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
 }
 
-QString ProfilesTest::shownToast() {
-    ZRToastDialog* toast = ZRToastDialog::instance();
-    if (!toast->isVisible()) {
-        return QString();
-    }
-    for (QLabel* label : toast->findChildren<QLabel*>()) {
-        if (!label->text().isEmpty()) {
-            return label->text();
-        }
-    }
-    return QString();
-}
-
 void ProfilesTest::waitForToastGone() {
-    for (int waited = 0; ZRToastDialog::instance()->isVisible() && waited < 5000; waited += 20) {
-        QTest::qWait(20);
-    }
-    EXPECT_FALSE(ZRToastDialog::instance()->isVisible());
+    EXPECT_TRUE(guitest::waitFor([] { return !ZRToastDialog::instance()->isVisible(); }, 5000));
 }
 
 bool ProfilesTest::switchLanguage(const char* code) {

@@ -86,8 +86,6 @@ public:
     // The centre of a row's icon in the viewport (the list is painted first).
     static QPoint iconCentre(ProfileWidget& page, int row, Icon icon);
     static void clickIcon(ProfileWidget& page, int row, Icon icon);
-    // The text of the toast while it shows, or an empty text.
-    static QString shownToast();
     // Waits until no toast shows, so that the next one shows at once.
     static void waitForToastGone();
     // Installs a language and lets the widgets take the change, which reaches them posted.

@@ -2,40 +2,21 @@
 // and the Add button: the editor opened for the row's kind in any language, deletes that
 // remove the profile, its kind row and its file together or not at all, the profile in
 // use refused, and the page reloaded or stepped back as it must.
-#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 #include "AppContext.h"
 #include "DeleteProfileDialog.h"
 #include "GuiTest.h"
 #include "ProfilesTest.h"
-#include "SystemContext.h"
 
 using namespace profilestest;
 
 namespace {
 
 const int kMarkRole = 999;
-
-// Runs the action; any modal dialog that shows meanwhile is closed. True when one showed.
-bool modalShownDuring(const std::function<void()>& action) {
-    bool shown = false;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&shown] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            shown = true;
-            modal->close();
-        }
-    });
-    closer.start(10);
-    action();
-    QTest::qWait(50);
-    return shown;
-}
 
 void answerDelete(const char* buttonName, std::function<void()> before = nullptr) {
     guitest::answerNextModal(
@@ -190,12 +171,13 @@ TEST_F(ProfileActionsTest, TheProfileInUseIsRefusedForEditAndDeleteButNotForConn
             editorCalls.clear();
             clickIcon(*page, row, Icon::Edit);
             EXPECT_EQ(editorCalls.size(), inUse ? 0u : 1u);
-            EXPECT_EQ(shownToast(), inUse ? QStringLiteral("The profile is currently in use.") : QString());
+            EXPECT_EQ(guitest::toastText(),
+                      inUse ? QStringLiteral("The profile is currently in use.") : QString());
             waitForToastGone();
 
             if (inUse) {
-                EXPECT_FALSE(modalShownDuring([&] { clickIcon(*page, row, Icon::Delete); }));
-                EXPECT_EQ(shownToast(), QStringLiteral("The profile is currently in use."));
+                EXPECT_EQ(guitest::closeModalsDuring([&] { clickIcon(*page, row, Icon::Delete); }), 0);
+                EXPECT_EQ(guitest::toastText(), QStringLiteral("The profile is currently in use."));
             } else {
                 bool asked = false;
                 guitest::answerNextModal(
@@ -206,7 +188,7 @@ TEST_F(ProfileActionsTest, TheProfileInUseIsRefusedForEditAndDeleteButNotForConn
                     "DeleteProfileDialog");
                 clickIcon(*page, row, Icon::Delete);
                 EXPECT_TRUE(asked);
-                EXPECT_EQ(shownToast(), QString());
+                EXPECT_EQ(guitest::toastText(), QString());
             }
             EXPECT_EQ(count("PROFILE"), 2);
 
@@ -234,7 +216,7 @@ TEST_F(ProfileActionsTest, ConfirmRepeatsTheInUseTest) {
     EXPECT_TRUE(hasRow("PROFILE", ids[0]));
     EXPECT_EQ(count("ZRWIREGUARDVPN"), 1);
     EXPECT_TRUE(QFileInfo::exists(file));
-    EXPECT_EQ(shownToast(), QStringLiteral("The profile is currently in use."));
+    EXPECT_EQ(guitest::toastText(), QStringLiteral("The profile is currently in use."));
 }
 
 TEST_F(ProfileActionsTest, AFailedDeleteLeavesProfileKindRowAndFile) {
@@ -244,15 +226,15 @@ TEST_F(ProfileActionsTest, AFailedDeleteLeavesProfileKindRowAndFile) {
     auto page = makePage();
     markRows(tree(*page));
     answerDelete("btnConfirm");
+    const guitest::LogMark mark;
     clickIcon(*page, 0, Icon::Delete);
     exec("DROP TRIGGER refuse");
     EXPECT_TRUE(hasRow("PROFILE", ids[0]));
     EXPECT_EQ(count("ZRWIREGUARDVPN"), 1);
     EXPECT_TRUE(QFileInfo::exists(file));
     EXPECT_TRUE(rowsMarked(tree(*page)));
-    QFile log(QString::fromLocal8Bit(SystemContext::Instance()->GetAppContext()->GetLogPath()));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(log.readAll().contains("Can't delete wireguardinfo from table ZRWIREGUARDVPN: refused"));
+    EXPECT_TRUE(mark.added().contains(
+        QStringLiteral("Can't delete wireguardinfo from table ZRWIREGUARDVPN: refused")));
 }
 
 TEST_F(ProfileActionsTest, DeletingTheOnlyRowOfTheLastPageShowsThePageBefore) {

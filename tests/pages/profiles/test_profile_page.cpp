@@ -1,7 +1,6 @@
 // The Profiles page's list: filling and paging, the sort by name, the connected mark, a
 // language change and a store that cannot be read.
 #include <QApplication>
-#include <QFile>
 #include <QHeaderView>
 #include <QTest>
 #include <algorithm>
@@ -11,7 +10,6 @@
 #include "GuiTest.h"
 #include "ProfilesTest.h"
 #include "StoreStatements.h"
-#include "SystemContext.h"
 #include "ZRStringConstant.h"
 
 using namespace profilestest;
@@ -288,14 +286,13 @@ TEST_F(ProfilePageTest, AStoreThatCannotBeReadLeavesTheListEmptyAndLogs) {
     ASSERT_TRUE(pageWidget(*page)->isVisible());
     const QString recordsBefore = recordsLabel(*page);
     exec("DROP TABLE PROFILE");
+    const guitest::LogMark mark;
     clickPagerPage(*page, 2);
     EXPECT_EQ(tree(*page)->topLevelItemCount(), 0);
     EXPECT_TRUE(pageWidget(*page)->isVisible());
     EXPECT_TRUE(button(*page, "btnExport")->isEnabled());
     EXPECT_EQ(page->updatePageCount(1), -1);
-    QFile log(QString::fromLocal8Bit(SystemContext::Instance()->GetAppContext()->GetLogPath()));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(
-        log.readAll().contains("WireGuard :: Faile SELECT * FROM PROFILE ORDER BY ProfileID DESC = -1 \n"));
+    EXPECT_TRUE(mark.added().contains(
+        QStringLiteral("WireGuard :: Faile SELECT * FROM PROFILE ORDER BY ProfileID DESC = -1 \n")));
     exec(StoreSql::kCreateProfileTable);
 }

@@ -46,9 +46,7 @@ QColor over(const QColor& top, const QColor& background) {
 QString toolTipAt(QTreeWidget* list, const QPoint& pos) {
     // A hidden tool tip fades out first; start from none.
     QToolTip::hideText();
-    for (int waited = 0; QToolTip::isVisible() && waited < 2000; waited += 20) {
-        QTest::qWait(20);
-    }
+    guitest::waitFor([] { return !QToolTip::isVisible(); }, 2000);
     QHelpEvent event(QEvent::ToolTip, pos, list->viewport()->mapToGlobal(pos));
     QApplication::sendEvent(list->viewport(), &event);
     return QToolTip::isVisible() ? QToolTip::text() : QString();

@@ -1,5 +1,4 @@
 #include "SettingsTest.h"
-#include "AdapterTestSupport.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -11,7 +10,6 @@
 
 #include "AppContext.h"
 #include "GuiTest.h"
-#include "NetworkAdapters.h"
 #include "SystemContext.h"
 #include "SystemSettings.h"
 
@@ -21,29 +19,6 @@ namespace {
 
 AppContext* app() {
     return SystemContext::Instance()->GetAppContext();
-}
-
-void startContextOnce() {
-    static bool started = false;
-    if (started) {
-        return;
-    }
-    started = true;
-    guitest::startAppContextWithTapAdapter();
-}
-
-QStringList allLogLines() {
-    QFile log(QString::fromLocal8Bit(app()->GetLogPath()));
-    if (!log.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    QStringList lines;
-    for (const QByteArray& line : log.readAll().split('\n')) {
-        if (!line.isEmpty()) {
-            lines << QString::fromUtf8(line).section(QStringLiteral("] "), 1);
-        }
-    }
-    return lines;
 }
 
 using Table = std::map<std::tuple<QString, QString, QString>, QString>;
@@ -74,13 +49,12 @@ Table readTable() {
 } // namespace
 
 void SettingsTest::SetUp() {
-    startContextOnce();
-    ASSERT_TRUE(app()->IsStarted());
+    ASSERT_TRUE(guitest::startAppContext());
     // The system's language as the tests set it, never the machine's.
     setSystemLocale("en_US.UTF-8");
     storeRow(knownRow());
     guitest::applyColorMode(1);
-    logLinesBefore = allLogLines().size();
+    logMark = guitest::LogMark();
 }
 
 void SettingsTest::TearDown() {
@@ -136,7 +110,11 @@ QByteArray SettingsTest::storeBytes() {
 }
 
 QStringList SettingsTest::newLogLines() const {
-    return allLogLines().mid(logLinesBefore);
+    QStringList lines;
+    for (const QString& line : logMark.added().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        lines << line.section(QStringLiteral("] "), 1);
+    }
+    return lines;
 }
 
 QRadioButton* SettingsTest::switchButton(SettingWidget& page, const char* name) {

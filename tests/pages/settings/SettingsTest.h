@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "GuiTest.h"
 #include "ProfileRecords.h"
 #include "SettingWidget.h"
 
@@ -61,7 +62,7 @@ public:
     static SETTINGINFO knownRow();
 
 private:
-    int logLinesBefore = 0;
+    guitest::LogMark logMark;
 };
 
 } // namespace settingstest

@@ -190,9 +190,8 @@ TEST_F(SettingsPage, TheLogButtonShowsThisRunsLogAsPlainText) {
         "SettingLogDialog");
     QTest::mouseClick(page->findChild<QPushButton*>(QStringLiteral("btnLogs")), Qt::LeftButton);
     settle();
-    QFile log(QString::fromLocal8Bit(SystemContext::Instance()->GetAppContext()->GetLogPath()));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const QString onDisk = QString::fromUtf8(log.readAll());
+    const QString onDisk = guitest::logText();
+    ASSERT_FALSE(onDisk.isEmpty());
     EXPECT_TRUE(shown.contains(QStringLiteral("System :: <b>not bold</b> & <i>not italic</i>")))
         << shown.toStdString();
     EXPECT_TRUE(onDisk.startsWith(shown.left(shown.size() - 1)));

@@ -1,15 +1,11 @@
 #include "TransferTest.h"
-#include "AdapterTestSupport.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTest>
-#include <QTimer>
 #include <cstring>
 #include <sqlite3.h>
 #include <vector>
@@ -18,7 +14,6 @@
 #include "ConfigFileCipher.h"
 #include "GuiTest.h"
 #include "IPCSqlite.h"
-#include "NetworkAdapters.h"
 #include "SystemContext.h"
 #include "WireGuardContext.h"
 
@@ -28,15 +23,6 @@ namespace {
 
 AppContext* app() {
     return SystemContext::Instance()->GetAppContext();
-}
-
-void startContextOnce() {
-    static bool started = false;
-    if (started) {
-        return;
-    }
-    started = true;
-    guitest::startAppContextWithTapAdapter();
 }
 
 WireGuardVPNInfo wireGuardRow(int n) {
@@ -159,8 +145,7 @@ std::vector<std::pair<QString, QString>> rowsOf(sqlite3* db, const std::string& 
 } // namespace
 
 void TransferTest::SetUp() {
-    startContextOnce();
-    ASSERT_TRUE(app()->IsStarted());
+    ASSERT_TRUE(guitest::startAppContext());
     exec("DELETE FROM PROFILE; DELETE FROM ZRWIREGUARDVPN; DELETE FROM OPENVPN; DELETE FROM ZRIPSECVPN;");
     app()->ClearProfileList();
     QDir(QStringLiteral("Config")).removeRecursively();
@@ -306,20 +291,10 @@ QStringList TransferTest::workingFiles() {
 
 QString TransferTest::errorDuring(const std::function<void()>& action) {
     QString message;
-    bool shown = false;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&message, &shown] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal != nullptr && modal->inherits("ZRErrorDialog") && modal->isVisible()) {
-            shown = true;
-            message = modal->findChild<QLabel*>(QStringLiteral("labelContent"))->text();
-            modal->close();
-        }
+    guitest::closeModalsDuring(action, "ZRErrorDialog", [&message](QWidget* modal) {
+        message = modal->findChild<QLabel*>(QStringLiteral("labelContent"))->text();
     });
-    closer.start(5);
-    action();
-    QTest::qWait(20);
-    return shown ? message : QString();
+    return message;
 }
 
 void TransferTest::answerFileDialog(const QString& path, DialogSeen* seen) {

@@ -2,6 +2,8 @@
 // the application context on the data folder its environment names, says "started", waits
 // for a line on its standard input, then imports the file and ends itself with SIGKILL
 // once the given number of profiles has been merged into the still open transaction.
+// It is a program of its own, not a test binary, so it sets up its application as the
+// client does instead of through the GUI test base.
 //   import_child FILE ROWS
 #include <QApplication>
 #include <QTranslator>
