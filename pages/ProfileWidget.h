@@ -21,6 +21,7 @@
 
 #include "ImportFileCheck.h"
 #include "ImportProgressDialog.h"
+#include "ProfileRecords.h"
 #include "ui_ProfileWidget.h"
 
 class AppContext;
@@ -184,6 +185,10 @@ protected:
     ImportProgress importProgress;
     std::atomic<bool> importCancel{false};
     bool importInterrupted = false;
+    // The store's profiles as the worker read them after a merge, for the page to show;
+    // importListUnread when that read failed.
+    std::vector<ProfileInfo> mergedProfiles;
+    bool importListUnread = false;
     // An import while its transaction is open: the names taken so far, and the WireGuard
     // files written, with what each replaced, so that an import undone leaves them as
     // they were.

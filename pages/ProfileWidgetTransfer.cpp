@@ -34,6 +34,7 @@
 #include "TunnelPaths.h"
 #include "WireGuardContext.h"
 #include "ZRErrorDialog.h"
+#include "ZRPageNavigator.h"
 #include "ZRStringConstant.h"
 #include "zrwlog.h"
 
@@ -211,6 +212,7 @@ void ProfileWidget::runImport() {
 int ProfileWidget::importFromFile(const QString& path) {
     importProblem = ImportFileProblem();
     importInterrupted = false;
+    importListUnread = false;
     int result = deleteImportLeftovers();
     if (result != 0) {
         importProblem.kind = ImportFileProblem::None;
@@ -221,8 +223,6 @@ int ProfileWidget::importFromFile(const QString& path) {
             ::close(fd);
         }
     }
-    // The deciphered copies hold every secret of the file in plain text.
-    deleteImportLeftovers();
     if (result != 0) {
         // A client that quits in the middle of an import says nothing about it.
         if (!importInterrupted) {
@@ -230,10 +230,22 @@ int ProfileWidget::importFromFile(const QString& path) {
         }
         return -1;
     }
+    // The page shows page 1 again. The profile list the worker read after its commit
+    // becomes the context's list, so that the window does not read the whole store again.
     currentPage = 1;
     initPageNavigator();
-    loadProfileList();
-    updatePageCount(1);
+    if (importListUnread) {
+        loadProfileList();
+        updatePageCount(currentPage);
+        return 0;
+    }
+    ui.profileTreeWidget->clear();
+    std::vector<ProfileInfo>* cached = appContext()->GetProfileList();
+    cached->swap(mergedProfiles);
+    mergedProfiles = std::vector<ProfileInfo>();
+    fillFromCachedList();
+    const int n = static_cast<int>(cached->size());
+    pageNavigator->setupPages(n, ProfilePage::kPageSize, currentPage, buttonCount(n));
     return 0;
 }
 
@@ -316,6 +328,8 @@ int ProfileWidget::runImportJob(int fd) {
     ImportProgressDialog dialog(&importProgress, this);
     std::unique_ptr<QThread> worker(QThread::create([this, fd, &result, &ended] {
         result = importFromDescriptor(fd);
+        // The deciphered copies hold every secret of the file in plain text.
+        deleteImportLeftovers();
         ended = true;
     }));
     connect(worker.get(), &QThread::finished, &dialog, &ImportProgressDialog::finish, Qt::QueuedConnection);
@@ -338,7 +352,17 @@ int ProfileWidget::importFromDescriptor(int fd) {
         importProblem.kind = ImportFileProblem::NotProfileFile;
         return -1;
     }
-    return importProfiles(QString::fromLatin1(kDecryptedFile));
+    mergedProfiles.clear();
+    if (importProfiles(QString::fromLatin1(kDecryptedFile)) != 0) {
+        return -1;
+    }
+    // The store as the page will list it, read here rather than on the window's thread. A
+    // list that cannot be read leaves the page to read it.
+    if (appContext()->GetSqlite()->GetProfileList(mergedProfiles) != 0) {
+        mergedProfiles.clear();
+        importListUnread = true;
+    }
+    return 0;
 }
 
 QString ProfileWidget::importErrorText() const {
