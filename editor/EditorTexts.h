@@ -19,6 +19,10 @@ constexpr const char* kNameTooLongLine = "System :: proflie name set value is to
 constexpr const char* kNameInvalidLine = "System :: profile name set value is invalid\n";
 constexpr const char* kNameAllSpaceLine = "System :: profile name set value is all space\n";
 constexpr const char* kNameIdeographLine = "System :: profile name invalid\n";
+// Lines of this program's own: a name that cannot name a file or an argument, and one that
+// would show as something other than its characters.
+constexpr const char* kNameNotFileNameLine = "System :: profile name cannot name a file\n";
+constexpr const char* kNameShowsOtherwiseLine = "System :: profile name shows as something else\n";
 
 // The profile-name rule: byte limits by kind, the highest code point, the ideographs refused.
 constexpr int kNameMaxBytes = 128;

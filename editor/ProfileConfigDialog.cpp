@@ -22,6 +22,7 @@
 #include "IPCSqlite.h"
 #include "IPSecPage.h"
 #include "OpenVPNPage.h"
+#include "ProfileNameRule.h"
 #include "ProfileRecords.h"
 #include "RemoteSubnetRows.h"
 #include "ScreenArea.h"
@@ -710,11 +711,8 @@ int ProfileConfigDialog::checkProfileName(const char* name, int kind) {
 
 FieldRules::FieldRule ProfileConfigDialog::nameRule(int kind) {
     const auto passes = [this, kind] {
-        const QString name = ui.lineEditProfileName->text();
-        // The name names a file and reaches the tunnels' command lines: word characters
-        // only, as typing allows, also for a stored name that came in another way.
-        return !name.isEmpty() && rule(kWordPattern).exactMatch(name) &&
-               checkProfileName(name.toUtf8().constData(), kind) == 0;
+        // The rule an import applies too: a name a profile came in with can be saved again.
+        return ProfileNameRule::accepts(ui.lineEditProfileName->text().toUtf8().constData(), kind);
     };
     return {ui.lineEditProfileName, passes, kind == kWireGuard ? kWireGuardNameValidTip : kNameValidTip,
             ui.labelNameWarning};

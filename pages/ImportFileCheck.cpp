@@ -6,8 +6,9 @@
 #include <sqlite3.h>
 #include <vector>
 
+#include "IPCSqliteReader.h"
+#include "ProfileNameRule.h"
 #include "ProfileRecords.h"
-#include "WireGuardContext.h"
 
 namespace {
 
@@ -35,13 +36,6 @@ unsigned long long BigEndian(const unsigned char* bytes, int count) {
 constexpr int kMaxValueBytes = 16 * 1024 * 1024;
 constexpr int kProgressStep = 10000;
 constexpr long kMaxProgressCalls = 100000; // a thousand million steps
-
-// The editor's rule for a name.
-constexpr size_t kNameMaxBytes = 128;
-constexpr size_t kWireGuardNameMaxBytes = 32;
-constexpr char32_t kNameMaxCodePoint = 0xD7FF;
-constexpr char32_t kIdeographFirst = 0x4E00;
-constexpr char32_t kIdeographLast = 0x9FA5;
 
 // Texts of the kinds' rows: what each record's array holds; a one-line text that the
 // program writes into a configuration file or a command; the IPsec texts, which are
@@ -197,7 +191,7 @@ int StopRunawayCheck(void* calls) {
 
 class Check {
 public:
-    explicit Check(ImportFileProblem* problem) : problem(problem) {}
+    Check(ImportFileProblem* problem, size_t* profiles) : problem(problem), profiles(profiles) {}
     ~Check() { sqlite3_close(db); }
 
     bool Run(const std::string& path) {
@@ -450,8 +444,14 @@ private:
             sqlite3_int64 configID;
         };
         std::vector<Row> rows;
+        size_t count = 0;
         int step = SQLITE_ROW;
         while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+            if (++count > kMaxImportedProfiles) {
+                sqlite3_finalize(statement);
+                return Refuse(ImportFileProblem::TooManyProfiles, "",
+                              "more than " + std::to_string(kMaxImportedProfiles) + " profiles");
+            }
             const Column& nameColumn = kProfileTable.columns[1];
             // The type is read before the text: reading the text may convert the value.
             const bool nameFits =
@@ -484,10 +484,14 @@ private:
                 return false;
             }
         }
+        if (profiles != nullptr) {
+            *profiles = rows.size();
+        }
         return true;
     }
 
     ImportFileProblem* problem;
+    size_t* profiles;
     sqlite3* db = nullptr;
     long progressCalls = 0;
 };
@@ -495,27 +499,12 @@ private:
 } // namespace
 
 bool IsImportableProfileName(const std::string& name, int vpnType) {
-    const size_t limit = vpnType == VPN_TYPE_WIREGUARD ? kWireGuardNameMaxBytes : kNameMaxBytes;
-    if (name.empty() || name.size() > limit || !IsValidTunnelName(name.c_str())) {
-        return false;
-    }
-    std::vector<char32_t> codePoints;
-    if (!DecodeUtf8(name.data(), name.size(), &codePoints)) {
-        return false;
-    }
-    bool allSpaces = true;
-    for (char32_t c : codePoints) {
-        if (c > kNameMaxCodePoint || (c >= kIdeographFirst && c <= kIdeographLast)) {
-            return false;
-        }
-        allSpaces = allSpaces && c == U' ';
-    }
-    return !allSpaces;
+    return ProfileNameRule::accepts(name.c_str(), vpnType);
 }
 
-bool CheckImportFile(const std::string& path, ImportFileProblem* problem) {
+bool CheckImportFile(const std::string& path, ImportFileProblem* problem, size_t* profiles) {
     ImportFileProblem ignored;
     ImportFileProblem* target = problem != nullptr ? problem : &ignored;
     *target = ImportFileProblem();
-    return Check(target).Run(path);
+    return Check(target, profiles).Run(path);
 }

@@ -5,6 +5,7 @@
 // holds it before the reader turns it into a record.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 struct ImportFileProblem {
@@ -16,6 +17,13 @@ struct ImportFileProblem {
         BadName,
         // A profile whose row of its kind is missing or holds values its record cannot.
         BadProfile,
+        // More profiles than one import takes (kMaxImportedProfiles).
+        TooManyProfiles,
+        // Refused before it is read: not a regular file (a pipe, a device, a folder, a
+        // link), or, in an elevated run, a file of another user than the one who started
+        // the client.
+        NotRegularFile,
+        NotOwnFile,
     };
     Kind kind = None;
     // The profile concerned, as the file spells it (BadName, BadProfile).
@@ -25,11 +33,11 @@ struct ImportFileProblem {
 };
 
 // True when the file at the UTF-8 path may be merged; otherwise false with the problem.
-// Profiles of a kind outside 1 to 4 are no problem: the merge skips them.
-bool CheckImportFile(const std::string& path, ImportFileProblem* problem);
+// Profiles of a kind outside 1 to 4 are no problem: the merge skips them, but they count
+// towards the most profiles a file may hold. `profiles`, when given, receives the number of
+// profiles the merge will take.
+bool CheckImportFile(const std::string& path, ImportFileProblem* problem, size_t* profiles = nullptr);
 
-// The rule of an imported profile's name: the editor's rule for a new name of the kind
-// (1 to 128 bytes, 32 for WireGuard; whole UTF-8 without ideographs or characters beyond
-// U+D7FF; not only spaces), and a name that can stand as a file name and a command-line
-// argument (no separators, "..", quotes, control characters or shell metacharacters).
+// The rule of an imported profile's name: the editor's rule for a name of the kind
+// (ProfileNameRule), so that every imported profile can be saved again under its name.
 bool IsImportableProfileName(const std::string& name, int vpnType);

@@ -144,6 +144,13 @@ constexpr const char* kImportRefusedLine = "System :: Import file refused: %s\n"
 constexpr const char* kUnknownKindLine = "System :: Import skips a profile of unknown type %d\n";
 constexpr const char* kImportTooLargeLine = "System :: Import file too large: %lld bytes\n";
 constexpr const char* kImportUndoneLine = "System :: Import undone: nothing was merged\n";
+// The chosen file before it is read: cannot be opened, not a regular file (its type
+// bits), another user's file (its owner and the user); and the one sync of the merged
+// WireGuard files that failed.
+constexpr const char* kImportUnreadableLine = "System :: Import file cannot be opened: %s\n";
+constexpr const char* kImportNotRegularLine = "System :: Import file is not a regular file: type %o\n";
+constexpr const char* kImportNotOwnLine = "System :: Import file belongs to user %u, not to user %u\n";
+constexpr const char* kImportSyncFailedLine = "System :: Import could not sync its WireGuard files: %s\n";
 
 } // namespace ProfileTransfer
 

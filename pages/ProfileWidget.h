@@ -12,12 +12,16 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <atomic>
 #include <functional>
 #include <string>
+#include <sys/types.h>
 #include <unordered_set>
 #include <vector>
 
 #include "ImportFileCheck.h"
+#include "ImportProgressDialog.h"
+#include "ProfileRecords.h"
 #include "ui_ProfileWidget.h"
 
 class AppContext;
@@ -52,12 +56,14 @@ public:
 
     // What Export and Import do once their file dialog has given the file: the store
     // enciphered into the file, or the file's profiles merged into the store and the list
-    // shown from page 1. 0, or -1 after a message that says why.
+    // shown from page 1. 0, or -1 after a message that says why. The import's work runs
+    // beside the window, which shows its progress meanwhile; the call returns when it ends.
     int exportToFile(const QString& path);
     int importFromFile(const QString& path);
 
     // Runs after each profile an import has merged into its still open transaction, with
-    // the number merged so far (tests end the process there).
+    // the number merged so far (tests end the process there). It runs on the import's
+    // worker thread.
     static void setImportRowHook(std::function<void(int merged)> hook);
 
 signals:
@@ -128,13 +134,27 @@ protected:
     // Removes what an earlier import may have left: the deciphered file under either name
     // and the cipher's temporary files. 0, or -1 when one of them stays.
     int deleteImportLeftovers();
+    // Opens the file the user chose for reading without following a link or blocking, once
+    // it was found to be a regular file (of the user who started the client, in an elevated
+    // run) of a size an export can have: the descriptor, or -1 with importProblem saying why.
+    int openImportFile(const QString& path);
+    // In an elevated run (root, started through pkexec): the user who started the client.
+    static bool invokingUser(uid_t* user);
+    // Runs the import of the opened file on a worker thread while the progress dialog
+    // shows: 0, or -1 with importProblem saying why.
+    int runImportJob(int fd);
+    // The worker's part: the file deciphered, checked and merged.
+    int importFromDescriptor(int fd);
     // The merge of the deciphered file: checked whole first, then every profile copied in
-    // one transaction. 0, or -1 with nothing merged and importProblem saying why.
+    // one transaction. 0, or -1 with nothing merged and importProblem saying why. It runs
+    // on the import's worker thread and touches no widget.
     int importProfiles(const QString& path);
     int importIPSecInfo(ProfileInfo profile, IPCSqliteReader& reader);
     int importOpenVPNInfo(ProfileInfo profile, IPCSqliteReader& reader);
     int importWireGuardInfo(ProfileInfo profile, IPCSqliteReader& reader);
     int writeWireGuardConfig(const ProfileInfo& profile, const WireGuardVPNInfo& info);
+    // Brings every WireGuard file the merge wrote to the disk at once: 0, or -1.
+    int syncImportedFiles();
     // Gives the profile the first name that neither the store nor this import holds:
     // the name itself, else name_1, name_2, ...; true when the name was taken.
     bool makeNameUnique(ProfileInfo& profile);
@@ -160,6 +180,15 @@ protected:
 
     // Why the last import was refused.
     ImportFileProblem importProblem;
+    // The running import's progress for the window, and the window's request that it stop
+    // (the client quits); the import that was stopped so shows no message.
+    ImportProgress importProgress;
+    std::atomic<bool> importCancel{false};
+    bool importInterrupted = false;
+    // The store's profiles as the worker read them after a merge, for the page to show;
+    // importListUnread when that read failed.
+    std::vector<ProfileInfo> mergedProfiles;
+    bool importListUnread = false;
     // An import while its transaction is open: the names taken so far, and the WireGuard
     // files written, with what each replaced, so that an import undone leaves them as
     // they were.

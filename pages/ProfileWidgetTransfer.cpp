@@ -5,23 +5,36 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QThread>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "AppContext.h"
 #include "ConfigFileCipher.h"
+#include "EditorTexts.h"
 #include "FileWrite.h"
 #include "IPCSqliteReader.h"
 #include "IPSecVPNContext.h"
 #include "IPSecVPNInfo.h"
+#include "ImportProgressDialog.h"
 #include "OpenVPNContext.h"
+#include "PlatformConstants.h"
 #include "ProfilePageConstants.h"
 #include "ProfileWidget.h"
 #include "SystemContext.h"
 #include "TunnelPaths.h"
 #include "WireGuardContext.h"
 #include "ZRErrorDialog.h"
+#include "ZRPageNavigator.h"
 #include "ZRStringConstant.h"
 #include "zrwlog.h"
 
@@ -198,29 +211,157 @@ void ProfileWidget::runImport() {
 
 int ProfileWidget::importFromFile(const QString& path) {
     importProblem = ImportFileProblem();
+    importInterrupted = false;
+    importListUnread = false;
     int result = deleteImportLeftovers();
     if (result != 0) {
         importProblem.kind = ImportFileProblem::None;
-    } else if (QFileInfo(path).size() > kMaxImportFileBytes) {
-        ZRWLog(6, 3, kImportTooLargeLine, static_cast<long long>(QFileInfo(path).size()));
-        importProblem.kind = ImportFileProblem::NotProfileFile;
-        result = -1;
-    } else if (decryptFile(path) != 0) {
-        importProblem.kind = ImportFileProblem::NotProfileFile;
-        result = -1;
     } else {
-        result = importProfiles(QString::fromLatin1(kDecryptedFile));
+        const int fd = openImportFile(path);
+        result = fd < 0 ? -1 : runImportJob(fd);
+        if (fd >= 0) {
+            ::close(fd);
+        }
     }
-    // The deciphered copies hold every secret of the file in plain text.
-    deleteImportLeftovers();
     if (result != 0) {
-        showTransferError(importErrorText());
+        // A client that quits in the middle of an import says nothing about it.
+        if (!importInterrupted) {
+            showTransferError(importErrorText());
+        }
         return -1;
     }
+    // The page shows page 1 again. The profile list the worker read after its commit
+    // becomes the context's list, so that the window does not read the whole store again.
     currentPage = 1;
     initPageNavigator();
-    loadProfileList();
-    updatePageCount(1);
+    if (importListUnread) {
+        loadProfileList();
+        updatePageCount(currentPage);
+        return 0;
+    }
+    ui.profileTreeWidget->clear();
+    std::vector<ProfileInfo>* cached = appContext()->GetProfileList();
+    cached->swap(mergedProfiles);
+    mergedProfiles = std::vector<ProfileInfo>();
+    fillFromCachedList();
+    const int n = static_cast<int>(cached->size());
+    pageNavigator->setupPages(n, ProfilePage::kPageSize, currentPage, buttonCount(n));
+    return 0;
+}
+
+int ProfileWidget::openImportFile(const QString& path) {
+    // The file is looked at before it is opened, and opened so that nothing can block
+    // (a pipe without a writer) and no link is followed; the descriptor is then checked
+    // to be the file that was looked at.
+    const QByteArray name = QFile::encodeName(path);
+    struct stat seen = {};
+    if (lstat(name.constData(), &seen) != 0) {
+        importProblem.kind = ImportFileProblem::NotProfileFile;
+        ZRWLog(6, 3, kImportUnreadableLine, std::strerror(errno));
+        return -1;
+    }
+    if (!S_ISREG(seen.st_mode)) {
+        importProblem.kind = ImportFileProblem::NotRegularFile;
+        ZRWLog(6, 3, kImportNotRegularLine, static_cast<unsigned>(seen.st_mode & S_IFMT));
+        return -1;
+    }
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    struct stat opened = {};
+    if (fd < 0 || fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != seen.st_dev ||
+        opened.st_ino != seen.st_ino) {
+        const int error = errno;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        importProblem.kind =
+            fd < 0 && error != ELOOP ? ImportFileProblem::NotProfileFile : ImportFileProblem::NotRegularFile;
+        ZRWLog(6, 3, kImportUnreadableLine, fd < 0 ? std::strerror(error) : "the file changed while opened");
+        return -1;
+    }
+    // In an elevated run root reads the file for the user who started the client: only a
+    // file of that user's own, so that no file the user cannot read reaches the store.
+    uid_t user = 0;
+    if (invokingUser(&user) && opened.st_uid != user) {
+        ::close(fd);
+        importProblem.kind = ImportFileProblem::NotOwnFile;
+        ZRWLog(6, 3, kImportNotOwnLine, static_cast<unsigned>(opened.st_uid), static_cast<unsigned>(user));
+        return -1;
+    }
+    if (opened.st_size > kMaxImportFileBytes) {
+        ::close(fd);
+        importProblem.kind = ImportFileProblem::NotProfileFile;
+        ZRWLog(6, 3, kImportTooLargeLine, static_cast<long long>(opened.st_size));
+        return -1;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        importProblem.kind = ImportFileProblem::NotProfileFile;
+        return -1;
+    }
+    return fd;
+}
+
+bool ProfileWidget::invokingUser(uid_t* user) {
+    const char* value = std::getenv(kPkexecUidVariable);
+    if (geteuid() != 0 || value == nullptr || *value == '\0') {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long uid = std::strtoul(value, &end, 10);
+    if (errno != 0 || *end != '\0' || uid == 0 || uid > static_cast<unsigned long>(INT_MAX)) {
+        return false;
+    }
+    *user = static_cast<uid_t>(uid);
+    return true;
+}
+
+int ProfileWidget::runImportJob(int fd) {
+    // The deciphering, the check and the merge run beside the window, which shows their
+    // progress meanwhile and stays responsive; the store lets the merge's transaction have
+    // it alone until it commits or rolls back.
+    importProgress.reset();
+    importCancel = false;
+    std::atomic<bool> ended{false};
+    int result = -1;
+    ImportProgressDialog dialog(&importProgress, this);
+    std::unique_ptr<QThread> worker(QThread::create([this, fd, &result, &ended] {
+        result = importFromDescriptor(fd);
+        // The deciphered copies hold every secret of the file in plain text.
+        deleteImportLeftovers();
+        ended = true;
+    }));
+    connect(worker.get(), &QThread::finished, &dialog, &ImportProgressDialog::finish, Qt::QueuedConnection);
+    worker->start();
+    dialog.exec();
+    if (!ended) {
+        // The dialog's loop was ended from outside: the client quits. The merge stops at
+        // its next profile and undoes what it did.
+        importInterrupted = true;
+        importCancel = true;
+    }
+    worker->wait();
+    return result;
+}
+
+int ProfileWidget::importFromDescriptor(int fd) {
+    // The cipher reads the file by a name: the descriptor's own, which names the file that
+    // was checked whatever the chosen path names by now.
+    if (decryptFile(QStringLiteral("/proc/self/fd/%1").arg(fd)) != 0) {
+        importProblem.kind = ImportFileProblem::NotProfileFile;
+        return -1;
+    }
+    mergedProfiles.clear();
+    if (importProfiles(QString::fromLatin1(kDecryptedFile)) != 0) {
+        return -1;
+    }
+    // The store as the page will list it, read here rather than on the window's thread. A
+    // list that cannot be read leaves the page to read it.
+    if (appContext()->GetSqlite()->GetProfileList(mergedProfiles) != 0) {
+        mergedProfiles.clear();
+        importListUnread = true;
+    }
     return 0;
 }
 
@@ -232,6 +373,12 @@ QString ProfileWidget::importErrorText() const {
         return ZRStringConstant::tr("ZRVPN_IMPORT_INVALID_NAME").arg(shownName(importProblem.name));
     case ImportFileProblem::BadProfile:
         return ZRStringConstant::tr("ZRVPN_IMPORT_INVALID_PROFILE").arg(shownName(importProblem.name));
+    case ImportFileProblem::TooManyProfiles:
+        return ZRStringConstant::tr("ZRVPN_IMPORT_TOO_MANY_PROFILES").arg(kMaxImportedProfiles);
+    case ImportFileProblem::NotRegularFile:
+        return ZRStringConstant::tr("ZRVPN_IMPORT_NOT_REGULAR_FILE");
+    case ImportFileProblem::NotOwnFile:
+        return ZRStringConstant::tr("ZRVPN_IMPORT_NOT_OWN_FILE");
     case ImportFileProblem::None:
     default:
         return ZRStringConstant::tr("ZRVPN_IMPORT_FAILED");
@@ -244,10 +391,13 @@ int ProfileWidget::importProfiles(const QString& path) {
         return -1;
     }
     const std::string databasePath = QFile::encodeName(database).toStdString();
-    if (!CheckImportFile(databasePath, &importProblem)) {
+    size_t profiles = 0;
+    if (!CheckImportFile(databasePath, &importProblem, &profiles)) {
         ZRWLog(6, 3, kImportRefusedLine, importProblem.detail.c_str());
         return -1;
     }
+    importProgress.total = static_cast<int>(profiles);
+    importProgress.stage = ImportProgress::Merging;
 
     IPCSqliteReader reader;
     if (reader.Init(databasePath.c_str()) != 0) {
@@ -256,8 +406,7 @@ int ProfileWidget::importProfiles(const QString& path) {
         return -1;
     }
     std::vector<ProfileInfo> rows;
-    AppContext* app = appContext();
-    IPCSqlite* store = app->GetSqlite();
+    IPCSqlite* store = appContext()->GetSqlite();
     bool merged = reader.GetProfileList(rows) == 0 && store->BeginTransaction() == 0;
     if (merged) {
         // The names the store holds, read inside the transaction, and each name merged
@@ -270,6 +419,10 @@ int ProfileWidget::importProfiles(const QString& path) {
         }
         int count = 0;
         for (size_t i = 0; merged && i < rows.size(); ++i) {
+            if (importCancel) {
+                merged = false;
+                break;
+            }
             const ProfileInfo& row = rows[i];
             switch (row.ProfileType) {
             case VPN_TYPE_IPSEC:
@@ -295,10 +448,16 @@ int ProfileWidget::importProfiles(const QString& path) {
                 ZRWLog(6, 3, kUnknownKindLine, row.ProfileType);
                 continue;
             }
-            if (merged && importRowHook()) {
-                importRowHook()(++count);
+            if (merged) {
+                importProgress.done = ++count;
+                if (importRowHook()) {
+                    importRowHook()(count);
+                }
             }
         }
+        // The WireGuard files reach the disk before the rows that name them, with one sync
+        // for all of them.
+        merged = merged && syncImportedFiles() == 0;
         merged = merged && store->CommitTransaction() == 0;
         if (!merged) {
             store->RollbackTransaction();
@@ -315,8 +474,6 @@ int ProfileWidget::importProfiles(const QString& path) {
             ZRWLog(6, 3, "%s", kImportUndoneLine);
         }
         importRun = ImportRun();
-        app->ClearProfileList();
-        store->GetProfileList(*app->GetProfileList());
     }
     if (reader.DeInit() != 0) {
         ZRWLog(6, 2, "%s", kReaderDeInitFailedLine);
@@ -325,15 +482,31 @@ int ProfileWidget::importProfiles(const QString& path) {
 }
 
 bool ProfileWidget::makeNameUnique(ProfileInfo& profile) {
-    const std::string base = profile.ProfileName;
-    if (importRun.names.count(base) == 0) {
+    const std::string name = profile.ProfileName;
+    if (importRun.names.count(name) == 0) {
         return false;
     }
-    // Every candidate is built on the name as imported: base_1, base_2, never base_1_1.
-    // The name rule keeps a base short enough for its suffix to fit the record.
+    // Every candidate is built on the name as imported: base_1, base_2, never base_1_1. A
+    // name so long that its suffix would pass the kind's length loses whole characters
+    // from its end first, so that the profile can still be saved under its new name.
+    const size_t limit =
+        static_cast<size_t>(profile.ProfileType == VPN_TYPE_WIREGUARD ? EditorTexts::kWireGuardNameMaxBytes
+                                                                      : EditorTexts::kNameMaxBytes);
     std::string candidate;
     for (unsigned long n = 1;; ++n) {
-        candidate = base + "_" + std::to_string(n);
+        const std::string suffix = "_" + std::to_string(n);
+        std::string base = name;
+        while (!base.empty() && base.size() + suffix.size() > limit) {
+            base.pop_back();
+            // A cut inside a character takes the whole character.
+            while (!base.empty() && (static_cast<unsigned char>(base.back()) & 0xC0) == 0x80) {
+                base.pop_back();
+            }
+            if (!base.empty() && static_cast<unsigned char>(base.back()) >= 0xC0) {
+                base.pop_back();
+            }
+        }
+        candidate = base + suffix;
         if (importRun.names.count(candidate) == 0) {
             break;
         }
@@ -408,13 +581,22 @@ int ProfileWidget::importWireGuardInfo(ProfileInfo profile, IPCSqliteReader& rea
 }
 
 int ProfileWidget::writeWireGuardConfig(const ProfileInfo& profile, const WireGuardVPNInfo& info) {
-    WireGuardContext* context = appContext()->GetWireGuardContext();
-    if (context == nullptr) {
+    // The file holds private keys: private to its owner. A value with a line break or another
+    // control character would add lines of its own (the check refuses such a file first).
+    if (!IsValidTunnelName(profile.ProfileName)) {
         return -1;
     }
+    for (const char* text : {info.InterPriKey, info.IPAddr, info.DNS, info.PeerPubKey, info.WanIP,
+                             info.AllowdIPs, info.PreShardKey}) {
+        for (const char* c = text; *c != '\0'; ++c) {
+            if (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7f) {
+                return -1;
+            }
+        }
+    }
     WrittenFile written;
-    written.path = QString::fromUtf8(TunnelPaths::kWireGuardConfigDir) + QLatin1Char('/') +
-                   QString::fromUtf8(profile.ProfileName) +
+    const QString folder = CreateDirPath(QString::fromUtf8(TunnelPaths::kWireGuardConfigDir));
+    written.path = folder + QLatin1Char('/') + QString::fromUtf8(profile.ProfileName) +
                    QString::fromUtf8(TunnelPaths::kWireGuardConfigExtension);
     QFile previous(written.path);
     written.existed = QFileInfo(written.path).isFile();
@@ -425,9 +607,42 @@ int ProfileWidget::writeWireGuardConfig(const ProfileInfo& profile, const WireGu
         written.previous = previous.readAll();
         previous.close();
     }
-    if (context->WriteWireGuardConfig(profile, &info) != 0) {
+    // Written whole under a temporary name and renamed into place, without a sync of its
+    // own: the merge syncs every file it wrote at once, before its commit.
+    const std::string path = QFile::encodeName(written.path).toStdString();
+    std::vector<char> temporary(path.begin(), path.end());
+    const char suffix[] = ".XXXXXX";
+    temporary.insert(temporary.end(), suffix, suffix + sizeof suffix);
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    const std::string text = WireGuardConfigText(info);
+    bool ok = fchmod(fd, 0600) == 0 && WriteAll(fd, text.data(), text.size());
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || rename(temporary.data(), path.c_str()) != 0) {
+        unlink(temporary.data());
         return -1;
     }
     importRun.files.push_back(written);
+    return 0;
+}
+
+int ProfileWidget::syncImportedFiles() {
+    if (importRun.files.empty()) {
+        return 0;
+    }
+    // One sync of the file system that holds the folder: every file and every rename.
+    const int folder =
+        ::open(TunnelPaths::kWireGuardConfigDir, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) {
+        return -1;
+    }
+    const int result = syncfs(folder);
+    ::close(folder);
+    if (result != 0) {
+        ZRWLog(6, 3, kImportSyncFailedLine, std::strerror(errno));
+        return -1;
+    }
     return 0;
 }

@@ -174,13 +174,21 @@ int IPCSqlite::Init(const char* path) {
             return -1;
         }
     }
-    mutex = sqlite3_mutex_alloc(SQLITE_MUTEX_FAST);
+    // Recursive: a transaction holds the mutex from its "begin" to its "commit", and the
+    // statements of its own thread enter it again meanwhile.
+    mutex = sqlite3_mutex_alloc(SQLITE_MUTEX_RECURSIVE);
     return 0;
 }
 
 int IPCSqlite::DeInit() {
-    // Closing rolls back a transaction that is still open.
-    inTransaction = false;
+    // Waits for a transaction of another thread to end. Closing rolls back a transaction of
+    // this thread that is still open; its hold on the mutex goes with it.
+    sqlite3_mutex_enter(mutex);
+    if (inTransaction) {
+        inTransaction = false;
+        sqlite3_mutex_leave(mutex);
+    }
+    sqlite3_mutex_leave(mutex);
     return CloseDatabase(&db, &mutex);
 }
 
@@ -300,11 +308,20 @@ int IPCSqlite::RunControl(const char* sql, const char* failureLine) {
 }
 
 int IPCSqlite::BeginTransaction() {
+    if (db == nullptr) {
+        LogFailure(kBeginFailed, kNotOpenMessage);
+        return -1;
+    }
+    // Held until Commit or Rollback: the store is the transaction's thread's alone, so no
+    // statement of another thread runs inside it or sees what it has not committed yet.
+    sqlite3_mutex_enter(mutex);
     if (inTransaction) {
+        sqlite3_mutex_leave(mutex);
         LogFailure(kBeginFailed, kNestedTransactionMessage);
         return -1;
     }
     if (RunControl(kBegin, kBeginFailed) != 0) {
+        sqlite3_mutex_leave(mutex);
         return -1;
     }
     inTransaction = true;
@@ -312,31 +329,38 @@ int IPCSqlite::BeginTransaction() {
 }
 
 int IPCSqlite::CommitTransaction() {
+    sqlite3_mutex_enter(mutex);
     if (!inTransaction) {
+        sqlite3_mutex_leave(mutex);
         LogFailure(kCommitFailed, kNoTransactionMessage);
         return -1;
     }
     inTransaction = false;
-    if (RunControl(kCommit, kCommitFailed) == 0) {
-        return 0;
-    }
+    int result = RunControl(kCommit, kCommitFailed);
     // A commit that failed (a full disk, a lock) leaves the transaction open.
-    if (sqlite3_get_autocommit(db) == 0) {
+    if (result != 0 && sqlite3_get_autocommit(db) == 0) {
         RunControl(kRollback, kRollbackFailed);
     }
-    return -1;
+    sqlite3_mutex_leave(mutex);
+    sqlite3_mutex_leave(mutex);
+    return result;
 }
 
 int IPCSqlite::RollbackTransaction() {
+    sqlite3_mutex_enter(mutex);
     if (!inTransaction) {
+        sqlite3_mutex_leave(mutex);
         return -1;
     }
     inTransaction = false;
     // SQLite may have rolled back by itself after some failures.
-    if (db == nullptr || sqlite3_get_autocommit(db) != 0) {
-        return 0;
+    int result = 0;
+    if (db != nullptr && sqlite3_get_autocommit(db) == 0) {
+        result = RunControl(kRollback, kRollbackFailed);
     }
-    return RunControl(kRollback, kRollbackFailed);
+    sqlite3_mutex_leave(mutex);
+    sqlite3_mutex_leave(mutex);
+    return result;
 }
 
 int IPCSqlite::ExecQuery(void* target, const char* sql, SqlRowCallback callback) {

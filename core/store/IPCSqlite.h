@@ -33,6 +33,8 @@ public:
     // Commit or Rollback each write runs without a "begin" and "commit" of its own, and a
     // failed write leaves the transaction open for its owner to roll back. Commit stores
     // them all (a failed commit undoes them); Rollback undoes them. 0, or -1.
+    // The transaction belongs to the thread that began it: from Begin to Commit or
+    // Rollback it holds the store's mutex, so the calls of other threads wait for its end.
     int BeginTransaction();
     int CommitTransaction();
     int RollbackTransaction();

@@ -23,10 +23,6 @@ int StopRunawayStatement(void* calls) {
 // The progress count lives as long as the process: a reader's copies share the connection.
 long progressCalls = 0;
 
-// A store holds some dozens of profiles, a large one thousands: a file with more than
-// this many is refused as soon as the count passes it, before its rows fill the memory.
-constexpr size_t kMaxImportedProfiles = 50000;
-
 struct CappedProfileList {
     std::vector<ProfileInfo>* list;
     size_t rows;

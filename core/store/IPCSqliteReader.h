@@ -7,6 +7,7 @@
 // select that runs away is stopped.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "IPSecVPNInfo.h"
@@ -14,6 +15,12 @@
 #include "StoreSql.h"
 
 class AppContext;
+
+// The most profiles one imported file may hold. A store holds some dozens of profiles, a
+// large one thousands: a file with more is refused (by the import's check with a message
+// that names this number, and by the reader as soon as its count passes it, before the rows
+// fill the memory).
+constexpr size_t kMaxImportedProfiles = 50000;
 
 class IPCSqliteReader {
 public:

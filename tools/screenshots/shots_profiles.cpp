@@ -1,5 +1,5 @@
 // The Profiles page's pictures: the page with 0, 1, 7 and 20 profiles, sorted, with one
-// row connected, and the delete confirmation. The profiles live in a store of their own
+// row connected, the delete confirmation and an import's progress. The profiles live in a store of their own
 // in a temporary folder, so the pictures never touch a real profile database.
 #include "Shots.h"
 
@@ -14,6 +14,7 @@
 
 #include "AppContext.h"
 #include "DeleteProfileDialog.h"
+#include "ImportProgressDialog.h"
 #include "NetworkAdapters.h"
 #include "ProfileWidget.h"
 #include "SystemContext.h"
@@ -112,5 +113,19 @@ KORVA_SHOTS(profiles) {
         save(QLatin1String(longName ? "delete-dialog-long-name" : "delete-dialog"),
              picture(&dialog, mode.window, 0));
         dialog.hide();
+    }
+
+    // An import's progress: reading and checking the file, then the count of profiles.
+    ImportProgress progress;
+    for (const bool merging : {false, true}) {
+        progress.stage = merging ? ImportProgress::Merging : ImportProgress::Reading;
+        progress.total = 1000;
+        progress.done = merging ? 640 : 0;
+        ImportProgressDialog dialog(&progress);
+        QEvent styleChange(QEvent::StyleChange);
+        QApplication::sendEvent(&dialog, &styleChange);
+        save(QLatin1String(merging ? "import-progress" : "import-progress-reading"),
+             picture(&dialog, mode.window, 0));
+        dialog.finish();
     }
 }

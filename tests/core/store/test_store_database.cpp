@@ -1,8 +1,11 @@
 // The profile database: a round trip per table, the quirks of the row callbacks, quoted
 // values, refused and ignored writes, statement limits and the failure lines.
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <climits>
@@ -678,6 +681,35 @@ TEST_F(StoreTest, WritesInsideATransactionLandTogetherOrNotAtAll) {
     ProfileInfo third = MakeProfile("third", VPN_TYPE_OPENVPN, openvpn.ID);
     ASSERT_EQ(store.InsertProfile(&third), 0);
     EXPECT_EQ(Count("PROFILE"), 3);
+}
+
+TEST_F(StoreTest, ATransactionHasTheStoreToItselfUntilItEnds) {
+    ASSERT_EQ(store.BeginTransaction(), 0);
+    ProfileInfo mine = MakeProfile("mine", VPN_TYPE_IPSEC, 1);
+    ASSERT_EQ(store.InsertProfile(&mine), 0);
+    // Another thread's write and read wait for the transaction's end, and never run inside it.
+    std::atomic<bool> started{false};
+    std::atomic<bool> done{false};
+    std::vector<ProfileInfo> seen;
+    std::thread other([&] {
+        started = true;
+        ProfileInfo theirs = MakeProfile("theirs", VPN_TYPE_OPENVPN, 2);
+        EXPECT_EQ(store.InsertProfile(&theirs), 0);
+        EXPECT_EQ(store.GetProfileList(seen), 0);
+        done = true;
+    });
+    while (!started) {
+        std::this_thread::yield();
+    }
+    // Time for the other thread to reach the store; it must still be waiting there.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(done);
+    ASSERT_EQ(store.RollbackTransaction(), 0);
+    other.join();
+    // The rollback took this thread's write alone.
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_STREQ(seen[0].ProfileName, "theirs");
+    EXPECT_EQ(Column("SELECT group_concat(ProfileName) FROM PROFILE"), "theirs");
 }
 
 TEST_F(StoreTest, ACommitThatFailsUndoesTheWholeTransaction) {

@@ -2,9 +2,10 @@
 // the application context on the data folder its environment names, says "started", waits
 // for a line on its standard input, then imports the file and ends itself with SIGKILL
 // once the given number of profiles has been merged into the still open transaction.
-// It is a program of its own, not a test binary, so it sets up its application as the
-// client does instead of through the GUI test base.
-//   import_child FILE ROWS
+// With "quit" it asks the application to quit instead, as the tray's Quit does, and says
+// how the import ended. It is a program of its own, not a test binary, so it sets up its
+// application as the client does instead of through the GUI test base.
+//   import_child FILE ROWS [quit]
 #include <QApplication>
 #include <QTranslator>
 #include <csignal>
@@ -22,10 +23,11 @@
 #include "SystemContext.h"
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: import_child FILE ROWS\n");
+    if (argc != 3 && !(argc == 4 && std::string(argv[3]) == "quit")) {
+        std::fprintf(stderr, "usage: import_child FILE ROWS [quit]\n");
         return 2;
     }
+    const bool quit = argc == 4;
     QApplication app(argc, argv);
     korvaInitResources();
     QTranslator english;
@@ -42,8 +44,12 @@ int main(int argc, char** argv) {
     }
     ProfileWidget page;
     const int killAt = std::atoi(argv[2]);
-    ProfileWidget::setImportRowHook([killAt](int merged) {
-        if (merged == killAt) {
+    ProfileWidget::setImportRowHook([killAt, quit](int merged) {
+        if (merged == killAt && quit) {
+            // From the import's worker: the quit reaches the window's event loop.
+            QMetaObject::invokeMethod(
+                qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+        } else if (merged == killAt) {
             kill(getpid(), SIGKILL);
         }
     });

@@ -6,10 +6,17 @@
 // without their kind's row.
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QRandomGenerator>
+#include <QTest>
 #include <QTreeWidget>
+#include <cstring>
 #include <sqlite3.h>
 #include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <vector>
 
 #include "TransferTest.h"
@@ -302,6 +309,73 @@ TEST_F(TransferHostile, EveryDamagedOrHostileFileIsRefusedWithTheStoreAsItWas) {
     EXPECT_EQ(errorDuring([&] { EXPECT_EQ(page->importFromFile(QStringLiteral("good.cfg")), 0); }),
               QString());
     EXPECT_EQ(storeNames().size(), 6);
+}
+
+TEST_F(TransferHostile, AFileThatIsNoRegularFileIsRefusedAtOnce) {
+    seedStore({{VPN_TYPE_WIREGUARD, "wg_d"}, {VPN_TYPE_OPENVPN, "kept"}});
+    writeBytes(QStringLiteral("good.cfg"), encipherBytes(makeStoreFile(QStringLiteral("base.db"), kBase)));
+    // A pipe that nothing writes to (reading it would wait for ever), a link to a good
+    // export, a folder, a socket and a device.
+    ASSERT_EQ(mkfifo("pipe.cfg", 0600), 0);
+    ASSERT_EQ(symlink("good.cfg", "link.cfg"), 0);
+    ASSERT_TRUE(QDir().mkpath(QStringLiteral("folder.cfg")));
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, "socket.cfg");
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    auto page = makePage();
+    const QByteArray store = storeBytes();
+    const QStringList files = wireGuardFiles();
+    const QString refused =
+        QStringLiteral("This is not an ordinary file (it may be a folder, a pipe, a device or a "
+                       "link), so it cannot be imported. Nothing was imported.");
+    for (const char* path : {"pipe.cfg", "link.cfg", "folder.cfg", "socket.cfg", "/dev/null"}) {
+        int result = 0;
+        EXPECT_EQ(errorDuring([&] { result = page->importFromFile(QString::fromLatin1(path)); }), refused)
+            << path;
+        EXPECT_EQ(result, -1) << path;
+        EXPECT_EQ(storeBytes(), store) << path;
+        EXPECT_EQ(wireGuardFiles(), files) << path;
+        EXPECT_EQ(workingFiles(), QStringList()) << path;
+    }
+    // The pipe picked in the Import button's own file dialog.
+    answerFileDialog(QStringLiteral("pipe.cfg"));
+    EXPECT_EQ(errorDuring([&] {
+                  QTest::mouseClick(page->findChild<QPushButton*>(QStringLiteral("btnImport")),
+                                    Qt::LeftButton);
+              }),
+              refused);
+    EXPECT_EQ(storeBytes(), store);
+    close(listener);
+    // The file the link names imports.
+    EXPECT_EQ(errorDuring([&] { EXPECT_EQ(page->importFromFile(QStringLiteral("good.cfg")), 0); }),
+              QString());
+}
+
+TEST_F(TransferHostile, AnElevatedClientReadsOnlyAFileOfTheUserWhoStartedIt) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "a file of another user needs root to make";
+    }
+    writeBytes(QStringLiteral("theirs.cfg"), encipherBytes(makeStoreFile(QStringLiteral("base.db"), kBase)));
+    auto page = makePage();
+    const QByteArray store = storeBytes();
+    // As pkexec leaves the client for the user 4242; the file is root's.
+    struct Elevated {
+        Elevated() { qputenv("PKEXEC_UID", "4242"); }
+        ~Elevated() { qunsetenv("PKEXEC_UID"); }
+    } elevated;
+    EXPECT_EQ(
+        errorDuring([&] { EXPECT_EQ(page->importFromFile(QStringLiteral("theirs.cfg")), -1); }),
+        QStringLiteral("This file belongs to another user. Copy it into a folder of your own and import "
+                       "the copy. Nothing was imported."));
+    EXPECT_EQ(storeBytes(), store);
+    // The user's own file.
+    ASSERT_EQ(chown("theirs.cfg", 4242, 4242), 0);
+    EXPECT_EQ(errorDuring([&] { EXPECT_EQ(page->importFromFile(QStringLiteral("theirs.cfg")), 0); }),
+              QString());
+    qunsetenv("PKEXEC_UID");
+    EXPECT_EQ(storeNames().size(), 4);
 }
 
 TEST_F(TransferHostile, AMessageShowsAHostileNameHarmlessly) {
