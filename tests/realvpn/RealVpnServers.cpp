@@ -604,6 +604,12 @@ StrongSwanResponder::StrongSwanResponder(const PeerNamespace& peerNamespace, con
                   "swanctl {\n  load = random openssl pem pkcs1 pkcs8 x509 pubkey\n  socket = unix://" +
                   folder + "/responder.vici\n}\n");
     mkdir((folder + "/swanctl").c_str(), 0700);
+    std::string hexKey;
+    for (unsigned char c : key) {
+        static const char digits[] = "0123456789abcdef";
+        hexKey += digits[c >> 4];
+        hexKey += digits[c & 0x0f];
+    }
     WriteFile(folder + "/swanctl/swanctl.conf",
               "connections {\n  responder {\n    version = " + std::to_string(ikeVersion) +
                   "\n    local_addrs = " + peer.peerAddress + "\n    remote_addrs = " + peer.localAddress +
@@ -614,7 +620,7 @@ StrongSwanResponder::StrongSwanResponder(const PeerNamespace& peerNamespace, con
                   "\n    }\n    children {\n      subnet {\n        local_ts = " + kRemoteSubnet +
                   "\n        esp_proposals = aes256-sha256\n      }\n    }\n  }\n}\n"
                   "secrets {\n  ike-client {\n    id = " +
-                  peer.localAddress + "\n    secret = \"" + key + "\"\n  }\n}\n",
+                  peer.localAddress + "\n    secret = 0x" + hexKey + "\n  }\n}\n",
               0600);
     const std::vector<std::string> env = {"STRONGSWAN_CONF=" + folder + "/strongswan.conf",
                                           "SWANCTL_DIR=" + folder + "/swanctl"};

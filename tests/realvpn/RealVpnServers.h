@@ -146,7 +146,8 @@ private:
 
 // A strongSwan responder (charon-systemd with kernel-libipsec) in the peer namespace:
 // IKEv2 (or the IKE version given: 1 for IKEv1, as the profile editor's profiles speak)
-// with a pre-shared key, UDP-encapsulated ESP, and the subnet 10.99.0.0/24 behind it with
+// with a pre-shared key (any bytes: its configuration holds the key hex-encoded),
+// UDP-encapsulated ESP, and the subnet 10.99.0.0/24 behind it with
 // 10.99.0.1 on its loopback.
 class StrongSwanResponder {
 public:
