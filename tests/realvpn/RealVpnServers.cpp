@@ -364,9 +364,13 @@ std::vector<pid_t> ProcessesInThisNetwork(const std::string& name) {
 }
 
 std::string NetworkState() {
-    std::string state;
+    // The interfaces by name (ip's listing also names the namespaces of veth peers, which
+    // other programs' namespaces coming and going can spoil).
+    std::string state = "== interfaces\n";
+    for (const std::string& name : Interfaces()) {
+        state += name + "\n";
+    }
     const std::vector<std::vector<std::string>> views = {
-        {"ip", "-o", "link", "show"},
         {"ip", "-4", "route", "show", "table", "all"},
         {"ip", "-6", "route", "show", "table", "all"},
         {"ip", "-4", "rule", "show"},
