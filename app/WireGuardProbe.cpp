@@ -129,8 +129,9 @@ std::string NudgeTarget(const std::string& configText) {
             candidates.push_back(FirstOtherHost(own, own.address));
             candidates.push_back(FirstOtherHost(ownSlash24, own.address));
         }
-        // Everything goes to the peer: an address near the own one is least surprising to
-        // see in a capture, and none is picked without one.
+        // An address near the own one first: the peer's tunnel side usually is there, and it
+        // is the least surprising to see in a capture. A network of everything (/0) offers no
+        // address of its own.
         if (allowed.prefix > 0) {
             candidates.push_back(FirstOtherHost(allowed, haveOwn ? own.address : 0));
         }
