@@ -62,6 +62,10 @@ std::string Dotted(uint32_t address) {
     return text;
 }
 
+bool Contains(const Network& network, uint32_t address) {
+    return (address & Mask(network.prefix)) == (network.address & Mask(network.prefix));
+}
+
 // The first host of the network that is not `own`; 0 when there is none.
 uint32_t FirstOtherHost(const Network& network, uint32_t own) {
     if (network.prefix == 32) {
@@ -111,26 +115,36 @@ std::string NudgeTarget(const std::string& configText) {
             break;
         }
     }
+    // An own network of everything (/0) says nothing about where the peer is.
+    const bool haveOwn = own.prefix > 0;
+    Network ownSlash24 = own;
+    ownSlash24.prefix = own.prefix < 24 ? own.prefix : 24;
     for (const std::string& value : Values(configText, "AllowedIPs")) {
         Network allowed;
         if (!ParseNetwork(value, &allowed)) {
             continue;
         }
-        // Everything goes to the peer: any address will do, one near the own one is
-        // least surprising to see in a capture.
-        const Network& pick = allowed.prefix == 0 && own.prefix > 0 ? own : allowed;
-        if (pick.prefix <= 0) {
-            continue;
+        std::vector<uint32_t> candidates;
+        if (haveOwn) {
+            candidates.push_back(FirstOtherHost(own, own.address));
+            candidates.push_back(FirstOtherHost(ownSlash24, own.address));
         }
-        const uint32_t target = FirstOtherHost(pick, own.prefix >= 0 ? own.address : 0);
-        if (target != 0) {
-            return Dotted(target);
+        // An address near the own one first: the peer's tunnel side usually is there, and it
+        // is the least surprising to see in a capture. A network of everything (/0) offers no
+        // address of its own.
+        if (allowed.prefix > 0) {
+            candidates.push_back(FirstOtherHost(allowed, haveOwn ? own.address : 0));
+        }
+        for (uint32_t target : candidates) {
+            if (target != 0 && Contains(allowed, target)) {
+                return Dotted(target);
+            }
         }
     }
     return std::string();
 }
 
-bool NudgePeer(const std::string& configPath) {
+bool NudgePeer(const std::string& configPath, const std::string& interfaceName) {
     std::ifstream file(configPath);
     std::stringstream text;
     text << file.rdbuf();
@@ -141,6 +155,12 @@ bool NudgePeer(const std::string& configPath) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
         return false;
+    }
+    // Out of the tunnel's own interface, whatever the routes say; where the binding is
+    // refused (no privilege for it), the routes that the tunnel's install set take it there.
+    if (!interfaceName.empty()) {
+        ::setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, interfaceName.c_str(),
+                     static_cast<socklen_t>(interfaceName.size()));
     }
     sockaddr_in to{};
     to.sin_family = AF_INET;

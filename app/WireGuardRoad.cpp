@@ -74,7 +74,7 @@ void WireGuardRoad::connect() {
             CONNECT_LOG(kWireGuardConnectLine, command.c_str());
             ProcessPipe pipe;
             pipe.ExecuteCommand(command.c_str(), true, nullptr);
-            WireGuardProbe::NudgePeer(config);
+            WireGuardProbe::NudgePeer(config, WireGuardInterfaceName(name.c_str()));
             return true;
         },
         [this, current, name](bool installed) {

@@ -44,6 +44,9 @@ constexpr const char* kDpdPeriodPattern = "^([0-9]{1,5})$";
 constexpr const char* kUserPattern = "^[0-9a-zA-Z_]{1,20}$";
 constexpr const char* kPasswordPattern = "^[\\x00-\\xff]{1,64}$";
 constexpr const char* kWordPattern = "^\\w+$";
+// The pre-shared key's typing limit (QRegularExpression): printable characters only, no
+// control, format or private-use character; its length is the save's profile-name rule.
+constexpr const char* kPresharedKeyPattern = "^\\P{C}*$";
 
 // Window and backdrop.
 constexpr const char* kDialogStyle = "QDialog{background:#262F3E}";

@@ -5,6 +5,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <vector>
 
 #include "AppContext.h"
@@ -65,6 +66,10 @@ void ProfileConfigDialog::IPSecPage::setUp() {
     QObject::connect(ui.lineEditIpOrHost, SIGNAL(lineEidtTextChanged()), &dialog,
                      SLOT(slotIPInputLineEidtClicked()));
     ui.lineEditDPDPeriod->installEventFilter(&dialog);
+    // Keys as people have them ("psk-0123", "a+b/c="): every printable character. The key
+    // reaches strongSwan hex-encoded, so none of them means anything to it.
+    ui.lineEditPSK->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QString::fromLatin1(kPresharedKeyPattern)), &dialog));
     // Only the first version of the key exchange is offered.
     ui.btnIKEv2->hide();
 }

@@ -62,12 +62,13 @@ ProfileConfigDialog::ProfileConfigDialog(QWidget* parent, bool editMode, const Q
     fitToScreenHeight(availableAreaOf(this).height());
     initValidators();
 
-    // The name and the pre-shared key take word characters only, typed without an input method.
+    // The name takes word characters only, the pre-shared key printable ones (IPSecPage),
+    // both typed without an input method.
     auto* wordValidator = new QRegExpValidator(rule(kWordPattern), this);
     for (QLineEdit* field : {ui.lineEditProfileName, ui.lineEditPSK}) {
         field->setAttribute(Qt::WA_InputMethodEnabled, false);
-        field->setValidator(wordValidator);
     }
+    ui.lineEditProfileName->setValidator(wordValidator);
 
     m_bEditMode = editMode;
     setModeTexts();

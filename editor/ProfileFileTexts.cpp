@@ -246,7 +246,7 @@ QByteArray configuration(const PageValues& values) {
     if (!values.presharedKey.isEmpty()) {
         add(QStringLiteral("PresharedKey = ") + values.presharedKey);
     }
-    if (!values.keepAlive.isEmpty() && values.keepAlive.toInt() != 0) {
+    if (!values.keepAlive.isEmpty()) {
         add(QStringLiteral("PersistentKeepalive = ") + values.keepAlive);
     }
     return text;

@@ -112,8 +112,8 @@ struct PageValues {
 
 // The configuration file: "[Interface]" with ListenPort, PrivateKey, Address and DNS, an
 // empty line, "[Peer]" with PublicKey, Endpoint, AllowedIPs (0.0.0.0/0 for none),
-// PresharedKey and PersistentKeepalive. A keep-alive of 0 turns keep-alives off, as no
-// line does, so it writes none.
+// PresharedKey and PersistentKeepalive. A keep-alive the user typed is written as typed, 0
+// included ("PersistentKeepalive = 0", keep-alives off).
 QByteArray configuration(const PageValues& values);
 
 } // namespace WireGuardText

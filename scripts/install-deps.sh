@@ -14,6 +14,8 @@ packages=(
   libqt5svg5 openvpn wireguard-tools wireguard-go iproute2
   # wg-quick hands the DNS line of a WireGuard profile to resolvconf
   openresolv
+  # wg-quick's firewall rules for a profile that sends all traffic through the tunnel
+  nftables
   charon-systemd strongswan-swanctl libstrongswan-standard-plugins libcharon-extra-plugins
   # the client runs as root: a start by another user goes through pkexec
   pkexec

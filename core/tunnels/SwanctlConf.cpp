@@ -77,10 +77,8 @@ std::string SwanctlValue(const std::string& value) {
 }
 
 std::string SwanctlSecretValue(const std::string& secret) {
-    bool encoded = secret.size() >= 2 && secret[0] == '0' &&
-                   (secret[1] == 'x' || secret[1] == 'X' || secret[1] == 's' || secret[1] == 'S');
-    if (!encoded) {
-        return SwanctlValue(secret);
+    if (secret.empty()) {
+        return secret;
     }
     return "0x" + hexOf(secret);
 }

@@ -22,9 +22,10 @@ std::string SwanctlConnectionName(const std::string& policyName);
 // so that nothing in it can end the value, open a comment or a section, or break the file.
 std::string SwanctlValue(const std::string& value);
 
-// The pre-shared key as a value. strongSwan decodes a key that begins "0x" (hex) or
-// "0s" (base64); such a key is written hex-encoded, so that strongSwan uses its bytes
-// exactly as stored.
+// The pre-shared key as a value: "0x" and the hex of its bytes (empty for an empty key).
+// strongSwan decodes it to exactly the stored bytes, whatever they are: a key that begins
+// "0x" or "0s" (which strongSwan would decode itself), or holds blanks, quotes, "#",
+// braces, "$" or non-ASCII letters, reaches it unchanged.
 std::string SwanctlSecretValue(const std::string& secret);
 
 // Formats the whole file for the profile. 0, or -1 (the text left empty) when the policy

@@ -1,5 +1,6 @@
 #include "WireGuardContext.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <cstring>
 
@@ -174,6 +175,21 @@ bool IsValidTunnelName(const char* name) {
         }
     }
     return true;
+}
+
+std::string WireGuardInterfaceName(const char* tunnelName) {
+    const std::string name = tunnelName != nullptr ? tunnelName : "";
+    bool usable = !name.empty() && name.size() <= kMaxInterfaceNameBytes && name != "." && name != "..";
+    for (char c : name) {
+        const bool letterOrDigit = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        usable = usable && (letterOrDigit || (c != '\0' && std::strchr("_=+.-", c) != nullptr));
+    }
+    if (usable) {
+        return name;
+    }
+    const QByteArray digest =
+        QCryptographicHash::hash(QByteArray::fromStdString(name), QCryptographicHash::Sha256).toHex();
+    return "wg" + digest.left(13).toStdString();
 }
 
 std::string WireGuardInstallCommandLine(const QString& projectPath, const char* tunnelName) {

@@ -47,6 +47,13 @@ std::string WireGuardConfigText(const WireGuardVPNInfo& info);
 constexpr size_t kMaxTunnelNameBytes = 243;
 bool IsValidTunnelName(const char* name);
 
+// The network interface that the bundle's WireGuard tools make for a tunnel: the tunnel's
+// name when Linux takes it as an interface name (at most 15 bytes of [A-Za-z0-9_=+.-],
+// not "." or ".."), else "wg" and the first 13 hex digits of the SHA-256 of the name, the
+// same rule as the bundle's tunnel-name.sh and its wg.
+constexpr size_t kMaxInterfaceNameBytes = 15;
+std::string WireGuardInterfaceName(const char* tunnelName);
+
 // The command lines of the WireGuard tools for a tunnel; empty for a name that
 // IsValidTunnelName refuses.
 std::string WireGuardInstallCommandLine(const QString& projectPath, const char* tunnelName);

@@ -363,6 +363,93 @@ std::vector<pid_t> ProcessesInThisNetwork(const std::string& name) {
     return found;
 }
 
+std::string NetworkState() {
+    // The interfaces by name (ip's listing also names the namespaces of veth peers, which
+    // other programs' namespaces coming and going can spoil).
+    std::string state = "== interfaces\n";
+    for (const std::string& name : Interfaces()) {
+        state += name + "\n";
+    }
+    const std::vector<std::vector<std::string>> views = {
+        {"ip", "-4", "route", "show", "table", "all"},
+        {"ip", "-6", "route", "show", "table", "all"},
+        {"ip", "-4", "rule", "show"},
+        {"ip", "-6", "rule", "show"},
+        {"nft", "list", "ruleset"},
+    };
+    for (const auto& view : views) {
+        std::string output;
+        Run(view, &output);
+        state += "== ";
+        for (const std::string& word : view) {
+            state += word + " ";
+        }
+        state += "\n";
+        // The kernel gives each interface its IPv6 link-local address on its own time:
+        // those routes come and go whatever a tunnel does.
+        std::istringstream lines(output);
+        std::string line;
+        while (std::getline(lines, line)) {
+            if (line.find(" fe80:") == std::string::npos) {
+                state += line + "\n";
+            }
+        }
+    }
+    return state;
+}
+
+// Private resolver
+
+PrivateResolver::PrivateResolver(const std::string& folder, const std::string& resolvConf)
+    : layer(folder + "/etc-layer") {
+    if (!Unavailable().empty()) {
+        failure = Unavailable();
+        return;
+    }
+    const std::string missing = MissingPrograms({"resolvconf"});
+    if (!missing.empty()) {
+        failure = missing;
+        return;
+    }
+    // An overlay's upper folder wants a file system that takes it: a tmpfs of its own.
+    mkdir(layer.c_str(), 0700);
+    if (mount("tmpfs", layer.c_str(), "tmpfs", 0, "mode=0700") != 0) {
+        failure = std::string("cannot mount a tmpfs for the /etc layer: ") + std::strerror(errno);
+        return;
+    }
+    mounts.push_back(layer);
+    mkdir((layer + "/upper").c_str(), 0755);
+    mkdir((layer + "/work").c_str(), 0700);
+    const std::string options = "lowerdir=/etc,upperdir=" + layer + "/upper,workdir=" + layer + "/work";
+    if (mount("overlay", "/etc", "overlay", 0, options.c_str()) != 0) {
+        failure = std::string("cannot overlay /etc: ") + std::strerror(errno);
+        return;
+    }
+    mounts.push_back("/etc");
+    // The mount point of openresolv's state; an empty folder, as openresolv makes it itself.
+    mkdir("/run/resolvconf", 0755);
+    if (mount("tmpfs", "/run/resolvconf", "tmpfs", 0, "mode=0755") != 0) {
+        failure = std::string("cannot mount a private /run/resolvconf: ") + std::strerror(errno);
+        return;
+    }
+    mounts.push_back("/run/resolvconf");
+    // /etc/resolv.conf may be a link (to systemd-resolved's file, say): ours is a file.
+    unlink("/etc/resolv.conf");
+    if (!WriteFile("/etc/resolv.conf", resolvConf)) {
+        failure = "cannot write the private /etc/resolv.conf";
+    }
+}
+
+PrivateResolver::~PrivateResolver() {
+    for (auto it = mounts.rbegin(); it != mounts.rend(); ++it) {
+        umount2(it->c_str(), MNT_DETACH);
+    }
+}
+
+std::string PrivateResolver::Current() {
+    return ReadFile("/etc/resolv.conf");
+}
+
 bool CopyBundle(const std::string& appDir) {
     return Run({"cp", "-a", appDir + "/bin", appDir + "/driver", "."}) == 0;
 }
@@ -604,6 +691,12 @@ StrongSwanResponder::StrongSwanResponder(const PeerNamespace& peerNamespace, con
                   "swanctl {\n  load = random openssl pem pkcs1 pkcs8 x509 pubkey\n  socket = unix://" +
                   folder + "/responder.vici\n}\n");
     mkdir((folder + "/swanctl").c_str(), 0700);
+    std::string hexKey;
+    for (unsigned char c : key) {
+        static const char digits[] = "0123456789abcdef";
+        hexKey += digits[c >> 4];
+        hexKey += digits[c & 0x0f];
+    }
     WriteFile(folder + "/swanctl/swanctl.conf",
               "connections {\n  responder {\n    version = " + std::to_string(ikeVersion) +
                   "\n    local_addrs = " + peer.peerAddress + "\n    remote_addrs = " + peer.localAddress +
@@ -614,7 +707,7 @@ StrongSwanResponder::StrongSwanResponder(const PeerNamespace& peerNamespace, con
                   "\n    }\n    children {\n      subnet {\n        local_ts = " + kRemoteSubnet +
                   "\n        esp_proposals = aes256-sha256\n      }\n    }\n  }\n}\n"
                   "secrets {\n  ike-client {\n    id = " +
-                  peer.localAddress + "\n    secret = \"" + key + "\"\n  }\n}\n",
+                  peer.localAddress + "\n    secret = 0x" + hexKey + "\n  }\n}\n",
               0600);
     const std::vector<std::string> env = {"STRONGSWAN_CONF=" + folder + "/strongswan.conf",
                                           "SWANCTL_DIR=" + folder + "/swanctl"};

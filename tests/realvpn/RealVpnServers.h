@@ -48,6 +48,33 @@ std::vector<std::string> Interfaces();
 // namespace (the peer namespaces' servers do not count).
 std::vector<pid_t> ProcessesInThisNetwork(const std::string& name);
 
+// What a tunnel may change in this process's network namespace: its interfaces, every
+// routing table, the routing rules and the firewall (nftables) ruleset, as text. Two
+// snapshots taken before a connect and after its disconnect are equal when the tunnel
+// left nothing behind.
+std::string NetworkState();
+
+// The resolver configuration of this process's mount namespace made its own while the
+// object lives: /etc is overlaid with a folder on a tmpfs, so that what resolvconf writes
+// (/etc/resolv.conf and its backup) stays there, /etc/resolv.conf starts as `resolvConf`,
+// and openresolv's state in /run/resolvconf is a tmpfs of its own. Needs the namespaces
+// that IsolateBeforeMain made.
+class PrivateResolver {
+public:
+    PrivateResolver(const std::string& folder, const std::string& resolvConf);
+    ~PrivateResolver();
+    PrivateResolver(const PrivateResolver&) = delete;
+    PrivateResolver& operator=(const PrivateResolver&) = delete;
+    const std::string& error() const { return failure; }
+    // /etc/resolv.conf as the resolver reads it now.
+    static std::string Current();
+
+private:
+    std::string failure;
+    std::string layer;
+    std::vector<std::string> mounts;
+};
+
 // Copies the client's program bundle (bin/ and driver/ of the built client folder) into
 // the working directory, so that a test's generated files stay in its own folder.
 bool CopyBundle(const std::string& appDir);
@@ -146,7 +173,8 @@ private:
 
 // A strongSwan responder (charon-systemd with kernel-libipsec) in the peer namespace:
 // IKEv2 (or the IKE version given: 1 for IKEv1, as the profile editor's profiles speak)
-// with a pre-shared key, UDP-encapsulated ESP, and the subnet 10.99.0.0/24 behind it with
+// with a pre-shared key (any bytes: its configuration holds the key hex-encoded),
+// UDP-encapsulated ESP, and the subnet 10.99.0.0/24 behind it with
 // 10.99.0.1 on its loopback.
 class StrongSwanResponder {
 public:

@@ -1,5 +1,6 @@
-# Sourced by `wireguard` and `wg`: the one place where a tunnel's name (the profile
-# name, taken from its .conf file name) becomes a Linux interface name and back.
+# Sourced by `wireguard`: where a tunnel's name (the profile name, taken from its .conf
+# file name) becomes a Linux interface name. The bundle's wg program (bundle/wg) and the
+# client map names by the same rule.
 #
 # Linux takes at most 15 bytes of [A-Za-z0-9_=+.-] as an interface name. A profile
 # name that is one is used as it is; any other maps to "wg" and the first 13 hex
@@ -24,23 +25,5 @@ korva_ifname_to() {
         local korva_sum
         korva_sum=$(printf '%s' "$korva_in" | sha256sum)
         korva_out=wg${korva_sum:0:13}
-    fi
-}
-
-# The tunnel name an interface stands for: the name recorded when the tunnel was
-# installed, else the interface name itself.
-korva_tunnelname() {
-    local korva_name
-    korva_tunnelname_to korva_name "$1"
-    printf '%s\n' "$korva_name"
-}
-
-# The same into the variable named first, read without a program (a name is one line).
-korva_tunnelname_to() {
-    local -n korva_out=$1
-    local korva_if=$2
-    korva_out=$korva_if
-    if [[ -f $KORVA_WG_RUNDIR/$korva_if.name ]]; then
-        IFS= read -r korva_out < "$KORVA_WG_RUNDIR/$korva_if.name" || true
     fi
 }

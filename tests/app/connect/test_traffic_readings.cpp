@@ -204,6 +204,15 @@ TEST(NudgeTargetTest, AnAddressThePeerRoutes) {
          "10.9.0.1"},
         {"the own address is skipped", "Address = 10.8.0.1/24\nAllowedIPs = 10.8.0.0/24\n", "10.8.0.2"},
         {"everything: the own network", "Address = 10.8.0.2/24\nAllowedIPs = 0.0.0.0/0\n", "10.8.0.1"},
+        // The usual full tunnel: a host address of its own, everything to the peer, whose
+        // tunnel side is usually the first host of the own /24.
+        {"everything from a /32", "Address = 10.8.0.2/32\nAllowedIPs = 0.0.0.0/0\n", "10.8.0.1"},
+        {"everything from the /24's first host", "Address = 10.8.0.1/32\nAllowedIPs = 0.0.0.0/0\n",
+         "10.8.0.2"},
+        {"a /32 and the peer's network", "Address = 10.8.0.2/32\nAllowedIPs = 10.8.0.0/24\n", "10.8.0.1"},
+        {"a /32 and another network", "Address = 10.8.0.2/32\nAllowedIPs = 10.9.0.0/24\n", "10.9.0.1"},
+        {"a /16 of its own", "Address = 172.16.5.9/16\nAllowedIPs = 0.0.0.0/0\n", "172.16.0.1"},
+        {"everything without an address", "AllowedIPs = 0.0.0.0/0\n", ""},
         {"IPv6 first", "Address = 10.8.0.2/24\nAllowedIPs = fd00::/64, 10.20.0.0/24\n", "10.20.0.1"},
         {"comments and blanks", "  AllowedIPs=10.1.2.3/32 # the peer\n", "10.1.2.3"},
         {"none", "Address = 10.8.0.2/24\n", ""},

@@ -2,7 +2,8 @@
 // IPsec profile created through the profile editor's own form, opened by the Profiles
 // page's add button (the OpenVPN server's client configuration imported through its
 // import button, the WireGuard peer's key, endpoint, addresses and test range typed in,
-// the IPsec responder's address, remote network, proposals and pre-shared key chosen) and
+// the IPsec responder's address, remote network, proposals and a pre-shared key with
+// symbols, as people have them, chosen) and
 // saved with its Confirm button; then selected on the home page and connected to the real
 // servers: "Connected", a ping through the tunnel answered, and Disconnect ending the
 // tunnel.
@@ -179,7 +180,9 @@ TEST_F(RealFromEditor, WireGuardProfileTypedIntoThePageConnects) {
 }
 
 TEST_F(RealFromEditor, IPsecProfileChosenOnThePageConnects) {
-    const char* const key = "Correct_horse_battery_7";
+    // Typed key by key into the page; every character means something to a shell, to
+    // strongSwan's configuration or to a regular expression.
+    const char* const key = "psk-0123.+/=_{$x} \"#'\\`~!%^&*()[]<>?|;:,@";
     realvpn::PeerNamespace peer("ike", 3);
     ASSERT_EQ(peer.error(), "");
     // The editor's profiles speak IKEv1 (the page offers no other key exchange version).
@@ -204,6 +207,7 @@ TEST_F(RealFromEditor, IPsecProfileChosenOnThePageConnects) {
     form.psk = QString::fromLatin1(key);
     ASSERT_NO_FATAL_FAILURE(addThroughProfilesPage(form.name, [&](savestest::SaveEditor& editor) {
         savestest::fillIPSec(editor, form);
+        EXPECT_EQ(editor.form().lineEditPSK->text(), QString::fromLatin1(key));
         QComboBox* localAddress = editor.form().comboBoxLocalIP;
         const int local = localAddress->findText(QString::fromStdString(peer.localAddress));
         ASSERT_GE(local, 0) << "the page does not offer " << peer.localAddress;

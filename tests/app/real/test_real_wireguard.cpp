@@ -3,10 +3,19 @@
 // own. Connect reaches "Connected" once the peer has answered, a ping through the tunnel
 // answers, the transfer figures grow and Disconnect removes the interface; a profile
 // whose peer never answers is not reported as a working tunnel; the main window's close
-// while connected or connecting leaves no interface and no wireguard-go.
+// while connected or connecting leaves no interface and no wireguard-go. The profiles
+// people have (a /32 or a /24 address, all traffic or a remote subnet, keep-alive off or
+// on, a DNS server) each connect in a process of their own, in network and mount
+// namespaces of their own, and leave the routes, rules, firewall and resolver as they were.
 #include <QPointer>
+#include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include "RealTestSupport.h"
+
+extern char** environ;
 
 using namespace realtest;
 
@@ -129,6 +138,158 @@ TEST_F(RealWireGuard, CloseWhileConnectedOrConnectingLeavesNothing) {
         ASSERT_TRUE(guitest::waitFor([&wait] { return wait.isNull(); }));
         EXPECT_FALSE(interfaceUp(kTunnel));
         dropWindow();
+    }
+}
+
+// The shapes of the WireGuard profiles that providers and companies hand out. The table
+// pairs every value of each of the three choices with every value of the others at least
+// once (address, traffic, keep-alive); the most common profile, a /32 address sending all
+// traffic without keep-alives, also sets a DNS server.
+struct Shape {
+    const char* what;
+    int mask;
+    bool allTraffic;
+    int keepalive;
+    bool dns;
+};
+const Shape kShapes[] = {
+    {"a /32 address, all traffic, no keep-alive, a DNS server", 32, true, 0, true},
+    {"a /32 address, a remote subnet, keep-alive 25", 32, false, 25, false},
+    {"a /24 address, all traffic, keep-alive 25", 24, true, 25, false},
+    {"a /24 address, a remote subnet, no keep-alive", 24, false, 0, false},
+};
+
+// The resolver configuration the machine had before the tunnel.
+const char* const kEarlierResolvConf = "nameserver 192.0.2.53\nsearch example.org\n";
+
+// Runs this test program again, in the folder given, for the one test named, with extra
+// environment entries; its exit code (-1 when it could not run or had to be ended), its
+// output in outputPath.
+int runChild(const std::string& folder, const std::string& testName, const std::vector<std::string>& extra,
+             const std::string& outputPath) {
+    std::vector<std::string> args = {"/proc/self/exe", "--gtest_filter=" + testName};
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        env.push_back(*e);
+    }
+    env.insert(env.end(), extra.begin(), extra.end());
+    auto pointers = [](std::vector<std::string>& texts) {
+        std::vector<char*> list;
+        for (std::string& text : texts) {
+            list.push_back(&text[0]);
+        }
+        list.push_back(nullptr);
+        return list;
+    };
+    std::vector<char*> argv = pointers(args);
+    std::vector<char*> envp = pointers(env);
+    const int out = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, out, STDERR_FILENO);
+    pid_t pid = -1;
+    const int failed = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out);
+    if (failed != 0) {
+        return -1;
+    }
+    int status = 0;
+    const bool ended = realvpn::WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 180000);
+    if (!ended) {
+        realvpn::Stop(pid);
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class RealWireGuardShapes : public RealTest {
+protected:
+    // One shape, in this process's own namespaces: connected, pinged, checked, disconnected,
+    // and nothing of it left.
+    void connectShape(const Shape& shape) {
+        SCOPED_TRACE(shape.what);
+        // wg-quick marks the tunnel's own packets with nftables when all traffic goes in.
+        ASSERT_EQ(realvpn::MissingPrograms({"nft"}), "");
+        realvpn::PrivateResolver resolver(workFolder(), kEarlierResolvConf);
+        ASSERT_EQ(resolver.error(), "");
+        realvpn::PeerNamespace peer("wg", 2);
+        ASSERT_EQ(peer.error(), "");
+        realvpn::WireGuardPeer server(peer, serverFolder->path().toStdString());
+        ASSERT_EQ(server.error(), "");
+
+        WireGuardVPNInfo info;
+        server.fillClientProfile(info);
+        info.InterSubMask = shape.mask;
+        // No Allowed IPs is all traffic, as the editor stores it for its full-traffic switch.
+        if (shape.allTraffic) {
+            info.AllowdIPs[0] = '\0';
+        }
+        info.KeepaliveTime = shape.keepalive;
+        if (shape.dns) {
+            std::snprintf(info.DNS, sizeof(info.DNS), "%s", server.tunnelAddress().c_str());
+        }
+        ASSERT_EQ(hometest::store()->InsertWireGuardInfo(&info), 0);
+        hometest::addProfileRow(kTunnel, VPN_TYPE_WIREGUARD, info.ID);
+        const std::string before = realvpn::NetworkState();
+
+        open(kTunnel);
+        press();
+        ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 30000)) << guitest::logText().toStdString();
+        EXPECT_TRUE(realvpn::PingAnswers(server.tunnelAddress(), 10)) << realvpn::NetworkState();
+        // All traffic goes into the tunnel, the peer's own address excepted; a remote
+        // subnet takes only its own.
+        std::string route;
+        realvpn::Run({"ip", "-4", "route", "get", "192.0.2.77"}, &route);
+        EXPECT_EQ(route.find(std::string("dev ") + kTunnel) != std::string::npos, shape.allTraffic) << route;
+        route.clear();
+        realvpn::Run({"ip", "-4", "route", "get", server.endpointAddress}, &route);
+        EXPECT_EQ(route.find(std::string("dev ") + kTunnel), std::string::npos) << route;
+        std::string keepalive;
+        realvpn::Run({"wg", "show", kTunnel, "persistent-keepalive"}, &keepalive);
+        EXPECT_NE(keepalive.find(shape.keepalive == 0 ? std::string("\toff")
+                                                      : "\t" + std::to_string(shape.keepalive)),
+                  std::string::npos)
+            << keepalive;
+        if (shape.dns) {
+            EXPECT_NE(realvpn::PrivateResolver::Current().find("nameserver " + server.tunnelAddress() + "\n"),
+                      std::string::npos)
+                << realvpn::PrivateResolver::Current();
+        }
+
+        press();
+        ASSERT_TRUE(waitStatus(CONNECT_STATUS_NOT_CONNECTED, 20000)) << guitest::logText().toStdString();
+        expectNothingLeft("wireguard-go", kTunnel);
+        EXPECT_EQ(realvpn::NetworkState(), before);
+        EXPECT_EQ(realvpn::PrivateResolver::Current(), kEarlierResolvConf);
+        EXPECT_FALSE(realvpn::PingAnswers(server.tunnelAddress(), 1));
+    }
+};
+
+TEST_F(RealWireGuardShapes, EachShapeConnectsInANetworkOfItsOwnAndLeavesNothing) {
+    const char* const chosen = std::getenv("KORVA_WG_SHAPE");
+    if (chosen != nullptr) {
+        // The run of one shape, started below in a process of its own.
+        connectShape(kShapes[std::atoi(chosen)]);
+        return;
+    }
+    const ::testing::TestInfo* self = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string name = std::string(self->test_suite_name()) + "." + self->name();
+    for (size_t i = 0; i < sizeof(kShapes) / sizeof(kShapes[0]); ++i) {
+        SCOPED_TRACE(kShapes[i].what);
+        // Its own folder, home and settings; its own network and mount namespaces come with
+        // the new process (made before main).
+        const std::string folder = workFolder() + "/shape-" + std::to_string(i);
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder + "/home")));
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder + "/config")));
+        const std::string output = folder + "/output.txt";
+        const int code = runChild(folder, name,
+                                  {"KORVA_WG_SHAPE=" + std::to_string(i), "HOME=" + folder + "/home",
+                                   "XDG_CONFIG_HOME=" + folder + "/config"},
+                                  output);
+        EXPECT_EQ(code, 0) << realvpn::ReadFile(output);
     }
 }
 

@@ -65,17 +65,17 @@ TEST(SwanctlConfFormat, FollowsTheTemplateForEveryKindOfProfile) {
         std::string text;
     } cases[] = {
         {{"office", 1, 2, 2, 0, 0, {}, "topsecret"},
-         expected("office", "", "esp_proposals=sha256-aes256", "", 2, 0, "topsecret")},
+         expected("office", "", "esp_proposals=sha256-aes256", "", 2, 0, "0x746f70736563726574")},
         {{"branch_1", 2, 1, 1, 1, 30, {"10.0.0.0/24"}, "k1"},
-         expected("branch_1", "10.0.0.0/24", "ah_proposals=sha1", "mode=transport\n", 1, 30, "k1")},
+         expected("branch_1", "10.0.0.0/24", "ah_proposals=sha1", "mode=transport\n", 1, 30, "0x6b31")},
         {{"Lab-7", 2, 2, 7, 0, 45, {"10.0.0.0/24", "10.1.0.0/16", "172.16.0.0/12"}, "k2"},
          expected("Lab-7", "10.0.0.0/24,10.1.0.0/16,172.16.0.0/12", "esp_proposals=sha256-aes256",
-                  "mode=transport\n", 2, 0, "k2")},
+                  "mode=transport\n", 2, 0, "0x6b32")},
         {{"x", 1, 1, 2, 1, 10, {"10.9.0.0/16"}, "k3"},
-         expected("x", "10.9.0.0/16", "ah_proposals=sha1", "", 2, 10, "k3")},
+         expected("x", "10.9.0.0/16", "ah_proposals=sha1", "", 2, 10, "0x6b33")},
         // Values the record does not check: any protocol but 1 is ESP, any mode but 1 transport.
         {{"odd", 0, 0, 0, 0, 0, {}, "k4"},
-         expected("odd", "", "esp_proposals=sha256-aes256", "mode=transport\n", 2, 0, "k4")},
+         expected("odd", "", "esp_proposals=sha256-aes256", "mode=transport\n", 2, 0, "0x6b34")},
     };
     for (const Case& c : cases) {
         std::string text;
@@ -84,22 +84,23 @@ TEST(SwanctlConfFormat, FollowsTheTemplateForEveryKindOfProfile) {
     }
 }
 
-TEST(SwanctlConfFormat, QuotesValuesThatWouldBreakTheFile) {
+TEST(SwanctlConfFormat, QuotesValuesThatWouldBreakTheFileAndEncodesTheKey) {
+    // The key reaches strongSwan as the hex of its bytes, whatever they are: nothing in it
+    // can end the value, open a comment, a section or a reference, or be decoded twice.
     struct Case {
         std::string psk;
         std::string written;
     } cases[] = {
-        {"plain_Key-1=+/", "plain_Key-1=+/"},
-        {"a#b", "\"a#b\""},
-        {"say \"hi\"", "\"say \\\"hi\\\"\""},
-        {"{brace}", "\"{brace}\""},
-        {"back\\slash", "\"back\\\\slash\""},
-        {"line\nbreak\ttab", "\"line\\nbreak\\ttab\""},
-        {" padded ", "\" padded \""},
-        {"Grüße", "\"Grüße\""},
-        // strongSwan decodes keys that begin 0x or 0s; those are written as the hex of their bytes.
-        {"0xdead", "0x3078646561"
-                   "64"},
+        {"psk-0123", "0x70736b2d30313233"},
+        {"a+b/c=.-_", "0x612b622f633d2e2d5f"},
+        {"a#b", "0x612362"},
+        {"say \"hi\"", "0x7361792022686922"},
+        {"{$x}\\", "0x7b24787d5c"},
+        {"line\nbreak\ttab", "0x6c696e650a627265616b09746162"},
+        {" padded ", "0x2070616464656420"},
+        {"Grüße", "0x4772c3bcc39f65"},
+        // strongSwan would decode keys that begin 0x or 0s itself: they stay what was typed.
+        {"0xdead", "0x307864656164"},
         {"0sAB", "0x30734142"},
         {"", ""},
     };
@@ -112,10 +113,13 @@ TEST(SwanctlConfFormat, QuotesValuesThatWouldBreakTheFile) {
 
     // A long key is written whole, never cut.
     std::string longKey(700, 'k');
-    longKey += "#end";
     std::string text;
     ASSERT_EQ(FormatSwanctlConf(makeInfo({"q", 1, 2, 2, 0, 0, {}, longKey.c_str()}), text), 0);
-    EXPECT_NE(text.find("secret=\"" + longKey + "\"\n"), std::string::npos);
+    std::string hexKey;
+    for (size_t i = 0; i < longKey.size(); ++i) {
+        hexKey += "6b";
+    }
+    EXPECT_NE(text.find("secret=0x" + hexKey + "\n"), std::string::npos);
 
     // Addresses and selectors go through the same quoting.
     IPSecVPNInfo info = makeInfo({"q", 1, 2, 2, 0, 0, {"10.0.0.0/8 # x"}, "k"});

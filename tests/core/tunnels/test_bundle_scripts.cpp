@@ -1,6 +1,6 @@
 // The bundle's scripts with Debian's programs replaced by doubles on PATH: the texts
-// and process id of openvpn.exe, the tunnel-name mapping of wireguard and wg, and the
-// exit codes of the TAP adapter scripts.
+// and process id of openvpn.exe, the tunnel-name mapping of wireguard, and the exit
+// codes of the TAP adapter scripts (the bundle's wg: tests/bundle).
 #include <QCoreApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -13,7 +13,6 @@
 
 extern char** environ;
 
-#include "ProcessPipe.h"
 #include "TunnelTestSupport.h"
 
 namespace {
@@ -309,56 +308,6 @@ TEST_F(BundleScripts, WireGuardInstallsNoCommandsFromTheConfiguration) {
     EXPECT_EQ(ReadText(runDir + "/office.conf"), "[Interface]\nAddress = 10.0.0.1/24\n"
                                                  "# PostUp = kept as a comment\n\n"
                                                  "[Peer]\nPublicKey = K=\nPostUpExtra = stays\n");
-}
-
-TEST_F(BundleScripts, WgShowNamesInterfacesByTunnelName) {
-    FakeLinks();
-    ASSERT_EQ(Install(WriteConf("home office", "[Interface]\n")).exitCode, 0);
-    std::string args = Args();
-    std::string ifname = args.substr(args.find(runDir) + runDir.size() + 1);
-    ifname = ifname.substr(0, ifname.find(".conf]"));
-
-    Fake("wg", "printf 'interface: " + ifname +
-                   "\\n  listening port: 1\\n\\npeer: K=\\n  transfer: 1.50 KiB received, 92 B sent\\n\\n"
-                   "interface: other0\\n'\n");
-    ScriptRun show = Exec(kBundle + "/bin/Wireguard/wg", {"show"});
-    EXPECT_EQ(show.exitCode, 0);
-    EXPECT_EQ(show.output, "interface: home office\n  listening port: 1\n\npeer: K=\n"
-                           "  transfer: 1.50 KiB received, 92 B sent\n\ninterface: other0\n");
-
-    // A tunnel name after "show" reaches wg as its interface name.
-    QFile::remove(QString::fromStdString(argLog));
-    Exec(kBundle + "/bin/Wireguard/wg", {"show", "home office", "transfer"});
-    EXPECT_EQ(Args(), "wg\n[show]\n[" + ifname + "]\n[transfer]\n");
-    QFile::remove(QString::fromStdString(argLog));
-    Exec(kBundle + "/bin/Wireguard/wg", {"show", "all"});
-    EXPECT_EQ(Args(), "wg\n[show]\n[all]\n");
-    // No tunnel at all: wg prints nothing, and neither does the bundle's wg.
-    Fake("wg", "exit 0\n");
-    ScriptRun none = Exec(kBundle + "/bin/Wireguard/wg", {"show"});
-    EXPECT_EQ(none.exitCode, 0);
-    EXPECT_EQ(none.output, "");
-
-    // Everything but "show" is Debian's wg itself.
-    Fake("wg", "echo private-key\n");
-    ScriptRun genkey = Exec(kBundle + "/bin/Wireguard/wg", {"genkey"});
-    EXPECT_EQ(genkey.output, "private-key\n");
-}
-
-TEST_F(BundleScripts, WgShowWritesItsWholeAnswerAtOnce) {
-    // wg writes its blocks line by line, slowly; one read of the bundle's answer, as the
-    // client's runner makes it, still holds every block down to the last transfer line.
-    std::string fake = "for i in $(seq 1 12); do\n"
-                       "  printf 'interface: tun%d\\n  listening port: %d\\n\\n' $i $i; sleep 0.01\n"
-                       "  printf 'peer: K%d=\\n  transfer: %d B received, %d B sent\\n\\n' $i $i $i\n"
-                       "done\n";
-    Fake("wg", fake);
-    std::string whole = Exec(kBundle + "/bin/Wireguard/wg", {"show"}).output;
-    ASSERT_NE(whole.find("interface: tun12\n"), std::string::npos) << whole;
-    for (int read = 0; read < 3; ++read) {
-        ProcessPipe pipe;
-        EXPECT_EQ(pipe.ExecuteCommand((kBundle + "/bin/Wireguard/wg show").c_str(), true), whole);
-    }
 }
 
 TEST_F(BundleScripts, IPsecBackendFollowsWhetherTheKernelTakesESP) {

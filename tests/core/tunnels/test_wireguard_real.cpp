@@ -20,7 +20,8 @@
 
 namespace {
 
-const QString kBundle = QString(KORVA_SOURCE_DIR) + "/bundle";
+// The bundle as the build lays it out beside the client (its wg is a program of its own).
+const QString kBundle = QString(KORVA_APP_DIR);
 
 struct Result {
     int code = -1;

@@ -73,9 +73,11 @@ TEST_F(EditorTest, NewProfileStartsOnTheIPsecPageWithItsDefaults) {
     EXPECT_EQ(u.lineEditPassword->echoMode(), QLineEdit::Password);
     EXPECT_EQ(u.lineEditSSLPassword->echoMode(), QLineEdit::Password);
     EXPECT_EQ(u.lineEditPSK->echoMode(), QLineEdit::Normal);
-    // The name and the pre-shared key share one validator and take no input method.
+    // The name and the pre-shared key have typing limits of their own (the key takes every
+    // printable character) and take no input method.
     EXPECT_NE(u.lineEditProfileName->validator(), nullptr);
-    EXPECT_EQ(u.lineEditProfileName->validator(), u.lineEditPSK->validator());
+    EXPECT_NE(u.lineEditPSK->validator(), nullptr);
+    EXPECT_NE(u.lineEditProfileName->validator(), u.lineEditPSK->validator());
     EXPECT_FALSE(u.lineEditProfileName->testAttribute(Qt::WA_InputMethodEnabled));
     EXPECT_FALSE(u.lineEditPSK->testAttribute(Qt::WA_InputMethodEnabled));
 }

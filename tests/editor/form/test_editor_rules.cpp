@@ -52,7 +52,11 @@ const Typed kTyping[] = {
     {"lineEditProfileName", "a b-c.d", "abcd"},
     {"lineEditProfileName", "Büro", "Büro"},
     {"lineEditProfileName", "한국어", "한국어"},
-    {"lineEditPSK", "p@ss w0rd", "pssw0rd"},
+    // The pre-shared key takes every printable character.
+    {"lineEditPSK", "p@ss w0rd", "p@ss w0rd"},
+    {"lineEditPSK", "psk-0123.+/=", "psk-0123.+/="},
+    {"lineEditPSK", "{\"$x\"}#'\\`~!%^&*()[]<>?|;:,", "{\"$x\"}#'\\`~!%^&*()[]<>?|;:,"},
+    {"lineEditPSK", "Grüße", "Grüße"},
     // The remote network's mask has no typing limit; its save judges it.
     {"lineEditRemoteNetworkMask", "abc", "abc"},
 };
