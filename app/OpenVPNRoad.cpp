@@ -15,6 +15,7 @@
 #include "ConnectionTimings.h"
 #include "FileWrite.h"
 #include "HomeWidget.h"
+#include "OpenVPNConfigLines.h"
 #include "OpenVPNContext.h"
 #include "TrafficReadings.h"
 #include "TunnelPaths.h"
@@ -152,7 +153,9 @@ void OpenVPNRoad::startAttempt() {
                 }
             }
             const std::string config = folder + "/" + name + ".ovpn";
-            if (!fileExists(config) && !WriteFileWhole(config, info.VPNConfig, kSecretFileMode)) {
+            // A line of the stored text that would run a program is not written.
+            if (!fileExists(config) &&
+                !WriteFileWhole(config, OpenVPNConfigLines::connectCopy(info.VPNConfig), kSecretFileMode)) {
                 result.outcome = OpenVPNStart::ConfigNotWritten;
                 result.path = config;
                 return result;

@@ -3,6 +3,8 @@
 // editor writes, logs, matches or shows without translation stands here.
 #pragma once
 
+#include <QtGlobal>
+
 #include "KorvaResourcePaths.h"
 #include "TunnelPaths.h"
 
@@ -136,6 +138,58 @@ constexpr const char* kRemotePattern = "remote %1 %2";
 constexpr const char* kDnsOptionPattern = "dhcp-option DNS %1";
 constexpr const char* kWinsOptionPattern = "dhcp-option WINS %1";
 constexpr const char* kRoutePattern = "route %1 %2";
+// The first "remote" line's port when it names none: the file's "port" or "rport", else
+// openvpn's own; a protocol word the copy keeps on that line.
+constexpr const char* kPortDirective = "port";
+constexpr const char* kRemotePortDirective = "rport";
+constexpr const char* kDefaultOpenVPNPort = "1194";
+constexpr const char* kProtocolPattern = "^[A-Za-z0-9-]+$";
+// The directives whose file the import reads and keeps inline, and their special words.
+constexpr const char* kInlineFileDirectives[] = {"ca",
+                                                 "cert",
+                                                 "key",
+                                                 "extra-certs",
+                                                 "dh",
+                                                 "pkcs12",
+                                                 "tls-auth",
+                                                 "tls-crypt",
+                                                 "tls-crypt-v2",
+                                                 "secret",
+                                                 "crl-verify",
+                                                 "http-proxy-user-pass",
+                                                 "auth-gen-token-secret"};
+constexpr const char* kInlineWord = "[inline]";
+constexpr const char* kDhDirective = "dh";
+constexpr const char* kNoneWord = "none";
+constexpr const char* kPkcs12Directive = "pkcs12";
+constexpr int kBase64LineLength = 64;
+constexpr const char* kTlsAuthDirective = "tls-auth";
+constexpr const char* kSecretDirective = "secret";
+constexpr const char* kKeyDirectionDirective = "key-direction";
+constexpr const char* kHttpProxyDirective = "http-proxy";
+constexpr const char* kHttpProxyUserPassDirective = "http-proxy-user-pass";
+constexpr const char* kStdinWord = "stdin";
+constexpr const char* kAutoWord = "auto";
+constexpr const char* kAutoNctWord = "auto-nct";
+constexpr const char* kBasicWord = "basic";
+// What names a folder, or a file openvpn reads only from the disk.
+constexpr const char* kCaPathDirective = "capath";
+constexpr const char* kAskPassDirective = "askpass";
+constexpr const char* kCrlVerifyDirective = "crl-verify";
+constexpr const char* kCrlVerifyFolderWord = "dir";
+constexpr const char* kSocksProxyDirective = "socks-proxy";
+// A word written back into a line as it is; any other in double quotes.
+constexpr const char* kPlainWordPattern = "^[A-Za-z0-9._:/+=@-]+$";
+// How much of a file the import reads: the configuration, and each file it names.
+constexpr qint64 kImportMaxBytes = 16 * 1024 * 1024;
+constexpr qint64 kImportedFileMaxBytes = 1024 * 1024;
+// The refusals of an import, naming the line: its number, the file's name, the directive
+// or the file the line names.
+constexpr const char* kImportUnsafeKey = "ZRVPN_PROFILE_IMPORT_UNSAFE_LINE";
+constexpr const char* kImportUnreadableKey = "ZRVPN_PROFILE_IMPORT_FILE_UNREADABLE";
+constexpr const char* kImportNotKeptKey = "ZRVPN_PROFILE_IMPORT_NOT_KEPT";
+constexpr const char* kImportRefusedLine = "OpenVPN :: import of %s refused at line %d: %s\n";
+constexpr const char* kCopyDroppedLine = "OpenVPN :: line %d of the configuration not written: %s\n";
 constexpr const char* kOpenFileFailedLine = "OpenVPN :: open file failed!";
 constexpr const char* kOpenPathFailedLine = "OpenVPN :: open file %s failed!";
 constexpr const char* kRemoveOvpnFailedLine = "OpenVPN :: remove file %s failed!";

@@ -1,5 +1,6 @@
 #include "OpenVPNPage.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -10,9 +11,12 @@
 
 #include "AppContext.h"
 #include "EditorTexts.h"
+#include "InvokingUserFile.h"
 #include "OpenVPNContext.h"
 #include "SystemContext.h"
+#include "ZRErrorDialog.h"
 #include "ZRInputIpLineEdit.h"
+#include "ZRStringConstant.h"
 #include "zrwlog.h"
 
 using namespace EditorTexts;
@@ -43,10 +47,33 @@ bool fitsRecordText(const QString& text) {
     return text.toUtf8().size() <= kRecordTextMaxBytes;
 }
 
+// A control character (C0 or DEL): no line of a stored text holds one, so that every
+// stored profile exports and imports again.
+bool hasControlCharacter(const QString& text) {
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The user name and password become the two lines of openvpn's credentials file: a line
-// break in either (pasted in) would cut it and shift the password to another line.
+// break in either (pasted in, or from an imported credentials file) would cut it and shift
+// the password to another line, and no other control character stands in a stored line.
 bool fitsCredentialLine(const QString& text) {
-    return !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'));
+    return !hasControlCharacter(text);
+}
+
+// The imported file's path as the row keeps it: a control character of the name (which a
+// file name may hold) shown as a question mark.
+QString storedPath(QString path) {
+    for (QChar& c : path) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
+            c = QLatin1Char('?');
+        }
+    }
+    return path;
 }
 
 // A credential of the page: judged only while its block shows; remembered ones follow
@@ -188,11 +215,15 @@ void ProfileConfigDialog::OpenVPNPage::importOpenVPNFile() {
     if (fileDialog.exec() != QDialog::Accepted || fileDialog.selectedFiles().isEmpty()) {
         return;
     }
-    QFile file(fileDialog.selectedFiles().first());
-    if (!file.open(QIODevice::ReadOnly)) {
+    const QString path = fileDialog.selectedFiles().first();
+    // The file is the user's: read with the user's rights, and only a regular file.
+    QByteArray bytes;
+    if (!InvokingUserFile::read(path, kImportMaxBytes, &bytes)) {
         return;
     }
-    parseOpenVPNFile(file, ui.comboBoxVPNType->currentIndex() + 1);
+    if (!parseOpenVPNFile(path, bytes, ui.comboBoxVPNType->currentIndex() + 1)) {
+        return;
+    }
     ui.btnOpenVPNImport->hide();
     ui.widgetFileName->show();
     ui.lineEditImportFile->setFocus();
@@ -207,29 +238,77 @@ void ProfileConfigDialog::OpenVPNPage::showConfigFileName(const QString& path, c
     field->setToolTip(toolTip);
 }
 
-void ProfileConfigDialog::OpenVPNPage::parseOpenVPNFile(QFile& file, int kind) {
-    const QFileInfo info(file.fileName());
+bool ProfileConfigDialog::OpenVPNPage::parseOpenVPNFile(const QString& path, const QByteArray& bytes,
+                                                        int kind) {
+    const QFileInfo info(path);
     if (info.suffix() != QLatin1String(kImportSuffix)) {
-        return;
+        return true;
+    }
+    // The files the configuration names lie beside it unless it names them absolutely; they
+    // are the user's too.
+    const QDir folder = info.absoluteDir();
+    const OvpnText::ImportedFacts facts = OvpnText::readImport(
+        bytes, dialog.m_ipRegExp, dialog.m_portRegExp,
+        [&folder](const QByteArray& name, QByteArray* content) {
+            const QString file = QFile::decodeName(name);
+            return InvokingUserFile::read(QDir::isAbsolutePath(file) ? file : folder.filePath(file),
+                                          kImportedFileMaxBytes, content);
+        });
+    if (facts.refusal.reason != OvpnText::ImportRefusal::None) {
+        ZRWLog(kLogModule, kLogLevel, kImportRefusedLine, info.fileName().toUtf8().constData(),
+               facts.refusal.line, facts.refusal.subject.constData());
+        showImportRefusal(info.fileName(), facts.refusal);
+        return false;
     }
     dialog.m_bFileImported = true;
     dialog.m_ovpnFilePath = info.absoluteFilePath();
+    importedText = facts.text;
     showConfigFileName(dialog.m_ovpnFilePath, info.fileName());
-    const OvpnText::ImportedFacts facts =
-        OvpnText::readImport(file.readAll(), dialog.m_ipRegExp, dialog.m_portRegExp);
     if (facts.needsCredentials) {
         dialog.m_bNeedPwd = true;
         if (kind == kOpenVPN || kind == kSSLVPN) {
-            widgets(kind).credentials->show();
+            Widgets& page = widgets(kind);
+            page.credentials->show();
+            // The credentials a file of the configuration held are the profile's own now,
+            // kept so that a connect asks for nothing.
+            if (!facts.userName.isEmpty()) {
+                page.userName->setText(facts.userName);
+            }
+            if (!facts.password.isEmpty()) {
+                page.password->setText(facts.password);
+                page.rememberMe->setChecked(true);
+                page.prompt->setChecked(false);
+            }
         }
     }
-    if (!facts.server.isEmpty()) {
-        ui.lineEditEndpoint->setIpAddress(facts.server);
-    }
-    if (!facts.port.isEmpty()) {
+    // The server and port come from the first remote line alone.
+    if (facts.hasRemote) {
+        if (facts.server.isEmpty()) {
+            ui.lineEditEndpoint->clearIpAddress();
+        } else {
+            ui.lineEditEndpoint->setIpAddress(facts.server);
+        }
         ui.lineEditPeerPort->setText(facts.port);
     }
     ui.labelTitle->setFocus();
+    return true;
+}
+
+void ProfileConfigDialog::OpenVPNPage::showImportRefusal(const QString& fileName,
+                                                         const OvpnText::ImportRefusal& refusal) {
+    const char* key = refusal.reason == OvpnText::ImportRefusal::Unsafe       ? kImportUnsafeKey
+                      : refusal.reason == OvpnText::ImportRefusal::Unreadable ? kImportUnreadableKey
+                                                                              : kImportNotKeptKey;
+    ZRErrorDialog prompt(&dialog);
+    prompt.setContent(
+        ZRStringConstant::tr(key).arg(refusal.line).arg(fileName, QFile::decodeName(refusal.subject)));
+    prompt.exec();
+}
+
+void ProfileConfigDialog::OpenVPNPage::logDroppedLines(const OvpnText::DroppedLines& dropped) {
+    for (const auto& line : dropped) {
+        ZRWLog(kLogModule, kLogLevel, kCopyDroppedLine, line.first, line.second.constData());
+    }
 }
 
 void ProfileConfigDialog::OpenVPNPage::clearImportedFile() {
@@ -357,20 +436,13 @@ bool ProfileConfigDialog::OpenVPNPage::readWholeFile(const QString& path, QByteA
     return file.error() == QFileDevice::NoError;
 }
 
-bool ProfileConfigDialog::OpenVPNPage::writeOpenVPNConfig(const QString& sourcePath,
-                                                          const OpenVPNInfo& stored, const Values& values,
+bool ProfileConfigDialog::OpenVPNPage::writeOpenVPNConfig(const OpenVPNInfo& stored, const Values& values,
                                                           QByteArray& copy) {
-    QByteArray source;
-    // The source is read whole before anything is written, so that a source that is the
-    // profile's own copy keeps its content.
-    if (!readWholeFile(sourcePath, source)) {
-        ZRWLog(kLogModule, kLogLevel, "%s", kOpenFileFailedLine);
-        return false;
-    }
     // The profile's own copy chosen again carries the lines its save appended.
     const OvpnText::PageValues previous = OvpnText::valuesOf(stored);
-    copy =
-        OvpnText::importedCopy(OvpnText::asUtf8(source), values.ovpn, stored.ID != 0 ? &previous : nullptr);
+    OvpnText::DroppedLines dropped;
+    copy = OvpnText::importedCopy(importedText, values.ovpn, stored.ID != 0 ? &previous : nullptr, &dropped);
+    logDroppedLines(dropped);
     return true;
 }
 
@@ -390,14 +462,18 @@ bool ProfileConfigDialog::OpenVPNPage::updateOpenVPNConfig(const OpenVPNInfo& st
     if (text.isEmpty()) {
         return false;
     }
-    copy = OvpnText::rewrittenCopy(text, OvpnText::valuesOf(stored), values.ovpn);
+    // A copy stored before its text was kept as UTF-8 becomes UTF-8 now, and any line that
+    // would run a program goes.
+    OvpnText::DroppedLines dropped;
+    copy = OvpnText::rewrittenCopy(OvpnText::asUtf8(text), OvpnText::valuesOf(stored), values.ovpn, &dropped);
+    logDroppedLines(dropped);
     return true;
 }
 
 bool ProfileConfigDialog::OpenVPNPage::makeCopy(const Values& values, const OpenVPNInfo& stored,
                                                 QByteArray& copy) {
     const bool written = !dialog.m_bEditMode || dialog.m_bFileImported
-                             ? writeOpenVPNConfig(values.filePath, stored, values, copy)
+                             ? writeOpenVPNConfig(stored, values, copy)
                              : updateOpenVPNConfig(stored, values, copy);
     if (!written) {
         FieldRules::markFrame(ui.widgetFileName);
@@ -422,12 +498,13 @@ bool ProfileConfigDialog::OpenVPNPage::fillRecord(const Values& values, const Op
             password = QString::fromUtf8(stored.UserPwd);
         }
     }
-    const bool fits =
-        copyText(info.ServerIP, values.ovpn.server) && copyText(info.ConfigFilePath, values.filePath) &&
-        copyText(info.UserName, userName) && copyText(info.UserPwd, password) &&
-        copyText(info.LocalDns,
-                 dialog.m_ipRegExp.exactMatch(values.ovpn.dns) ? values.ovpn.dns : QString()) &&
-        copyText(info.LocalWinsServer, values.ovpn.wins) && copyText(info.AllowdIPs, dialog.remoteSubnetText);
+    const bool fits = copyText(info.ServerIP, values.ovpn.server) &&
+                      copyText(info.ConfigFilePath, storedPath(values.filePath)) &&
+                      copyText(info.UserName, userName) && copyText(info.UserPwd, password) &&
+                      copyText(info.LocalDns,
+                               dialog.m_ipRegExp.exactMatch(values.ovpn.dns) ? values.ovpn.dns : QString()) &&
+                      copyText(info.LocalWinsServer, values.ovpn.wins) &&
+                      copyText(info.AllowdIPs, dialog.remoteSubnetText);
     if (!fits) {
         return false;
     }

@@ -13,7 +13,6 @@
 #include "ProfileFileTexts.h"
 #include "RemoteSubnetRows.h"
 
-class QFile;
 class QObject;
 class QPushButton;
 class QRadioButton;
@@ -86,8 +85,15 @@ private:
 
     // Import.
     void importOpenVPNFile();
-    // Reads the chosen file and takes the server, the port and the need for credentials.
-    void parseOpenVPNFile(QFile& file, int kind);
+    // Takes the chosen file's content (bytes, read from path): the configuration with the
+    // files it names, the server and port of its first remote line, the need for
+    // credentials and those its auth-user-pass file holds. False, with nothing taken and the
+    // reason shown, when the import refuses the file.
+    bool parseOpenVPNFile(const QString& path, const QByteArray& bytes, int kind);
+    // Says why a file is refused, naming its line.
+    void showImportRefusal(const QString& fileName, const OvpnText::ImportRefusal& refusal);
+    // Logs the lines a copy left out.
+    static void logDroppedLines(const OvpnText::DroppedLines& dropped);
     // Shows a configuration file's name in the file row: the name elided to the field, the
     // tool tip as given.
     void showConfigFileName(const QString& path, const QString& toolTip);
@@ -104,10 +110,9 @@ private:
     // The profile's copy of the configuration: of a newly imported file, or the stored
     // copy rewritten; false, with the file row marked, when neither can be read.
     bool makeCopy(const Values& values, const OpenVPNInfo& stored, QByteArray& copy);
-    // The copy of a newly imported file, from the file at sourcePath (stored: the profile's
-    // row when it is edited, else an empty one); false when it cannot be read.
-    bool writeOpenVPNConfig(const QString& sourcePath, const OpenVPNInfo& stored, const Values& values,
-                            QByteArray& copy);
+    // The copy of a newly imported file, from the configuration the import took (stored:
+    // the profile's row when it is edited, else an empty one).
+    bool writeOpenVPNConfig(const OpenVPNInfo& stored, const Values& values, QByteArray& copy);
     // The stored copy rewritten with the page's values: the copy under the name the dialog
     // was opened with, or the stored text when the file is missing; false when neither is there.
     bool updateOpenVPNConfig(const OpenVPNInfo& stored, const Values& values, QByteArray& copy);
@@ -121,4 +126,7 @@ private:
     Ui::ProfileConfigDialog& ui;
     Widgets ssl;
     Widgets openVPN;
+    // The configuration of the file imported last, as the profile keeps it (valid while
+    // the dialog's imported flag is set).
+    QByteArray importedText;
 };

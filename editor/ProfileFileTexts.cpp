@@ -4,6 +4,7 @@
 #include <QTextCodec>
 
 #include "EditorTexts.h"
+#include "OpenVPNConfigLines.h"
 #include "ProfileConfigDialog.h"
 #include "ProfileRecords.h"
 
@@ -13,13 +14,20 @@ namespace OvpnText {
 
 namespace {
 
-// White space as openvpn reads a configuration line: C's isspace set.
-bool isSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
+using OpenVPNConfigLines::Line;
+using OpenVPNConfigLines::Role;
 
 QByteArray line(const QString& text) {
     return text.toUtf8() + '\n';
+}
+
+QByteArray joined(const QList<QByteArray>& pieces) {
+    QByteArray text;
+    for (const QByteArray& piece : pieces) {
+        text += piece;
+        text += '\n';
+    }
+    return text;
 }
 
 // The lines of a text without the lines an earlier save appended at its end.
@@ -33,6 +41,151 @@ QList<QByteArray> withoutBlock(const QByteArray& text, const PageValues* previou
         kept.erase(kept.end() - block.size(), kept.end());
     }
     return kept;
+}
+
+// The port of a "remote" line without one: the configuration's last "port" or "rport",
+// else openvpn's own.
+QByteArray defaultPort(const QList<Line>& read) {
+    QByteArray port = kDefaultOpenVPNPort;
+    for (const Line& line : read) {
+        if (line.role == Role::Directive && line.words.size() > 1 &&
+            (line.words.first() == kPortDirective || line.words.first() == kRemotePortDirective)) {
+            port = line.words.at(1);
+        }
+    }
+    return port;
+}
+
+bool isRemote(const Line& line) {
+    return line.role == Role::Directive && line.words.first() == kRemoteDirective && line.words.size() > 1;
+}
+
+// The first "remote" line of a copy: as it was when it names the page's server and port
+// already, else the page's server and port with the line's own protocol.
+QByteArray firstRemoteLine(const Line& remote, const PageValues& values, const QByteArray& portOfFile) {
+    const QByteArray host = remote.words.at(1);
+    const QByteArray port = remote.words.size() > 2 ? remote.words.at(2) : portOfFile;
+    if (host == values.server.toUtf8() && port == values.port.toUtf8()) {
+        return remote.text;
+    }
+    QByteArray text = QString::fromLatin1(kRemotePattern).arg(values.server, values.port).toUtf8();
+    static const QRegExp protocol(QString::fromLatin1(kProtocolPattern));
+    if (remote.words.size() > 3 && protocol.exactMatch(QString::fromUtf8(remote.words.at(3)))) {
+        text += ' ' + remote.words.at(3);
+    }
+    return text;
+}
+
+// The lines of a copy: the configuration's lines with the first "remote" directive the
+// page's and unsafe directives left out; "auth-user-pass" directives become the
+// credential reference when withCredentialLine is set.
+QByteArray copyLines(const QList<QByteArray>& pieces, const PageValues& values, bool withCredentialLine,
+                     DroppedLines* dropped) {
+    const QList<Line> read = OpenVPNConfigLines::read(joined(pieces));
+    const QByteArray portOfFile = defaultPort(read);
+    QByteArray copy;
+    bool remoteTaken = false;
+    for (const Line& line : read) {
+        if (line.role == Role::Directive && OpenVPNConfigLines::isUnsafe(line.words.first())) {
+            if (dropped != nullptr) {
+                dropped->append(qMakePair(line.number, line.words.first()));
+            }
+            continue;
+        }
+        if (withCredentialLine && line.role == Role::Directive &&
+            line.words.first() == kAuthUserPassDirective) {
+            copy += credentialLine();
+        } else if (!remoteTaken && isRemote(line)) {
+            copy += firstRemoteLine(line, values, portOfFile);
+            remoteTaken = true;
+        } else {
+            copy += line.text;
+        }
+        copy += '\n';
+    }
+    return copy;
+}
+
+// The import's own reading of an "auth-user-pass" file or block: the user name on its
+// first line, the password on its second.
+void takeCredentials(const QByteArray& content, ImportedFacts& facts) {
+    const QList<QByteArray> found = lines(asUtf8(content));
+    facts.userName = QString::fromUtf8(found.value(0));
+    facts.password = QString::fromUtf8(found.value(1));
+}
+
+// Directives whose file openvpn takes inline just as well: the import keeps the file's
+// content in the configuration.
+bool isInlineFile(const QByteArray& directive) {
+    for (const char* name : kInlineFileDirectives) {
+        if (directive == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A directive that names a folder, or a file openvpn takes from the disk alone: the
+// profile cannot keep what it names.
+bool namesWhatCannotBeKept(const QList<QByteArray>& words) {
+    const QByteArray& name = words.first();
+    return name == kCaPathDirective || (name == kAskPassDirective && words.size() > 1) ||
+           (name == kCrlVerifyDirective && words.size() > 2 && words.at(2) == kCrlVerifyFolderWord) ||
+           (name == kSocksProxyDirective && words.size() > 3 && words.at(3) != kStdinWord);
+}
+
+// The HTTP proxy's credentials: a file, or a word that makes openvpn ask or guess.
+bool namesProxyCredentialFile(const QList<QByteArray>& words) {
+    if (words.first() != kHttpProxyDirective || words.size() < 4) {
+        return false;
+    }
+    const QByteArray& file = words.at(3);
+    return !file.isEmpty() && file != kStdinWord && file != kAutoWord && file != kAutoNctWord;
+}
+
+// A word written back into a configuration line: in double quotes with backslashes where
+// it holds anything but plain characters.
+QByteArray quotedWord(const QByteArray& word) {
+    static const QRegExp plain(QString::fromLatin1(kPlainWordPattern));
+    if (plain.exactMatch(QString::fromLatin1(word))) {
+        return word;
+    }
+    QByteArray quoted = "\"";
+    for (char c : word) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+        }
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+// A file's content as an inline file of the tag: its text (a PKCS #12 file, which is
+// binary, in base64), ending with a line break; false when it cannot stand inline (a NUL,
+// or a line that would close an inline file).
+bool inlineContent(const QByteArray& tag, const QByteArray& content, QByteArray* text) {
+    QByteArray body;
+    if (tag == kPkcs12Directive) {
+        const QByteArray encoded = content.toBase64();
+        for (int i = 0; i < encoded.size(); i += kBase64LineLength) {
+            body += encoded.mid(i, kBase64LineLength) + '\n';
+        }
+    } else {
+        body = asUtf8(content);
+        if (body.contains('\0')) {
+            return false;
+        }
+        for (const QByteArray& piece : lines(body)) {
+            if (piece.trimmed().startsWith("</")) {
+                return false;
+            }
+        }
+        if (!body.isEmpty() && !body.endsWith('\n')) {
+            body += '\n';
+        }
+    }
+    *text = '<' + tag + ">\n" + body + "</" + tag + ">\n";
+    return true;
 }
 
 } // namespace
@@ -57,106 +210,170 @@ PageValues valuesOf(const OpenVPNInfo& info) {
     return values;
 }
 
+bool isUtf8(const QByteArray& bytes) {
+    const int size = bytes.size();
+    int i = 0;
+    while (i < size) {
+        const unsigned char lead = static_cast<unsigned char>(bytes.at(i));
+        int extra = 0;
+        uint value = 0;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            extra = 1;
+            value = lead & 0x1Fu;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            extra = 2;
+            value = lead & 0x0Fu;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            extra = 3;
+            value = lead & 0x07u;
+        } else {
+            return false;
+        }
+        if (i + extra >= size) {
+            return false;
+        }
+        for (int k = 1; k <= extra; ++k) {
+            const unsigned char next = static_cast<unsigned char>(bytes.at(i + k));
+            if ((next & 0xC0u) != 0x80u) {
+                return false;
+            }
+            value = (value << 6) | (next & 0x3Fu);
+        }
+        if ((extra == 2 && (value < 0x800 || (value >= 0xD800 && value <= 0xDFFF))) ||
+            (extra == 3 && (value < 0x10000 || value > 0x10FFFF))) {
+            return false;
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
 QByteArray asUtf8(const QByteArray& bytes) {
     QTextCodec* codec = QTextCodec::codecForUtfText(bytes, nullptr);
     if (codec != nullptr && codec->mibEnum() != 106) {
         return codec->toUnicode(bytes).toUtf8();
     }
-    return bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+    const QByteArray text = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+    // A file written in a Western code page (a "Grüße" in a comment) is kept as the same
+    // characters in UTF-8, as every stored text is.
+    return isUtf8(text) ? text : QString::fromLatin1(text).toUtf8();
 }
 
 QList<QByteArray> lines(const QByteArray& text) {
-    QList<QByteArray> result;
-    int start = 0;
-    while (start < text.size()) {
-        int end = text.indexOf('\n', start);
-        const int next = end < 0 ? text.size() : end + 1;
-        if (end < 0) {
-            end = text.size();
-        }
-        QByteArray piece = text.mid(start, end - start);
-        // Every carriage return before the line feed: a line written back ends in a line
-        // feed alone, and reads back the same.
-        while (piece.endsWith('\r')) {
-            piece.chop(1);
-        }
-        result.append(piece);
-        start = next;
-    }
-    return result;
-}
-
-QByteArray firstWord(const QByteArray& line) {
-    const int space = line.indexOf(' ');
-    return space < 0 ? line : line.left(space);
+    return OpenVPNConfigLines::lines(text);
 }
 
 QByteArray directive(const QByteArray& line) {
-    // openvpn's line ends at a NUL, and its first word may stand in double quotes (with
-    // backslash escapes) or single quotes; outside single quotes a backslash takes the next
-    // character as it is, and only a backslash, a double quote or white space may follow
-    // one (openvpn drops any other line, as it drops one with an open quote).
-    const int end = qstrnlen(line.constData(), static_cast<uint>(line.size()));
-    int i = 0;
-    while (i < end && isSpace(line.at(i))) {
-        ++i;
-    }
-    if (i == end || line.at(i) == '#' || line.at(i) == ';') {
-        return QByteArray();
-    }
-    char quote = 0;
-    if (line.at(i) == '"' || line.at(i) == '\'') {
-        quote = line.at(i++);
-    }
-    QByteArray word;
-    bool closed = quote == 0;
-    for (; i < end; ++i) {
-        char c = line.at(i);
-        if (c == '\\' && quote != '\'') {
-            if (i + 1 == end) {
-                break;
-            }
-            c = line.at(++i);
-            if (c != '\\' && c != '"' && !isSpace(c)) {
-                return QByteArray();
-            }
-        } else if (quote != 0 ? c == quote : isSpace(c)) {
-            closed = true;
-            break;
-        }
-        word += c;
-    }
-    if (!closed) {
-        return QByteArray();
-    }
-    // "--remote" in a file is "remote".
-    if (word.size() >= 3 && word.startsWith("--")) {
-        word.remove(0, 2);
-    }
-    return word;
+    return OpenVPNConfigLines::directive(line);
 }
 
-QPair<QString, QString> remoteWords(const QByteArray& line) {
-    const QList<QByteArray> words = line.split(' ');
-    return qMakePair(words.size() > 1 ? QString::fromUtf8(words.at(1)) : QString(),
-                     words.size() > 2 ? QString::fromUtf8(words.at(2)) : QString());
-}
-
-ImportedFacts readImport(const QByteArray& bytes, const QRegExp& addressRule, const QRegExp& portRule) {
+ImportedFacts readImport(const QByteArray& bytes, const QRegExp& addressRule, const QRegExp& portRule,
+                         const FileReader& readFile) {
     ImportedFacts facts;
-    for (const QByteArray& line : lines(asUtf8(bytes))) {
-        const QByteArray word = firstWord(line);
-        if (word == kAuthUserPassDirective) {
-            facts.needsCredentials = true;
-        } else if (word == kRemoteDirective) {
-            const QPair<QString, QString> words = remoteWords(line);
-            if (addressRule.exactMatch(words.first)) {
-                facts.server = words.first;
+    const QList<Line> read = OpenVPNConfigLines::read(asUtf8(bytes));
+    const auto refuse = [&facts](ImportRefusal::Reason reason, const Line& line, const QByteArray& subject) {
+        facts.refusal.reason = reason;
+        facts.refusal.line = line.number;
+        facts.refusal.subject = subject;
+        facts.text.clear();
+        return facts;
+    };
+    const QByteArray ownCredentialFile = credentialLine().mid(qstrlen(kAuthUserPassDirective) + 1);
+    QByteArray remoteHost;
+    QByteArray remotePort;
+    bool remoteHasPort = false;
+    // An inline credentials block being taken out of the configuration.
+    bool inCredentialsBlock = false;
+    QByteArray credentialsBlock;
+    for (const Line& line : read) {
+        if (inCredentialsBlock) {
+            if (line.role == Role::InlineBody) {
+                credentialsBlock += line.text + '\n';
+            } else {
+                inCredentialsBlock = false;
+                takeCredentials(credentialsBlock, facts);
+                facts.text += QByteArray(kAuthUserPassDirective) + '\n';
             }
-            if (portRule.exactMatch(words.second)) {
-                facts.port = words.second;
-            }
+            continue;
         }
+        if (line.role == Role::InlineOpen && line.tag == kAuthUserPassDirective) {
+            facts.needsCredentials = true;
+            inCredentialsBlock = true;
+            continue;
+        }
+        if (line.role != Role::Directive) {
+            facts.text += line.text + '\n';
+            continue;
+        }
+        const QList<QByteArray>& words = line.words;
+        const QByteArray& name = words.first();
+        if (OpenVPNConfigLines::isUnsafe(name)) {
+            return refuse(ImportRefusal::Unsafe, line, name);
+        }
+        if (namesWhatCannotBeKept(words)) {
+            return refuse(ImportRefusal::NotKept, line, name);
+        }
+        if (name == kAuthUserPassDirective) {
+            facts.needsCredentials = true;
+            if (words.size() > 1 && words.at(1) != ownCredentialFile) {
+                // The file's credentials become the profile's; the copy names the client's own
+                // credential file instead.
+                QByteArray content;
+                if (!readFile(words.at(1), &content)) {
+                    return refuse(ImportRefusal::Unreadable, line, words.at(1));
+                }
+                takeCredentials(content, facts);
+                facts.text += QByteArray(kAuthUserPassDirective) + '\n';
+                continue;
+            }
+        } else if (isInlineFile(name) && words.size() > 1 && words.at(1).toLower() != kInlineWord &&
+                   !(name == kDhDirective && words.at(1) == kNoneWord)) {
+            QByteArray content;
+            QByteArray inlined;
+            if (!readFile(words.at(1), &content) || !inlineContent(name, content, &inlined)) {
+                return refuse(ImportRefusal::Unreadable, line, words.at(1));
+            }
+            // The direction that followed the file holds for the inline key.
+            if ((name == kTlsAuthDirective || name == kSecretDirective) && words.size() > 2) {
+                facts.text += QByteArray(kKeyDirectionDirective) + ' ' + quotedWord(words.at(2)) + '\n';
+            }
+            facts.text += inlined;
+            continue;
+        } else if (namesProxyCredentialFile(words)) {
+            QByteArray content;
+            QByteArray inlined;
+            if (!readFile(words.at(3), &content) ||
+                !inlineContent(kHttpProxyUserPassDirective, content, &inlined)) {
+                return refuse(ImportRefusal::Unreadable, line, words.at(3));
+            }
+            // The credentials follow inline; without a method named openvpn's own for a file
+            // holds.
+            facts.text += QByteArray(kHttpProxyDirective) + ' ' + quotedWord(words.at(1)) + ' ' +
+                          quotedWord(words.value(2)) + " \"\" " +
+                          (words.size() > 4 ? quotedWord(words.at(4)) : QByteArray(kBasicWord)) + '\n' +
+                          inlined;
+            continue;
+        } else if (name == kRemoteDirective && words.size() > 1 && !facts.hasRemote) {
+            facts.hasRemote = true;
+            remoteHost = words.at(1);
+            remoteHasPort = words.size() > 2;
+            remotePort = words.value(2);
+        }
+        facts.text += line.text + '\n';
+    }
+    if (inCredentialsBlock) {
+        // A block without its end: what it holds.
+        takeCredentials(credentialsBlock, facts);
+        facts.text += QByteArray(kAuthUserPassDirective) + '\n';
+    }
+    if (facts.hasRemote) {
+        const QString host = QString::fromUtf8(remoteHost);
+        const QString port = QString::fromUtf8(remoteHasPort ? remotePort : defaultPort(read));
+        facts.server = addressRule.exactMatch(host) ? host : QString();
+        facts.port = portRule.exactMatch(port) ? port : QString();
     }
     return facts;
 }
@@ -188,37 +405,14 @@ QByteArray appendedLines(const PageValues& values) {
     return text;
 }
 
-namespace {
-
-QByteArray remoteLine(const PageValues& values) {
-    return QString::fromLatin1(kRemotePattern).arg(values.server, values.port).toUtf8();
+QByteArray importedCopy(const QByteArray& source, const PageValues& values, const PageValues* previous,
+                        DroppedLines* dropped) {
+    return copyLines(withoutBlock(source, previous), values, true, dropped) + appendedLines(values);
 }
 
-} // namespace
-
-QByteArray importedCopy(const QByteArray& source, const PageValues& values, const PageValues* previous) {
-    QByteArray copy;
-    for (const QByteArray& piece : withoutBlock(source, previous)) {
-        const QByteArray word = directive(piece);
-        if (word == kAuthUserPassDirective) {
-            copy += credentialLine();
-        } else if (word == kRemoteDirective) {
-            copy += remoteLine(values);
-        } else {
-            copy += piece;
-        }
-        copy += '\n';
-    }
-    return copy + appendedLines(values);
-}
-
-QByteArray rewrittenCopy(const QByteArray& copy, const PageValues& previous, const PageValues& values) {
-    QByteArray text;
-    for (const QByteArray& piece : withoutBlock(copy, &previous)) {
-        text += directive(piece) == kRemoteDirective ? remoteLine(values) : piece;
-        text += '\n';
-    }
-    return text + appendedLines(values);
+QByteArray rewrittenCopy(const QByteArray& copy, const PageValues& previous, const PageValues& values,
+                         DroppedLines* dropped) {
+    return copyLines(withoutBlock(copy, &previous), values, false, dropped) + appendedLines(values);
 }
 
 } // namespace OvpnText

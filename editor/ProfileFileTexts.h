@@ -4,7 +4,8 @@
 // functions of bytes and values; the dialog reads the form and the files.
 //
 // Files are read as bytes, CR LF or LF, and written as UTF-8 with LF line ends. The
-// OpenVPN files keep the bytes of every line they do not replace.
+// OpenVPN files keep the bytes of every line they do not replace; their lines are read as
+// openvpn reads them (OpenVPNConfigLines).
 #pragma once
 
 #include <QByteArray>
@@ -12,12 +13,13 @@
 #include <QPair>
 #include <QRegExp>
 #include <QString>
+#include <functional>
 
 struct OpenVPNInfo;
 
 namespace OvpnText {
 
-// What a copy carries of the page: the server and its port replace every "remote"
+// What a copy carries of the page: the server and its port in the first "remote"
 // directive; the DNS and WINS addresses (empty for none) and, unless all traffic goes
 // through the tunnel, one route per remote subnet (address and prefix length) follow
 // the configuration's own lines.
@@ -33,40 +35,58 @@ struct PageValues {
 // The values a stored row holds, as the save that wrote it took them from its page.
 PageValues valuesOf(const OpenVPNInfo& info);
 
+// True for whole UTF-8: no overlong forms, no surrogates, nothing beyond U+10FFFF.
+bool isUtf8(const QByteArray& bytes);
+
 // A configuration's bytes as UTF-8: a file with a UTF-16 or UTF-32 byte-order mark is
-// converted, a UTF-8 mark dropped (openvpn would take it for part of the first directive).
+// converted, a UTF-8 mark dropped (openvpn would take it for part of the first directive),
+// and text that is not UTF-8 is read as Latin-1.
 QByteArray asUtf8(const QByteArray& bytes);
 
 // The lines of a text, line breaks (LF or CR LF, with any further CRs before the LF)
 // removed. A last line without a line break counts; nothing follows a final line break.
 QList<QByteArray> lines(const QByteArray& text);
 
-// The first word of a line as the import reads it: the text before the first space, or
-// the whole line. A tab separates nothing, a line that starts with a space has an empty
-// first word.
-QByteArray firstWord(const QByteArray& line);
-
-// The directive of a line as openvpn reads it: the first word after leading white space
-// (blanks, tabs, CR, VT, FF), up to the next white space or, for a quoted word, its
-// closing quote, with a leading "--" dropped; a comment, an empty line and a line openvpn
-// refuses (an open quote, a backslash before anything but a backslash, a double quote or
-// white space) have none.
+// The directive of a line as openvpn reads it (OpenVPNConfigLines::directive).
 QByteArray directive(const QByteArray& line);
 
-// What a "remote" line of the import gives: its second and third words (between the
-// first, second and third spaces, empty for two spaces in a row).
-QPair<QString, QString> remoteWords(const QByteArray& line);
+// Why the import refuses a file: the first line that makes openvpn run a program, load
+// code or write files (Unsafe, subject: the directive), names a file that cannot be read
+// (Unreadable, subject: the file as the line names it), or names what the profile cannot
+// keep: a folder, or a file openvpn would read only from the disk (NotKept, subject: the
+// directive).
+struct ImportRefusal {
+    enum Reason { None, Unsafe, Unreadable, NotKept };
+    Reason reason = None;
+    int line = 0;
+    QByteArray subject;
+};
 
-// What the editor takes from an imported configuration (its bytes as read from the file):
-// whether a line asks for a user name and password ("auth-user-pass" as its first word),
-// and of its "remote" lines the last server that the address rule accepts and the last
-// port that the port rule accepts, each empty when none does.
+// Reads a file that an imported configuration names, as the line names it; false when
+// it cannot.
+using FileReader = std::function<bool(const QByteArray& name, QByteArray* content)>;
+
+// What the editor takes from an imported configuration (its bytes as read from the file).
 struct ImportedFacts {
+    // The configuration as the profile keeps it: UTF-8, every file it names read through
+    // readFile and kept inline (<ca>...</ca> and the like, with the key direction of
+    // tls-auth and secret), an auth-user-pass file's credentials taken out of it.
+    QByteArray text;
+    // A line asks for a user name and password ("auth-user-pass", or its inline block).
     bool needsCredentials = false;
+    // The credentials an auth-user-pass file or block holds: its first line, its second.
+    QString userName;
+    QString password;
+    // The first "remote" line: there is one, its server when the address rule accepts it,
+    // and its port (its own, else the file's "port" or "rport", else 1194) when the port
+    // rule accepts it; each empty otherwise.
+    bool hasRemote = false;
     QString server;
     QString port;
+    ImportRefusal refusal;
 };
-ImportedFacts readImport(const QByteArray& bytes, const QRegExp& addressRule, const QRegExp& portRule);
+ImportedFacts readImport(const QByteArray& bytes, const QRegExp& addressRule, const QRegExp& portRule,
+                         const FileReader& readFile);
 
 // "auth-user-pass" and the credential file, relative to the working directory, with
 // forward slashes.
@@ -76,19 +96,25 @@ QByteArray credentialLine();
 // WINS" and the routes, each ending in a line break.
 QByteArray appendedLines(const PageValues& values);
 
+// The lines of unsafe directives a copy leaves out: their numbers and directives.
+using DroppedLines = QList<QPair<int, QByteArray>>;
+
 // The copy of an imported configuration: every "auth-user-pass" directive becomes the
-// credential reference, every "remote" directive "remote server port", every other line
-// stays as it is; then the appended lines. A source that is the profile's own copy ends
-// with the lines the previous save appended (previous, when the profile has one): those
-// are not taken twice.
+// credential reference, the first "remote" directive carries the page's server and port
+// (the line as it was when it names them already, its protocol kept), unsafe directives
+// are left out (added to dropped), every other line stays as it is; then the appended
+// lines. A source that is the profile's own copy ends with the lines the previous save
+// appended (previous, when the profile has one): those are not taken twice.
 QByteArray importedCopy(const QByteArray& source, const PageValues& values,
-                        const PageValues* previous = nullptr);
+                        const PageValues* previous = nullptr, DroppedLines* dropped = nullptr);
 
 // A stored copy rewritten: the lines an earlier save appended (the previous values' lines,
-// found at the copy's end) are taken off, the "remote" directives carry the server and
-// port, every other line stays, and the appended lines of the values follow. Two
-// rewrites with the same values give the same bytes.
-QByteArray rewrittenCopy(const QByteArray& copy, const PageValues& previous, const PageValues& values);
+// found at the copy's end) are taken off, the first "remote" directive carries the server
+// and port, unsafe directives are left out (added to dropped), every other line stays, and
+// the appended lines of the values follow. Two rewrites with the same values give the same
+// bytes.
+QByteArray rewrittenCopy(const QByteArray& copy, const PageValues& previous, const PageValues& values,
+                         DroppedLines* dropped = nullptr);
 
 } // namespace OvpnText
 

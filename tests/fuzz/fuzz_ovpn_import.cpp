@@ -1,6 +1,7 @@
 // The ".ovpn" file a user imports into the profile editor, and a stored copy of it: what
-// the import reads from it (credentials asked, server, port), the profile's copy written
-// from it, and that copy rewritten by later saves.
+// the import reads from it (credentials asked, server, port, the files it names kept
+// inline, the lines it refuses), the profile's copy written from it, and that copy
+// rewritten by later saves.
 //
 // Input: "server\0dns\0subnets\0" then the file's bytes, where the three texts stand for
 // the values a stored profile row holds (an imported database's row can hold any one-line
@@ -13,6 +14,7 @@
 
 #include "EditorTexts.h"
 #include "FuzzTarget.h"
+#include "OpenVPNConfigLines.h"
 #include "ProfileFileTexts.h"
 #include "ProfileRecords.h"
 
@@ -28,16 +30,39 @@ template <size_t N> void copyField(char (&field)[N], const QByteArray& text) {
     field[length] = '\0';
 }
 
-// Every "remote" directive of a copy is the page's, every "auth-user-pass" directive the
-// credential reference.
+// The first "remote" directive of a copy names the page's server and port (its own port,
+// else the copy's "port" or "rport", else 1194); no unsafe directive is left.
 void checkDirectives(const QByteArray& copy, const OvpnText::PageValues& values) {
-    const QByteArray remote = QStringLiteral("remote %1 %2").arg(values.server, values.port).toUtf8();
-    for (const QByteArray& line : OvpnText::lines(copy)) {
-        const QByteArray word = OvpnText::directive(line);
-        if (word == EditorTexts::kRemoteDirective) {
-            FUZZ_CHECK(line == remote);
+    const QList<OpenVPNConfigLines::Line> read = OpenVPNConfigLines::read(copy);
+    QByteArray portOfFile = "1194";
+    for (const auto& line : read) {
+        if (line.role == OpenVPNConfigLines::Role::Directive && line.words.size() > 1 &&
+            (line.words.first() == "port" || line.words.first() == "rport")) {
+            portOfFile = line.words.at(1);
         }
     }
+    bool first = true;
+    for (const auto& line : read) {
+        if (line.role != OpenVPNConfigLines::Role::Directive) {
+            continue;
+        }
+        FUZZ_CHECK(!OpenVPNConfigLines::isUnsafe(line.words.first()));
+        if (first && line.words.first() == EditorTexts::kRemoteDirective && line.words.size() > 1) {
+            first = false;
+            FUZZ_CHECK(line.words.at(1) == values.server.toUtf8());
+            FUZZ_CHECK((line.words.size() > 2 ? line.words.at(2) : portOfFile) == values.port.toUtf8());
+        }
+    }
+}
+
+// The files a configuration names: those with a name of even length hold a certificate,
+// the others cannot be read.
+bool readNamedFile(const QByteArray& name, QByteArray* content) {
+    if (name.size() % 2 != 0) {
+        return false;
+    }
+    *content = "-----BEGIN CERTIFICATE-----\nMIIB\n-----END CERTIFICATE-----\n";
+    return true;
 }
 
 } // namespace
@@ -72,10 +97,20 @@ KORVA_FUZZ_TARGET(ovpn_import) {
         stored.EnableFullTraffic = fields.at(2).isEmpty() ? 1 : 0;
     }
 
-    // What the import reads.
-    const OvpnText::ImportedFacts facts = OvpnText::readImport(file, address, port);
+    // What the import reads: a refused file gives nothing else; a taken one is UTF-8 and
+    // holds no unsafe directive.
+    const OvpnText::ImportedFacts facts = OvpnText::readImport(file, address, port, readNamedFile);
     FUZZ_CHECK(facts.server.isEmpty() || address.exactMatch(facts.server));
     FUZZ_CHECK(facts.port.isEmpty() || port.exactMatch(facts.port));
+    if (facts.refusal.reason != OvpnText::ImportRefusal::None) {
+        FUZZ_CHECK(facts.text.isEmpty() && facts.refusal.line > 0);
+    } else {
+        FUZZ_CHECK(OvpnText::isUtf8(facts.text));
+        for (const auto& line : OpenVPNConfigLines::read(facts.text)) {
+            FUZZ_CHECK(line.role != OpenVPNConfigLines::Role::Directive ||
+                       !OpenVPNConfigLines::isUnsafe(line.words.first()));
+        }
+    }
 
     // The page as a person completes it after the import.
     OvpnText::PageValues page;

@@ -25,6 +25,7 @@
 #include "IPCSqlite.h"
 #include "IPSecVPNInfo.h"
 #include "OpenVPNContext.h"
+#include "ProfileFileTexts.h"
 #include "SavesTestSupport.h"
 #include "SwanctlConf.h"
 #include "TransferTest.h"
@@ -265,14 +266,20 @@ Outcome ovpnImport(const QByteArray& value) {
             storedOpenVPNValue(QStringLiteral("ovpn_case"), [](const OpenVPNInfo& info) {
                 return QByteArray::fromStdString(info.VPNConfig);
             });
-        // The line as stored, and the profile's copy on disk holding the same text.
-        const QByteArray line = "\n# " + value + "\n";
+        // The line as stored (text that is no UTF-8 read as Latin-1, as every stored text is
+        // UTF-8), and the profile's copy on disk holding the same text.
+        const QByteArray line = "\n# " + OvpnText::asUtf8(value) + "\n";
         outcome.expected = line;
         outcome.readBack = stored.contains(line) ? line : stored;
         EXPECT_EQ(readFile(QStringLiteral("Config/openvpn/ovpn_case.ovpn")), stored);
+        // The file's path, a control character of its name shown as "?".
+        QByteArray path = QFileInfo(source).absoluteFilePath().toUtf8();
+        for (char& c : path) {
+            c = static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+        }
         EXPECT_EQ(storedOpenVPNValue(QStringLiteral("ovpn_case"),
                                      [](const OpenVPNInfo& info) { return QByteArray(info.ConfigFilePath); }),
-                  QFileInfo(source).absoluteFilePath().toUtf8());
+                  path);
     } else {
         outcome.refusal = editorRefusal(*editor);
     }

@@ -508,8 +508,8 @@ int PeerNamespace::run(const std::vector<std::string>& args) const {
 // OpenVPN server
 
 OpenVPNServer::OpenVPNServer(const PeerNamespace& peer, const std::string& dir, const std::string& user,
-                             const std::string& password, int net)
-    : folder(dir), remoteAddress(peer.peerAddress), net(net) {
+                             const std::string& password, int net, const OpenVPNClientKeys& clientKeys)
+    : folder(dir), remoteAddress(peer.peerAddress), net(net), keys(clientKeys) {
     if (!peer.error().empty()) {
         failure = peer.error();
         return;
@@ -539,6 +539,33 @@ OpenVPNServer::OpenVPNServer(const PeerNamespace& peer, const std::string& dir, 
         }
     }
     ca = ReadFile(f + "ca.crt");
+    // What the clients must hold besides: a certificate of the CA, a static TLS key.
+    std::string clientChecks = "verify-client-cert none\n";
+    if (keys.certificate) {
+        WriteFile(f + "client.ext", "basicConstraints=CA:FALSE\nkeyUsage=digitalSignature,keyAgreement\n"
+                                    "extendedKeyUsage=clientAuth\n");
+        const std::vector<std::vector<std::string>> client = {
+            {"openssl", "ecparam", "-name", "prime256v1", "-genkey", "-noout", "-out", f + "client.key"},
+            {"openssl", "req", "-new", "-key", f + "client.key", "-out", f + "client.csr", "-subj",
+             "/CN=client"},
+            {"openssl", "x509", "-req", "-in", f + "client.csr", "-CA", f + "ca.crt", "-CAkey", f + "ca.key",
+             "-CAcreateserial", "-out", f + "client.crt", "-days", "2", "-extfile", f + "client.ext"},
+        };
+        for (const auto& step : client) {
+            if (Run(step) != 0) {
+                failure = "cannot make the test client certificate with openssl";
+                return;
+            }
+        }
+        clientChecks = "verify-client-cert require\n";
+    }
+    if (!keys.tlsKey.empty()) {
+        if (Run({"openvpn", "--genkey", "secret", f + "ta.key"}) != 0) {
+            failure = "cannot make the static TLS key with openvpn";
+            return;
+        }
+        clientChecks += keys.tlsKey == "tls-auth" ? "tls-auth ta.key 0\n" : keys.tlsKey + " ta.key\n";
+    }
     // The server checks the user name and password itself (via-file: two lines).
     WriteFile(f + "check.sh",
               "#!/bin/sh\nuser=$(sed -n 1p \"$1\")\npass=$(sed -n 2p \"$1\")\n"
@@ -546,13 +573,13 @@ OpenVPNServer::OpenVPNServer(const PeerNamespace& peer, const std::string& dir, 
                   user + "' ] && [ \"$pass\" = '" + password + "' ]\n",
               0755);
     const std::string network = "10." + std::to_string(net) + ".0.0";
-    WriteFile(f + "server.conf", "port 1194\nproto udp\nlocal " + remoteAddress +
-                                     "\ndev tun\ntopology subnet\nserver " + network +
-                                     " 255.255.255.0\nca ca.crt\ncert server.crt\nkey server.key\ndh none\n"
-                                     "verify-client-cert none\nusername-as-common-name\nscript-security 2\n"
-                                     "auth-user-pass-verify " +
-                                     f + "check.sh via-file\ntmp-dir " + folder +
-                                     "\nkeepalive 2 10\nverb 3\n");
+    WriteFile(f + "server.conf",
+              "port 1194\nproto udp\nlocal " + remoteAddress + "\ndev tun\ntopology subnet\nserver " +
+                  network + " 255.255.255.0\nca ca.crt\ncert server.crt\nkey server.key\ndh none\n" +
+                  clientChecks +
+                  "username-as-common-name\nscript-security 2\n"
+                  "auth-user-pass-verify " +
+                  f + "check.sh via-file\ntmp-dir " + folder + "\nkeepalive 2 10\nverb 3\n");
     daemon = Start(peer.exec({"openvpn", "--cd", folder, "--config", "server.conf"}), f + "server.log");
     if (daemon < 0 ||
         !WaitUntil([this] { return log().find("Initialization Sequence Completed") != std::string::npos; },
@@ -569,6 +596,26 @@ std::string OpenVPNServer::clientConfig(const std::string& credentialFile, const
     return "client\ndev tun\nproto udp\nremote " + (remote.empty() ? remoteAddress : remote) +
            " 1194\nnobind\nremote-cert-tls server\nauth-user-pass " + credentialFile +
            "\nconnect-retry 1\nverb 3\n<ca>\n" + ca + "</ca>\n";
+}
+
+std::string OpenVPNServer::writeClientProfile(const std::string& clientFolder, const std::string& configName,
+                                              const std::string& credentialFile) const {
+    std::string text = "client\ndev tun\nproto udp\nremote " + remoteAddress +
+                       " 1194\nnobind\nremote-cert-tls server\nca ca.crt\n";
+    WriteFile(clientFolder + "/ca.crt", ca);
+    if (keys.certificate) {
+        text += "cert client.crt\nkey client.key\n";
+        WriteFile(clientFolder + "/client.crt", ReadFile(folder + "/client.crt"));
+        WriteFile(clientFolder + "/client.key", ReadFile(folder + "/client.key"), 0600);
+    }
+    if (!keys.tlsKey.empty()) {
+        text += keys.tlsKey == "tls-auth" ? "tls-auth ta.key 1\n" : keys.tlsKey + " ta.key\n";
+        WriteFile(clientFolder + "/ta.key", ReadFile(folder + "/ta.key"), 0600);
+    }
+    text += (credentialFile.empty() ? std::string("auth-user-pass") : "auth-user-pass " + credentialFile) +
+            "\nconnect-retry 1\nverb 3\n";
+    WriteFile(clientFolder + "/" + configName, text);
+    return text;
 }
 
 std::string OpenVPNServer::tunnelAddress() const {

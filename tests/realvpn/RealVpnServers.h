@@ -104,19 +104,34 @@ private:
     std::string veth;
 };
 
+// What an OpenVPN server asks of its clients beyond the user name and password: a client
+// certificate of its CA, and a static TLS key that both sides hold ("tls-auth", the
+// client's key direction 1, or "tls-crypt"; empty for none).
+struct OpenVPNClientKeys {
+    bool certificate = false;
+    std::string tlsKey;
+};
+
 // An OpenVPN server on UDP 1194 in the peer namespace: TLS with its own small EC PKI, no
-// client certificates, the user name and password checked by a script. Its tunnel
-// address is 10.<net>.0.1/24; clients get addresses from the same network.
+// client certificates unless asked for, the user name and password checked by a script.
+// Its tunnel address is 10.<net>.0.1/24; clients get addresses from the same network.
 class OpenVPNServer {
 public:
     OpenVPNServer(const PeerNamespace& peer, const std::string& folder, const std::string& user,
-                  const std::string& password, int net = 77);
+                  const std::string& password, int net = 77,
+                  const OpenVPNClientKeys& keys = OpenVPNClientKeys());
     ~OpenVPNServer();
     const std::string& error() const { return failure; }
     // The client's configuration (the stored ".ovpn" text): the server at `remote` (its
     // veth address by default), the CA inline, credentials from credentialFile.
     std::string clientConfig(const std::string& credentialFile,
                              const std::string& remote = std::string()) const;
+    // The client's profile as an administrator hands it out: a configuration that names
+    // its files (ca.crt, and client.crt, client.key and ta.key as the server's keys ask,
+    // credentialFile when not empty) in the same folder, written there with those files;
+    // its text.
+    std::string writeClientProfile(const std::string& clientFolder, const std::string& configName,
+                                   const std::string& credentialFile) const;
     std::string tunnelAddress() const;
     std::string log() const;
 
@@ -126,6 +141,7 @@ private:
     std::string remoteAddress;
     std::string ca;
     int net;
+    OpenVPNClientKeys keys;
     pid_t daemon = -1;
 };
 

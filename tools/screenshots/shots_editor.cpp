@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QTranslator>
 
 #include <cstring>
 
@@ -17,12 +18,15 @@
 #include "FieldRules.h"
 #include "IPSecVPNContext.h"
 #include "IPSecVPNInfo.h"
+#include "KorvaResourcePaths.h"
 #include "OpenVPNContext.h"
 #include "ProfileConfigDialog.h"
 #include "RemoteSubnetRows.h"
 #include "SystemContext.h"
 #include "WireGuardContext.h"
+#include "ZRErrorDialog.h"
 #include "ZRInputIpLineEdit.h"
+#include "ZRStringConstant.h"
 
 using namespace shots;
 using FieldRules::markAddress;
@@ -300,5 +304,38 @@ KORVA_SHOTS(editorloaded) {
         save(QStringLiteral("editor-%1-loaded").arg(QLatin1String(kKindNames[profile.ProfileType - 1])),
              picture(&editor, mode.window, 0));
         editor.close();
+    }
+}
+
+// The refusals of an OpenVPN configuration's import, in English and in the languages
+// whose texts run longest.
+KORVA_SHOTS(editorimport) {
+    const struct {
+        const char* name;
+        const char* key;
+        const char* subject;
+    } refusals[] = {
+        {"unsafe", EditorTexts::kImportUnsafeKey, "script-security"},
+        {"unreadable", EditorTexts::kImportUnreadableKey, "client-keys/office-berlin.crt"},
+        {"not-kept", EditorTexts::kImportNotKeptKey, "capath"},
+    };
+    for (const char* language : {"en", "de", "ru", "ja"}) {
+        QTranslator translator;
+        if (!translator.load(QStringLiteral(KORVA_TRANSLATION_PREFIX) + QLatin1String(language),
+                             QStringLiteral(KORVA_TRANSLATION_DIR))) {
+            continue;
+        }
+        QApplication::installTranslator(&translator);
+        for (const auto& refusal : refusals) {
+            ZRErrorDialog prompt;
+            prompt.setContent(ZRStringConstant::tr(refusal.key)
+                                  .arg(12)
+                                  .arg(QStringLiteral("office-berlin.ovpn"), QLatin1String(refusal.subject)));
+            save(QStringLiteral("editor-import-%1-%2")
+                     .arg(QLatin1String(refusal.name), QLatin1String(language)),
+                 picture(&prompt, mode.window, 0));
+            prompt.hide();
+        }
+        QApplication::removeTranslator(&translator);
     }
 }

@@ -130,7 +130,7 @@ TEST_F(RealFromEditor, OpenVPNProfileFromTheImportedClientConfigurationConnects)
     ASSERT_EQ(server.error(), "");
     // The server's client configuration, as its administrator hands it out.
     savestest::writeFile(QStringLiteral("office-client.ovpn"),
-                         QByteArray::fromStdString(server.clientConfig("credentials.txt")));
+                         QByteArray::fromStdString(server.clientConfig("")));
 
     savestest::OpenVPNForm form;
     form.name = QStringLiteral("office");

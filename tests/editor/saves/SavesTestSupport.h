@@ -220,8 +220,9 @@ inline QByteArray golden(const char* name) {
     return readFile(QStringLiteral(KORVA_SOURCE_DIR "/tests/editor/saves/golden/") + QLatin1String(name));
 }
 
-// Imports a file through the editor's import button and its file dialog.
-inline void importFile(SaveEditor& editor, const QString& path) {
+// Imports a file through the editor's import button and its file dialog; the text of the
+// refusal the editor shows (closed at once), empty when the editor shows none.
+inline QString importFile(SaveEditor& editor, const QString& path) {
     guitest::answerNextModal(
         [path](QWidget* modal) {
             auto* dialog = qobject_cast<QFileDialog*>(modal);
@@ -232,7 +233,11 @@ inline void importFile(SaveEditor& editor, const QString& path) {
             static_cast<QDialog*>(dialog)->accept(); // the Open button's check and answer
         },
         "QFileDialog");
-    click(editor.form().btnOpenVPNImport);
+    QString refusal;
+    guitest::closeModalsDuring(
+        [&editor] { click(editor.form().btnOpenVPNImport); }, "ZRErrorDialog",
+        [&refusal](QWidget* modal) { refusal = guitest::childText(modal, "labelContent"); });
+    return refusal;
 }
 
 // The text the save-failure toast shows, empty when none shows.
@@ -350,7 +355,7 @@ inline void fillOpenVPN(SaveEditor& editor, int kind, const OpenVPNForm& form) {
         typeInto(u.lineEditProfileName, form.name);
     }
     if (!form.source.isEmpty()) {
-        importFile(editor, form.source);
+        EXPECT_EQ(importFile(editor, form.source), QString()) << form.source.toStdString();
     }
     if (!form.server.isEmpty()) {
         typeAddress(u.lineEditEndpoint, form.server);
