@@ -1,6 +1,8 @@
 // Renders the client's windows, pages, dialogs and widgets in the normal and the dark
 // colour mode to PNG files:
-//   korva_screenshots [output folder [group ...]]   (default: ./widget-screenshots, every group)
+//   korva_screenshots [--language=CODE] [output folder [group ...]]
+// (default: English, ./widget-screenshots, every group). CODE is one of the sixteen
+// translations (de, ru, hu, ja, ...): every picture shows that language's texts.
 // Each area registers its group of pictures in a shots_<area>.cpp file of this folder.
 // Runs on any Qt platform; QT_QPA_PLATFORM=offscreen needs no display. The system
 // context starts with the program: it writes its log folder into the working folder and
@@ -124,16 +126,26 @@ int main(int argc, char* argv[]) {
     if (korvaLoadBrandFonts() > 0) {
         QApplication::setFont(QFont(QStringLiteral(KORVA_BRAND_FONT_FAMILY)));
     }
-    QTranslator english;
-    if (english.load(QStringLiteral(KORVA_TRANSLATION_PREFIX "en"), QStringLiteral(KORVA_TRANSLATION_DIR))) {
-        QApplication::installTranslator(&english);
+    QStringList arguments;
+    QString language = QStringLiteral("en");
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        if (argument.startsWith(QLatin1String("--language="))) {
+            language = argument.mid(static_cast<int>(qstrlen("--language=")));
+        } else {
+            arguments << argument;
+        }
     }
+    QTranslator texts;
+    if (!texts.load(QStringLiteral(KORVA_TRANSLATION_PREFIX) + language,
+                    QStringLiteral(KORVA_TRANSLATION_DIR))) {
+        std::fprintf(stderr, "no translation %s\n", qPrintable(language));
+        return 2;
+    }
+    QApplication::installTranslator(&texts);
 
-    const QString outDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("widget-screenshots");
-    QStringList wanted;
-    for (int i = 2; i < argc; ++i) {
-        wanted << QString::fromLocal8Bit(argv[i]);
-    }
+    const QString outDir = arguments.isEmpty() ? QStringLiteral("widget-screenshots") : arguments.first();
+    const QStringList wanted = arguments.mid(1);
     for (const QString& name : wanted) {
         bool known = false;
         for (const shots::Entry& entry : shots::groups()) {
