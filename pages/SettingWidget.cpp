@@ -361,9 +361,7 @@ void SettingWidget::relayoutTexts() {
 
     const QFont font(QString::fromLatin1(kMeasureFontFamily), kLogsFontPointSize, QFont::Normal, false);
     const int width = QFontMetrics(font).boundingRect(QRect(), Qt::AlignRight, ui.btnLogs->text()).width();
-    // That measure is not the button's own font: it is widened where the text and the
-    // picture beside it need more.
-    TextFit::fixWidth(ui.btnLogs, width + kLogsExtraWidth, TextFit::buttonWidth(ui.btnLogs));
+    ui.btnLogs->setFixedWidth(width + kLogsExtraWidth);
 
     for (QLabel* label : {ui.labelAutoRun, ui.labelReconnection, ui.labelNATTraversal}) {
         label->setToolTip(label->text());
@@ -372,6 +370,9 @@ void SettingWidget::relayoutTexts() {
 }
 
 void SettingWidget::fitTexts() {
+    // The logs button's width (the form's, or the measure of its text) is not taken in the
+    // button's own font: it is widened where the text and the picture beside it need more.
+    TextFit::fixWidth(ui.btnLogs, ui.btnLogs->maximumWidth(), TextFit::buttonWidth(ui.btnLogs));
     // The captions of both panels keep one column width, so that the switches and the
     // selectors stand under each other: the form's width, or what the widest caption needs
     // on one line in the language in force.

@@ -76,6 +76,27 @@ protected:
     std::unique_ptr<ZRVPNClient> window;
 };
 
+TEST_F(TextsWindow, TheWindowAsItIsBuiltInTheLanguageInForce) {
+    // Before the stored settings reach it the window shows the language that was in force
+    // when it was built, without a change of language to lay its texts out anew.
+    storeProfiles();
+    for (const Mode& mode : kModes) {
+        guitest::applyColorMode(mode.value);
+        for (const char* code : kLanguages) {
+            ASSERT_TRUE(guitest::useLanguage(QLatin1String(code)));
+            window = std::make_unique<ZRVPNClient>();
+            ASSERT_TRUE(guitest::showAndExpose(window.get()));
+            for (const char* tab : {"btnHome", "btnProfile", "btnSetting"}) {
+                openPage(tab);
+                expectWhole(window.get(),
+                            QStringLiteral("%1 %2 %3 as built")
+                                .arg(QLatin1String(code), QLatin1String(mode.name), QLatin1String(tab)));
+            }
+            window.reset();
+        }
+    }
+}
+
 TEST_F(TextsWindow, TheHomePageInEveryConnectionState) {
     storeProfiles();
     start();

@@ -37,6 +37,30 @@ Registrar::Registrar(const char* name, Group group) {
     groups().push_back({name, group});
 }
 
+namespace {
+// The language the program was asked for, and the translator that shows texts now.
+QString programLanguage = QStringLiteral("en");
+QTranslator* shownTranslator = nullptr;
+} // namespace
+
+bool showLanguage(const QString& code) {
+    const QString shown = code.isEmpty() ? programLanguage : code;
+    auto* next = new QTranslator(qApp);
+    if (!next->load(QStringLiteral(KORVA_TRANSLATION_PREFIX) + shown,
+                    QStringLiteral(KORVA_TRANSLATION_DIR))) {
+        std::fprintf(stderr, "no translation %s\n", qPrintable(shown));
+        delete next;
+        return false;
+    }
+    if (shownTranslator != nullptr) {
+        QApplication::removeTranslator(shownTranslator);
+        delete shownTranslator;
+    }
+    shownTranslator = next;
+    QApplication::installTranslator(shownTranslator);
+    return true;
+}
+
 void settle() {
     for (int i = 0; i < 5; ++i) {
         QApplication::processEvents();
@@ -127,22 +151,17 @@ int main(int argc, char* argv[]) {
         QApplication::setFont(QFont(QStringLiteral(KORVA_BRAND_FONT_FAMILY)));
     }
     QStringList arguments;
-    QString language = QStringLiteral("en");
     for (int i = 1; i < argc; ++i) {
         const QString argument = QString::fromLocal8Bit(argv[i]);
         if (argument.startsWith(QLatin1String("--language="))) {
-            language = argument.mid(static_cast<int>(qstrlen("--language=")));
+            shots::programLanguage = argument.mid(static_cast<int>(qstrlen("--language=")));
         } else {
             arguments << argument;
         }
     }
-    QTranslator texts;
-    if (!texts.load(QStringLiteral(KORVA_TRANSLATION_PREFIX) + language,
-                    QStringLiteral(KORVA_TRANSLATION_DIR))) {
-        std::fprintf(stderr, "no translation %s\n", qPrintable(language));
+    if (!shots::showLanguage(QString())) {
         return 2;
     }
-    QApplication::installTranslator(&texts);
 
     const QString outDir = arguments.isEmpty() ? QStringLiteral("widget-screenshots") : arguments.first();
     const QStringList wanted = arguments.mid(1);
