@@ -113,4 +113,23 @@ TEST_F(TextsEditor, EveryKindsPageWithItsWarningsAndTheEditMode) {
     }
 }
 
+TEST_F(TextsEditor, AnOpenEditorFollowsAChangeOfLanguage) {
+    ASSERT_TRUE(guitest::startAppContext());
+    guitest::applyColorMode(1);
+    ASSERT_TRUE(guitest::useLanguage(QStringLiteral("en")));
+    Editor editor(false);
+    ASSERT_TRUE(guitest::showAndExpose(&editor));
+    editor.showKind(1);
+    editor.addSubnetRow(1);
+    for (const char* code : kLanguages) {
+        ASSERT_TRUE(guitest::useLanguage(QLatin1String(code)));
+        for (int kind : {1, 4}) {
+            editor.showKind(kind);
+            expectWhole(
+                &editor,
+                QStringLiteral("%1 kind %2 after a change of language").arg(QLatin1String(code)).arg(kind));
+        }
+    }
+}
+
 } // namespace
