@@ -21,6 +21,9 @@ namespace {
 const int kUnbounded = 1 << 20;
 // Room for the combo box's measure: any width wider than its decorations.
 const int kProbeWidth = 1000;
+// A measured text width is whole pixels of a width with fractions: one more pixel keeps
+// the text on the lines it was measured on.
+const int kRounding = 1;
 
 // What a label leaves around its text, as QLabel lays its text out: its contents margins
 // (frame and style-sheet padding), its margin, and its indent on the sides of its
@@ -44,10 +47,6 @@ QMargins insets(const QLabel* label) {
     }
     return insets;
 }
-
-// A measured text width is whole pixels of a width with fractions: one more pixel keeps
-// the text on the lines it was measured on.
-const int kRounding = 1;
 
 // Raises the widget's minimum width to its layout's whenever the layout is asked again.
 class ContentWidth : public QObject {

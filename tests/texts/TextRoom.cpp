@@ -8,7 +8,6 @@
 #include <QImage>
 #include <QLabel>
 #include <QLayout>
-#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -138,7 +137,7 @@ private:
         QString cutBy;
         const QRect visible = visiblePart(widget, window, &cutBy);
         const QRect textRect = placed(widget, alignment, needed, room);
-        QRect allowed = visible.adjusted(0, 0, 0, metrics.descent());
+        const QRect allowed = visible.adjusted(0, 0, 0, metrics.descent());
         if (!allowed.contains(textRect)) {
             add(widget, text,
                 QStringLiteral("cut by %1: text at %2,%3 %4, visible %5,%6 %7")
