@@ -3,12 +3,14 @@
 #include <QEvent>
 #include <QPalette>
 #include <QShowEvent>
+#include <algorithm>
 
 #include "AppConstants.h"
 #include "AppContext.h"
 #include "OpenVPNContext.h"
 #include "StrUtils.h"
 #include "SystemContext.h"
+#include "TextFit.h"
 #include "ZRStringConstant.h"
 #include "ZRToastDialog.h"
 #include "ui_AccountLoginDialog.h"
@@ -16,6 +18,8 @@
 namespace {
 
 const int kShadowBlurRadius = 24;
+// The form's height of the warning's row.
+const int kWarningRowHeight = 30;
 const char* const kPlaceholderColor = "#9BA1AA";
 const char* const kFrameFocused = "#widgetPassword, #widgetAccount{border:1px solid "
                                   "#04B0FF}QLineEdit{border:none}QLabel:QLineEdit{border:none}";
@@ -55,6 +59,10 @@ AccountLoginDialog::AccountLoginDialog(int configId, int vpnType, QWidget* paren
 
     ui->labelWarning->hide();
     ui->btnShowPwd->hide();
+    // The body keeps the form's size as its least and grows downwards for a warning that
+    // takes more than one line.
+    ui->labelWarning->setWordWrap(true);
+    ui->dialogWidget->setMaximumHeight(QWIDGETSIZE_MAX);
 }
 
 AccountLoginDialog::~AccountLoginDialog() {
@@ -82,7 +90,20 @@ void AccountLoginDialog::applyPlaceholderColor() {
     setPlaceholderColor(ui->lineEditPassword);
 }
 
+void AccountLoginDialog::fitWarning() {
+    QLabel* warning = ui->labelWarning;
+    if (warning->isHidden()) {
+        return;
+    }
+    // The warning starts at the boxes' left edge and may take the rest of its row.
+    const int room = ui->horizontalWidget_2->width() - warning->x();
+    const int width = std::min(TextFit::labelWidth(warning), room);
+    warning->setFixedWidth(width);
+    ui->horizontalWidget_2->setFixedHeight(std::max(kWarningRowHeight, TextFit::labelHeight(warning, width)));
+}
+
 void AccountLoginDialog::showEvent(QShowEvent* event) {
+    fitWarning();
     const QRect title(ui->titleWidget->mapTo(this, QPoint(0, 0)), ui->titleWidget->size());
     setDragRect(title);
     ZRBaseDialog::showEvent(event);

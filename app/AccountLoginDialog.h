@@ -45,6 +45,9 @@ private:
     bool storeCredentials();
     // The placeholders' colour, "#9BA1AA", while the prompt is active.
     void applyPlaceholderColor();
+    // Wraps a shown warning that is wider than its row onto further lines and makes the row
+    // (and so the body) as high as they need.
+    void fitWarning();
 
     Ui::AccountLoginDialog* ui;
     int configId;

@@ -111,7 +111,7 @@ constexpr const char* kIPSecDisconnectLine = "IPSec :: IPSecVPN Disconnect: term
 // The kinds' names in the log lines, by VPNType 1 to 4.
 constexpr const char* kKindLogNames[] = {"IPsec VPN", "SSL VPN", "Open VPN", "WireGuard VPN"};
 
-// The texts shown while connecting (keys of ZRStringConstant) and the fixed English one.
+// The texts shown while connecting (keys of ZRStringConstant).
 constexpr const char* kTimeoutToastKey = "TOAST_VPN_CONNECTION_TIMEOUT";
 constexpr const char* kIPSecFailureToastKey = "TOAST_IPSEC_CONNECTION_FAILURE";
 constexpr const char* kPrepareFailedKey = "ZRVPN_CONNECT_PREPARE_FAILED";
@@ -119,6 +119,6 @@ constexpr const char* kProfileNameUnusableKey = "ZRVPN_PROFILE_NAME_UNUSABLE";
 constexpr const char* kWireGuardNotUpKey = "ZRVPN_WIREGUARD_NOT_UP";
 constexpr const char* kWireGuardNoAnswerKey = "ZRVPN_WIREGUARD_NO_ANSWER";
 constexpr const char* kCredentialsTooLongKey = "ZRVPN_CREDENTIALS_TOO_LONG";
-constexpr const char* kTapCreationFailedText = "Create TAP-Windows-Adapter failed!";
+constexpr const char* kTapCreationFailedKey = "ZRVPN_TAP_ADAPTER_CREATE_FAILED";
 
 } // namespace AppConstants

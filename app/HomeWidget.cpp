@@ -2,7 +2,6 @@
 
 #include "CachedDropShadowEffect.h"
 #include <QEvent>
-#include <QFont>
 #include <QFontMetrics>
 #include <QShowEvent>
 #include <algorithm>
@@ -16,6 +15,7 @@
 #include "ProfileSummary.h"
 #include "StrUtils.h"
 #include "SystemContext.h"
+#include "TextFit.h"
 #include "VPNBarChart.h"
 #include "ZRLoadingPie.h"
 #include "ZRStringConstant.h"
@@ -25,6 +25,8 @@ namespace {
 
 // The profile button keeps room for its change picture at the right.
 const int kProfileButtonTextRoom = 38;
+// The form's width of the connect button, and the room it keeps beside its text.
+const int kConnectButtonWidth = 156;
 const int kConnectButtonTextRoom = 8;
 const int kShadowBlurRadius = 24;
 const double kMiBPerGiB = 1024.0;
@@ -68,6 +70,28 @@ HomeWidget::HomeWidget(QWidget* parent)
     connect(controller, SIGNAL(signalIPSecVPNConnectFinished(int)), this,
             SIGNAL(signalIPSecVPNConnectFinished(int)));
     connect(controller, SIGNAL(signalConnectedVPNChanged(int)), this, SIGNAL(signalConnectedVPNChanged(int)));
+    // The status column holds the status text whole, however wide the form made it.
+    TextFit::widenWithContent(ui->widget);
+    fitTexts();
+}
+
+void HomeWidget::fitTexts() {
+    // The connect button is as wide as the widest text it shows in the language in force
+    // (the form's width the least), and the status text keeps the room of its widest state:
+    // nothing is cut short, and the cards stay where they are from one state to the next.
+    int button = 0;
+    for (const char* key :
+         {"ZRVPN_CONNECT", "ZRVPN_CONNECTING", "ZRVPN_CANCEL_CONNECT", "ZRVPN_DISCONNECT"}) {
+        button = std::max(button, TextFit::buttonWidth(ui->btnConnect, ZRStringConstant::tr(key)) +
+                                      kConnectButtonTextRoom);
+    }
+    TextFit::fixWidth(ui->btnConnect, kConnectButtonWidth, button);
+    int status = 0;
+    for (const char* key :
+         {"ZRVPN_NO_CONNECTED", "ZRVPN_CONNECTING", "ZRVPN_CONNECTED", "ZRVPN_DISCONNECTED"}) {
+        status = std::max(status, TextFit::labelWidth(ui->labelConnectStatus, ZRStringConstant::tr(key)));
+    }
+    ui->labelConnectStatus->setMinimumWidth(status);
 }
 
 HomeWidget::~HomeWidget() {
@@ -343,9 +367,9 @@ void HomeWidget::setStatusTextStyle(bool dark) {
         QLatin1String(dark ? HomeResources::kStatusTextDark : HomeResources::kStatusTextLight));
 }
 
-void HomeWidget::setConnectButtonText(const QString& text, Qt::TextElideMode mode) {
-    const QFontMetrics metrics{QFont(QLatin1String(HomeResources::kBrandFamily))};
-    ui->btnConnect->setText(metrics.elidedText(text, mode, ui->btnConnect->width() - kConnectButtonTextRoom));
+void HomeWidget::setConnectButtonText(const QString& text) {
+    // The button is as wide as its widest text (fitTexts), so the text is never cut short.
+    ui->btnConnect->setText(text);
 }
 
 void HomeWidget::moveSpinnerToPlace() {
@@ -356,7 +380,7 @@ void HomeWidget::showConnecting() {
     connectStatus = CONNECT_STATUS_CONNECTING;
     ui->labelConnectStatus->setText(ZRStringConstant::tr("ZRVPN_CONNECTING"));
     setStatusTextStyle(SystemContext::GetSettingManager()->colorMode() == COLOR_MODE_DARK);
-    setConnectButtonText(ZRStringConstant::tr("ZRVPN_CONNECTING"), Qt::ElideRight);
+    setConnectButtonText(ZRStringConstant::tr("ZRVPN_CONNECTING"));
     ui->loadingWidget->show();
     ui->statusIconWidget->hide();
     if (isVisible()) {
@@ -370,7 +394,7 @@ void HomeWidget::showConnected() {
     connectStatus = CONNECT_STATUS_CONNECTED;
     ui->labelConnectStatus->setText(ZRStringConstant::tr("ZRVPN_CONNECTED"));
     ui->labelConnectStatus->setStyleSheet(QLatin1String(HomeResources::kStatusConnected));
-    setConnectButtonText(ZRStringConstant::tr("ZRVPN_DISCONNECT"), Qt::ElideLeft);
+    setConnectButtonText(ZRStringConstant::tr("ZRVPN_DISCONNECT"));
     stopLoading();
 }
 
@@ -378,7 +402,7 @@ void HomeWidget::showConnectFailed() {
     connectStatus = CONNECT_STATUS_DISCONNECTED;
     ui->labelConnectStatus->setText(ZRStringConstant::tr("ZRVPN_DISCONNECTED"));
     ui->labelConnectStatus->setStyleSheet(QLatin1String(HomeResources::kStatusFailed));
-    setConnectButtonText(ZRStringConstant::tr("ZRVPN_CONNECT"), Qt::ElideLeft);
+    setConnectButtonText(ZRStringConstant::tr("ZRVPN_CONNECT"));
     stopLoading();
     ui->statusIconWidget->show();
 }
@@ -394,7 +418,7 @@ void HomeWidget::showNotConnected() {
     connectStatus = CONNECT_STATUS_NOT_CONNECTED;
     ui->labelConnectStatus->setText(ZRStringConstant::tr("ZRVPN_NO_CONNECTED"));
     setStatusTextStyle(colorMode == COLOR_MODE_DARK);
-    setConnectButtonText(ZRStringConstant::tr("ZRVPN_CONNECT"), Qt::ElideLeft);
+    setConnectButtonText(ZRStringConstant::tr("ZRVPN_CONNECT"));
     ui->statusIconWidget->hide();
     ui->labelUpload->setText(QLatin1String(HomeResources::kNoValue));
     ui->labelDownload->setText(QLatin1String(HomeResources::kNoValue));
@@ -402,7 +426,7 @@ void HomeWidget::showNotConnected() {
 
 void HomeWidget::showConnectionKept() {
     ui->labelConnectStatus->setText(ZRStringConstant::tr("ZRVPN_CONNECTED"));
-    setConnectButtonText(ZRStringConstant::tr("ZRVPN_DISCONNECT"), Qt::ElideLeft);
+    setConnectButtonText(ZRStringConstant::tr("ZRVPN_DISCONNECT"));
     stopLoading();
 }
 
@@ -463,7 +487,7 @@ void HomeWidget::retranslateStatus() {
     if (connectStatus >= CONNECT_STATUS_NOT_CONNECTED && connectStatus <= CONNECT_STATUS_DISCONNECTED) {
         const Texts& texts = kByStatus[connectStatus];
         ui->labelConnectStatus->setText(ZRStringConstant::tr(texts.status));
-        setConnectButtonText(ZRStringConstant::tr(texts.button), Qt::ElideLeft);
+        setConnectButtonText(ZRStringConstant::tr(texts.button));
     }
     if (!ui->widgetIP->isVisible()) {
         ui->btnSelectProfile->setText(ZRStringConstant::tr("ZRVPN_ADD_NEW_PROFILE"));
@@ -518,6 +542,7 @@ void HomeWidget::changeEvent(QEvent* event) {
         setDropShadow();
     } else if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        fitTexts();
         retranslateStatus();
     }
 }

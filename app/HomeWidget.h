@@ -139,7 +139,9 @@ private:
     void styleProfileButton(bool dimmed);
     void setStatusTextStyle(bool dark);
     // The connect button's text cut to its width less 8 pixels.
-    void setConnectButtonText(const QString& text, Qt::TextElideMode mode);
+    void setConnectButtonText(const QString& text);
+    // Gives the connect button and the status text the room their texts need.
+    void fitTexts();
     void moveSpinnerToPlace();
     // The connect button's press, handed to the connection controller.
     void connectButtonClicked();

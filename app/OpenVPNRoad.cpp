@@ -22,6 +22,7 @@
 #include "TunnelWorker.h"
 #include "WireGuardContext.h"
 #include "ZRErrorDialog.h"
+#include "ZRStringConstant.h"
 #include "zrwlog.h"
 
 using namespace AppConstants;
@@ -296,7 +297,7 @@ void OpenVPNRoad::addTapAndReconnect() {
                            }
                            if (created != 0) {
                                ZRErrorDialog dialog(page());
-                               dialog.setContent(QString::fromLatin1(kTapCreationFailedText));
+                               dialog.setContent(ZRStringConstant::tr(kTapCreationFailedKey));
                                dialog.exec();
                                return;
                            }

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QFontMetrics>
+#include <QLayout>
 #include <QShowEvent>
 
 #include "ProfileRecords.h"
@@ -35,6 +36,9 @@ VPNMenuDialog::VPNMenuDialog(QWidget* parent) : ZRBaseDialog(parent) {
     connect(ui.btnConnect, SIGNAL(clicked()), this, SLOT(slotButtonClicked()));
     connect(ui.btnShow, SIGNAL(clicked()), this, SLOT(slotButtonClicked()));
     connect(ui.btnQuit, SIGNAL(clicked()), this, SLOT(slotButtonClicked()));
+    // The body has a layout of its own but no place in one: its layout's requests are
+    // watched so that the pop-up can grow to what the texts need.
+    ui.menuWidget->installEventFilter(this);
 }
 
 VPNMenuDialog::~VPNMenuDialog() = default;
@@ -123,7 +127,25 @@ void VPNMenuDialog::slotUpdateConnectInfo(int iConnStatus, QString strProfileNam
     }
 }
 
+void VPNMenuDialog::fitToTexts() {
+    const QSize body = ui.menuWidget->size();
+    const QSize needed = body.expandedTo(ui.menuWidget->layout()->totalMinimumSize());
+    if (needed == body) {
+        return;
+    }
+    const QSize grown = needed - body;
+    ui.menuWidget->resize(needed);
+    resize(size() + grown);
+    move(pos() - QPoint(grown.width() / 2, grown.height()));
+}
+
 bool VPNMenuDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui.menuWidget) {
+        if (event->type() == QEvent::LayoutRequest) {
+            fitToTexts();
+        }
+        return false;
+    }
     if (event->type() == QEvent::WindowDeactivate) {
         close();
         return true;

@@ -45,6 +45,9 @@ private:
     QString idleStatusStyle() const;
     // Puts a figure and its unit into a value label and its unit label.
     static void showFigure(const QString& text, QLabel* value, QLabel* unit);
+    // Grows the pop-up (never below the form's size) to what its texts and figures need,
+    // around its bottom centre, which stays by the tray icon; it does not shrink while open.
+    void fitToTexts();
 
     Ui::VPNMenuDialog ui;
     int connectStatus = 0;

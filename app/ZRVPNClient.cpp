@@ -15,6 +15,7 @@
 #include "SettingManager.h"
 #include "SettingWidget.h"
 #include "SystemContext.h"
+#include "TextFit.h"
 #include "TunnelTeardown.h"
 #include "ZRStringConstant.h"
 #include "ZRToastDialog.h"
@@ -30,6 +31,8 @@ ZRVPNClient::ZRVPNClient(QWidget* parent)
     setWindowFlags(Qt::FramelessWindowHint);
 
     applySizeRule(QApplication::desktop()->availableGeometry(this));
+    // A language whose texts need more room than the form's width widens the window.
+    TextFit::widenWithContent(this);
 
     ZRToastDialog::setDefaultParent(this);
     initSystemTray();

@@ -73,6 +73,11 @@ constexpr int kClearFileButtonRightGap = 8;
 
 // Remote-subnet rows.
 constexpr const char* kSubnetLabelName = "Subnets";
+// The dialog's property that holds the width of the form's caption column, which the
+// captions of the remote-subnet rows take too.
+constexpr const char* kCaptionWidthProperty = "captionWidth";
+constexpr int kCaptionWidth = 140;
+constexpr int kCaptionHeight = 32;
 constexpr const char* kSubnetMaskName = "Submasks";
 constexpr const char* kSubnetSeparator = "/";
 constexpr const char* kSubnetItemSeparator = ", ";

@@ -18,6 +18,7 @@
 #include <QStringList>
 
 #include "AppContext.h"
+#include "EditorTextFit.h"
 #include "EditorTexts.h"
 #include "IPCSqlite.h"
 #include "IPSecPage.h"
@@ -53,6 +54,7 @@ ProfileConfigDialog::ProfileConfigDialog(QWidget* parent, bool editMode, const Q
       m_maskRegExp(rule(kMaskPattern)), m_userRegExp(rule(kUserPattern)),
       m_pwdRegExp(rule(kPasswordPattern)) {
     ui.setupUi(this);
+    m_textFit = std::make_unique<EditorTextFit>(ui, this);
     m_ipsecPage = std::make_unique<IPSecPage>(*this, ui);
     m_openVPNPage = std::make_unique<OpenVPNPage>(*this, ui);
     m_wireGuardPage = std::make_unique<WireGuardPage>(*this, ui);
@@ -121,6 +123,20 @@ ProfileConfigDialog::ProfileConfigDialog(QWidget* parent, bool editMode, const Q
 
     setToolTips();
     adjustButtonWidths();
+    fitTexts();
+}
+
+void ProfileConfigDialog::fitTexts() {
+    const QSize before = size();
+    m_textFit->fit();
+    if (size() != before) {
+        // The window took another width for this language's captions: its rounded corners
+        // and its backdrop follow.
+        applyRoundedMask();
+        if (m_shadowDialog != nullptr) {
+            createShadowWindow();
+        }
+    }
 }
 
 ProfileConfigDialog::~ProfileConfigDialog() {
@@ -258,6 +274,7 @@ void ProfileConfigDialog::changeEvent(QEvent* event) {
             }
         }
         adjustButtonWidths();
+        fitTexts();
     }
 }
 

@@ -33,6 +33,7 @@ class QLayout;
 class QLineEdit;
 class QPushButton;
 class RemoteSubnetRows;
+class EditorTextFit;
 class ZRInputIpLineEdit;
 struct ProfileInfo;
 
@@ -130,6 +131,8 @@ protected:
     void setModeTexts();
     void createShadowWindow();
     void adjustButtonWidths();
+    // Fits the captions, choices and window to the language's texts.
+    void fitTexts();
 
     // Kind switching: the page of a stack index (0 IPsec to 3 WireGuard) by its switch slot.
     void showKindPage(int index);
@@ -225,4 +228,6 @@ protected:
     std::unique_ptr<IPSecPage> m_ipsecPage;
     std::unique_ptr<OpenVPNPage> m_openVPNPage;
     std::unique_ptr<WireGuardPage> m_wireGuardPage;
+    // Fits the captions and choices to the texts of the language in force.
+    std::unique_ptr<EditorTextFit> m_textFit;
 };

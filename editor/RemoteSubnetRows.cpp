@@ -10,10 +10,12 @@
 #include <QRegExpValidator>
 #include <QSpacerItem>
 #include <QStringList>
+#include <algorithm>
 #include <string>
 
 #include "EditorTexts.h"
 #include "ProfileConfigDialog.h"
+#include "TextFit.h"
 #include "ZRInputIpLineEdit.h"
 #include "ZRStringConstant.h"
 
@@ -55,11 +57,14 @@ void RemoteSubnetRows::addRow(QWidget* container, int ipsecFlag, QObject* dialog
 
     auto* label = new QLabel(row);
     label->setObjectName(QString::fromLatin1(kSubnetLabelName));
-    label->setFixedSize(140, 32);
-    // As the form's row labels: a long translation takes a second line.
+    // As the form's row labels: a long translation takes a second line, and the caption
+    // stands in the form's caption column, as wide as that column is in this language.
     label->setWordWrap(true);
     // The layout is the container's first child, so the new row's number is the count before it.
     label->setText(subnetLabelText(children));
+    const int width =
+        std::max(kCaptionWidth, dialog != nullptr ? dialog->property(kCaptionWidthProperty).toInt() : 0);
+    label->setFixedSize(width, std::max(kCaptionHeight, TextFit::labelHeight(label, width)));
 
     auto* box = new QWidget(row);
     box->setFixedSize(248, 32);

@@ -180,12 +180,14 @@ constexpr const char* kDarkModeKey = "ZRVPN_SETTING_DARK_MODE";
 // Row 1 of the language selector is never translated.
 constexpr const char* kEnglishRow = "English";
 
-// The logs button: its text measured in the brand font at 11 points, plus this much; the
-// labels of the switches are cut this much short of their width.
+// The logs button: its text measured in the brand font at 11 points, plus this much.
 constexpr const char* kMeasureFontFamily = "Halvex Vento";
 constexpr int kLogsFontPointSize = 11;
 constexpr int kLogsExtraWidth = 30;
-constexpr int kLabelElideMargin = 2;
+// The form's widths of the captions of both panels and of the two selectors.
+constexpr int kCaptionWidth = 150;
+constexpr int kSelectorWidth = 248;
+constexpr int kSelectorMaximumWidth = 250;
 
 // Log lines (module 6, level 3).
 constexpr const char* kAutoStartFailedLine = "System :: Failed to set auto start status!\n";

@@ -24,6 +24,7 @@
 #include "ProfilePageConstants.h"
 #include "ProfileTreeDelegate.h"
 #include "SystemContext.h"
+#include "TextFit.h"
 #include "TunnelPaths.h"
 #include "WireGuardContext.h"
 #include "ZRHeaderView.h"
@@ -80,6 +81,10 @@ void removeConfigFile(const char* folder, const QString& name, const char* exten
 
 ProfileWidget::ProfileWidget(QWidget* parent) : QWidget(parent) {
     ui.setupUi(this);
+    // The pager's records text is whole in every language: its place keeps the form's
+    // width as the least and grows with it.
+    ui.pageWidget->setMaximumWidth(QWIDGETSIZE_MAX);
+    TextFit::widenWithContent(ui.pageWidget);
 
     delegate = new ProfileTreeDelegate(ui.profileTreeWidget);
     ui.profileTreeWidget->setItemDelegate(delegate);
@@ -95,6 +100,7 @@ ProfileWidget::ProfileWidget(QWidget* parent) : QWidget(parent) {
     connect(delegate, SIGNAL(signalConnectButtonClicked(int)), this, SLOT(slotConnectButtonClicked(int)));
 
     initProfileList();
+    fitButtonWidths();
 }
 
 ProfileWidget::~ProfileWidget() {
@@ -217,6 +223,20 @@ void ProfileWidget::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
 }
 
+void ProfileWidget::fitButtonWidths() {
+    // Each button takes its text's width in the brand font at 14 points and its margin;
+    // where that leaves the text too little room in the font and padding that the style
+    // sheet gives the button (Export's disabled look has its picture beside the text), it
+    // takes the room its text needs.
+    const QFont font(QString::fromLatin1(kMeasureFontFamily), kButtonFontPointSize, QFont::Normal);
+    TextFit::fixWidth(ui.btnExport, textWidth(font, ui.btnExport->text()) + kExportExtraWidth,
+                      TextFit::buttonWidth(ui.btnExport));
+    TextFit::fixWidth(ui.btnImport, textWidth(font, ui.btnImport->text()) + kImportExtraWidth,
+                      TextFit::buttonWidth(ui.btnImport));
+    TextFit::fixWidth(ui.btnAddProfile, textWidth(font, ui.btnAddProfile->text()) + kAddExtraWidth,
+                      TextFit::buttonWidth(ui.btnAddProfile));
+}
+
 void ProfileWidget::relayoutTexts() {
     headerTitles =
         QStringList{QString(), ZRStringConstant::tr("ZRVPN_PROFILE_NAME"),
@@ -225,10 +245,7 @@ void ProfileWidget::relayoutTexts() {
     placeSortArrows();
     pageNavigator->updateRecordsLabel(static_cast<int>(appContext()->GetProfileList()->size()), kPageSize);
 
-    const QFont font(QString::fromLatin1(kMeasureFontFamily), kButtonFontPointSize, QFont::Normal);
-    ui.btnExport->setFixedWidth(textWidth(font, ui.btnExport->text()) + kExportExtraWidth);
-    ui.btnImport->setFixedWidth(textWidth(font, ui.btnImport->text()) + kImportExtraWidth);
-    ui.btnAddProfile->setFixedWidth(textWidth(font, ui.btnAddProfile->text()) + kAddExtraWidth);
+    fitButtonWidths();
 
     // The rows' kind labels follow the language; the kind itself stays in the row.
     for (int i = 0; i < ui.profileTreeWidget->topLevelItemCount(); ++i) {

@@ -115,6 +115,8 @@ protected:
     void applySortImages();
     void setDropShadow();
     void relayoutTexts();
+    // Export, Import and Add as wide as the measure of their texts, or as their texts need.
+    void fitButtonWidths();
     // The item of a row of the current page, or null for a row that is not there or the
     // placeholder.
     QTreeWidgetItem* profileRow(int iIndex) const;

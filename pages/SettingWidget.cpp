@@ -12,6 +12,7 @@
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QTranslator>
+#include <algorithm>
 #include <memory>
 
 #include "AppContext.h"
@@ -22,6 +23,7 @@
 #include "SystemContext.h"
 #include "SystemHelpers.h"
 #include "SystemSettings.h"
+#include "TextFit.h"
 #include "ZRErrorDialog.h"
 #include "ZRStringConstant.h"
 #include "zrwlog.h"
@@ -99,6 +101,7 @@ SettingWidget::SettingWidget(QWidget* parent) : QWidget(parent, Qt::WindowFlags(
     connect(manager, SIGNAL(signalRestoreSystemInfo(SETTINGINFO)), this,
             SLOT(slotRestoreSystemInfo(SETTINGINFO)));
 
+    fitTexts();
     setDropShadow();
 }
 
@@ -361,9 +364,33 @@ void SettingWidget::relayoutTexts() {
     ui.btnLogs->setFixedWidth(width + kLogsExtraWidth);
 
     for (QLabel* label : {ui.labelAutoRun, ui.labelReconnection, ui.labelNATTraversal}) {
-        const QString text = label->text();
-        label->setToolTip(text);
-        label->setText(
-            QFontMetrics(label->font()).elidedText(text, Qt::ElideRight, label->width() - kLabelElideMargin));
+        label->setToolTip(label->text());
+    }
+    fitTexts();
+}
+
+void SettingWidget::fitTexts() {
+    // The logs button's width (the form's, or the measure of its text) is not taken in the
+    // button's own font: it is widened where the text and the picture beside it need more.
+    TextFit::fixWidth(ui.btnLogs, ui.btnLogs->maximumWidth(), TextFit::buttonWidth(ui.btnLogs));
+    // The captions of both panels keep one column width, so that the switches and the
+    // selectors stand under each other: the form's width, or what the widest caption needs
+    // on one line in the language in force.
+    QLabel* const captions[] = {ui.labelAutoRun, ui.labelReconnection, ui.labelNATTraversal, ui.label_5,
+                                ui.label_66};
+    int needed = 0;
+    for (QLabel* caption : captions) {
+        needed = std::max(needed, TextFit::labelWidth(caption));
+    }
+    for (QLabel* caption : captions) {
+        TextFit::fixWidth(caption, kCaptionWidth, needed);
+    }
+    // The two selectors keep one width too: the form's, or what the widest row of either
+    // needs.
+    const int selectors =
+        std::max(TextFit::comboWidth(ui.languageComboBox), TextFit::comboWidth(ui.colorModeComboBox));
+    for (QComboBox* selector : {ui.languageComboBox, ui.colorModeComboBox}) {
+        selector->setMinimumWidth(std::max(kSelectorWidth, selectors));
+        selector->setMaximumWidth(std::max(kSelectorMaximumWidth, selectors));
     }
 }

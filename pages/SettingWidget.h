@@ -48,6 +48,8 @@ protected:
     void initLanguageComboBox();
     void initColorModeComboBox();
     void relayoutTexts();
+    // Gives the captions and the selectors the width their texts need (the form's as the least).
+    void fitTexts();
     void setDropShadow();
     void setModeIcons();
     void applyStyleSheet(int mode, const char* resource);

@@ -193,8 +193,7 @@ TEST_F(ErrorPrompt, FormHasTheFixedBodyTitleAndMessageWithTheButtonBarHidden) {
     EXPECT_EQ(body->maximumSize(), QSize(520, 191));
     EXPECT_EQ(dialog.findChild<QLabel*>("labelTitle")->text(), "Error");
     EXPECT_EQ(dialog.findChild<QLabel*>("labelContent")->text(),
-              "There is no TAP-Windows Adapter could be used. Press \"Retry\" to build a new adapter and "
-              "try again.");
+              "No TAP network adapter can be used. Press \"Retry\" to create a new adapter and try again.");
     EXPECT_EQ(dialog.findChild<QPushButton*>("btnCancel")->text(), "Cancel");
     EXPECT_EQ(dialog.findChild<QPushButton*>("btnConfirm")->text(), "Retry");
     EXPECT_TRUE(dialog.findChild<QPushButton*>("btnClose")->text().isEmpty());
@@ -227,12 +226,12 @@ TEST_F(ErrorPrompt, RetryReportsWhileStillShownThenEveryButtonCloses) {
 
 TEST_F(ErrorPrompt, DragsByTheTitleBarOnlyAndKeepsItsBodyForLongTexts) {
     ZRErrorDialog dialog;
-    dialog.setContent(QString("Create TAP-Windows-Adapter failed! ").repeated(12));
+    dialog.setContent(QString("Creating the TAP network adapter failed! ").repeated(12));
     ASSERT_TRUE(guitest::showAndExpose(&dialog));
     auto* title = dialog.findChild<QWidget*>("titleWidget");
     auto* content = dialog.findChild<QLabel*>("labelContent");
     EXPECT_EQ(dialog.findChild<QWidget*>("dialogWidget")->size(), QSize(520, 191));
-    EXPECT_TRUE(content->text().startsWith("Create TAP-Windows-Adapter failed!"));
+    EXPECT_TRUE(content->text().startsWith("Creating the TAP network adapter failed!"));
 
     const QPoint start = dialog.pos();
     drag(&dialog, content->mapTo(&dialog, QPoint(5, 5)), QPoint(30, 20), Qt::LeftButton);

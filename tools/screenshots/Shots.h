@@ -41,6 +41,11 @@ std::vector<Entry>& groups();
 // Lets queued events (layout, polish, paint) run.
 void settle();
 
+// Shows the texts of a language (a translation's code) in place of the language the
+// program was asked for (--language), or that language again for an empty code; false
+// when its translation does not load.
+bool showLanguage(const QString& code);
+
 // Paints the widget (shown, so that it is polished and laid out) over a plain background,
 // with a margin, scaled up for small widgets.
 QImage picture(QWidget* widget, const QColor& background, int margin = 16, int scale = 1);

@@ -1,6 +1,8 @@
 // Renders the client's windows, pages, dialogs and widgets in the normal and the dark
 // colour mode to PNG files:
-//   korva_screenshots [output folder [group ...]]   (default: ./widget-screenshots, every group)
+//   korva_screenshots [--language=CODE] [output folder [group ...]]
+// (default: English, ./widget-screenshots, every group). CODE is one of the sixteen
+// translations (de, ru, hu, ja, ...): every picture shows that language's texts.
 // Each area registers its group of pictures in a shots_<area>.cpp file of this folder.
 // Runs on any Qt platform; QT_QPA_PLATFORM=offscreen needs no display. The system
 // context starts with the program: it writes its log folder into the working folder and
@@ -33,6 +35,30 @@ std::vector<Entry>& groups() {
 
 Registrar::Registrar(const char* name, Group group) {
     groups().push_back({name, group});
+}
+
+namespace {
+// The language the program was asked for, and the translator that shows texts now.
+QString programLanguage = QStringLiteral("en");
+QTranslator* shownTranslator = nullptr;
+} // namespace
+
+bool showLanguage(const QString& code) {
+    const QString shown = code.isEmpty() ? programLanguage : code;
+    auto* next = new QTranslator(qApp);
+    if (!next->load(QStringLiteral(KORVA_TRANSLATION_PREFIX) + shown,
+                    QStringLiteral(KORVA_TRANSLATION_DIR))) {
+        std::fprintf(stderr, "no translation %s\n", qPrintable(shown));
+        delete next;
+        return false;
+    }
+    if (shownTranslator != nullptr) {
+        QApplication::removeTranslator(shownTranslator);
+        delete shownTranslator;
+    }
+    shownTranslator = next;
+    QApplication::installTranslator(shownTranslator);
+    return true;
 }
 
 void settle() {
@@ -124,16 +150,21 @@ int main(int argc, char* argv[]) {
     if (korvaLoadBrandFonts() > 0) {
         QApplication::setFont(QFont(QStringLiteral(KORVA_BRAND_FONT_FAMILY)));
     }
-    QTranslator english;
-    if (english.load(QStringLiteral(KORVA_TRANSLATION_PREFIX "en"), QStringLiteral(KORVA_TRANSLATION_DIR))) {
-        QApplication::installTranslator(&english);
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        if (argument.startsWith(QLatin1String("--language="))) {
+            shots::programLanguage = argument.mid(static_cast<int>(qstrlen("--language=")));
+        } else {
+            arguments << argument;
+        }
+    }
+    if (!shots::showLanguage(QString())) {
+        return 2;
     }
 
-    const QString outDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("widget-screenshots");
-    QStringList wanted;
-    for (int i = 2; i < argc; ++i) {
-        wanted << QString::fromLocal8Bit(argv[i]);
-    }
+    const QString outDir = arguments.isEmpty() ? QStringLiteral("widget-screenshots") : arguments.first();
+    const QStringList wanted = arguments.mid(1);
     for (const QString& name : wanted) {
         bool known = false;
         for (const shots::Entry& entry : shots::groups()) {

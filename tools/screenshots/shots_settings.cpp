@@ -10,9 +10,7 @@
 #include <QFile>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QTranslator>
 
-#include "KorvaResourcePaths.h"
 #include "SettingLogDialog.h"
 #include "SettingWidget.h"
 #include "ZRErrorDialog.h"
@@ -66,18 +64,10 @@ KORVA_SHOTS(settings) {
                               {"ru", false, false, true},
                               {"ja", true, false, false}};
     for (const Sample& sample : samples) {
-        QTranslator language;
-        const bool own = QLatin1String(sample.code) != QLatin1String("en") &&
-                         language.load(QStringLiteral(KORVA_TRANSLATION_PREFIX) + QLatin1String(sample.code),
-                                       QStringLiteral(KORVA_TRANSLATION_DIR));
         SettingWidget* page = newPage();
         // The page as the client shows it: the restore at start always installs a
         // language, and the page lays its texts out anew on the change.
-        if (own) {
-            QApplication::installTranslator(&language);
-        } else {
-            QApplication::postEvent(page, new QEvent(QEvent::LanguageChange));
-        }
+        showLanguage(QLatin1String(sample.code));
         setSwitch(page, "btnAutoStart", sample.autoStart);
         setSwitch(page, "btnReconnection", sample.reconnection);
         setSwitch(page, "btnNAT", sample.nat);
@@ -85,11 +75,9 @@ KORVA_SHOTS(settings) {
         settle();
         save(QStringLiteral("settings-%1").arg(QLatin1String(sample.code)), picture(page, mode.window, 0));
         page->close();
-        if (own) {
-            QApplication::removeTranslator(&language);
-            settle();
-        }
     }
+    showLanguage(QString());
+    settle();
 
     // The colour-mode selector opened, showing its icons.
     {

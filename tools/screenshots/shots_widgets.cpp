@@ -13,6 +13,7 @@
 #include "ZRInputIpLineEdit.h"
 #include "ZRLoadingPie.h"
 #include "ZRPageNavigator.h"
+#include "ZRStringConstant.h"
 #include "ZRToastDialog.h"
 
 using namespace shots;
@@ -36,7 +37,7 @@ KORVA_SHOTS(widgets) {
     }
     {
         ZRErrorDialog dialog;
-        dialog.setContent(QStringLiteral("Create TAP-Windows-Adapter failed!"));
+        dialog.setContent(ZRStringConstant::tr("ZRVPN_TAP_ADAPTER_CREATE_FAILED"));
         save(QStringLiteral("error-prompt-failed"), picture(&dialog, mode.window, 0));
     }
     {

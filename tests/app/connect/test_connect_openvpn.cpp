@@ -437,7 +437,7 @@ TEST_F(OpenVPNRoad, MissingAdapterRetryCreatesOneAndConnectsAgain) {
     EXPECT_NE(openvpnPid(), first);
     EXPECT_EQ(status(), CONNECT_STATUS_CONNECTING);
 
-    // The script fails: the fixed English message, no buttons, the status stays failed.
+    // The script fails: the failure's message, no buttons, the status stays failed.
     press();
     ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED));
     writeFile(QStringLiteral("addtap-fail"), "");
@@ -452,7 +452,7 @@ TEST_F(OpenVPNRoad, MissingAdapterRetryCreatesOneAndConnectsAgain) {
         "ZRErrorDialog");
     QMetaObject::invokeMethod(controller(), "slotAddTapAndReconnect");
     ASSERT_TRUE(guitest::waitFor([&] { return !message.isEmpty(); }));
-    EXPECT_EQ(message, QStringLiteral("Create TAP-Windows-Adapter failed!"));
+    EXPECT_EQ(message, QStringLiteral("Creating the TAP network adapter failed!"));
     EXPECT_FALSE(buttons);
     EXPECT_EQ(status(), CONNECT_STATUS_DISCONNECTED);
 }
