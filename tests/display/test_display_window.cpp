@@ -114,7 +114,6 @@ protected:
         ASSERT_TRUE(guitest::writeBundleProgram(QStringLiteral("bin/Wireguard/wireguard"), kSlowUninstall));
         QFile::remove(QStringLiteral("wg-release"));
         QFile::remove(QStringLiteral("wg-uninstalling"));
-        timings.wireGuardWaitMs = 5000;
     }
     void closePage() override {
         // Whatever a failed step left waiting ends now.
@@ -156,6 +155,10 @@ TEST_F(BusyButtonOnDisplay, WhileADisconnectOrACancelEndsTheTunnel) {
     press();
     expectBusyUntilEnded(CONNECT_STATUS_NOT_CONNECTED, QStringLiteral("disconnect"));
 
+    // A connect's wait long enough to be cancelled during it.
+    ConnectionTimings longWait = timings;
+    longWait.wireGuardWaitMs = 10000;
+    controller()->setTimings(longWait);
     press();
     ASSERT_EQ(status(), CONNECT_STATUS_CONNECTING);
     press();
