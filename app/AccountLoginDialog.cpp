@@ -63,6 +63,12 @@ AccountLoginDialog::AccountLoginDialog(int configId, int vpnType, QWidget* paren
     // takes more than one line.
     ui->labelWarning->setWordWrap(true);
     ui->dialogWidget->setMaximumHeight(QWIDGETSIZE_MAX);
+
+    // The keyboard: Return confirms from either field (and while the close button holds the
+    // focus, which Space presses); Esc closes the prompt.
+    ui->btnClose->setAutoDefault(false);
+    ui->btnShowPwd->setAutoDefault(false);
+    ui->btnLogin->setDefault(true);
 }
 
 AccountLoginDialog::~AccountLoginDialog() {
@@ -106,6 +112,8 @@ void AccountLoginDialog::showEvent(QShowEvent* event) {
     fitWarning();
     const QRect title(ui->titleWidget->mapTo(this, QPoint(0, 0)), ui->titleWidget->size());
     setDragRect(title);
+    // Typing starts in the user name, or in the password once a user name is filled in.
+    (ui->lineEditAccount->text().isEmpty() ? ui->lineEditAccount : ui->lineEditPassword)->setFocus();
     ZRBaseDialog::showEvent(event);
     // The style sheet gave the edits its palette when they were polished for this show.
     applyPlaceholderColor();

@@ -32,6 +32,12 @@ ActiveProfileDialog::ActiveProfileDialog(QWidget* parent)
     connect(ui->btnCancel, SIGNAL(clicked()), this, SLOT(slotButtonClicked()));
     connect(ui->btnConfirm, SIGNAL(clicked()), this, SLOT(slotButtonClicked()));
 
+    // The keyboard: the list passes Return on to the dialog, where it confirms the selected
+    // row, also while Close or Cancel holds the focus (Space presses those); Esc cancels.
+    ui->btnClose->setAutoDefault(false);
+    ui->btnCancel->setAutoDefault(false);
+    ui->btnConfirm->setDefault(true);
+
     loadProfileList();
 }
 
@@ -91,6 +97,8 @@ void ActiveProfileDialog::showEvent(QShowEvent* event) {
             break;
         }
     }
+    // The arrow keys move through the rows from the start.
+    tree->setFocus();
     ZRBaseDialog::showEvent(event);
 }
 

@@ -90,8 +90,11 @@ void ShowTrayPopup(ZRVPNClient* window, int x, int y) {
                                    QVector<double>)));
     QObject::connect(&popup, &VPNMenuDialog::signalConnectBtnClicked, window,
                      [window] { OnTrayConnectClicked(window); });
-    QObject::connect(&popup, &VPNMenuDialog::signalQuitBtnClicked, window,
-                     [window] { OnTrayQuitClicked(window); });
+    // The pop-up leaves the screen before the close, which waits while a tunnel ends.
+    QObject::connect(&popup, &VPNMenuDialog::signalQuitBtnClicked, window, [window, &popup] {
+        popup.hide();
+        OnTrayQuitClicked(window);
+    });
     QObject::connect(&popup, &VPNMenuDialog::signalShowBtnClicked, window,
                      [window] { OnTrayShowClicked(window); });
     popup.show();
@@ -115,7 +118,13 @@ int RunClient(int argc, char** argv, const std::function<void()>& beforeLoop) {
         }
         SystemContext* context = SystemContext::Instance();
         context->SetApplication(&app);
+        // Native child windows on Windows only. On X11 the attribute makes every widget a
+        // window of its own, and a widget inside a drop shadow (the main frame's) is then not
+        // drawn again when it changes: the checked tab, the status and the figures would stay
+        // on the screen as first shown.
+#ifdef Q_OS_WIN
         QCoreApplication::setAttribute(Qt::AA_NativeWindows);
+#endif
         LoadDefaultTranslation();
 
         QFile style(QString::fromUtf8(AppConstants::kStartStyleSheet));

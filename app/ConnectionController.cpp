@@ -190,11 +190,15 @@ void ConnectionController::showToast(const QString& text) {
 
 void ConnectionController::beginTeardown() {
     ++teardowns;
+    page->setConnectBusy(true);
 }
 
 void ConnectionController::endTeardown() {
     if (teardowns > 0) {
         --teardowns;
+    }
+    if (teardowns == 0) {
+        page->setConnectBusy(false);
     }
 }
 
@@ -216,7 +220,8 @@ void ConnectionController::buttonClicked() {
     if (app->GetProfileList()->empty()) {
         return;
     }
-    // A disconnect is still ending its programs: the next step waits for it.
+    // A disconnect is still ending its programs: the next step waits for it (the button
+    // is disabled meanwhile; a press that comes another way is dropped).
     if (teardowns > 0) {
         return;
     }

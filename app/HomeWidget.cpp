@@ -430,6 +430,10 @@ void HomeWidget::showConnectionKept() {
     stopLoading();
 }
 
+void HomeWidget::setConnectBusy(bool busy) {
+    ui->btnConnect->setEnabled(!busy);
+}
+
 void HomeWidget::stopLoading() {
     loadingPie->close();
     ui->loadingWidget->hide();

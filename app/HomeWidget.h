@@ -85,6 +85,9 @@ public:
     void showConnectionKept();
     // Closes the spinner and hides its place.
     void stopLoading();
+    // While a disconnect or a cancel ends the tunnel's programs the connect button is
+    // disabled, so that it shows it is busy; it takes presses again once they have ended.
+    void setConnectBusy(bool busy);
     // The connection time.
     void showConnectDuration(int seconds);
     // The totals in MiB, with two decimals, each above 1024 MiB in GB.

@@ -1,11 +1,13 @@
 #include "ZRVPNClient.h"
 
 #include "CachedDropShadowEffect.h"
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDesktopWidget>
 #include <QIcon>
+#include <QKeySequence>
 #include <QMouseEvent>
 
 #include "AppConstants.h"
@@ -22,7 +24,7 @@
 
 ZRVPNClient::ZRVPNClient(QWidget* parent)
     : QMainWindow(parent), dragging(false), dragOffset(0, 0), trayIcon(this), trayMenu(this),
-      teardown(nullptr) {
+      teardown(nullptr), trayAvailable([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {
     // The report's hourly series by name, for queued connections and signal spies.
     qRegisterMetaType<QVector<double>>("QVector<double>");
     ui.setupUi(this);
@@ -61,6 +63,15 @@ ZRVPNClient::ZRVPNClient(QWidget* parent)
     shadow->setOffset(AppConstants::kShadowOffsetX, AppConstants::kShadowOffsetY);
     shadow->setBlurRadius(AppConstants::kShadowBlurRadius);
     ui.ZRVPNClientWidget->setGraphicsEffect(shadow);
+
+    // The tray pop-up's Quit from the keyboard: the way to end the program that is there on
+    // every desktop, with a tray or without one.
+    auto* quit = new QAction(this);
+    quit->setObjectName(QStringLiteral("actionQuit"));
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setShortcutContext(Qt::WindowShortcut);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    addAction(quit);
 }
 
 ZRVPNClient::~ZRVPNClient() = default;
@@ -98,6 +109,10 @@ void ZRVPNClient::setTunnelTeardown(TunnelTeardown* value) {
     teardown = value;
 }
 
+void ZRVPNClient::setTrayAvailableCheck(std::function<bool()> check) {
+    trayAvailable = std::move(check);
+}
+
 void ZRVPNClient::bringToFront() {
     if (isMinimized()) {
         showNormal();
@@ -130,7 +145,13 @@ void ZRVPNClient::slotMinButtonClicked() {
 }
 
 void ZRVPNClient::slotCloseButtonClicked() {
-    hideToTray();
+    // A hidden window comes back only through the tray icon: where no tray shows it, the
+    // window is minimised instead, so that it can still be reached.
+    if (trayAvailable && trayAvailable()) {
+        hideToTray();
+    } else {
+        showMinimized();
+    }
 }
 
 void ZRVPNClient::slotActivatedSysTrayIcon(QSystemTrayIcon::ActivationReason reason) {

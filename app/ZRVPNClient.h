@@ -1,8 +1,9 @@
 // The program's one main window: frameless and translucent, a navigation column with
 // the three page buttons, a top bar with minimise and close, and the page stack (home,
 // Profiles, Settings). It owns the tray icon, relays the home page's connection report
-// to the tray pop-up, hides to the tray on its own close button, and ends the program,
-// with whatever tunnel is up or being set up, on any other close request.
+// to the tray pop-up, hides to the tray on its own close button (minimises where no tray
+// shows the icon), and ends the program, with whatever tunnel is up or being set up, on
+// any other close request and on Ctrl+Q, the tray pop-up's Quit from the keyboard.
 #pragma once
 
 #include <QMainWindow>
@@ -12,6 +13,7 @@
 #include <QString>
 #include <QSystemTrayIcon>
 #include <QVector>
+#include <functional>
 
 #include "ui_ZRVPNClient.h"
 
@@ -33,6 +35,9 @@ public:
     // Small screens: when the available area is lower than the window's minimum height,
     // the minimum size and the size become 0.9 of the area, the top-left corner kept.
     void applySizeRule(const QRect& available);
+    // Whether a tray shows the program's icon, asked at each press of the close button:
+    // QSystemTrayIcon::isSystemTrayAvailable unless set (tests set their own).
+    void setTrayAvailableCheck(std::function<bool()> check);
 
 signals:
     void signalShowAction(int x, int y);
@@ -65,4 +70,5 @@ private:
     QSystemTrayIcon trayIcon;
     QMenu trayMenu;
     TunnelTeardown* teardown;
+    std::function<bool()> trayAvailable;
 };

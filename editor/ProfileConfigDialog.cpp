@@ -16,6 +16,8 @@
 #include <QPainter>
 #include <QRegExpValidator>
 #include <QStringList>
+#include <QTimer>
+#include <QWindow>
 
 #include "AppContext.h"
 #include "EditorTextFit.h"
@@ -124,6 +126,14 @@ ProfileConfigDialog::ProfileConfigDialog(QWidget* parent, bool editMode, const Q
     setToolTips();
     adjustButtonWidths();
     fitTexts();
+
+    // The keyboard: Return in a field runs Confirm (a save that fails leaves the dialog open
+    // with its marks), so it never closes the dialog unsaved, whichever button Tab passed
+    // last; Space presses the focused button; Esc cancels.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+    }
+    ui.btnConfirm->setDefault(true);
 }
 
 void ProfileConfigDialog::fitTexts() {
@@ -131,10 +141,12 @@ void ProfileConfigDialog::fitTexts() {
     m_textFit->fit();
     if (size() != before) {
         // The window took another width for this language's captions: its rounded corners
-        // and its backdrop follow.
+        // and its backdrop follow. The shown backdrop is resized in place: a backdrop made
+        // anew would be a new window, which a window manager stacks above the editor.
         applyRoundedMask();
         if (m_shadowDialog != nullptr) {
-            createShadowWindow();
+            m_shadowDialog->setFixedSize(size() + QSize(2 * kBackdropMargin, 2 * kBackdropMargin));
+            m_shadowDialog->move(pos() - QPoint(kBackdropMargin, kBackdropMargin));
         }
     }
 }
@@ -186,9 +198,8 @@ void ProfileConfigDialog::initVPNTypeComboBox() {
 }
 
 void ProfileConfigDialog::createShadowWindow() {
-    // A backdrop of an earlier show or colour mode goes first, so that backdrops never stack.
-    // It is hidden at once and destroyed once control is back in the event loop: a colour
-    // mode reaches the dialog while the application walks its widgets.
+    // A backdrop of an earlier show goes first, so that backdrops never stack. It is hidden
+    // at once and destroyed once control is back in the event loop.
     if (m_shadowDialog != nullptr) {
         m_shadowDialog->hide();
         m_shadowDialog->deleteLater();
@@ -213,6 +224,34 @@ void ProfileConfigDialog::createShadowWindow() {
     effect->setBlurRadius(kBackdropBlurRadius);
     body->setGraphicsEffect(effect);
     m_shadowDialog->show();
+    keepAboveBackdrop();
+}
+
+void ProfileConfigDialog::recolourBackdrop() {
+    // The shown backdrop takes the new mode's shadow colour in place: a backdrop made anew
+    // would be a new window, stacked above the editor by a window manager (which keeps a
+    // shown window's place above the backdrop it was shown with).
+    for (QWidget* child : m_shadowDialog->findChildren<QWidget*>()) {
+        if (auto* effect = qobject_cast<QGraphicsDropShadowEffect*>(child->graphicsEffect())) {
+            effect->setColor(QColor(
+                QString::fromLatin1(colorMode == kDarkColorMode ? kDarkShadowColor : kLightShadowColor)));
+        }
+    }
+}
+
+void ProfileConfigDialog::keepAboveBackdrop() {
+    // The backdrop is a window of its own, shown after the editor's window was made (and
+    // again after a change of colour mode): the display would stack it above the editor,
+    // which then shows as a dark empty panel. A window manager keeps a window above the one
+    // it is transient for; without one, the editor is raised once both are shown.
+    if (QWindow* own = windowHandle()) {
+        own->setTransientParent(m_shadowDialog->windowHandle());
+    }
+    QTimer::singleShot(0, this, [this] {
+        if (isVisible()) {
+            raise();
+        }
+    });
 }
 
 void ProfileConfigDialog::adjustButtonWidths() {
@@ -261,7 +300,7 @@ void ProfileConfigDialog::changeEvent(QEvent* event) {
     const int appliedMode = colorMode;
     ZRBaseDialog::changeEvent(event);
     if (event->type() == QEvent::StyleChange && colorMode != appliedMode && m_shadowDialog != nullptr) {
-        createShadowWindow();
+        recolourBackdrop();
     } else if (event->type() == QEvent::LanguageChange) {
         ui.retranslateUi(this);
         // The form's own texts would make an edit's title read "Add New Profile" and give

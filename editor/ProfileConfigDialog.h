@@ -101,6 +101,10 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // Stacks the editor above its backdrop, with a window manager and without one.
+    void keepAboveBackdrop();
+    // Gives the shown backdrop's shadow the colour of the mode now applied.
+    void recolourBackdrop();
 
     // Each kind's save: checks its page, marks what fails and, when everything passes,
     // stores the profile (kind row, profile row, configuration file). True when stored;

@@ -91,6 +91,8 @@ void RemoteSubnetRows::addRow(QWidget* container, int ipsecFlag, QObject* dialog
     remove->setIconSize(QSize(24, 24));
     remove->setStyleSheet(QString::fromLatin1(kDeleteRowStyle));
     remove->setCursor(Qt::PointingHandCursor);
+    // Return in the dialog stays Confirm's while the button holds the focus.
+    remove->setAutoDefault(false);
     QObject::connect(remove, SIGNAL(clicked()), dialog, SLOT(slotDeleteGateway()));
 
     rowLayout->addWidget(label);

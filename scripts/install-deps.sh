@@ -21,6 +21,8 @@ packages=(
   pkexec
   # screenshots and the headless display of the run command
   xvfb xauth
+  # the real-display tests: a window manager on their Xvfb, and xprop to see it ready
+  openbox x11-utils
   # a face for Chinese, Japanese and Korean texts, which the brand font lacks
   fonts-wqy-microhei
 )

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -47,8 +48,25 @@ void settle();
 bool showLanguage(const QString& code);
 
 // Paints the widget (shown, so that it is polished and laid out) over a plain background,
-// with a margin, scaled up for small widgets.
+// with a margin, scaled up for small widgets. With the screen pictures on (--screen), a
+// window is also read back from the X server once the screen shows it (ScreenPicture).
 QImage picture(QWidget* widget, const QColor& background, int margin = 16, int scale = 1);
+
+// The picture of a window read back from the X server, taken by the last picture() with
+// the screen pictures on, beside what the window paints. The window's translucent parts
+// (its shadow margins) show whatever lies beneath on the screen and are not compared.
+struct ScreenPicture {
+    bool taken = false;
+    QImage image;      // the screen at the window's place
+    QString notTaken;  // why there is none (not a window, not on the screen)
+    int compared = 0;  // pixels the window paints opaque
+    int differing = 0; // of those, pixels the screen shows otherwise
+    bool same() const { return compared > 0 && differing <= std::max(40, compared / 1000); }
+};
+// Turns the screen pictures on; false where Qt draws on no X server.
+bool readScreenToo();
+// Takes the last screen picture and forgets it.
+ScreenPicture takeScreenPicture();
 
 // A card of the page's colour that holds one widget; it deletes itself when closed.
 QWidget* card(const Mode& mode, QWidget* content, int width);

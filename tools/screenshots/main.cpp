@@ -1,8 +1,11 @@
 // Renders the client's windows, pages, dialogs and widgets in the normal and the dark
 // colour mode to PNG files:
-//   korva_screenshots [--language=CODE] [output folder [group ...]]
+//   korva_screenshots [--language=CODE] [--screen] [output folder [group ...]]
 // (default: English, ./widget-screenshots, every group). CODE is one of the sixteen
 // translations (de, ru, hu, ja, ...): every picture shows that language's texts.
+// With --screen, on an X server (QT_QPA_PLATFORM=xcb), every window is also read back from
+// the server once shown, as <name>-<mode>-screen.png, and compared with what the window
+// paints: the program names each window the screen shows otherwise and then exits with 1.
 // Each area registers its group of pictures in a shots_<area>.cpp file of this folder.
 // Runs on any Qt platform; QT_QPA_PLATFORM=offscreen needs no display. The system
 // context starts with the program: it writes its log folder into the working folder and
@@ -12,12 +15,19 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPainter>
+#include <QScreen>
 #include <QStringList>
+#include <QThread>
 #include <QTranslator>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
+#include <xcb/xcb.h>
 
 #include "AppContext.h"
 #include "KorvaResourcePaths.h"
@@ -67,9 +77,182 @@ void settle() {
     }
 }
 
+namespace {
+
+bool screenToo = false;
+ScreenPicture lastScreen;
+
+// A channel that differs by more than this counts as a different pixel.
+constexpr int kChannelTolerance = 8;
+
+void countDifferences(const QImage& painted, const QImage& shown, ScreenPicture* shot) {
+    shot->compared = 0;
+    shot->differing = 0;
+    const QImage a = painted.convertToFormat(QImage::Format_ARGB32);
+    const QImage b = shown.convertToFormat(QImage::Format_RGB32);
+    if (a.size() != b.size()) {
+        return;
+    }
+    for (int y = 0; y < a.height(); ++y) {
+        const auto* pa = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const auto* pb = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x) {
+            if (qAlpha(pa[x]) != 255) {
+                continue;
+            }
+            ++shot->compared;
+            if (std::abs(qRed(pa[x]) - qRed(pb[x])) > kChannelTolerance ||
+                std::abs(qGreen(pa[x]) - qGreen(pb[x])) > kChannelTolerance ||
+                std::abs(qBlue(pa[x]) - qBlue(pb[x])) > kChannelTolerance) {
+                ++shot->differing;
+            }
+        }
+    }
+}
+
+// A connection to the X server of the program's own, opened once, beside Qt's.
+xcb_connection_t* server() {
+    static xcb_connection_t* const connection = [] {
+        xcb_connection_t* opened = xcb_connect(nullptr, nullptr);
+        return opened != nullptr && xcb_connection_has_error(opened) == 0 ? opened : nullptr;
+    }();
+    return connection;
+}
+
+// The window's place in the stack of the root window's children (a window manager's frame
+// stands for the window it holds); -1 when unknown. Higher lies above.
+int stackPlace(QWidget* window) {
+    xcb_connection_t* connection = server();
+    if (connection == nullptr) {
+        return -1;
+    }
+    xcb_window_t current = static_cast<xcb_window_t>(window->winId());
+    xcb_window_t root = XCB_WINDOW_NONE;
+    for (int depth = 0; depth < 8; ++depth) {
+        xcb_query_tree_reply_t* reply =
+            xcb_query_tree_reply(connection, xcb_query_tree(connection, current), nullptr);
+        if (reply == nullptr) {
+            return -1;
+        }
+        root = reply->root;
+        const xcb_window_t parent = reply->parent;
+        std::free(reply);
+        if (parent == root) {
+            break;
+        }
+        current = parent;
+    }
+    xcb_query_tree_reply_t* tree =
+        xcb_query_tree_reply(connection, xcb_query_tree(connection, root), nullptr);
+    if (tree == nullptr) {
+        return -1;
+    }
+    const xcb_window_t* children = xcb_query_tree_children(tree);
+    int place = -1;
+    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
+        if (children[i] == current) {
+            place = i;
+        }
+    }
+    std::free(tree);
+    return place;
+}
+
+// The window's top-left corner on the screen as the X server has it: a window manager
+// places and frames windows, and Qt's own idea of a window's place can lag behind.
+bool serverOrigin(QWidget* window, QPoint* origin) {
+    xcb_connection_t* connection = server();
+    if (connection == nullptr) {
+        return false;
+    }
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_translate_coordinates_reply_t* reply = xcb_translate_coordinates_reply(
+        connection,
+        xcb_translate_coordinates(connection, static_cast<xcb_window_t>(window->winId()), root, 0, 0),
+        nullptr);
+    if (reply == nullptr) {
+        return false;
+    }
+    *origin = QPoint(reply->dst_x, reply->dst_y);
+    std::free(reply);
+    return true;
+}
+
+// Reads the shown window back from the X server once the screen shows what it paints
+// (painting reaches the server a little later), at most 3 s.
+ScreenPicture readBack(QWidget* widget) {
+    ScreenPicture shot;
+    shot.taken = true;
+    if (!widget->isWindow()) {
+        shot.notTaken = QStringLiteral("not a window of its own");
+        return shot;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while ((widget->windowHandle() == nullptr || !widget->windowHandle()->isExposed()) &&
+           clock.elapsed() < 3000) {
+        QApplication::processEvents();
+        QThread::msleep(10);
+    }
+    QPoint origin;
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!serverOrigin(widget, &origin) || screen == nullptr) {
+        shot.notTaken = QStringLiteral("no place on the screen");
+        return shot;
+    }
+    const QRect place(origin, widget->size());
+    if (!screen->geometry().contains(place)) {
+        shot.notTaken = QStringLiteral("larger than the screen");
+        return shot;
+    }
+    // Where another window of the program lies above this one (the spinner over the home
+    // page), the screen rightly shows that window: those places are not compared.
+    QImage painted = widget->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    const int ownPlace = stackPlace(widget);
+    for (QWidget* other : QApplication::topLevelWidgets()) {
+        QPoint otherOrigin;
+        if (other != widget && other->isVisible() && stackPlace(other) > ownPlace &&
+            serverOrigin(other, &otherOrigin)) {
+            const QRect over =
+                QRect(otherOrigin, other->size()).intersected(place).translated(-place.topLeft());
+            for (int y = over.top(); y <= over.bottom(); ++y) {
+                for (int x = over.left(); x <= over.right(); ++x) {
+                    painted.setPixel(x, y, qRgba(0, 0, 0, 0));
+                }
+            }
+        }
+    }
+    do {
+        settle();
+        shot.image = screen->grabWindow(0, place.x(), place.y(), place.width(), place.height()).toImage();
+        countDifferences(painted, shot.image, &shot);
+        if (shot.same()) {
+            break;
+        }
+        QThread::msleep(20);
+    } while (clock.elapsed() < 3000);
+    return shot;
+}
+
+} // namespace
+
+bool readScreenToo() {
+    screenToo = QGuiApplication::platformName() == QLatin1String("xcb");
+    return screenToo;
+}
+
+ScreenPicture takeScreenPicture() {
+    ScreenPicture shot = lastScreen;
+    lastScreen = ScreenPicture();
+    return shot;
+}
+
 QImage picture(QWidget* widget, const QColor& background, int margin, int scale) {
     widget->show();
     settle();
+    if (screenToo) {
+        lastScreen = readBack(widget);
+    }
     QImage image((widget->size() + QSize(2 * margin, 2 * margin)) * scale, QImage::Format_ARGB32);
     image.fill(background);
     QPainter painter(&image);
@@ -163,6 +346,12 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
+    const bool screenMode = arguments.removeAll(QStringLiteral("--screen")) > 0;
+    if (screenMode && !shots::readScreenToo()) {
+        std::fprintf(stderr, "--screen reads the pictures back from an X server: run it on one "
+                             "(QT_QPA_PLATFORM=xcb and DISPLAY)\n");
+        return 2;
+    }
     const QString outDir = arguments.isEmpty() ? QStringLiteral("widget-screenshots") : arguments.first();
     const QStringList wanted = arguments.mid(1);
     for (const QString& name : wanted) {
@@ -181,6 +370,8 @@ int main(int argc, char* argv[]) {
     }
     int written = 0;
     int failed = 0;
+    int readBack = 0;
+    int differ = 0;
 
     for (const shots::Mode& mode : kModes) {
         SystemContext::GetSettingManager()->setColorMode(mode.colorMode);
@@ -202,6 +393,34 @@ int main(int argc, char* argv[]) {
                 ++failed;
                 std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
             }
+            const shots::ScreenPicture screen = shots::takeScreenPicture();
+            if (!screen.taken) {
+                return;
+            }
+            if (!screen.notTaken.isEmpty()) {
+                std::printf("%s-%s: not read back from the screen (%s)\n", qPrintable(name), mode.name,
+                            qPrintable(screen.notTaken));
+                return;
+            }
+            const QString screenPath =
+                QStringLiteral("%1/%2-%3-screen.png").arg(outDir, name, QLatin1String(mode.name));
+            if (!screen.image.save(screenPath)) {
+                ++failed;
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(screenPath));
+                return;
+            }
+            ++readBack;
+            std::printf("%s\n", qPrintable(screenPath));
+            if (!screen.same()) {
+                ++differ;
+                if (screen.compared == 0) {
+                    std::fprintf(stderr, "%s: another window lies over all of it\n", qPrintable(screenPath));
+                } else {
+                    std::fprintf(stderr,
+                                 "%s: the screen shows %d of the %d pixels the window paints otherwise\n",
+                                 qPrintable(screenPath), screen.differing, screen.compared);
+                }
+            }
         };
         for (const shots::Entry& entry : shots::groups()) {
             if (wanted.isEmpty() || wanted.contains(QLatin1String(entry.name))) {
@@ -214,5 +433,9 @@ int main(int argc, char* argv[]) {
         }
     }
     std::printf("%d pictures written to %s\n", written, qPrintable(QDir(outDir).absolutePath()));
-    return failed == 0 ? 0 : 1;
+    if (screenMode) {
+        std::printf("%d windows read back from the X server, %d of them shown otherwise than they paint\n",
+                    readBack, differ);
+    }
+    return failed == 0 && differ == 0 ? 0 : 1;
 }

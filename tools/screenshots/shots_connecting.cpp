@@ -1,8 +1,8 @@
 // Connecting's pictures: the home page in each connection state as the connection
-// controller puts it there (connecting, connected with traffic, failed, cancelled, not
-// connected), the tray pop-up in each status, and the credentials prompt (as it opens,
-// after refused credentials, and with empty fields confirmed). The profiles are written
-// into the pictures' own scratch store.
+// controller puts it there (connecting, connected with traffic, its button busy while the
+// tunnel ends, failed, cancelled, not connected), the tray pop-up in each status, and the
+// credentials prompt (as it opens, after refused credentials, and with empty fields
+// confirmed). The profiles are written into the pictures' own scratch store.
 #include "Shots.h"
 
 #include <QApplication>
@@ -94,6 +94,10 @@ KORVA_SHOTS(connecting) {
         page->showHourlyTraffic(kUpload, kDownload);
         settle();
         save(QStringLiteral("home-status-connected"), picture(page, mode.window, 0));
+        // A disconnect ending the tunnel's programs: the button is busy.
+        page->setConnectBusy(true);
+        save(QStringLiteral("home-status-ending"), picture(page, mode.window, 0));
+        page->setConnectBusy(false);
         step(page, "slotNoConnectVPN");
         page->setLocalAddressRowsVisible(false, false);
         step(page, "slotConnectVPNStart");

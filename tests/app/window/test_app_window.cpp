@@ -112,6 +112,7 @@ TEST_F(MainWindowTest, SizeRuleShrinksOnlyForALowScreen) {
 
 TEST_F(MainWindowTest, OwnCloseButtonHidesToTheTrayAndMinimiseMinimises) {
     ZRVPNClient window;
+    window.setTrayAvailableCheck([] { return true; });
     ASSERT_TRUE(guitest::showAndExpose(&window));
     QTest::mouseClick(child<QPushButton>(window, "btnMin"), Qt::LeftButton);
     EXPECT_TRUE(window.isMinimized());
@@ -122,6 +123,34 @@ TEST_F(MainWindowTest, OwnCloseButtonHidesToTheTrayAndMinimiseMinimises) {
     QTest::mouseClick(child<QPushButton>(window, "btnQuit"), Qt::LeftButton);
     EXPECT_TRUE(window.isHidden());
     EXPECT_TRUE(teardown.calls.empty()) << "hiding ends no tunnel";
+}
+
+TEST_F(MainWindowTest, WithoutATrayTheCloseButtonMinimisesAndCtrlQQuits) {
+    // Asked at each press: a tray that appears or goes later counts from then on.
+    bool tray = false;
+    ZRVPNClient window;
+    window.setTrayAvailableCheck([&tray] { return tray; });
+    RecordingTeardown teardown;
+    window.setTunnelTeardown(&teardown);
+    SystemContext::Instance()->GetAppContext()->SetConnectStatus(CONNECT_STATUS_CONNECTED);
+    ASSERT_TRUE(guitest::showAndExpose(&window));
+    QTest::mouseClick(child<QPushButton>(window, "btnQuit"), Qt::LeftButton);
+    EXPECT_FALSE(window.isHidden()) << "nothing would bring a hidden window back";
+    EXPECT_TRUE(window.isMinimized());
+    EXPECT_TRUE(teardown.calls.empty());
+    window.showNormal();
+    tray = true;
+    QTest::mouseClick(child<QPushButton>(window, "btnQuit"), Qt::LeftButton);
+    EXPECT_TRUE(window.isHidden());
+
+    // Ctrl+Q is the tray pop-up's Quit: the tunnel ends and the program with 0.
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTimer::singleShot(0, &window, [&window] { QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_TRUE(window.isHidden());
+    EXPECT_EQ(teardown.calls.size(), 1u);
 }
 
 TEST_F(MainWindowTest, CloseEndsTheTunnelByStatusAndKindAndExitsWithZero) {

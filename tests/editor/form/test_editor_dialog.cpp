@@ -367,7 +367,7 @@ TEST_F(EditorTest, BackdropLiesUnderTheDialogAndNeverStacks) {
     ASSERT_TRUE(guitest::showAndExpose(&editor));
     EXPECT_EQ(backdrops(&editor).size(), 1);
 
-    // A colour-mode change makes a new backdrop in the new mode's shadow colour.
+    // A colour-mode change gives the backdrop the new mode's shadow colour.
     guitest::applyColorMode(2);
     QApplication::processEvents();
     ASSERT_EQ(backdrops(&editor).size(), 1);

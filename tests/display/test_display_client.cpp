@@ -1,0 +1,152 @@
+// The client as it starts (its own start, with its attributes, style sheet and font) on a
+// display: after a click on each tab the checked tab is drawn checked on the screen, the
+// status card shows each connection state and the figures as they change, the close
+// button without a tray leaves the window on the screen (or minimised), and Ctrl+Q ends
+// the program. Run offscreen too, where only the behaviour is checked.
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "ClientMain.h"
+#include "ConnectionController.h"
+#include "HomeWidget.h"
+#include "ScreenCheck.h"
+#include "ZRVPNClient.h"
+
+namespace {
+
+ZRVPNClient* mainWindow() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* window = qobject_cast<ZRVPNClient*>(widget)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+template <typename T = QWidget> T* part(QObject* parent, const char* name) {
+    T* found = parent->findChild<T*>(QLatin1String(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+// Checks that the screen shows each widget as it paints itself now (on a display only).
+void expectShown(const screen::XServer& server, std::initializer_list<QWidget*> widgets,
+                 const QString& step) {
+    if (!server.connected()) {
+        return;
+    }
+    for (QWidget* widget : widgets) {
+        QString report;
+        EXPECT_TRUE(
+            screen::waitShown(widget, server, step + QLatin1Char('-') + widget->objectName(), &report))
+            << step.toStdString() << ": " << report.toStdString();
+    }
+}
+
+void clickTabsAndSeeThemChecked(ZRVPNClient* window, const screen::XServer& server) {
+    auto* home = part<QPushButton>(window, "btnHome");
+    auto* profiles = part<QPushButton>(window, "btnProfile");
+    auto* settings = part<QPushButton>(window, "btnSetting");
+    for (QPushButton* tab : {profiles, settings, home, settings, profiles}) {
+        QTest::mouseClick(tab, Qt::LeftButton);
+        for (QPushButton* other : {home, profiles, settings}) {
+            EXPECT_EQ(other->isChecked(), other == tab) << other->objectName().toStdString();
+        }
+        // Each tab at its place in the colours of its state, and the page the tab shows.
+        expectShown(server, {home, profiles, settings, part(window, "stackedWidget")},
+                    QStringLiteral("tab-") + tab->objectName());
+    }
+}
+
+void walkTheStatusCard(ZRVPNClient* window, const screen::XServer& server) {
+    QTest::mouseClick(part<QPushButton>(window, "btnHome"), Qt::LeftButton);
+    auto* page = part<HomeWidget>(window, "homeWidget");
+    ConnectionController* controller = page->connectionController();
+    auto* status = part<QLabel>(page, "labelConnectStatus");
+    auto* button = part<QPushButton>(page, "btnConnect");
+    const struct {
+        const char* slot;
+        const char* text;
+    } states[] = {{"slotConnectVPNStart", "Connecting..."},  {"slotConnectVPNSuccess", "Connected"},
+                  {"slotConnectVPNFailed", "Disconnected"},  {"slotConnectVPNStart", "Connecting..."},
+                  {"slotCancelVPNConnect", "No Connection"}, {"slotNoConnectVPN", "No Connection"}};
+    int step = 0;
+    for (const auto& state : states) {
+        QMetaObject::invokeMethod(controller, state.slot);
+        EXPECT_EQ(status->text(), QLatin1String(state.text)) << state.slot;
+        expectShown(server, {status, button}, QStringLiteral("status-%1-%2").arg(++step).arg(state.slot));
+        if (QLatin1String(state.slot) == QLatin1String("slotConnectVPNSuccess")) {
+            // The connection time of each second, and new traffic figures, on the screen.
+            auto* time = part<QLabel>(page, "labelConnTime");
+            const QString before = time->text();
+            EXPECT_TRUE(screen::waitUntil([&] { return time->text() != before; }, 3000));
+            page->showTrafficTotals(12.5, 1536.75);
+            expectShown(server, {time, part(page, "labelUpload"), part(page, "labelDownload")},
+                        QStringLiteral("figures"));
+        }
+    }
+}
+
+void closeWithoutTrayKeepsTheWindow(ZRVPNClient* window, const screen::XServer& server) {
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable()) << "this display has a tray";
+    QTest::mouseClick(part<QPushButton>(window, "btnQuit"), Qt::LeftButton);
+    EXPECT_FALSE(window->isHidden());
+    EXPECT_TRUE(window->isMinimized());
+    if (server.connected()) {
+        QTest::qWait(200);
+        EXPECT_TRUE(server.mappedOrMinimised(window->winId())) << screen::displayKind().toStdString();
+        if (screen::displayKind() == QLatin1String("openbox")) {
+            EXPECT_TRUE(screen::waitUntil([&] { return server.wmState(window->winId()) == 3; }, 3000))
+                << "the window manager minimises the window";
+        }
+    }
+    window->showNormal();
+    window->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+    expectShown(server, {window->centralWidget()}, QStringLiteral("restored"));
+}
+
+} // namespace
+
+TEST(ClientOnDisplay, ShowsEveryChangeKeepsTheWindowWithoutATrayAndEndsOnCtrlQ) {
+    screen::XServer* server = nullptr;
+    bool quitByKey = false;
+    const auto scenario = [&] {
+        ZRVPNClient* window = mainWindow();
+        ASSERT_NE(window, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        EXPECT_FALSE(QCoreApplication::testAttribute(Qt::AA_NativeWindows));
+        if (screen::onDisplay()) {
+            ASSERT_TRUE(server->connected());
+            expectShown(*server, {window->centralWidget()}, QStringLiteral("start"));
+        }
+        clickTabsAndSeeThemChecked(window, *server);
+        walkTheStatusCard(window, *server);
+        closeWithoutTrayKeepsTheWindow(window, *server);
+
+        QTest::keyClick(window, Qt::Key_Q, Qt::ControlModifier);
+        quitByKey = window->isHidden();
+    };
+    const auto beforeLoop = [&] {
+        QTimer::singleShot(0, [&] {
+            screen::XServer connection;
+            server = &connection;
+            scenario();
+            server = nullptr;
+            if (!quitByKey) {
+                // Whatever failed above, the program still ends.
+                if (ZRVPNClient* window = mainWindow()) {
+                    window->close();
+                }
+            }
+        });
+    };
+    char name[] = "korva-vpn";
+    char* argv[] = {name, nullptr};
+    EXPECT_EQ(RunClient(1, argv, beforeLoop), 0);
+    EXPECT_TRUE(quitByKey) << "Ctrl+Q did not end the program";
+}

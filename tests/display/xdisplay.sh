@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Runs one test program on an X server of its own: Xvfb on a display number it picks
+# itself (so that runs side by side never meet), Qt's xcb platform, and with --wm a window
+# manager (openbox) on that display, ready before the program starts. Both end with the
+# program, by their own process ids.
+#   xdisplay.sh [--wm] PROGRAM [ARGS...]
+# Exits with the program's code; with 77 (a skip) and the reason only where Xvfb cannot
+# start.
+set -u
+wm=0
+if [ "${1:-}" = --wm ]; then
+  wm=1
+  shift
+fi
+
+skip() {
+  echo "real-display test not run: $*" >&2
+  exit 77
+}
+
+command -v Xvfb >/dev/null 2>&1 || skip "Xvfb is not installed (scripts/install-deps.sh installs it)"
+if [ "$wm" -eq 1 ]; then
+  for program in openbox xprop; do
+    if ! command -v "$program" >/dev/null 2>&1; then
+      echo "$program is not installed (scripts/install-deps.sh installs it)" >&2
+      exit 1
+    fi
+  done
+fi
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/xdisplay.XXXXXX")
+xvfb_pid=
+wm_pid=
+finish() {
+  if [ -n "$wm_pid" ]; then
+    kill "$wm_pid" 2>/dev/null
+    wait "$wm_pid" 2>/dev/null
+  fi
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  fi
+  rm -rf "$scratch"
+}
+trap finish EXIT
+
+# Xvfb writes its display number once it accepts connections. The screen is large enough
+# for the profile editor's pages grown to their whole height.
+Xvfb -displayfd 3 -screen 0 1920x2000x24 -nolisten tcp -noreset 3>"$scratch/display" \
+  >"$scratch/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 200); do
+  grep -q '^[0-9]' "$scratch/display" 2>/dev/null && break
+  kill -0 "$xvfb_pid" 2>/dev/null || break
+  sleep 0.05
+done
+number=$(head -1 "$scratch/display" 2>/dev/null | tr -dc '0-9')
+if [ -z "$number" ]; then
+  reason=$(tail -3 "$scratch/xvfb.log" 2>/dev/null | tr '\n' ' ')
+  skip "Xvfb did not start: ${reason:-no display number within 10 s}"
+fi
+export DISPLAY=":$number" QT_QPA_PLATFORM=xcb KORVA_TEST_DISPLAY="$([ "$wm" -eq 1 ] && echo openbox || echo bare)"
+
+if [ "$wm" -eq 1 ]; then
+  openbox --sm-disable >"$scratch/openbox.log" 2>&1 &
+  wm_pid=$!
+  # The window manager is ready once it announces itself on the root window.
+  ready=0
+  for _ in $(seq 200); do
+    if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+      ready=1
+      break
+    fi
+    kill -0 "$wm_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  if [ "$ready" -ne 1 ]; then
+    echo "openbox did not start on $DISPLAY:" >&2
+    cat "$scratch/openbox.log" >&2
+    exit 1
+  fi
+fi
+
+rc=0
+"$@" || rc=$?
+finish
+trap - EXIT
+exit "$rc"
