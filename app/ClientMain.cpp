@@ -12,8 +12,10 @@
 #include "AppConstants.h"
 #include "AppContext.h"
 #include "KorvaResources.h"
+#include "NeedAdminMessage.h"
 #include "SettingManager.h"
 #include "ShownNotice.h"
+#include "StartupCleanup.h"
 #include "SystemCloseSignals.h"
 #include "SystemContext.h"
 #include "SystemSettings.h"
@@ -108,6 +110,13 @@ int RunClient(int argc, char** argv, const std::function<void()>& beforeLoop) {
         int count = argc;
         ZRSingleApplication app(count, argv);
         korvaInitResources();
+        if (app.instanceLockFailed()) {
+            const std::string reason = app.instanceLockError().toStdString();
+            ZRWLog(AppConstants::kLogModule, AppConstants::kLogLevel, AppConstants::kInstanceLockFailedLine,
+                   reason.c_str());
+            ShowInstanceLockMessage(reason);
+            return AppConstants::kInstanceLockFailedExitCode;
+        }
         if (app.isRunning()) {
             ZRWLog(AppConstants::kLogModule, AppConstants::kLogLevel, "%s",
                    AppConstants::kAlreadyRunningLine);
@@ -115,6 +124,10 @@ int RunClient(int argc, char** argv, const std::function<void()>& beforeLoop) {
         }
         SystemContext* context = SystemContext::Instance();
         context->SetApplication(&app);
+        // Only the first instance gets here: it clears what a killed run left behind
+        // before anything is started or shown.
+        ShareRunFolderWithBundle();
+        CleanUpAfterEarlierRun();
         QCoreApplication::setAttribute(Qt::AA_NativeWindows);
         LoadDefaultTranslation();
 

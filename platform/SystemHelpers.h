@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // Shell folder ids accepted by MakeSpecialFolder.
 enum {
@@ -48,9 +49,15 @@ struct SYSTEM_INFO {
     uint32_t dwAllocationGranularity;
 };
 
-// True when another holder of the name exists: an flock on the lock file of that name in
-// $XDG_RUNTIME_DIR (else /tmp). When this call takes the lock it keeps it for the life of
-// the process. Any failure counts as "not running".
+// The single-instance lock: an flock on the lock file of that name in root's run folder
+// (RunFolder.h), kept for the life of the process once taken. 0 when this call took it, 1
+// when another process holds it, -1 when it cannot be opened or taken (the run folder is
+// missing or refused, the file is not this user's lock file), with the reason in English.
+int TakeInstanceLock(const char* name, std::string* error);
+
+// True when another holder of the name exists (TakeInstanceLock gives 1). A lock that
+// cannot be taken counts as "not running" here; the client asks TakeInstanceLock, which
+// tells that case apart.
 bool IsAlreadyRunning(const char* name);
 
 // The program's version from the build (a.b.c.d) as "%d.%d.%d" into out (64 bytes), or

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <dirent.h>
@@ -15,10 +16,9 @@
 #include <unistd.h>
 
 #include "NeedAdminMessage.h"
+#include "PlacedClient.h"
 
 namespace {
-
-const char* const kProgram = KORVA_APP_DIR "/korva-vpn";
 
 std::string readAll(const std::string& path) {
     std::ifstream file(path);
@@ -42,10 +42,18 @@ std::string logsIn(const std::string& folder) {
     return text;
 }
 
-// Starts the client in the folder; as another user when uid is not -1, with standard
-// error into errPath.
+// Starts the client placed in the folder (its own folder, where its log goes); as another
+// user when uid is not -1, with standard error into errPath.
 pid_t startClient(const std::string& folder, uid_t uid = static_cast<uid_t>(-1),
                   const std::string& errPath = "") {
+    char cwd[PATH_MAX];
+    const std::string absolute =
+        folder[0] == '/' ? folder
+                         : std::string(getcwd(cwd, sizeof(cwd)) != nullptr ? cwd : ".") + "/" + folder;
+    const std::string program = testsupport::PlaceClient(absolute);
+    if (program.empty()) {
+        return -1;
+    }
     const pid_t pid = fork();
     if (pid == 0) {
         if (chdir(folder.c_str()) != 0) {
@@ -62,7 +70,7 @@ pid_t startClient(const std::string& folder, uid_t uid = static_cast<uid_t>(-1),
             unsetenv("DISPLAY");
             unsetenv("WAYLAND_DISPLAY");
         }
-        execl(kProgram, kProgram, static_cast<char*>(nullptr));
+        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         _exit(122);
     }
     return pid;
@@ -120,9 +128,6 @@ TEST(ClientProcessTest, TermAndIntCloseTheWindowAndStopCleanly) {
 TEST(ClientProcessTest, StartWithoutRightsThatCannotBeElevatedEndsWithTheMessage) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "starting the client as another user needs root";
-    }
-    if (access(kProgram, X_OK) != 0) {
-        GTEST_SKIP() << "the program cannot be reached";
     }
     // A folder that the unprivileged user may write, outside the sandbox's private one.
     char folderTemplate[] = "/tmp/korva-elevation-XXXXXX";
