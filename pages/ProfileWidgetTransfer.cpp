@@ -149,6 +149,8 @@ void ProfileWidget::runExport() {
                               QDateTime::currentDateTime().toString(QString::fromLatin1(kExportTimeFormat));
     QFileDialog dialog(this, QString::fromLatin1(kSaveCaption), QString(), QString::fromLatin1(kFileFilter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The client works in its own folder: the dialog starts in the user's home instead.
+    dialog.setDirectory(QString::fromStdString(GetInvokingUser().home));
     // A name typed without a suffix gets one, so that the import's filter shows the file.
     dialog.setDefaultSuffix(QString::fromLatin1(kFileSuffix));
     dialog.selectFile(suggested);

@@ -89,7 +89,8 @@ TEST_F(UserFiles, TheDataFolderIsTheAccountsAndTheUsers) {
         EXPECT_EQ(info.st_gid, user.gid) << level;
         EXPECT_EQ(info.st_mode & 0777, 0700u) << level;
     }
-    EXPECT_EQ(user.runAs([&] { return access((user.home + "/.config/Halvex/Korva VPN").c_str(), W_OK); }), 0)
+    const std::string data = user.home + "/.config/Halvex/Korva VPN";
+    EXPECT_EQ(user.runAs([&] { return access(data.c_str(), W_OK); }), 0)
         << "the user can work in every level";
 }
 

@@ -88,6 +88,8 @@ public:
     const std::string& error() const { return failure; }
 
     // Runs the function in a child process as the user (its ids and groups); its exit code.
+    // The child is forked: in a process with threads the function may only make system
+    // calls (no allocation).
     int runAs(const std::function<int()>& body) const {
         const pid_t pid = fork();
         if (pid == 0) {
