@@ -3,8 +3,8 @@
 // working folder the user filled with programs of its own, with links the user planted in
 // its home. Nothing of the user's runs as root, no link is followed, the user's files stay
 // the user's, and a second start, whoever makes it, finds the one instance. The user is a
-// throwaway user of the machine; the client runs in a network namespace without TAP
-// adapters and with /dev/net/tun hidden, so that its TAP check runs the adapter script.
+// throwaway user of the machine. Records of a WireGuard tunnel and a TAP adapter in the run
+// folder make the start run two of the bundle's programs (its clean-up after a kill).
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -90,31 +90,38 @@ std::vector<std::string> NotOwnedBy(const std::string& path, uid_t uid) {
     return found;
 }
 
-// A real X server of the test's own (Xvfb picks a free display and says which).
+// A real X server of the test's own, on a display number few others use (other runs on
+// this machine start their own servers, some in mount namespaces of their own, where the
+// usual low numbers clash).
 class VirtualDisplay {
 public:
     VirtualDisplay() {
-        int fds[2];
-        if (pipe(fds) != 0) {
-            return;
-        }
-        pid = fork();
-        if (pid == 0) {
-            close(fds[0]);
-            const int quiet = open("/dev/null", O_WRONLY);
-            dup2(quiet, 1);
-            dup2(quiet, 2);
-            const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
-                   "1024x768x24", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        char number[16] = {};
-        ssize_t n = pid > 0 ? read(fds[0], number, sizeof(number) - 1) : -1;
-        close(fds[0]);
-        if (n > 0) {
-            display = ":" + std::string(number, static_cast<size_t>(n)).substr(0, std::strcspn(number, "\n"));
+        for (int attempt = 0; attempt < 20 && display.empty(); ++attempt) {
+            const int number = 200 + (getpid() * 7 + attempt * 13) % 700;
+            const std::string name = ":" + std::to_string(number);
+            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
+            if (Exists(socket) || Exists("/tmp/.X" + std::to_string(number) + "-lock")) {
+                continue;
+            }
+            pid = fork();
+            if (pid == 0) {
+                const int quiet = open("/dev/null", O_WRONLY);
+                dup2(quiet, 1);
+                dup2(quiet, 2);
+                execlp("Xvfb", "Xvfb", name.c_str(), "-nolisten", "tcp", "-screen", "0", "1024x768x24",
+                       static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            int status = 0;
+            const bool ready =
+                WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid ? true : Exists(socket); }, 10000);
+            if (ready && waitpid(pid, &status, WNOHANG) == 0 && Exists(socket)) {
+                display = name;
+            } else {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+                pid = -1;
+            }
         }
     }
     ~VirtualDisplay() {
@@ -137,16 +144,26 @@ protected:
         }
         ASSERT_EQ(user.error(), "");
         ASSERT_FALSE(display.display.empty()) << "Xvfb did not start";
-        // The client's own folder, root's, with an adapter script that says who ran it and
-        // with which environment.
+        // The client's own folder, root's, with programs that say who ran them and with which
+        // environment.
         const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         programFolder = Cwd() + "/client-" + test;
         program = testsupport::PlaceClient(programFolder);
         ASSERT_FALSE(program.empty());
-        ASSERT_TRUE(Write(programFolder + "/driver/addtap.bat",
-                          "#!/bin/bash\nhere=$(dirname \"$0\")/..\nid -u > \"$here/bundle-addtap-ran\"\n"
-                          "env > \"$here/bundle-addtap-env\"\nexit 1\n",
-                          0755));
+        for (const char* script : {"/driver/deltapmade.bat", "/bin/Wireguard/wireguard"}) {
+            ASSERT_TRUE(
+                Write(programFolder + script,
+                      "#!/bin/bash\nhere=$(cd \"$(dirname \"$0\")\" && pwd)\nid -u >> \"$here/bundle-ran\"\n"
+                      "env > \"$here/bundle-env\"\nexit 0\n",
+                      0755));
+        }
+        // What a killed client leaves in the run folder: a tunnel's and an adapter's record.
+        runFolder = getenv("KORVA_RUN_DIR");
+        for (const char* folder : {"/wireguard", "/tap"}) {
+            mkdir((runFolder + folder).c_str(), 0700);
+        }
+        ASSERT_TRUE(Write(runFolder + "/wireguard/leftwg.ifindex", "9\n", 0600));
+        ASSERT_TRUE(Write(runFolder + "/tap/tap9", "7\n", 0600));
         // Root's own folder, which the user cannot reach.
         rootOnly = Cwd() + "/root-only-" + test;
         ASSERT_EQ(mkdir(rootOnly.c_str(), 0700), 0);
@@ -173,7 +190,6 @@ protected:
         // A fontconfig file that fontconfig would complain about, were it read.
         ASSERT_TRUE(Write(session + "/fonts.conf", "<fontconfig><broken"));
         userMade(session + "/fonts.conf", false);
-        runFolder = getenv("KORVA_RUN_DIR");
     }
 
     // As the user made it: owned by the user (links included).
@@ -208,24 +224,16 @@ protected:
                 "TMPDIR=" + session};
     }
 
-    // Starts the client as pkexec would, in the user's working folder, in network and mount
-    // namespaces of its own where /dev/net/tun is hidden. Standard error goes to errors.
+    // Starts the client as pkexec would, in the user's working folder. Standard error goes to
+    // errors.
     pid_t start(uid_t invoking, const std::string& errors) {
-        const std::string hidden = Cwd() + "/no-tun";
-        Write(hidden, "");
-        std::vector<std::string> args = {"/usr/bin/unshare",
-                                         "--net",
-                                         "--mount",
-                                         "/bin/sh",
-                                         "-c",
-                                         "mount --bind \"$1\" /dev/net/tun && cd \"$2\" && exec \"$3\"",
-                                         "sh",
-                                         hidden,
-                                         hostile,
-                                         program};
+        std::vector<std::string> args = {program};
         const std::vector<std::string> env = environment(invoking);
         const pid_t pid = fork();
         if (pid == 0) {
+            if (chdir(hostile.c_str()) != 0) {
+                _exit(126);
+            }
             const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             dup2(err, 2);
             const int out = open("/dev/null", O_WRONLY);
@@ -342,11 +350,13 @@ TEST_F(ElevatedStart, NothingOfTheUsersRunsAndTheSessionIsNotHonoured) {
     EXPECT_NE(logs().find("Korva VPN Stop"), std::string::npos);
 
     EXPECT_FALSE(Exists(hostile + "/user-program-ran")) << ReadAll(hostile + "/user-program-ran");
-    EXPECT_EQ(ReadAll(programFolder + "/bundle-addtap-ran"), "0\n")
-        << "the TAP check ran the bundle's script";
+    // The start's clean-up ran the bundle's own programs, as root (the adapter script again
+    // at the quit: its stand-in leaves the record).
+    EXPECT_EQ(ReadAll(programFolder + "/driver/bundle-ran"), "0\n0\n");
+    EXPECT_EQ(ReadAll(programFolder + "/bin/Wireguard/bundle-ran"), "0\n");
     // What the client hands its programs: root's environment, its own run folder, nothing of
     // the user's session.
-    const std::string environ = "\n" + ReadAll(programFolder + "/bundle-addtap-env");
+    const std::string environ = "\n" + ReadAll(programFolder + "/driver/bundle-env");
     for (const char* dropped : {"XDG_CONFIG_HOME", "XDG_DATA_DIRS", "QT_", "FONTCONFIG_", "TMPDIR"}) {
         EXPECT_EQ(environ.find(std::string("\n") + dropped), std::string::npos) << dropped << environ;
     }
