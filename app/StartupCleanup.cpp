@@ -3,7 +3,9 @@
 #include <climits>
 #include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
+#include <net/if.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +13,7 @@
 
 #include "AppContext.h"
 #include "ChildRecords.h"
+#include "FileWrite.h"
 #include "InvokingUser.h"
 #include "OpenVPNContext.h"
 #include "PlatformConstants.h"
@@ -23,8 +26,11 @@ namespace {
 
 constexpr const char* kWireGuardRecordsVariable = "KORVA_WG_RUNDIR";
 constexpr const char* kWireGuardRecordsFolder = "wireguard";
-// A WireGuard tunnel's record: the index of the interface it brought up.
+// A WireGuard tunnel's records: the index of the interface it brought up, the copy of its
+// configuration it was installed from, and its tunnel name.
 constexpr const char* kWireGuardIndexSuffix = ".ifindex";
+constexpr const char* kWireGuardConfigSuffix = ".conf";
+constexpr const char* kWireGuardNameSuffix = ".name";
 
 constexpr const char* kEndedLine = "System :: Ended %s (%d), left running by an earlier run\n";
 constexpr const char* kTunnelLine = "WireGuard :: Taking down tunnel %s, left up by an earlier run\n";
@@ -100,11 +106,44 @@ void RemoveSecretFiles() {
     }
 }
 
+// A tunnel whose install was ended half-way (the client was killed, then its install script
+// ended as a leftover) has its configuration's copy recorded but not its interface. The
+// install script checks that no interface of another's has the name before it records the
+// copy, so an interface of that name now is the one the interrupted install made: it is
+// recorded as the script would have, so that the uninstall takes it down. Without an
+// interface the records go.
+void CompleteInterruptedInstalls(const std::string& folder) {
+    const std::string pattern = std::string("*") + kWireGuardConfigSuffix;
+    for (const std::string& name : Matching(folder, pattern.c_str())) {
+        const std::string interface =
+            name.substr(0, name.size() - std::string(kWireGuardConfigSuffix).size());
+        const std::string record = folder + "/" + interface + kWireGuardIndexSuffix;
+        struct stat info {};
+        if (lstat(record.c_str(), &info) == 0) {
+            continue;
+        }
+        const unsigned index = if_nametoindex(interface.c_str());
+        if (index == 0) {
+            for (const char* suffix : {kWireGuardConfigSuffix, kWireGuardNameSuffix}) {
+                unlink((folder + "/" + interface + suffix).c_str());
+            }
+            continue;
+        }
+        const int fd = open(record.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            const std::string text = std::to_string(index) + "\n";
+            WriteAll(fd, text.data(), text.size());
+            close(fd);
+        }
+    }
+}
+
 void TakeDownWireGuardTunnels() {
     const char* folder = std::getenv(kWireGuardRecordsVariable);
     if (folder == nullptr || *folder == '\0') {
         return;
     }
+    CompleteInterruptedInstalls(folder);
     const std::string pattern = std::string("*") + kWireGuardIndexSuffix;
     for (const std::string& name : Matching(folder, pattern.c_str())) {
         const std::string interface = name.substr(0, name.size() - std::string(kWireGuardIndexSuffix).size());

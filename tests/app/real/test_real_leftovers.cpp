@@ -239,16 +239,29 @@ protected:
 };
 
 TEST_F(RealLeftoversWireGuard, KilledWhileConnectedOrConnecting) {
-    // Connected, and connecting: during the client's own wait after the tunnel came up.
-    for (const char* mode : {"connect", "connect-slow"}) {
-        SCOPED_TRACE(mode);
-        const pid_t first = startChild(mode);
-        const int wanted =
-            std::string(mode) == "connect" ? CONNECT_STATUS_CONNECTED : CONNECT_STATUS_CONNECTING;
-        ASSERT_TRUE(waitState(QStringLiteral("status %1").arg(wanted), 40000)) << state().toStdString();
-        ASSERT_TRUE(guitest::waitFor([] { return interfaceUp(kTunnel); }, 20000));
+    const QString installed = QString::fromStdString(workFolder()) + QStringLiteral("/korva-wireguard/") +
+                              QString::fromLatin1(kTunnel) + QStringLiteral(".ifindex");
+    // Connected; connecting (during the client's own wait after the tunnel came up); and
+    // connecting with its install ended half-way (the tunnel up, its interface not yet
+    // recorded).
+    struct Case {
+        const char* mode;
+        int status;
+        bool halfInstalled;
+    } cases[] = {{"connect", CONNECT_STATUS_CONNECTED, false},
+                 {"connect-slow", CONNECT_STATUS_CONNECTING, false},
+                 {"connect-slow", CONNECT_STATUS_CONNECTING, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.mode) + (c.halfInstalled ? " half installed" : ""));
+        const pid_t first = startChild(c.mode);
+        ASSERT_TRUE(waitState(QStringLiteral("status %1").arg(c.status), 40000)) << state().toStdString();
+        ASSERT_TRUE(
+            guitest::waitFor([&] { return interfaceUp(kTunnel) && QFile::exists(installed); }, 20000));
         killChild(first);
         ASSERT_TRUE(interfaceUp(kTunnel)) << "the kill leaves the tunnel up";
+        if (c.halfInstalled) {
+            ASSERT_TRUE(QFile::remove(installed));
+        }
 
         startCleansUpAndConnects(nothingLeft, server->tunnelAddress(), "wireguard-go", kTunnel);
         EXPECT_NE(childLogs().find(std::string("Taking down tunnel ") + kTunnel), std::string::npos)
