@@ -217,7 +217,7 @@ std::string UserConfigHome() {
     if (user.elevated) {
         return user.home + kConfigHomeUnderHome;
     }
-    return EnvOr(kConfigHomeVariable, user.home + kConfigHomeUnderHome);
+    return EnvOr(kConfigHomeVariable, EnvOr("HOME", user.home) + kConfigHomeUnderHome);
 }
 
 UserFileAccess::UserFileAccess() {

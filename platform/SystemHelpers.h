@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <string>
 
-// Shell folder ids accepted by MakeSpecialFolder.
+// Shell folder ids accepted by MakeSpecialFolder. For an elevated client (InvokingUser.h) the
+// user folders lie under the invoking user's account home, whatever the environment says.
 enum {
     CSIDL_PERSONAL = 5,        // $HOME
     CSIDL_APPDATA = 26,        // ${XDG_CONFIG_HOME:-$HOME/.config}
@@ -78,7 +79,8 @@ int SetAutoStart(const char* valueName, const char* valueText, bool on);
 bool IsAutoStartSet(const char* valueName);
 
 // The shell folder (see the CSIDL values) followed by suffix ('\' is taken as '/') into
-// outPath (260 bytes), created level by level (mode 0700) when it is not a directory.
+// outPath (260 bytes), created level by level (mode 0700) when it is not a directory; a
+// user folder is looked at and made as the invoking user (MakeUserFolderPath).
 // Returns 0, or -1 for a null out path, an unknown folder id, a path that does not fit,
 // or a folder that cannot be made.
 int MakeSpecialFolder(char* outPath, const char* suffix, int csidl);

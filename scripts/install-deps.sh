@@ -19,6 +19,8 @@ packages=(
   pkexec
   # screenshots and the headless display of the run command
   xvfb xauth
+  # the elevated start's test looks for the client's window on its X server
+  x11-utils
   # a face for Chinese, Japanese and Korean texts, which the brand font lacks
   fonts-wqy-microhei
 )

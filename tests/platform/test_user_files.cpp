@@ -3,6 +3,7 @@
 // that no link the user planted leads to root's files and everything made for the user is
 // the user's; what an earlier version left owned by root is handed back. A throwaway user
 // of the machine plays the invoking user.
+#include "CrashDump.h"
 #include "InvokingUser.h"
 #include "PlatformConstants.h"
 #include "PlatformTestSupport.h"
@@ -17,6 +18,7 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
+#include <ctime>
 #include <fcntl.h>
 #include <fstream>
 #include <mutex>
@@ -201,6 +203,34 @@ TEST_F(UserFiles, WhatAnEarlierVersionLeftToRootIsHandedBack) {
     // Outside the user's home nothing is handed over.
     ASSERT_EQ(MakeSpecialFolder(path, "", CSIDL_COMMON_APPDATA), 0);
     EXPECT_EQ(OwnerOf("/var/lib"), 0u);
+}
+
+TEST_F(UserFiles, TheCrashDumpIsTheUsersAndFollowsNoLink) {
+    Plant("data", true);
+    const std::string base = user.home + "/data/crash.dmp";
+    // Links at the names the next seconds' dumps take, into root's file.
+    const time_t now = time(nullptr);
+    for (time_t t = now; t <= now + 3; ++t) {
+        struct tm local {};
+        localtime_r(&t, &local);
+        char name[128];
+        std::snprintf(name, sizeof(name), "/data/crash_x64_%4d-%02d-%02d %02d-%02d-%02d.dmp",
+                      local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                      local.tm_sec);
+        ASSERT_EQ(symlink((rootOnly + "/secret").c_str(), (user.home + name).c_str()), 0);
+        ASSERT_EQ(lchown((user.home + name).c_str(), user.uid, user.gid), 0);
+    }
+    char written[kMaxPath] = {};
+    WriteMiniDump(base.c_str(), written, nullptr);
+    EXPECT_EQ(ReadText(rootOnly + "/secret"), "gtk-application-prefer-dark-theme=1\n") << written;
+
+    // Without a link there, the dump is made, and it is the user's.
+    ASSERT_EQ(system(("rm -f '" + user.home + "/data/'crash_*").c_str()), 0);
+    WriteMiniDump(base.c_str(), written, nullptr);
+    struct stat info {};
+    ASSERT_EQ(lstat(written, &info), 0) << written;
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(info.st_uid, user.uid) << written;
 }
 
 } // namespace
