@@ -202,26 +202,33 @@ protected:
 
     // pkexec's environment for the user's start, and what a careless launcher adds to it.
     std::vector<std::string> environment(uid_t invoking) const {
-        return {"PKEXEC_UID=" + std::to_string(invoking),
-                "DISPLAY=" + display.display,
-                "PATH=/usr/sbin:/usr/bin:/sbin:/bin",
-                "HOME=/root",
-                "USER=root",
-                "LOGNAME=root",
-                "SHELL=/bin/bash",
-                "TERM=xterm",
-                "LANG=C.UTF-8",
-                "KORVA_RUN_DIR=" + runFolder,
-                "XDG_CONFIG_HOME=" + rootOnly,
-                "XDG_RUNTIME_DIR=" + session,
-                "XDG_DATA_DIRS=" + session,
-                "QT_LOGGING_RULES=*.debug=true",
-                "QT_MESSAGE_PATTERN=from-the-session %{message}",
-                "QT_DEBUG_PLUGINS=1",
-                "QT_PLUGIN_PATH=" + session,
-                "QT_QPA_PLATFORM=offscreen",
-                "FONTCONFIG_FILE=" + session + "/fonts.conf",
-                "TMPDIR=" + session};
+        std::vector<std::string> values = {"PKEXEC_UID=" + std::to_string(invoking),
+                                           "DISPLAY=" + display.display,
+                                           "PATH=/usr/sbin:/usr/bin:/sbin:/bin",
+                                           "HOME=/root",
+                                           "USER=root",
+                                           "LOGNAME=root",
+                                           "SHELL=/bin/bash",
+                                           "TERM=xterm",
+                                           "LANG=C.UTF-8",
+                                           "KORVA_RUN_DIR=" + runFolder,
+                                           "XDG_CONFIG_HOME=" + rootOnly,
+                                           "XDG_RUNTIME_DIR=" + session,
+                                           "XDG_DATA_DIRS=" + session,
+                                           "QT_LOGGING_RULES=*.debug=true",
+                                           "QT_MESSAGE_PATTERN=from-the-session %{message}",
+                                           "QT_DEBUG_PLUGINS=1",
+                                           "QT_PLUGIN_PATH=" + session,
+                                           "QT_QPA_PLATFORM=offscreen",
+                                           "FONTCONFIG_FILE=" + session + "/fonts.conf",
+                                           "TMPDIR=" + session};
+        // The sanitizer build's settings (the machine's, not the session's).
+        for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+            if (const char* value = getenv(name)) {
+                values.push_back(std::string(name) + "=" + value);
+            }
+        }
+        return values;
     }
 
     // Starts the client as pkexec would, in the user's working folder. Standard error goes to
