@@ -239,8 +239,13 @@ void RecordStartedChild(pid_t pid, const std::string& program) {
     if (folder.empty() || start < 0) {
         return;
     }
+    // The program as a person reads it: "/a/./b" is "/a/b".
+    std::string shown = program;
+    for (size_t dot = shown.find("/./"); dot != std::string::npos; dot = shown.find("/./", dot)) {
+        shown.erase(dot, 2);
+    }
     const std::string line = std::to_string(start) + " " + BootId() + " " + std::to_string(getpid()) + " " +
-                             std::to_string(OwnStartTime()) + " " + program + "\n";
+                             std::to_string(OwnStartTime()) + " " + shown + "\n";
     const std::string path = folder + "/" + std::to_string(pid);
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0) {
