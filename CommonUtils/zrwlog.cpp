@@ -11,7 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 namespace {
 
@@ -44,10 +46,23 @@ public:
     OutputLock& operator=(const OutputLock&) = delete;
 };
 
-// The library's files are opened close-on-exec ('e'): programs the client starts must
-// not inherit the log file.
-const char kWriteBinary[] = "wbe";
-const char kWriteText[] = "we";
+// The library's files are opened close-on-exec: programs the client starts must not
+// inherit the log file. A link at the path is not followed (the file is refused): the
+// client writes as root and must not be led to write elsewhere.
+const char kWriteBinary[] = "wb";
+const char kWriteText[] = "w";
+
+FILE* OpenForWriting(const char* path, const char* mode) {
+    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) {
+        return nullptr;
+    }
+    FILE* file = fdopen(fd, mode);
+    if (file == nullptr) {
+        close(fd);
+    }
+    return file;
+}
 
 bool PassesFilter(int module, int level) {
     if (level >= 1 && level <= 3) {
@@ -284,7 +299,7 @@ int ZRWLogOpenFile(const char* path) {
         return -1;
     }
     snprintf(gConfig.filePath, sizeof(gConfig.filePath), "%s", path);
-    gConfig.logFile = fopen(path, kWriteBinary);
+    gConfig.logFile = OpenForWriting(path, kWriteBinary);
     return gConfig.logFile != nullptr ? 0 : -1;
 }
 
@@ -487,7 +502,7 @@ int ZRWLogDumpMemory(const char* path) {
     FILE* out = stdout;
     if (path != nullptr) {
         CloseLogFileLocked();
-        gConfig.logFile = fopen(path, kWriteText);
+        gConfig.logFile = OpenForWriting(path, kWriteText);
         if (gConfig.logFile == nullptr) {
             return -1;
         }
@@ -521,7 +536,7 @@ int ZRWLogSaveMemory(const char* path) {
         return -1;
     }
     CloseLogFileLocked();
-    gConfig.logFile = fopen(path, kWriteBinary);
+    gConfig.logFile = OpenForWriting(path, kWriteBinary);
     if (gConfig.logFile == nullptr) {
         return -1;
     }

@@ -16,11 +16,16 @@ constexpr int kLogModule = 6;
 constexpr int kLogLevel = 3;
 
 // Single instance: the lock of the first instance and the name of its local server. Both
-// live in $XDG_RUNTIME_DIR, else /tmp.
+// live in root's run folder (RunFolder.h). A lock that cannot be taken ends the start with
+// the log line, the message (its text key and its English text for the terminal) and the
+// exit code.
 constexpr const char* kInstanceLockName = "Korva VPN.exe";
 constexpr const char* kLocalServerName = "Korva VPN";
-constexpr const char* kRuntimeDirVariable = "XDG_RUNTIME_DIR";
-constexpr const char* kFallbackRuntimeDir = "/tmp";
+constexpr const char* kInstanceLockFailedLine = "System :: Single-instance lock not taken: %s\n";
+constexpr const char* kInstanceLockFailedKey = "ZRVPN_INSTANCE_LOCK_FAILED";
+constexpr const char* kInstanceLockFailedText =
+    "Korva VPN cannot make sure that it runs only once, so it does not start.";
+constexpr int kInstanceLockFailedExitCode = 1;
 // A later instance waits this long for the connection and for its write; the first waits
 // this long for the data of a connection.
 constexpr int kConnectWaitMs = 500;

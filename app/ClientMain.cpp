@@ -12,8 +12,10 @@
 #include "AppConstants.h"
 #include "AppContext.h"
 #include "KorvaResources.h"
+#include "NeedAdminMessage.h"
 #include "SettingManager.h"
 #include "ShownNotice.h"
+#include "StartupCleanup.h"
 #include "SystemCloseSignals.h"
 #include "SystemContext.h"
 #include "SystemSettings.h"
@@ -111,6 +113,13 @@ int RunClient(int argc, char** argv, const std::function<void()>& beforeLoop) {
         int count = argc;
         ZRSingleApplication app(count, argv);
         korvaInitResources();
+        if (app.instanceLockFailed()) {
+            const std::string reason = app.instanceLockError().toStdString();
+            ZRWLog(AppConstants::kLogModule, AppConstants::kLogLevel, AppConstants::kInstanceLockFailedLine,
+                   reason.c_str());
+            ShowInstanceLockMessage(reason);
+            return AppConstants::kInstanceLockFailedExitCode;
+        }
         if (app.isRunning()) {
             ZRWLog(AppConstants::kLogModule, AppConstants::kLogLevel, "%s",
                    AppConstants::kAlreadyRunningLine);
@@ -118,6 +127,10 @@ int RunClient(int argc, char** argv, const std::function<void()>& beforeLoop) {
         }
         SystemContext* context = SystemContext::Instance();
         context->SetApplication(&app);
+        // Only the first instance gets here: it clears what a killed run left behind
+        // before anything is started or shown.
+        ShareRunFolderWithBundle();
+        CleanUpAfterEarlierRun();
         // Native child windows on Windows only. On X11 the attribute makes every widget a
         // window of its own, and a widget inside a drop shadow (the main frame's) is then not
         // drawn again when it changes: the checked tab, the status and the figures would stay

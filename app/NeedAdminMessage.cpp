@@ -1,6 +1,7 @@
 #include "NeedAdminMessage.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QTranslator>
 #include <cstdio>
@@ -19,6 +20,13 @@ bool HasDisplay() {
     return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
+// The translation of the system's language, installed while the message shows.
+bool LoadSystemTranslation(QTranslator& translator) {
+    const QString code = QString::fromStdString(TranslationCodeForLanguage(GetUserDefaultUILanguage()));
+    return translator.load(QStringLiteral(KORVA_TRANSLATION_PREFIX) + code,
+                           QStringLiteral(KORVA_TRANSLATION_DIR));
+}
+
 } // namespace
 
 void ShowNeedAdminMessage(int argc, char** argv, const std::string& reason) {
@@ -30,13 +38,27 @@ void ShowNeedAdminMessage(int argc, char** argv, const std::string& reason) {
     QApplication app(count, argv);
     korvaInitResources();
     QTranslator translator;
-    const QString code = QString::fromStdString(TranslationCodeForLanguage(GetUserDefaultUILanguage()));
-    if (translator.load(QStringLiteral(KORVA_TRANSLATION_PREFIX) + code,
-                        QStringLiteral(KORVA_TRANSLATION_DIR))) {
+    if (LoadSystemTranslation(translator)) {
         QApplication::installTranslator(&translator);
     }
     QMessageBox::critical(nullptr, ZRStringConstant::tr(AppConstants::kAppNameKey),
                           ZRStringConstant::tr(AppConstants::kNeedAdminKey));
+}
+
+void ShowInstanceLockMessage(const std::string& reason) {
+    std::fprintf(stderr, "%s\n(%s)\n", AppConstants::kInstanceLockFailedText, reason.c_str());
+    if (!HasDisplay() || QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        return;
+    }
+    QTranslator translator;
+    if (LoadSystemTranslation(translator)) {
+        QApplication::installTranslator(&translator);
+    }
+    QMessageBox::critical(nullptr, ZRStringConstant::tr(AppConstants::kAppNameKey),
+                          ZRStringConstant::tr(AppConstants::kInstanceLockFailedKey) +
+                              QStringLiteral("\n\n(") + QString::fromLocal8Bit(reason.c_str()) +
+                              QLatin1Char(')'));
+    QApplication::removeTranslator(&translator);
 }
 
 std::string TranslationCodeForLanguage(unsigned languageId) {

@@ -4,9 +4,10 @@
 #include <QLocalSocket>
 #include <QTextStream>
 #include <QWidget>
-#include <cstdlib>
+#include <string>
 
 #include "AppConstants.h"
+#include "RunFolder.h"
 #include "SystemHelpers.h"
 #include "ZRVPNClient.h"
 
@@ -19,11 +20,12 @@ ZRSingleApplication::ZRSingleApplication(int& argc, char** argv)
 ZRSingleApplication::~ZRSingleApplication() = default;
 
 QString ZRSingleApplication::localServerPath() {
-    const char* folder = std::getenv(AppConstants::kRuntimeDirVariable);
-    if (folder == nullptr || *folder == '\0') {
-        folder = AppConstants::kFallbackRuntimeDir;
+    const std::string folder = RunFolder();
+    if (folder.empty()) {
+        return QString();
     }
-    return QString::fromLocal8Bit(folder) + QLatin1Char('/') + QLatin1String(AppConstants::kLocalServerName);
+    return QString::fromLocal8Bit(folder.c_str()) + QLatin1Char('/') +
+           QLatin1String(AppConstants::kLocalServerName);
 }
 
 bool ZRSingleApplication::isRunning() {
@@ -32,7 +34,16 @@ bool ZRSingleApplication::isRunning() {
 
 void ZRSingleApplication::initLocalConnection(const char* argument) {
     running = false;
-    if (!IsAlreadyRunning(AppConstants::kInstanceLockName)) {
+    std::string error;
+    const int lock = TakeInstanceLock(AppConstants::kInstanceLockName, &error);
+    if (lock < 0) {
+        // Without the lock nothing tells whether another instance runs: this one does not
+        // start, rather than run beside it.
+        lockFailed = true;
+        lockError = QString::fromLocal8Bit(error.c_str());
+        return;
+    }
+    if (lock == 0) {
         newLocalServer();
         return;
     }

@@ -17,6 +17,10 @@ public:
     ~ZRSingleApplication() override;
 
     bool isRunning();
+    // True when the single-instance lock could not be taken (the start must then end),
+    // with the reason in English.
+    bool instanceLockFailed() const { return lockFailed; }
+    QString instanceLockError() const { return lockError; }
     void initLocalConnection(const char* argument);
     void newLocalServer();
     void activateMainWindow();
@@ -24,7 +28,8 @@ public:
     // The main window; main stores it after showing the window.
     QWidget* mainWindow;
 
-    // The local server's address: the socket file beside the instance lock.
+    // The local server's address: the socket file beside the instance lock in root's run
+    // folder (empty when there is no run folder).
     static QString localServerPath();
 
 private slots:
@@ -34,4 +39,6 @@ private:
     bool running;
     QLocalServer* localServer;
     QString serverName;
+    bool lockFailed = false;
+    QString lockError;
 };

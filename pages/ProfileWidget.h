@@ -130,6 +130,11 @@ protected:
     void runExport();
     void runImport();
     int encryptFile(const QString& path);
+    // Export's steps on the user's files: the copy of the store enciphered through a
+    // descriptor opened as the user, and the enciphered file written to the chosen place as
+    // the user (0 / true on success).
+    int encryptUserFile(const QString& path);
+    bool copyToUserFile(const QString& source, const QString& target);
     int decryptFile(const QString& path);
     bool copyFile(const QString& source, const QString& target, bool overwrite);
     int deleteFile(const QString& path);

@@ -26,6 +26,7 @@
 #include "IPSecVPNContext.h"
 #include "IPSecVPNInfo.h"
 #include "ImportProgressDialog.h"
+#include "InvokingUser.h"
 #include "OpenVPNContext.h"
 #include "PlatformConstants.h"
 #include "ProfilePageConstants.h"
@@ -158,6 +159,8 @@ void ProfileWidget::runExport() {
                               QDateTime::currentDateTime().toString(QString::fromLatin1(kExportTimeFormat));
     QFileDialog dialog(this, QString::fromLatin1(kSaveCaption), QString(), QString::fromLatin1(kFileFilter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The client works in its own folder: the dialog starts in the user's home instead.
+    dialog.setDirectory(QString::fromStdString(GetInvokingUser().home));
     // A name typed without a suffix gets one, so that the import's filter shows the file.
     dialog.setDefaultSuffix(QString::fromLatin1(kFileSuffix));
     dialog.selectFile(suggested);
@@ -170,18 +173,26 @@ void ProfileWidget::runExport() {
 int ProfileWidget::exportToFile(const QString& path) {
     // The store is copied and the copy enciphered once the file is chosen, so that a
     // cancelled dialog leaves nothing behind and the file holds the store as it is now.
+    // The store, its copy and the chosen file are the user's: they are read and written as
+    // the user (the client runs as root), and the exported file belongs to the user.
     const QString storePath = dataFilePath(kStoreFile);
     const QString copyPath = dataFilePath(kStoreCopyFile);
     const QString encrypted = QString::fromLatin1(kEncryptedFile);
-    bool done =
-        fitsDataPathBuffer(storePath) && fitsDataPathBuffer(copyPath) && copyFile(storePath, copyPath, true);
+    bool done = fitsDataPathBuffer(storePath) && fitsDataPathBuffer(copyPath);
+    if (done) {
+        UserFileAccess access;
+        done = copyFile(storePath, copyPath, true);
+    }
     if (!done) {
         ZRWLog(6, 3, "%s", kCopyStoreFailedLine);
     } else {
-        done = encryptFile(copyPath) == 0;
+        done = encryptUserFile(copyPath) == 0;
         // The plain copy holds every secret of the store: it goes at once.
-        done = deleteFile(copyPath) == 0 && done;
-        if (done && !copyFile(encrypted, path, true)) {
+        {
+            UserFileAccess access;
+            done = deleteFile(copyPath) == 0 && done;
+        }
+        if (done && !copyToUserFile(encrypted, path)) {
             ZRWLog(6, 3, "%s", kCopyEncryptedFailedLine);
             done = false;
         }
@@ -192,6 +203,43 @@ int ProfileWidget::exportToFile(const QString& path) {
         return -1;
     }
     return 0;
+}
+
+int ProfileWidget::encryptUserFile(const QString& path) {
+    // Opened as the user without following a link, then enciphered through that very
+    // descriptor: what is read is the copy just made, whatever the user does to the name.
+    int fd = -1;
+    {
+        UserFileAccess access;
+        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    }
+    struct stat info {};
+    if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        ZRWLog(6, 3, "%s", kEncryptFailedLine);
+        return -1;
+    }
+    const int result = encryptFile(QStringLiteral("/proc/self/fd/") + QString::number(fd));
+    ::close(fd);
+    return result;
+}
+
+bool ProfileWidget::copyToUserFile(const QString& source, const QString& target) {
+    QString to = target;
+    to.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    QFile from(source);
+    if (!from.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray bytes = from.readAll();
+    if (from.error() != QFileDevice::NoError) {
+        return false;
+    }
+    // Written whole or not at all, as the user, private to the user.
+    UserFileAccess access;
+    return WriteFileWhole(QFile::encodeName(to).toStdString(), bytes.toStdString(), 0600);
 }
 
 // Import

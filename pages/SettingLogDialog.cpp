@@ -2,6 +2,9 @@
 
 #include <QFile>
 #include <QTextStream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "ScreenArea.h"
 
@@ -37,8 +40,19 @@ QSize SettingLogDialog::fittedMinimumSize(const QRect& available, const QSize& m
 }
 
 void SettingLogDialog::loadLogFile(const char* path) {
-    QFile file(QString::fromLocal8Bit(path != nullptr ? path : ""));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    // The client runs as root: a link at the path is not followed, and only a regular file
+    // is read (a FIFO would never answer).
+    const int fd = path != nullptr ? ::open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC) : -1;
+    struct stat info {};
+    if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Text, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return;
     }
     QTextStream stream(&file);

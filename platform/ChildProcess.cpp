@@ -1,5 +1,6 @@
 #include "ChildProcess.h"
 
+#include "ChildRecords.h"
 #include "CommandLine.h"
 #include "PlatformConstants.h"
 
@@ -78,6 +79,7 @@ int WaitForPid(pid_t pid) {
             break;
         }
     }
+    ForgetStartedChild(pid);
     return status;
 }
 
@@ -111,6 +113,7 @@ bool ReapWithin(pid_t pid, int timeoutMs, int* status = nullptr) {
         int waitStatus = 0;
         pid_t reaped = waitpid(pid, &waitStatus, WNOHANG);
         if (reaped == pid || (reaped < 0 && errno != EINTR)) {
+            ForgetStartedChild(pid);
             if (status != nullptr) {
                 *status = reaped == pid ? waitStatus : -1;
             }
@@ -194,6 +197,9 @@ int Spawn(const std::vector<std::string>& argv, int inFd, int outFd, int errFd, 
     if (error != 0) {
         return error;
     }
+    // Until it is reaped, a record in the run folder names it, so that a next start of the
+    // client can end it when this process is killed meanwhile.
+    RecordStartedChild(child, path);
     *pid = child;
     return 0;
 }
@@ -300,6 +306,7 @@ void SweepStartedChildren() {
     for (auto it = gStarted.begin(); it != gStarted.end();) {
         int status = 0;
         if (waitpid(*it, &status, WNOHANG) == *it) {
+            ForgetStartedChild(*it);
             it = gStarted.erase(it);
         } else {
             ++it;
@@ -316,6 +323,7 @@ int EndStartedChild(pid_t pid) {
         }
         int status = 0;
         if (waitpid(pid, &status, WNOHANG) == pid) {
+            ForgetStartedChild(pid);
             gStarted.erase(found);
             return ESRCH;
         }

@@ -1,6 +1,7 @@
 #include "CrashDump.h"
 
 #include "FileWrite.h"
+#include "InvokingUser.h"
 #include "PlatformConstants.h"
 
 #include <atomic>
@@ -617,7 +618,12 @@ void WriteMiniDump(const char* dumpPath, char* outName, EXCEPTION_POINTERS* exce
         SafeStrCopy(outName, kMaxPath, name);
     }
 
-    int fd = open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    // The dump goes into the user's data folder: made as the user, and never through a link.
+    int fd = -1;
+    {
+        UserFileAccess access;
+        fd = open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    }
     if (fd < 0) {
         return;
     }

@@ -3,15 +3,18 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
 #include <pwd.h>
-#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "InvokingUser.h"
 #include "PlatformConstants.h"
+#include "RunFolder.h"
 #include "zrwlog.h"
+
+extern char** environ;
 
 #ifndef KORVA_POLKIT_ACTION_FILE
 #define KORVA_POLKIT_ACTION_FILE ""
@@ -19,35 +22,49 @@
 
 namespace {
 
-// The variables of the invoking environment that name per-user folders.
-const char* const kPerUserVariables[] = {"XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"};
+// The variables pkexec keeps for the program it runs (besides the display's authority), by
+// its own rule: no '/', no '%', no "..".
+const char* const kKeptVariables[] = {
+    "DISPLAY",     "WAYLAND_DISPLAY", "LANG",       "LANGUAGE", "LC_ALL", "LC_COLLATE", "LC_CTYPE",
+    "LC_MESSAGES", "LC_MONETARY",     "LC_NUMERIC", "LC_TIME",  "TERM",   "COLORTERM"};
+constexpr const char kXauthorityVariable[] = "XAUTHORITY";
+constexpr const char kRootPath[] = "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
+constexpr const char kRootShell[] = "/bin/sh";
 
-std::map<std::string, std::string> ReadEnvironFile(const std::string& path) {
+bool PlainValue(const std::string& value) {
+    return !value.empty() && value.find('/') == std::string::npos && value.find('%') == std::string::npos &&
+           value.find("..") == std::string::npos;
+}
+
+// The display's authority file: an absolute path to a regular file (not a link) of the
+// user's or root's.
+bool UsableXauthority(const std::string& path, uid_t user) {
+    struct stat info {};
+    return !path.empty() && path[0] == '/' && path.find("..") == std::string::npos &&
+           lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           (info.st_uid == user || info.st_uid == 0);
+}
+
+std::map<std::string, std::string> KeptDisplayAndLanguage(const std::map<std::string, std::string>& current) {
     std::map<std::string, std::string> values;
-    std::ifstream file(path, std::ios::binary);
-    std::string entry;
-    while (std::getline(file, entry, '\0')) {
-        const size_t equals = entry.find('=');
-        if (equals != std::string::npos && equals > 0) {
-            values[entry.substr(0, equals)] = entry.substr(equals + 1);
+    for (const char* name : kKeptVariables) {
+        auto found = current.find(name);
+        if (found != current.end() && PlainValue(found->second)) {
+            values[name] = found->second;
         }
     }
     return values;
 }
 
-// The real user id of a process, or -1.
-long ProcessRealUid(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.compare(0, 4, "Uid:") == 0) {
-            std::istringstream fields(line.substr(4));
-            long uid = -1;
-            fields >> uid;
-            return uid;
+std::map<std::string, std::string> CurrentEnvironment() {
+    std::map<std::string, std::string> values;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        const char* equals = std::strchr(*entry, '=');
+        if (equals != nullptr && equals != *entry) {
+            values[std::string(*entry, static_cast<size_t>(equals - *entry))] = equals + 1;
         }
     }
-    return -1;
+    return values;
 }
 
 std::string ProgramPath() {
@@ -62,69 +79,78 @@ bool IsExecutable(const char* path) {
 
 } // namespace
 
-std::map<std::string, std::string>
-InvokingUserEnvironment(uid_t uid, const std::string& home, const std::string& userName,
-                        const std::map<std::string, std::string>& parentEnv, bool userRuntimeDirOwned) {
-    std::map<std::string, std::string> values;
-    if (!home.empty() && home[0] == '/') {
-        values["HOME"] = home;
+bool ChangeToProgramFolder(std::string* error) {
+    const std::string program = ProgramPath();
+    const size_t slash = program.rfind('/');
+    if (program.empty() || slash == std::string::npos) {
+        *error = "the program's own path cannot be read";
+        return false;
     }
-    if (!userName.empty()) {
-        values["USER"] = userName;
-        values["LOGNAME"] = userName;
+    const std::string folder = slash == 0 ? std::string("/") : program.substr(0, slash);
+    if (chdir(folder.c_str()) != 0) {
+        *error = folder + ": " + std::strerror(errno);
+        return false;
     }
-    for (const char* name : kPerUserVariables) {
-        auto found = parentEnv.find(name);
-        // Only absolute folders are taken; anything else falls back to the defaults.
-        if (found != parentEnv.end() && !found->second.empty() && found->second[0] == '/') {
+    return true;
+}
+
+std::map<std::string, std::string> ElevatedEnvironment(const std::map<std::string, std::string>& current,
+                                                       uid_t user, const std::string& rootHome,
+                                                       const std::string& runFolder) {
+    std::map<std::string, std::string> values = KeptDisplayAndLanguage(current);
+    auto xauthority = current.find(kXauthorityVariable);
+    if (xauthority != current.end() && UsableXauthority(xauthority->second, user)) {
+        values[kXauthorityVariable] = xauthority->second;
+    }
+    for (const char* name : {kPkexecUidVariable, kRunFolderVariable}) {
+        auto found = current.find(name);
+        if (found != current.end()) {
             values[name] = found->second;
         }
     }
-    if (values.find("XDG_RUNTIME_DIR") == values.end() && userRuntimeDirOwned) {
-        values["XDG_RUNTIME_DIR"] = "/run/user/" + std::to_string(uid);
+    values["PATH"] = kRootPath;
+    values["HOME"] = rootHome.empty() ? std::string("/root") : rootHome;
+    values["USER"] = "root";
+    values["LOGNAME"] = "root";
+    values["SHELL"] = kRootShell;
+    if (!runFolder.empty()) {
+        values["XDG_RUNTIME_DIR"] = runFolder;
     }
     return values;
 }
 
-void RestoreInvokingUserEnvironment() {
-    const char* pkexecUid = std::getenv(kPkexecUidVariable);
-    if (geteuid() != 0 || pkexecUid == nullptr || *pkexecUid == '\0') {
+void CleanElevatedEnvironment() {
+    const InvokingUser& user = GetInvokingUser();
+    if (!user.elevated) {
         return;
     }
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long parsed = std::strtoul(pkexecUid, &end, 10);
-    if (errno != 0 || end == pkexecUid || *end != '\0') {
-        return;
-    }
-    const uid_t uid = static_cast<uid_t>(parsed);
     struct passwd entry {};
-    struct passwd* found = nullptr;
+    struct passwd* root = nullptr;
     char buffer[4096];
-    if (getpwuid_r(uid, &entry, buffer, sizeof(buffer), &found) != 0 || found == nullptr) {
-        return;
+    std::string rootHome = "/root";
+    if (getpwuid_r(0, &entry, buffer, sizeof(buffer), &root) == 0 && root != nullptr &&
+        root->pw_dir != nullptr) {
+        rootHome = root->pw_dir;
     }
-    // The invoking process (the launcher, or the user's shell for a direct pkexec) is
-    // trusted for its folders only when it runs as that user.
-    std::map<std::string, std::string> parentEnv;
-    const pid_t parent = getppid();
-    if (ProcessRealUid(parent) == static_cast<long>(uid)) {
-        parentEnv = ReadEnvironFile("/proc/" + std::to_string(parent) + "/environ");
-    }
-    const std::string runtimeDir = "/run/user/" + std::to_string(uid);
-    struct stat info {};
-    const bool runtimeOwned =
-        stat(runtimeDir.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == uid;
-    const auto values =
-        InvokingUserEnvironment(uid, found->pw_dir != nullptr ? found->pw_dir : "",
-                                found->pw_name != nullptr ? found->pw_name : "", parentEnv, runtimeOwned);
+    const auto values = ElevatedEnvironment(CurrentEnvironment(), user.uid, rootHome, RunFolder());
+    clearenv();
     for (const auto& value : values) {
         setenv(value.first.c_str(), value.second.c_str(), 1);
     }
 }
 
+std::map<std::string, std::string> PkexecEnvironment(const std::map<std::string, std::string>& current) {
+    std::map<std::string, std::string> values = KeptDisplayAndLanguage(current);
+    auto xauthority = current.find(kXauthorityVariable);
+    if (xauthority != current.end() && !xauthority->second.empty()) {
+        values[kXauthorityVariable] = xauthority->second;
+    }
+    values["PATH"] = kRootPath;
+    return values;
+}
+
 std::vector<std::string> ElevationCommand(const std::string& program, int argc, char** argv) {
-    std::vector<std::string> command = {kPkexecProgram, kPkexecKeepCwd, program};
+    std::vector<std::string> command = {kPkexecProgram, program};
     for (int i = 1; i < argc; ++i) {
         command.emplace_back(argv[i]);
     }
@@ -173,6 +199,16 @@ bool RunElevated(int argc, char** argv, int* exitCode, ElevationRefusedMessage s
             args.push_back(const_cast<char*>(part.c_str()));
         }
         args.push_back(nullptr);
+        // pkexec gets only what it passes on: the display and the language.
+        std::vector<std::string> environment;
+        for (const auto& value : PkexecEnvironment(CurrentEnvironment())) {
+            environment.push_back(value.first + "=" + value.second);
+        }
+        std::vector<char*> envp;
+        for (std::string& entry : environment) {
+            envp.push_back(const_cast<char*>(entry.c_str()));
+        }
+        envp.push_back(nullptr);
         // A Ctrl-C in the terminal reaches the elevated client too, which closes
         // itself: this process waits for it and ends with its status.
         struct sigaction ignore {};
@@ -186,7 +222,7 @@ bool RunElevated(int argc, char** argv, int* exitCode, ElevationRefusedMessage s
         if (child == 0) {
             sigaction(SIGINT, &previousInt, nullptr);
             sigaction(SIGQUIT, &previousQuit, nullptr);
-            execv(args[0], args.data());
+            execve(args[0], args.data(), envp.data());
             _exit(kPkexecNotAuthorized);
         }
         int status = 0;

@@ -1,8 +1,8 @@
 // Administrator rights. The client runs as root; started by another user it runs
 // itself again through pkexec, whose polkit action for this program keeps the display,
-// and waits for that run. The elevated run takes the invoking user's per-user folders
-// (configuration, runtime) so that the data folder, the app theme and the single
-// instance stay that user's.
+// and waits for that run. The elevated run works for the invoking user (InvokingUser.h)
+// but takes nothing from that user's session: it runs in its own folder with a clean
+// environment.
 #pragma once
 
 #include <map>
@@ -10,21 +10,32 @@
 #include <sys/types.h>
 #include <vector>
 
-// In the elevated run (root, PKEXEC_UID set): sets HOME, USER and LOGNAME from the
-// invoking user's account, and XDG_CONFIG_HOME and XDG_RUNTIME_DIR from the invoking
-// process's environment when that process belongs to the user (else the runtime folder
-// /run/user/<uid> when it is the user's). Runs before static initialisation, so that the
-// system context makes the user's data folder. Does nothing in any other run.
-void RestoreInvokingUserEnvironment();
+// Makes the program's own folder (the folder of /proc/self/exe) the working directory, so
+// that every relative path names the bundle beside the program and never the folder the
+// caller started it in. False, with the reason in English, when it cannot.
+bool ChangeToProgramFolder(std::string* error);
 
-// The per-user variables of an elevated run, from the invoking user's id, home folder,
-// the invoking process's environment (empty when it cannot be trusted) and whether
-// /run/user/<uid> is that user's folder.
-std::map<std::string, std::string>
-InvokingUserEnvironment(uid_t uid, const std::string& home, const std::string& userName,
-                        const std::map<std::string, std::string>& parentEnv, bool userRuntimeDirOwned);
+// The environment of an elevated run (root working for another user) from the one it was
+// started with: only what the display and the language need (DISPLAY, WAYLAND_DISPLAY,
+// LANG, LANGUAGE, LC_*, TERM, COLORTERM, with pkexec's own checks: no '/', '%' or "..";
+// XAUTHORITY only when it names a regular file, not a link, of the user's or root's),
+// PKEXEC_UID, the run folder's variable, and root's own PATH, HOME, USER, LOGNAME and
+// SHELL; XDG_RUNTIME_DIR is root's run folder (runFolder, left out when empty). Nothing
+// of the user's session (XDG_*, QT_*, FONTCONFIG_*, TMPDIR, ...) is kept.
+std::map<std::string, std::string> ElevatedEnvironment(const std::map<std::string, std::string>& current,
+                                                       uid_t user, const std::string& rootHome,
+                                                       const std::string& runFolder);
 
-// The command line of the elevated run: pkexec, --keep-cwd, the program, its arguments.
+// In an elevated run, replaces the process's environment with ElevatedEnvironment. Runs
+// before static initialisation, so that nothing of the user's session reaches Qt, fontconfig
+// or the folders. Does nothing in any other run.
+void CleanElevatedEnvironment();
+
+// The environment pkexec is started with: the display's and the language's variables of
+// the current one (pkexec checks them again) and a plain PATH.
+std::map<std::string, std::string> PkexecEnvironment(const std::map<std::string, std::string>& current);
+
+// The command line of the elevated run: pkexec, the program, its arguments.
 std::vector<std::string> ElevationCommand(const std::string& program, int argc, char** argv);
 
 // Why pkexec's exit status means that no elevated run took place, or empty when it did

@@ -33,9 +33,12 @@ constexpr int kReapPollMs = 10;
 // The fixed-size path buffers of the start-up code.
 constexpr size_t kMaxPath = 260;
 
-// Single instance: lock files live here, else in kFallbackRuntimeDir.
-constexpr const char kRuntimeDirVariable[] = "XDG_RUNTIME_DIR";
-constexpr const char kFallbackRuntimeDir[] = "/tmp";
+// Root's run folder (the single-instance lock and socket, the records of started programs
+// and of the TAP adapters the client made); the variable names another one (tests).
+constexpr const char kRunFolderPath[] = "/run/korva-vpn";
+constexpr const char kRunFolderVariable[] = "KORVA_RUN_DIR";
+// In the run folder: one record per started program, named by its process id.
+constexpr const char kChildRecordsFolder[] = "children";
 
 // Start-with-system entry: <first folder of XDG_CONFIG_DIRS, else kSystemConfigDir>/autostart/<name>.desktop.
 constexpr const char kConfigDirsVariable[] = "XDG_CONFIG_DIRS";
@@ -53,6 +56,8 @@ constexpr const char kDataFolderSuffix[] = "/Halvex/Korva VPN/";
 constexpr const char kGtkSettingsFolder[] = "/gtk-3.0";
 constexpr const char kGtkSettingsFile[] = "settings.ini";
 constexpr const char kGtkPreferDarkKey[] = "gtk-application-prefer-dark-theme";
+// The most of that file that is read.
+constexpr size_t kMaxSettingsFileBytes = 1 << 20;
 // The system's interface language: LANG in this file, else the environment.
 constexpr const char kSystemLocaleFile[] = "/etc/default/locale";
 
@@ -75,7 +80,6 @@ constexpr const char kLogFolderName[] = "Halvex_log";
 // Elevation: the client runs as root; started by another user it runs itself again
 // through pkexec, whose polkit action (installed by the set-up) keeps the display.
 constexpr const char kPkexecProgram[] = "/usr/bin/pkexec";
-constexpr const char kPkexecKeepCwd[] = "--keep-cwd";
 constexpr const char kPkexecUidVariable[] = "PKEXEC_UID";
 // pkexec's own exit codes: the authentication dialog was dismissed; not authorised or failed.
 constexpr int kPkexecDismissed = 126;

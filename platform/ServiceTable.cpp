@@ -1,6 +1,7 @@
 #include "ServiceTable.h"
 
 #include "FileWrite.h"
+#include "InvokingUser.h"
 #include "PlatformConstants.h"
 #include "StrUtils.h"
 
@@ -129,7 +130,8 @@ ServiceEntry InitialIkeext() {
 }
 
 // The table held under its lock file for one read-modify-write. errorCode is an errno
-// value when the table could not be locked, read or made.
+// value when the table could not be locked, read or made. The table lies in the user's
+// data folder: all of its file work is done as that user.
 class Table {
 public:
     Table() : path(ServiceTablePath()) {
@@ -208,7 +210,13 @@ public:
 
 private:
     void Load() {
-        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        struct stat info;
+        if (fd >= 0 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+            close(fd);
+            errorCode = EINVAL;
+            return;
+        }
         if (fd < 0) {
             if (errno != ENOENT) {
                 errorCode = errno;
@@ -249,6 +257,8 @@ private:
         }
     }
 
+    // First, so that every step from the constructor to the destructor runs as the user.
+    UserFileAccess access;
     std::string path;
     int lockFd = -1;
     int errorCode = 0;
@@ -312,15 +322,7 @@ std::string ServiceTablePath() {
     if (fromEnvironment != nullptr && *fromEnvironment != '\0') {
         return fromEnvironment;
     }
-    const char* configHome = getenv(kConfigHomeVariable);
-    std::string folder;
-    if (configHome != nullptr && *configHome != '\0') {
-        folder = configHome;
-    } else {
-        const char* home = getenv("HOME");
-        folder = std::string(home != nullptr ? home : "/root") + kConfigHomeUnderHome;
-    }
-    return folder + kDataFolderSuffix + kServiceTableFile;
+    return UserConfigHome() + kDataFolderSuffix + kServiceTableFile;
 }
 
 bool ServiceTableRead(const char* name, ServiceEntry* entry) {
@@ -617,7 +619,11 @@ SC_LOCK LockServiceDatabase(SC_HANDLE manager) {
         return nullptr;
     }
     const std::string path = ServiceTablePath() + kServiceDatabaseLockSuffix;
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    int fd = -1;
+    {
+        UserFileAccess access;
+        fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    }
     if (fd < 0) {
         SetLastError(ErrorFromErrno(errno));
         return nullptr;

@@ -1,7 +1,9 @@
 #include "SystemHelpers.h"
 
 #include "FileWrite.h"
+#include "InvokingUser.h"
 #include "PlatformConstants.h"
+#include "RunFolder.h"
 #include "StrUtils.h"
 
 #include <algorithm>
@@ -36,8 +38,10 @@ std::string EnvOr(const char* name, const std::string& fallback) {
     return value != nullptr && *value != '\0' ? value : fallback;
 }
 
+// The home of the user the client works for: the account's when elevated.
 std::string HomeFolder() {
-    return EnvOr("HOME", "/root");
+    const InvokingUser& user = GetInvokingUser();
+    return user.elevated ? user.home : EnvOr("HOME", "/root");
 }
 
 std::string ReadFileText(const std::string& path, bool* ok = nullptr) {
@@ -68,11 +72,15 @@ std::string Slashes(const char* text) {
     return path;
 }
 
-int FinishFolder(char* outPath, const std::string& path) {
+int FinishFolder(char* outPath, const std::string& path, bool userFolder) {
     if (path.size() >= kMaxPath) {
         return -1;
     }
     std::memcpy(outPath, path.c_str(), path.size() + 1);
+    // A folder of the user's is looked at and made as the user.
+    if (userFolder) {
+        return MakeUserFolderPath(path);
+    }
     struct stat info;
     if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         return 0;
@@ -294,25 +302,47 @@ std::vector<unsigned> KernelVersionNumbers() {
 
 } // namespace
 
-bool IsAlreadyRunning(const char* name) {
+int TakeInstanceLock(const char* name, std::string* error) {
     static std::mutex heldMutex;
     static std::vector<int> held;
+    std::string ignored;
+    std::string& reason = error != nullptr ? *error : ignored;
     if (!IsPlainName(name)) {
-        return false;
+        reason = "the lock name cannot stand as a file name";
+        return -1;
     }
-    const std::string path = EnvOr(kRuntimeDirVariable, kFallbackRuntimeDir) + "/" + name;
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const std::string folder = RunFolder(&reason);
+    if (folder.empty()) {
+        return -1;
+    }
+    const std::string path = folder + "/" + name;
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd < 0) {
-        return false;
+        reason = path + ": " + std::strerror(errno);
+        return -1;
+    }
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid()) {
+        close(fd);
+        reason = path + ": not a lock file of this user";
+        return -1;
     }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const bool running = errno == EWOULDBLOCK;
+        const int code = errno;
         close(fd);
-        return running;
+        if (code == EWOULDBLOCK) {
+            return 1;
+        }
+        reason = path + ": " + std::strerror(code);
+        return -1;
     }
     std::lock_guard<std::mutex> lock(heldMutex);
     held.push_back(fd);
-    return false;
+    return 0;
+}
+
+bool IsAlreadyRunning(const char* name) {
+    return TakeInstanceLock(name, nullptr) == 1;
 }
 
 int GetSoftVersion(char* out) {
@@ -369,23 +399,27 @@ int MakeSpecialFolder(char* outPath, const char* suffix, int csidl) {
         return -1;
     }
     std::string folder;
+    const bool elevated = GetInvokingUser().elevated;
+    bool userFolder = true;
     switch (csidl) {
     case CSIDL_PERSONAL:
         folder = HomeFolder();
         break;
     case CSIDL_APPDATA:
-        folder = EnvOr(kConfigHomeVariable, HomeFolder() + kConfigHomeUnderHome);
+        folder = UserConfigHome();
         break;
     case CSIDL_LOCAL_APPDATA:
-        folder = EnvOr("XDG_DATA_HOME", HomeFolder() + "/.local/share");
+        folder = elevated ? HomeFolder() + "/.local/share"
+                          : EnvOr("XDG_DATA_HOME", HomeFolder() + "/.local/share");
         break;
     case CSIDL_COMMON_APPDATA:
         folder = "/var/lib";
+        userFolder = false;
         break;
     default:
         return -1;
     }
-    return FinishFolder(outPath, folder + Slashes(suffix));
+    return FinishFolder(outPath, folder + Slashes(suffix), userFolder);
 }
 
 int MakeWorkDirFolder(char* outPath, const char* suffix) {
@@ -396,7 +430,7 @@ int MakeWorkDirFolder(char* outPath, const char* suffix) {
     if (getcwd(cwd, sizeof(cwd)) == nullptr) {
         return -1;
     }
-    return FinishFolder(outPath, std::string(cwd) + Slashes(suffix));
+    return FinishFolder(outPath, std::string(cwd) + Slashes(suffix), false);
 }
 
 int RedirectStdoutToConsole() {

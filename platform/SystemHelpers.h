@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
-// Shell folder ids accepted by MakeSpecialFolder.
+// Shell folder ids accepted by MakeSpecialFolder. For an elevated client (InvokingUser.h) the
+// user folders lie under the invoking user's account home, whatever the environment says.
 enum {
     CSIDL_PERSONAL = 5,        // $HOME
     CSIDL_APPDATA = 26,        // ${XDG_CONFIG_HOME:-$HOME/.config}
@@ -48,9 +50,15 @@ struct SYSTEM_INFO {
     uint32_t dwAllocationGranularity;
 };
 
-// True when another holder of the name exists: an flock on the lock file of that name in
-// $XDG_RUNTIME_DIR (else /tmp). When this call takes the lock it keeps it for the life of
-// the process. Any failure counts as "not running".
+// The single-instance lock: an flock on the lock file of that name in root's run folder
+// (RunFolder.h), kept for the life of the process once taken. 0 when this call took it, 1
+// when another process holds it, -1 when it cannot be opened or taken (the run folder is
+// missing or refused, the file is not this user's lock file), with the reason in English.
+int TakeInstanceLock(const char* name, std::string* error);
+
+// True when another holder of the name exists (TakeInstanceLock gives 1). A lock that
+// cannot be taken counts as "not running" here; the client asks TakeInstanceLock, which
+// tells that case apart.
 bool IsAlreadyRunning(const char* name);
 
 // The program's version from the build (a.b.c.d) as "%d.%d.%d" into out (64 bytes), or
@@ -71,7 +79,8 @@ int SetAutoStart(const char* valueName, const char* valueText, bool on);
 bool IsAutoStartSet(const char* valueName);
 
 // The shell folder (see the CSIDL values) followed by suffix ('\' is taken as '/') into
-// outPath (260 bytes), created level by level (mode 0700) when it is not a directory.
+// outPath (260 bytes), created level by level (mode 0700) when it is not a directory; a
+// user folder is looked at and made as the invoking user (MakeUserFolderPath).
 // Returns 0, or -1 for a null out path, an unknown folder id, a path that does not fit,
 // or a folder that cannot be made.
 int MakeSpecialFolder(char* outPath, const char* suffix, int csidl);

@@ -1,11 +1,13 @@
 #include "SystemSettings.h"
 
+#include "InvokingUser.h"
 #include "PlatformConstants.h"
 
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <mutex>
 #include <poll.h>
@@ -94,16 +96,32 @@ constexpr LanguageEntry kLanguages[] = {
 } // namespace
 
 std::string ThemeSettingsPath() {
-    std::string home = EnvValue(kConfigHomeVariable);
-    if (home.empty()) {
-        std::string user = EnvValue("HOME");
-        home = (user.empty() ? std::string("/root") : user) + kConfigHomeUnderHome;
-    }
-    return home + kGtkSettingsFolder + "/" + kGtkSettingsFile;
+    return UserConfigHome() + kGtkSettingsFolder + "/" + kGtkSettingsFile;
 }
 
 uint32_t ReadAppsUseLightTheme() {
-    std::ifstream file(ThemeSettingsPath());
+    // The user's file, read as the user (a link in it leads nowhere the user cannot read),
+    // and only when it is a regular file (a FIFO would never answer).
+    std::string text;
+    {
+        UserFileAccess access;
+        const int fd = open(ThemeSettingsPath().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        struct stat info {};
+        if (fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+            char buffer[4096];
+            ssize_t n = 0;
+            while (text.size() < kMaxSettingsFileBytes &&
+                   ((n = read(fd, buffer, sizeof(buffer))) > 0 || (n < 0 && errno == EINTR))) {
+                if (n > 0) {
+                    text.append(buffer, static_cast<size_t>(n));
+                }
+            }
+        }
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+    std::istringstream file(text);
     std::string line;
     uint32_t light = 1;
     while (std::getline(file, line)) {

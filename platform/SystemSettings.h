@@ -1,7 +1,8 @@
 // The two Windows registry values the client reads besides its start-with-system entry,
 // and the watchers that report their changes:
 // - "AppsUseLightTheme" is read from GTK's settings file: dark when
-//   gtk-application-prefer-dark-theme is set in ${XDG_CONFIG_HOME:-$HOME/.config}/gtk-3.0/settings.ini;
+//   gtk-application-prefer-dark-theme is set in ${XDG_CONFIG_HOME:-$HOME/.config}/gtk-3.0/settings.ini
+//   (for an elevated client the invoking user's ~/.config, read as that user);
 // - the user's interface language (GetUserDefaultUILanguage) is LANG in /etc/default/locale
 //   when that file sets it, else the first of LANGUAGE, LC_ALL, LC_MESSAGES and LANG in the
 //   environment, given as a Windows language id.

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Runs one test binary in a fresh temporary working directory with its own HOME,
-# XDG folders and TMPDIR, so that no test sees the user's files or another test's.
+# XDG folders, TMPDIR and run folder (the client's lock, socket and records), so that no
+# test sees the user's files or another test's.
 set -u
 root=$(mktemp -d "${TMPDIR:-/tmp}/korva-test.XXXXXX")
 mkdir -p "$root/work" "$root/home" "$root/config" "$root/xdg" "$root/tmp" "$root/run"
 chmod 700 "$root/run"
 export HOME="$root/home" XDG_CONFIG_HOME="$root/config" XDG_CONFIG_DIRS="$root/xdg" \
   XDG_RUNTIME_DIR="$root/run" TMPDIR="$root/tmp" QT_QPA_PLATFORM=offscreen \
-  KORVA_TEST_ROOT="$root"
+  KORVA_RUN_DIR="$root/run" KORVA_TEST_ROOT="$root"
 cd "$root/work"
 "$@"
 rc=$?

@@ -45,6 +45,7 @@ inline int RunInScratchFolder(const std::string& tool, int argc, char** argv) {
         setenv("HOME", scratch.c_str(), 1);
         setenv("XDG_CONFIG_HOME", (scratch + "/config").c_str(), 1);
         setenv("XDG_RUNTIME_DIR", scratch.c_str(), 1);
+        setenv("KORVA_RUN_DIR", (scratch + "/run").c_str(), 1);
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
         std::vector<char*> args{resolved};
         for (int i = 1; i < argc; ++i) {

@@ -2,6 +2,10 @@
 # Creates one persistent TAP adapter (tap0, tap1, ... the first free name) whose
 # alias reads like the Windows driver's description: "TAP-Windows Adapter V9", and
 # " #2", " #3" ... for further ones. Exits non-zero when it cannot.
+#
+# The adapter is the client's own: its name and index are recorded in the client's run
+# folder ($KORVA_RUN_DIR, else /run/korva-vpn, folder tap/), so that deltapmade.bat removes
+# it again when the client quits, or at the client's next start after a kill.
 set -u
 # Debian keeps openvpn and ip in the system folders, which a desktop PATH may lack.
 export PATH="${PATH:+$PATH:}/usr/local/sbin:/usr/sbin:/sbin"
@@ -29,6 +33,16 @@ ip tuntap add dev "$dev" mode tap || { echo "addtap: cannot create $dev" >&2; ex
 if ! ip link set dev "$dev" alias "$alias"; then
     ip tuntap del dev "$dev" mode tap
     echo "addtap: cannot name $dev" >&2
+    exit 1
+fi
+# The index of the new device, as ip lists it.
+line=$(ip -o link show dev "$dev" 2>/dev/null)
+index=
+[[ $line =~ ^([0-9]+): ]] && index=${BASH_REMATCH[1]}
+records="${KORVA_RUN_DIR:-/run/korva-vpn}/tap"
+if [[ -z $index ]] || ! (umask 077 && mkdir -p -- "$records" && printf '%s\n' "$index" > "$records/$dev"); then
+    ip tuntap del dev "$dev" mode tap
+    echo "addtap: cannot record $dev" >&2
     exit 1
 fi
 echo "Created $dev ($alias)"

@@ -254,6 +254,8 @@ int AppContext::CleanupOpenVPNContext() {
         return 0;
     }
     ZRWLog(6, 3, "System :: ######## CleanupOpenVPNContext ########\n");
+    // A TAP adapter made for openvpn goes with the client.
+    OpenVPNContext::DeleteMadeTapAdapters();
     delete openVPNContext;
     openVPNContext = nullptr;
     return 0;

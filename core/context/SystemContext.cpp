@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "AppContext.h"
@@ -29,6 +31,18 @@ void ComposeLogPath(char* out, size_t size, const char* folder, const char* arch
     for (int n = 2; n < 100 && access(out, F_OK) == 0; ++n) {
         std::snprintf(out, size, "%.*s_%d.log", static_cast<int>(stem), base, n);
     }
+}
+
+// The log folder is the client's own: a folder (not a link) of this process's user that
+// nobody else can write, so that nobody can lead the log elsewhere or replace it.
+bool LogFolderIsOwn(const char* folder) {
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid() &&
+           (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 // Appends text to a fixed buffer without the C runtime's formatting (safe in a signal
@@ -144,7 +158,11 @@ void InitSystemContext(SystemContext* context) {
     ZRWLogEnableModule(1, 4);
     ZRWLogEnableModule(1, 5);
     ZRWLogEnableModule(1, 6);
-    ZRWLogOpenFile(logPath);
+    if (LogFolderIsOwn(ContextPaths::kLogFolder)) {
+        ZRWLogOpenFile(logPath);
+    } else {
+        ZRWLogOpenFile(nullptr);
+    }
     if (IsDebuggerPresent()) {
         ZRWLogSetOutput(ZRWLOG_OUTPUT_CONSOLE | ZRWLOG_OUTPUT_FILE | ZRWLOG_OUTPUT_DEBUGGER);
     } else {

@@ -9,8 +9,10 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include "InvokingUser.h"
 #include "StoreStatements.h"
 #include "StrUtils.h"
+#include "UserFileVfs.h"
 #include "zrwlog.h"
 
 namespace StoreSql {
@@ -86,14 +88,17 @@ int OpenDatabase(const char* path, sqlite3** db) {
         return -1;
     }
     // The database holds passwords and keys: create it private to the user before SQLite
-    // opens it (SQLite gives its journal files the database file's mode).
+    // opens it (SQLite gives its journal files the database file's mode). It lies in the
+    // user's data folder: made, like all of SQLite's work on its files, as the user.
     if (utf8[0] != '\0' && strcmp(utf8, ":memory:") != 0) {
-        int fd = open(utf8, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        UserFileAccess access;
+        int fd = open(utf8, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
             close(fd);
         }
     }
-    if (sqlite3_open(utf8, db) != SQLITE_OK) {
+    if (sqlite3_open_v2(utf8, db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, UserFileVfsName()) !=
+        SQLITE_OK) {
         LogFailure("Can't open database: %s\n", sqlite3_errmsg(*db));
         return -1;
     }

@@ -1,16 +1,24 @@
 #include "NetworkAdapters.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <fstream>
 #include <ifaddrs.h>
 #include <mutex>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "TunnelPaths.h"
+
+using TunnelPaths::kTunDevice;
 
 namespace {
 
 std::mutex sourceMutex;
 std::function<std::vector<NetworkAdapter>()> adapterSource;
+std::string tunDevicePath;
 
 std::string ReadAlias(const std::string& name) {
     std::ifstream in("/sys/class/net/" + name + "/ifalias");
@@ -84,4 +92,25 @@ std::vector<NetworkAdapter> ListNetworkAdapters() {
 void SetNetworkAdapterSource(std::function<std::vector<NetworkAdapter>()> source) {
     std::lock_guard<std::mutex> lock(sourceMutex);
     adapterSource = std::move(source);
+}
+
+bool TapDevicesCanBeMade() {
+    std::string path;
+    {
+        std::lock_guard<std::mutex> lock(sourceMutex);
+        path = tunDevicePath.empty() ? std::string(kTunDevice) : tunDevicePath;
+    }
+    const int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info {};
+    const bool device = fstat(fd, &info) == 0 && S_ISCHR(info.st_mode);
+    close(fd);
+    return device;
+}
+
+void SetTunDevicePath(const std::string& path) {
+    std::lock_guard<std::mutex> lock(sourceMutex);
+    tunDevicePath = path;
 }

@@ -19,3 +19,12 @@ std::vector<NetworkAdapter> ListNetworkAdapters();
 
 // Replaces the system's list, for tests; an empty function restores it.
 void SetNetworkAdapterSource(std::function<std::vector<NetworkAdapter>()> source);
+
+// True when this machine can give openvpn a TAP (or TUN) device when it connects: the
+// kernel's tun driver answers at /dev/net/tun. Linux makes such devices on demand, so no
+// adapter has to exist beforehand.
+bool TapDevicesCanBeMade();
+
+// Names another device file for TapDevicesCanBeMade, for tests; empty returns to
+// /dev/net/tun.
+void SetTunDevicePath(const std::string& path);

@@ -4,10 +4,13 @@
 #include <string>
 #include <vector>
 
+#include <dirent.h>
+
 #include "ChildProcess.h"
 #include "CommandLine.h"
 #include "IPCSqlite.h"
 #include "NetworkAdapters.h"
+#include "RunFolder.h"
 #include "StrUtils.h"
 #include "zrwlog.h"
 
@@ -105,10 +108,37 @@ int OpenVPNContext::AddTapAdapter() {
 }
 
 int OpenVPNContext::EnsureTapAdapter() {
-    if (HasTapAdapter()) {
+    // On Linux openvpn makes its own device when it connects: an adapter is created only
+    // where the kernel cannot give it one.
+    if (HasTapAdapter() || TapDevicesCanBeMade()) {
         return 0;
     }
     return AddTapAdapter();
+}
+
+int OpenVPNContext::DeleteMadeTapAdapters() {
+    // Nothing to run when no adapter was made (the usual case).
+    const std::string records = RunSubfolder(TunnelPaths::kTapRecordsFolder);
+    DIR* dir = records.empty() ? nullptr : opendir(records.c_str());
+    bool any = false;
+    while (dir != nullptr && !any) {
+        const dirent* entry = readdir(dir);
+        if (entry == nullptr) {
+            break;
+        }
+        any = entry->d_name[0] != '.';
+    }
+    if (dir != nullptr) {
+        closedir(dir);
+    }
+    if (!any) {
+        return 0;
+    }
+    if (RunHiddenCommand(TunnelPaths::kDeleteMadeTapScript) != 0) {
+        ZRWLog(6, 3, "OpenVPN :: Delete TAP-Windows-Adapter failed!\n");
+        return -1;
+    }
+    return 0;
 }
 
 int OpenVPNContext::DeleteAllTapAdapters() {

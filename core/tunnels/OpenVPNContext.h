@@ -13,7 +13,8 @@ class IPCSqlite;
 
 class OpenVPNContext {
 public:
-    // Creates a TAP adapter when none exists; start-up goes on whatever the outcome.
+    // Creates a TAP adapter when openvpn could get none; start-up goes on whatever the
+    // outcome.
     OpenVPNContext();
     ~OpenVPNContext();
 
@@ -29,8 +30,14 @@ public:
 
     // Run the adapter scripts: 0 when the script ran and succeeded, -1 otherwise.
     int AddTapAdapter();
+    // 0 at once when an adapter exists or the machine makes one for openvpn on demand
+    // (TapDevicesCanBeMade); otherwise AddTapAdapter.
     int EnsureTapAdapter();
     int DeleteAllTapAdapters();
+    // Removes the adapters that AddTapAdapter made (kDeleteMadeTapScript), so that the
+    // client leaves the machine's devices as it found them: 0 when there were none or all
+    // went, -1 after a log line when one could not be removed.
+    static int DeleteMadeTapAdapters();
     static bool HasTapAdapter();
     static int ToResultCode(int result);
 

@@ -29,9 +29,14 @@ constexpr const char* kLocalAddressText = "Notified TAP-Windows driver to set a 
 constexpr const char* kBytesInKey = "bytesin=";
 constexpr const char* kBytesOutKey = "bytesout=";
 
-// TAP adapter scripts and the description that marks a TAP adapter.
+// TAP adapter scripts and the description that marks a TAP adapter. The adapters that
+// addtap.bat makes are recorded in the run folder's kTapRecordsFolder, and removed again by
+// kDeleteMadeTapScript. Linux makes TAP and TUN devices on demand through kTunDevice.
 constexpr const char* kAddTapScript = "./driver/addtap.bat";
 constexpr const char* kDeleteAllTapScript = "./driver/deltapall.bat";
+constexpr const char* kDeleteMadeTapScript = "./driver/deltapmade.bat";
+constexpr const char* kTapRecordsFolder = "tap";
+constexpr const char* kTunDevice = "/dev/net/tun";
 constexpr const char* kTapAdapterDescription = "TAP-Windows Adapter V9";
 // How long start-up waits for the adapter script before it ends it. Creating an
 // adapter takes well under a second; the limit only guards against a hung script.

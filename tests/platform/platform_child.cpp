@@ -1,6 +1,7 @@
 // A small program that the platform tests run as a real child process. The first
 // argument chooses what it does; see each branch.
 #include "CrashDump.h"
+#include "ProcessPipe.h"
 #include "SystemHelpers.h"
 #include "zrwlog.h"
 
@@ -202,6 +203,27 @@ int main(int argc, char** argv) {
         int signal = 0;
         sigwait(&term, &signal);
         SleepMs(std::atoi(argv[2]));
+        return 0;
+    }
+    if (mode == "starter" && argc > 3) {
+        // starter FILE PROGRAM [ARGS...]: starts the program as the client starts openvpn,
+        // writes its process id into FILE and waits to be killed.
+        std::string arguments;
+        for (int i = 4; i < argc; ++i) {
+            arguments += std::string(i > 4 ? " " : "") + argv[i];
+        }
+        ProcessPipe pipe;
+        PROCESS_INFORMATION info;
+        if (pipe.StartProcess(argv[3], arguments.c_str(), &info) != kResultSuccess) {
+            return 3;
+        }
+        FILE* out = std::fopen(argv[2], "w");
+        if (out == nullptr) {
+            return 4;
+        }
+        std::fprintf(out, "%d\n", info.dwProcessId);
+        std::fclose(out);
+        SleepMs(60000);
         return 0;
     }
     if (mode == "instance" && argc > 2) {

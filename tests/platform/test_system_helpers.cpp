@@ -29,7 +29,7 @@ std::string ChildSays(const std::string& arguments) {
 TEST(IsAlreadyRunning, ASecondProcessSeesTheFirstUntilItEnds) {
     const std::string held = "Korva VPN.exe";
     EXPECT_FALSE(IsAlreadyRunning(held.c_str()));
-    EXPECT_TRUE(Exists(std::string(getenv("XDG_RUNTIME_DIR")) + "/" + held));
+    EXPECT_TRUE(Exists(std::string(getenv("KORVA_RUN_DIR")) + "/" + held));
     EXPECT_EQ(ChildSays("instance \"" + held + "\""), "running");
     // The same process asking again finds its own holder, as a named mutex would.
     EXPECT_TRUE(IsAlreadyRunning(held.c_str()));

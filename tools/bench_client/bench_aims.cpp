@@ -93,6 +93,7 @@ bool StartOnce(const std::string& program, const std::string& workDir, const std
         setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
         setenv("XDG_CACHE_HOME", (home + "/cache").c_str(), 1);
         setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
+        setenv("KORVA_RUN_DIR", (home + "/run").c_str(), 1);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         setenv(AppConstants::kShownNoticeVariable, "1", 1);
         execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));

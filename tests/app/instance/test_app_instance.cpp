@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "KorvaResources.h"
+#include "PlacedClient.h"
 #include "ZRSingleApplication.h"
 #include "ZRVPNClient.h"
 
@@ -49,7 +50,7 @@ QStringList logsWith(const QString& text) {
 TEST(SingleInstanceTest, SecondStartExitsWithZeroAndBringsTheFirstWindowToTheFront) {
     // The first instance finds the socket file of a dead one and takes the name over.
     const QString serverPath = ZRSingleApplication::localServerPath();
-    EXPECT_TRUE(serverPath.startsWith(QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR")) + QLatin1Char('/')));
+    EXPECT_TRUE(serverPath.startsWith(QString::fromLocal8Bit(qgetenv("KORVA_RUN_DIR")) + QLatin1Char('/')));
     ASSERT_TRUE(makeStaleSocket(serverPath));
 
     int argc = 1;
@@ -61,6 +62,10 @@ TEST(SingleInstanceTest, SecondStartExitsWithZeroAndBringsTheFirstWindowToTheFro
     auto* server = app.findChild<QLocalServer*>();
     ASSERT_NE(server, nullptr);
     EXPECT_TRUE(server->isListening()) << "a stale socket file is recovered";
+
+    // The second instances run from this folder, so that their logs are beside this one's.
+    const std::string program = testsupport::PlaceClient(QDir::currentPath().toStdString());
+    ASSERT_FALSE(program.empty());
 
     ZRVPNClient window;
     app.mainWindow = &window;
@@ -80,7 +85,7 @@ TEST(SingleInstanceTest, SecondStartExitsWithZeroAndBringsTheFirstWindowToTheFro
         }
         QProcess second;
         second.setProcessChannelMode(QProcess::ForwardedChannels);
-        second.start(QStringLiteral(KORVA_APP_DIR "/korva-vpn"), start.arguments);
+        second.start(QString::fromStdString(program), start.arguments);
         ASSERT_TRUE(second.waitForStarted(5000));
         ASSERT_TRUE(QTest::qWaitFor([&] { return second.state() == QProcess::NotRunning; }, 15000));
         ++runs;

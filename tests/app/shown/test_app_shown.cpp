@@ -1,14 +1,19 @@
+#include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
+
+#include "PlacedClient.h"
 
 namespace {
 
 const char* const kNoticeVariable = "KORVA_SHOWN_NOTICE";
 
-// The client program with the sandbox's home and the offscreen platform; its working
-// folder is the sandbox's, where its log goes.
+// The client program with the sandbox's home and the offscreen platform, placed in the
+// sandbox, where it works and its log goes.
 void startClient(QProcess& client, bool notice) {
+    const std::string program = testsupport::PlaceClient(QDir::currentPath().toStdString());
+    ASSERT_FALSE(program.empty());
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QString::fromLatin1(kNoticeVariable));
     if (notice) {
@@ -16,7 +21,7 @@ void startClient(QProcess& client, bool notice) {
     }
     client.setProcessEnvironment(environment);
     client.setProcessChannelMode(QProcess::SeparateChannels);
-    client.start(QStringLiteral(KORVA_APP_DIR "/korva-vpn"), QStringList());
+    client.start(QString::fromStdString(program), QStringList());
     ASSERT_TRUE(client.waitForStarted(10000));
 }
 

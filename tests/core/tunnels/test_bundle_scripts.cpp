@@ -344,16 +344,69 @@ TEST_F(BundleScripts, IPsecBackendFollowsWhetherTheKernelTakesESP) {
     }
 }
 
-TEST_F(BundleScripts, AddTapNamesTheAdapterAndFailsWithIp) {
-    Fake("ip", "exit 0\n");
+TEST_F(BundleScripts, AddTapNamesTheAdapterRecordsItAndFailsWithIp) {
+    const std::string records = project.path + "/korva-run";
+    setenv("KORVA_RUN_DIR", records.c_str(), 1);
+    // ip lists the new device with its index 7.
+    Fake("ip", "[ \"$1\" = -o ] && echo \"7: ${5}: <BROADCAST,MULTICAST> mtu 1500\"\nexit 0\n");
     ScriptRun ok = Exec(kBundle + "/driver/addtap.bat", {});
     EXPECT_EQ(ok.exitCode, 0) << ok.output;
     std::string args = Args();
     EXPECT_NE(args.find("ip\n[tuntap]\n[add]\n[dev]\n[tap"), std::string::npos) << args;
     EXPECT_NE(args.find("[alias]\n[TAP-Windows Adapter V9"), std::string::npos) << args;
+    const std::string device = ok.output.substr(ok.output.find("Created ") + 8, 4);
+    EXPECT_EQ(ReadText(records + "/tap/" + device), "7\n") << ok.output;
+
+    // A device that cannot be recorded is not left behind.
+    Fake("ip", "exit 0\n");
+    ScriptRun unrecorded = Exec(kBundle + "/driver/addtap.bat", {});
+    EXPECT_NE(unrecorded.exitCode, 0);
+    EXPECT_NE(Args().find("ip\n[tuntap]\n[del]"), std::string::npos) << Args();
 
     Fake("ip", "exit 1\n");
     EXPECT_NE(Exec(kBundle + "/driver/addtap.bat", {}).exitCode, 0);
+    unsetenv("KORVA_RUN_DIR");
+}
+
+// The real ip in a network namespace of its own (with its own view of /sys): the adapter
+// that addtap.bat made goes, one the client did not make stays, and a record whose device
+// was replaced is dropped without touching that device.
+TEST_F(BundleScripts, DelTapMadeRemovesOnlyTheAdaptersTheClientMade) {
+    if (geteuid() != 0 || access("/dev/net/tun", R_OK | W_OK) != 0) {
+        GTEST_SKIP() << "making TAP devices needs root and /dev/net/tun";
+    }
+    const std::string records = project.path + "/korva-run";
+    const std::string script =
+        "set -e\n"
+        "mount -t sysfs sysfs /sys\n"
+        "export KORVA_RUN_DIR='" +
+        records +
+        "'\n"
+        "'" +
+        kBundle +
+        "/driver/addtap.bat' >/dev/null\n"
+        "'" +
+        kBundle +
+        "/driver/addtap.bat' >/dev/null\n"
+        // Someone else's adapter of the same kind, and tap1 replaced by another device.
+        "ip tuntap add dev tap7 mode tap && ip link set dev tap7 alias 'TAP-Windows Adapter V9 #9'\n"
+        "ip tuntap del dev tap1 mode tap && ip tuntap add dev tap1 mode tap\n"
+        "ip link set dev tap1 alias 'TAP-Windows Adapter V9'\n"
+        "'" +
+        kBundle +
+        "/driver/deltapmade.bat'\n"
+        "ls /sys/class/net | sort | tr '\\n' ' '\n"
+        "echo\n"
+        "ls \"$KORVA_RUN_DIR/tap\" | tr '\\n' ' '\n";
+    const ScriptRun run =
+        Exec("/usr/bin/unshare", {QStringLiteral("--net"), QStringLiteral("--mount"), QStringLiteral("bash"),
+                                  QStringLiteral("-c"), QString::fromStdString(script)});
+    const std::string& output = run.output;
+    ASSERT_EQ(run.exitCode, 0) << output;
+    EXPECT_NE(output.find("Removed tap0"), std::string::npos) << output;
+    EXPECT_EQ(output.find("Removed tap1"), std::string::npos) << output;
+    EXPECT_NE(output.find("lo tap1 tap7 \n"), std::string::npos) << output;
+    EXPECT_EQ(output.substr(output.rfind('\n') + 1), "") << "no record is left: " << output;
 }
 
 } // namespace

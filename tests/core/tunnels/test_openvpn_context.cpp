@@ -6,6 +6,8 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "IPCSqlite.h"
 #include "NetworkAdapters.h"
@@ -25,8 +27,15 @@ NetworkAdapter Adapter(const char* name, const char* description) {
 
 class OpenVPNContextTest : public ::testing::Test {
 protected:
-    void SetUp() override { Adapters({}); }
-    void TearDown() override { SetNetworkAdapterSource(nullptr); }
+    // A machine whose kernel makes no TAP devices on demand, unless a test says otherwise.
+    void SetUp() override {
+        Adapters({});
+        SetTunDevicePath(project.path + "/no-tun");
+    }
+    void TearDown() override {
+        SetNetworkAdapterSource(nullptr);
+        SetTunDevicePath("");
+    }
     void Adapters(std::vector<NetworkAdapter> list) {
         SetNetworkAdapterSource([list] { return list; });
     }
@@ -75,6 +84,48 @@ TEST_F(OpenVPNContextTest, CreatesAnAdapterOnlyWhenNoneExists) {
     EXPECT_EQ(context.AddTapAdapter(), 0);
     EXPECT_EQ(Runs("addtap.bat"), 3);
     EXPECT_EQ(project.Log().find("Create TAP-Windows-Adapter failed"), std::string::npos);
+}
+
+TEST_F(OpenVPNContextTest, NoAdapterIsMadeWhereTheKernelMakesThemOnDemand) {
+    CountingScript("addtap.bat", 0);
+    Adapters({Adapter("eth0", "Ethernet")});
+    struct Case {
+        std::string device;
+        int runs;
+    } cases[] = {
+        {"/dev/null", 0},              // a character device answers
+        {project.path + "/no-tun", 1}, // none there
+        {project.path + "/plain", 2},  // a regular file is no device
+    };
+    WriteText(project.path + "/plain", "", 0644);
+    for (const Case& c : cases) {
+        SetTunDevicePath(c.device);
+        { OpenVPNContext context; }
+        EXPECT_EQ(Runs("addtap.bat"), c.runs) << c.device;
+    }
+    SetTunDevicePath("");
+    if (access("/dev/net/tun", R_OK | W_OK) == 0) {
+        EXPECT_TRUE(TapDevicesCanBeMade()) << "this machine's tun driver";
+    }
+}
+
+TEST_F(OpenVPNContextTest, MadeAdaptersGoOnlyWhenThereAreAny) {
+    const std::string records = project.path + "/run";
+    const std::string sandboxRun = getenv("KORVA_RUN_DIR") != nullptr ? getenv("KORVA_RUN_DIR") : "";
+    setenv("KORVA_RUN_DIR", records.c_str(), 1);
+    CountingScript("deltapmade.bat", 0);
+    EXPECT_EQ(OpenVPNContext::DeleteMadeTapAdapters(), 0);
+    EXPECT_EQ(Runs("deltapmade.bat"), 0) << "nothing made, nothing run";
+
+    // The look made the run folder and its records folder.
+    ASSERT_TRUE(WriteText(records + "/tap/tap4", "9\n", 0600));
+    EXPECT_EQ(OpenVPNContext::DeleteMadeTapAdapters(), 0);
+    EXPECT_EQ(Runs("deltapmade.bat"), 1);
+
+    CountingScript("deltapmade.bat", 1);
+    EXPECT_EQ(OpenVPNContext::DeleteMadeTapAdapters(), -1);
+    EXPECT_NE(project.Log().find("OpenVPN :: Delete TAP-Windows-Adapter failed!\n"), std::string::npos);
+    setenv("KORVA_RUN_DIR", sandboxRun.c_str(), 1);
 }
 
 TEST_F(OpenVPNContextTest, MissingOrFailingScriptGivesMinusOne) {

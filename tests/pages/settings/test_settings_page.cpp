@@ -10,6 +10,7 @@
 #include <QWheelEvent>
 #include <cstdlib>
 #include <string>
+#include <sys/stat.h>
 
 #include "AppContext.h"
 #include "GuiTest.h"
@@ -219,6 +220,18 @@ TEST(LogViewer, ReadsTheFileOnceAndShowsNothingForAMissingFile) {
     EXPECT_TRUE(empty.findChild<QTextEdit*>(QStringLiteral("logContentWidget"))->toPlainText().isEmpty());
     empty.loadLogFile(nullptr);
     EXPECT_TRUE(empty.findChild<QTextEdit*>(QStringLiteral("logContentWidget"))->toPlainText().isEmpty());
+
+    // The client runs as root: a link at the log's name is not followed (it could show a
+    // root-only file), and a FIFO is not waited on.
+    ASSERT_TRUE(QFile::link(QStringLiteral("viewer.log"), QStringLiteral("linked.log")));
+    ASSERT_EQ(mkfifo("fifo.log", 0600), 0);
+    for (const char* name : {"linked.log", "fifo.log"}) {
+        SettingLogDialog refused;
+        refused.loadLogFile(name);
+        EXPECT_TRUE(
+            refused.findChild<QTextEdit*>(QStringLiteral("logContentWidget"))->toPlainText().isEmpty())
+            << name;
+    }
 }
 
 TEST(LogViewer, ALowScreenGivesMostOfItsArea) {

@@ -1,0 +1,16 @@
+// What a client that was killed left behind is cleared at the next start, before the main
+// window shows: the programs it started and their children (openvpn, the IKE daemon, a
+// script still running), the WireGuard tunnels it brought up, the TAP adapters it made,
+// and the files that hold secrets in plain text (the credential file, a staged
+// configuration file, the deciphered copies of an import, the plain copy of an export).
+// Each thing cleared is logged.
+#pragma once
+
+// Points the bundle's programs at the client's run folder: KORVA_RUN_DIR (the TAP
+// adapters' records) and, unless it is set, KORVA_WG_RUNDIR (the WireGuard tunnels'
+// records) as the run folder's "wireguard" folder, so that everything the client leaves
+// running is recorded where the client and only the client looks.
+void ShareRunFolderWithBundle();
+
+// Runs in the first instance only, after the single-instance lock was taken.
+void CleanUpAfterEarlierRun();

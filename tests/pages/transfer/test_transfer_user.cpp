@@ -1,0 +1,107 @@
+// Export for an ordinary user while the client runs as root: the store's copy and the
+// exported file are read and written as the user, so the user can read what they exported
+// and no link the user planted leads root into another file. A throwaway user of the
+// machine plays the invoking user, with the store in that user's data folder.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "AppContext.h"
+#include "InvokingUser.h"
+#include "SystemContext.h"
+#include "ThrowawayUser.h"
+#include "TransferTest.h"
+
+using namespace transfertest;
+
+namespace {
+
+AppContext* app() {
+    return SystemContext::Instance()->GetAppContext();
+}
+
+uid_t OwnerOf(const QString& path) {
+    struct stat info {};
+    return lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_uid : static_cast<uid_t>(-1);
+}
+
+class TransferAsUser : public TransferTest {
+protected:
+    void SetUp() override {
+        TransferTest::SetUp();
+        ASSERT_EQ(user.error(), "");
+        original = QString::fromLocal8Bit(app()->GetDataPath());
+        ASSERT_EQ(app()->Stop(), 0);
+        ASSERT_TRUE(SetInvokingUserForTesting(user.uid));
+        const std::string data = user.home + "/.config/Halvex/Korva VPN";
+        ASSERT_EQ(MakeUserFolderPath(data), 0);
+        ASSERT_EQ(app()->SetDataPath((data + "/").c_str()), 0);
+        ASSERT_EQ(app()->Start(), 0);
+        exports = QString::fromStdString(user.home) + QStringLiteral("/exports");
+        ASSERT_TRUE(QDir().mkpath(exports));
+        ASSERT_TRUE(user.own(exports.toStdString()));
+        rootOnly = QDir::current().filePath(QStringLiteral("root-only"));
+        ASSERT_TRUE(QDir().mkpath(rootOnly));
+        ASSERT_EQ(chmod(QFile::encodeName(rootOnly).constData(), 0700), 0);
+        writeBytes(rootOnly + QStringLiteral("/secret"), "root's own");
+    }
+    void TearDown() override {
+        app()->Stop();
+        SetInvokingUserForTesting(static_cast<uid_t>(-1));
+        app()->SetDataPath(QFile::encodeName(original).constData());
+        app()->Start();
+        TransferTest::TearDown();
+    }
+    // Exports through the page's own steps; the error prompt's text, if one showed.
+    QString exportTo(const QString& path) {
+        auto page = makePage();
+        return errorDuring([&] { page->exportToFile(path); });
+    }
+
+    testsupport::ThrowawayUser user;
+    QString original;
+    QString exports;
+    QString rootOnly;
+};
+
+TEST_F(TransferAsUser, TheExportedFileIsTheUsers) {
+    seedStore({{VPN_TYPE_WIREGUARD, "wg_home"}, {VPN_TYPE_OPENVPN, "ovpn_lab"}});
+    EXPECT_EQ(OwnerOf(storePath()), user.uid) << "the store itself is the user's";
+    const QString exported = exports + QStringLiteral("/profiles.cfg");
+    ASSERT_EQ(exportTo(exported), QString());
+    EXPECT_EQ(OwnerOf(exported), user.uid);
+    EXPECT_EQ(QFileInfo(exported).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
+    EXPECT_EQ(encipherBytes(readBytes(exported)), storeBytes());
+    const QByteArray path = QFile::encodeName(exported);
+    EXPECT_EQ(user.runAs([&] { return access(path.constData(), R_OK); }), 0) << "the user reads it";
+    EXPECT_FALSE(
+        QFileInfo::exists(QString::fromLocal8Bit(app()->GetDataPath()) + QStringLiteral("tempvpn.db")));
+    EXPECT_EQ(workingFiles(), QStringList());
+}
+
+TEST_F(TransferAsUser, NoLinkLeadsRootIntoAnotherFile) {
+    seedStore({{VPN_TYPE_IPSEC, "office"}});
+    const QString secret = rootOnly + QStringLiteral("/secret");
+    // The chosen file and the store's copy are links the user planted to root's file.
+    const QString exported = exports + QStringLiteral("/linked.cfg");
+    const QString copy = QString::fromLocal8Bit(app()->GetDataPath()) + QStringLiteral("tempvpn.db");
+    for (const QString& link : {exported, copy}) {
+        ASSERT_TRUE(QFile::link(secret, link));
+        ASSERT_EQ(lchown(QFile::encodeName(link).constData(), user.uid, user.gid), 0);
+    }
+    ASSERT_EQ(exportTo(exported), QString());
+    EXPECT_EQ(readBytes(secret), QByteArray("root's own"));
+    EXPECT_FALSE(QFileInfo(exported).isSymLink());
+    EXPECT_EQ(OwnerOf(exported), user.uid);
+    EXPECT_EQ(encipherBytes(readBytes(exported)), storeBytes()) << "the store, not root's file";
+
+    // A folder only root may write is none of the user's to export into.
+    const QString intoRoot = rootOnly + QStringLiteral("/profiles.cfg");
+    EXPECT_FALSE(exportTo(intoRoot).isEmpty()) << "the failure is said";
+    EXPECT_FALSE(QFileInfo::exists(intoRoot));
+    EXPECT_EQ(QDir(rootOnly).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("secret")});
+}
+
+} // namespace
