@@ -96,6 +96,9 @@ constexpr const char* kOpenVPNDisconnectLine =
     "OpenVPN :: OpenVPN Disconnect: terminate OpenVPN connection\n";
 constexpr const char* kOpenVPNNoRecordLine = "OpenVPN :: Failed to query OpenVPN profile info: %s \n";
 constexpr const char* kOpenVPNBadNameLine = "OpenVPN :: Invalid profile name for a configuration file: %s \n";
+constexpr const char* kOpenVPNEndedLine = "OpenVPN :: OpenVPN ended by itself; its last words: \n%s\n";
+// How much of what openvpn said last is kept for the reason of its end.
+constexpr size_t kOpenVPNEndTail = 4096;
 constexpr const char* kWireGuardNoPathLine = "WireGuard :: failed get project path! \n";
 constexpr const char* kWireGuardConfigFailedLine = "WireGuard :: Faile to generate wireguard config: %s \n";
 constexpr const char* kWireGuardConnectLine = "WireGuard :: WireGuard Connect: %s \n";
@@ -119,6 +122,13 @@ constexpr const char* kProfileNameUnusableKey = "ZRVPN_PROFILE_NAME_UNUSABLE";
 constexpr const char* kWireGuardNotUpKey = "ZRVPN_WIREGUARD_NOT_UP";
 constexpr const char* kWireGuardNoAnswerKey = "ZRVPN_WIREGUARD_NO_ANSWER";
 constexpr const char* kCredentialsTooLongKey = "ZRVPN_CREDENTIALS_TOO_LONG";
+// Why openvpn ended by itself while connecting or connected, as far as it said.
+constexpr const char* kOpenVPNEndedKey = "ZRVPN_OPENVPN_ENDED";
+constexpr const char* kOpenVPNPortInUseKey = "ZRVPN_OPENVPN_PORT_IN_USE";
+constexpr const char* kOpenVPNAuthFailedKey = "ZRVPN_OPENVPN_AUTH_FAILED";
+constexpr const char* kOpenVPNTlsErrorKey = "ZRVPN_OPENVPN_TLS_ERROR";
+constexpr const char* kOpenVPNNoAnswerKey = "ZRVPN_OPENVPN_NO_ANSWER";
+constexpr const char* kOpenVPNConfigErrorKey = "ZRVPN_OPENVPN_CONFIG_ERROR";
 constexpr const char* kTapCreationFailedText = "Create TAP-Windows-Adapter failed!";
 
 } // namespace AppConstants

@@ -5,8 +5,10 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTimer>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "AccountLoginDialog.h"
 #include "AppConstants.h"
@@ -16,6 +18,7 @@
 #include "FileWrite.h"
 #include "HomeWidget.h"
 #include "OpenVPNContext.h"
+#include "OpenVPNRunFolder.h"
 #include "TrafficReadings.h"
 #include "TunnelPaths.h"
 #include "TunnelWorker.h"
@@ -36,11 +39,50 @@ std::string credentialFilePath() {
 }
 
 // How the attempt's preparation on the worker ended.
-enum class OpenVPNStart { Started, CredentialsNotWritten, ConfigNotWritten };
+enum class OpenVPNStart { Started, ManagementNotPrepared, CredentialsNotWritten, ConfigNotWritten };
 struct OpenVPNStartResult {
     OpenVPNStart outcome = OpenVPNStart::Started;
     std::string path;
+    std::string managementPassword;
 };
+
+// Keeps the last `limit` bytes of what was said.
+void appendTail(std::string& tail, const std::string& text, size_t limit) {
+    tail += text;
+    if (tail.size() > limit) {
+        tail.erase(0, tail.size() - limit);
+    }
+}
+
+// Why openvpn ended, from what it said last: the reason whose words come latest.
+const char* reasonOfEnd(const std::string& said) {
+    struct Reason {
+        const char* key;
+        std::vector<const char*> texts;
+    };
+    using namespace TunnelPaths;
+    const Reason reasons[] = {
+        {kOpenVPNPortInUseKey, {std::begin(kPortInUseTexts), std::end(kPortInUseTexts)}},
+        {kOpenVPNAuthFailedKey, {kAuthFailedText}},
+        {kOpenVPNTlsErrorKey, {std::begin(kTlsErrorTexts), std::end(kTlsErrorTexts)}},
+        {kOpenVPNNoAnswerKey, {std::begin(kNoAnswerTexts), std::end(kNoAnswerTexts)}},
+        {kOpenVPNConfigErrorKey, {std::begin(kConfigErrorTexts), std::end(kConfigErrorTexts)}},
+    };
+    const char* key = kOpenVPNEndedKey;
+    size_t latest = 0;
+    bool found = false;
+    for (const Reason& reason : reasons) {
+        for (const char* text : reason.texts) {
+            const size_t at = said.rfind(text);
+            if (at != std::string::npos && (!found || at > latest)) {
+                latest = at;
+                found = true;
+                key = reason.key;
+            }
+        }
+    }
+    return key;
+}
 
 } // namespace
 
@@ -56,6 +98,13 @@ bool OpenVPNRoad::isManagementConnected() const {
 void OpenVPNRoad::beginAttempt() {
     pollElapsed = 0;
     output.clear();
+    endTail.clear();
+    endReasonKey = nullptr;
+}
+
+void OpenVPNRoad::forgetTypedPassword() {
+    hasTypedPassword = false;
+    typedPassword.clear();
 }
 
 void OpenVPNRoad::dropAttempt() {
@@ -65,6 +114,7 @@ void OpenVPNRoad::dropAttempt() {
 // The connect
 
 void OpenVPNRoad::connect() {
+    forgetTypedPassword();
     ProfileInfo profile;
     if (!findSelectedProfile(&profile)) {
         return;
@@ -92,8 +142,10 @@ void OpenVPNRoad::promptForCredentials(const OpenVPNInfo& info, bool afterRefusa
         dialog.setRememberChecked(false);
     }
     bool answered = false;
-    QObject::connect(&dialog, &AccountLoginDialog::signalConfirm, &controller, [this, &answered] {
+    QObject::connect(&dialog, &AccountLoginDialog::signalConfirm, &controller, [this, &answered, &dialog] {
         answered = true;
+        hasTypedPassword = true;
+        typedPassword = dialog.typedPassword();
         controller.slotConnectToOpenVPN();
     });
     QObject::connect(&dialog, &AccountLoginDialog::signalClose, &controller, [this, &answered, afterRefusal] {
@@ -135,16 +187,27 @@ void OpenVPNRoad::startAttempt() {
         return;
     }
     const std::string name = profile.ProfileName;
+    // The password typed for this connect, else the one the store keeps.
+    const std::string password =
+        hasTypedPassword ? typedPassword.toUtf8().toStdString() : std::string(info.UserPwd);
     std::shared_ptr<ProcessPipe> pipe = processPipe;
     worker()->run<OpenVPNStartResult>(
-        [openvpn, info, name, pipe] {
+        [openvpn, info, name, password, pipe] {
             OpenVPNStartResult result;
+            // Only the client may use openvpn's management interface: it asks for a
+            // password that this connect makes.
+            OpenVPNRunFolder::ManagementSecret secret;
+            if (!OpenVPNRunFolder::MakeManagementSecret(&secret)) {
+                result.outcome = OpenVPNStart::ManagementNotPrepared;
+                return result;
+            }
+            result.managementPassword = secret.password;
             const std::string folder =
                 CreateDirPath(QString::fromUtf8(TunnelPaths::kOpenVPNConfigDir)).toStdString();
             if (info.NeedPwd != 0) {
                 // The password stays on disk only while openvpn needs it, readable by the
                 // owner alone.
-                const std::string content = std::string(info.UserName) + "\n" + info.UserPwd + "\n";
+                const std::string content = std::string(info.UserName) + "\n" + password + "\n";
                 result.path = folder + "/" + TunnelPaths::kOpenVPNPasswordFile;
                 if (!WriteFileWhole(result.path, content, kSecretFileMode)) {
                     result.outcome = OpenVPNStart::CredentialsNotWritten;
@@ -159,7 +222,7 @@ void OpenVPNRoad::startAttempt() {
             }
             const std::string arguments = std::string(TunnelPaths::kOpenVPNConfigArgument) + "\"" +
                                           TunnelPaths::kOpenVPNConfigDir + "/" + name + ".ovpn\"" +
-                                          TunnelPaths::kOpenVPNTrailingArguments;
+                                          TunnelPaths::kOpenVPNTrailingArguments + " \"" + secret.path + "\"";
             CONNECT_LOG(kOpenVPNConnectLine, arguments.c_str());
             // A start that fails leaves no record of an earlier program to end by mistake.
             openvpn->SetProcessInfo(PROCESS_INFORMATION());
@@ -174,6 +237,12 @@ void OpenVPNRoad::startAttempt() {
         [this, current](OpenVPNStartResult result) {
             // A cancel has ended what this attempt started.
             if (!stillConnecting(current)) {
+                return;
+            }
+            managementPassword = QString::fromStdString(result.managementPassword);
+            if (result.outcome == OpenVPNStart::ManagementNotPrepared) {
+                controller.slotConnectVPNFailed();
+                showToast(kPrepareFailedKey);
                 return;
             }
             if (result.outcome == OpenVPNStart::CredentialsNotWritten) {
@@ -205,6 +274,12 @@ void OpenVPNRoad::pollTick() {
     if (text == kResultFailed) {
         text.clear();
     }
+    // Once openvpn has ended, all it wrote is read at once: its last words say why.
+    const bool ended = processPipe->OutputEnded();
+    if (ended) {
+        text += processPipe->TakeOutput();
+    }
+    appendTail(endTail, text, kOpenVPNEndTail);
     // What was read before is kept in part, so that a text split between two reads is seen.
     const std::string read = output + text;
     const QString readText = QString::fromUtf8(read.data(), static_cast<int>(read.size()));
@@ -225,6 +300,11 @@ void OpenVPNRoad::pollTick() {
         result = CONNECT_ERROR_NO_TAP;
     } else if (read.find(TunnelPaths::kAuthFailedText) != std::string::npos) {
         result = CONNECT_ERROR_AUTH;
+    } else if (ended) {
+        // Not sixteen seconds of connecting to a program that has gone.
+        result = CONNECT_ERROR_ENDED;
+        endReasonKey = reasonOfEnd(endTail);
+        CONNECT_LOG(kOpenVPNEndedLine, endTail.c_str());
     } else if (pollElapsed < timings().connectPollLimitMs) {
         output = read.size() > kOpenVPNOutputTail ? read.substr(read.size() - kOpenVPNOutputTail) : read;
         return;
@@ -240,10 +320,23 @@ void OpenVPNRoad::finish(int result) {
     removeCredentialFile();
     const int current = currentAttempt();
     if (result == CONNECT_OK) {
+        forgetTypedPassword();
+        endTail.clear();
         controller.slotConnectVPNSuccess();
         page()->setLocalAddressRowsVisible(true, true);
         managementPending.clear();
-        managementConnected = managementClient.Connect(TunnelPaths::kManagementPort);
+        managementConnected = managementClient.Connect(TunnelPaths::kManagementPort, managementPassword);
+        return;
+    }
+    if (result == CONNECT_ERROR_ENDED) {
+        const char* reason = endReasonKey != nullptr ? endReasonKey : kOpenVPNEndedKey;
+        forgetTypedPassword();
+        endOpenVPN([this, current, reason] {
+            if (stillConnecting(current)) {
+                controller.slotConnectVPNFailed();
+                showToast(reason);
+            }
+        });
         return;
     }
     if (result == CONNECT_ERROR_AUTH) {
@@ -277,6 +370,7 @@ void OpenVPNRoad::finish(int result) {
         });
         return;
     }
+    forgetTypedPassword();
     endOpenVPN([this, current] {
         if (stillConnecting(current)) {
             controller.slotConnectVPNFailed();
@@ -313,6 +407,8 @@ void OpenVPNRoad::removeCredentialFile() {
     if (QFileInfo(path).isFile() && !QFile::remove(path)) {
         CONNECT_LOG(kOpenVPNRemoveFailedLine, path.toUtf8().constData());
     }
+    // openvpn read its management password when it started.
+    OpenVPNRunFolder::RemoveManagementSecrets();
 }
 
 void OpenVPNRoad::endOpenVPN(std::function<void()> done) {
@@ -332,6 +428,10 @@ void OpenVPNRoad::endOpenVPN(std::function<void()> done) {
             if (fileExists(path) && ::unlink(path.c_str()) != 0) {
                 CONNECT_LOG(kOpenVPNRemoveFailedLine, path.c_str());
             }
+            OpenVPNRunFolder::RemoveManagementSecrets();
+            // openvpn takes its DNS away as it ends, unless it was killed or had given up
+            // its rights.
+            OpenVPNRunFolder::WithdrawTunnelDNS();
         },
         std::move(done));
 }
@@ -349,6 +449,7 @@ void OpenVPNRoad::cancel(const std::string&, std::function<void()> done) {
 bool OpenVPNRoad::disconnect(const std::string&, std::function<void()> done) {
     CONNECT_LOG("%s", kOpenVPNDisconnectLine);
     closeManagement();
+    forgetTypedPassword();
     if (!done) {
         endOpenVPN(nullptr);
         return true;
@@ -360,9 +461,36 @@ bool OpenVPNRoad::disconnect(const std::string&, std::function<void()> done) {
     return true;
 }
 
+// openvpn's end while connected
+
+bool OpenVPNRoad::takeOutput() {
+    // Looked at first: what openvpn wrote before its end is all there once it has ended.
+    const bool ended = processPipe->OutputEnded();
+    appendTail(endTail, processPipe->TakeOutput(), kOpenVPNEndTail);
+    return ended;
+}
+
+void OpenVPNRoad::connectionEnded() {
+    const char* reason = reasonOfEnd(endTail);
+    CONNECT_LOG(kOpenVPNEndedLine, endTail.c_str());
+    closeManagement();
+    controller.slotConnectVPNFailed();
+    forgetConnection();
+    page()->setLocalAddressRowsVisible(false, false);
+    showToast(reason);
+    // The credential file, the management password and the tunnel's DNS go, before any
+    // next connect starts openvpn again.
+    endOpenVPN(nullptr);
+}
+
 // Traffic
 
 bool OpenVPNRoad::readTraffic(TrafficTotals* totals) {
+    // openvpn's output is taken each second, so it never waits on it, and its end is seen.
+    if (takeOutput()) {
+        connectionEnded();
+        return false;
+    }
     if (!managementConnected) {
         return false;
     }
