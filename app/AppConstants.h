@@ -97,6 +97,8 @@ constexpr const char* kOpenVPNDisconnectLine =
 constexpr const char* kOpenVPNNoRecordLine = "OpenVPN :: Failed to query OpenVPN profile info: %s \n";
 constexpr const char* kOpenVPNBadNameLine = "OpenVPN :: Invalid profile name for a configuration file: %s \n";
 constexpr const char* kOpenVPNEndedLine = "OpenVPN :: OpenVPN ended by itself; its last words: \n%s\n";
+// openvpn's output read while connecting, beyond the process runner's one read a tick.
+constexpr const char* kOpenVPNOutputLine = "System :: OpenVPN Connect: \n%s";
 // How much of what openvpn said last is kept for the reason of its end.
 constexpr size_t kOpenVPNEndTail = 4096;
 constexpr const char* kWireGuardNoPathLine = "WireGuard :: failed get project path! \n";

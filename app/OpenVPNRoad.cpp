@@ -274,10 +274,13 @@ void OpenVPNRoad::pollTick() {
     if (text == kResultFailed) {
         text.clear();
     }
-    // Once openvpn has ended, all it wrote is read at once: its last words say why.
+    // All that waits is read, not one piece of it a tick, so that a talkative openvpn's
+    // "connected" is seen in time; once openvpn has ended, its last words say why.
     const bool ended = processPipe->OutputEnded();
-    if (ended) {
-        text += processPipe->TakeOutput();
+    const std::string more = processPipe->TakeOutput();
+    if (!more.empty()) {
+        CONNECT_LOG(kOpenVPNOutputLine, more.c_str());
+        text += more;
     }
     appendTail(endTail, text, kOpenVPNEndTail);
     // What was read before is kept in part, so that a text split between two reads is seen.
