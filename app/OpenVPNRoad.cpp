@@ -142,8 +142,10 @@ void OpenVPNRoad::promptForCredentials(const OpenVPNInfo& info, bool afterRefusa
         dialog.setRememberChecked(false);
     }
     bool answered = false;
-    QObject::connect(&dialog, &AccountLoginDialog::signalConfirm, &controller, [this, &answered, &dialog] {
+    bool confirmed = false;
+    QObject::connect(&dialog, &AccountLoginDialog::signalConfirm, &controller, [&] {
         answered = true;
+        confirmed = true;
         hasTypedPassword = true;
         typedPassword = dialog.typedPassword();
         controller.slotConnectToOpenVPN();
@@ -162,6 +164,10 @@ void OpenVPNRoad::promptForCredentials(const OpenVPNInfo& info, bool afterRefusa
     // refused must not stay connecting for ever.
     if (!answered && afterRefusal && stillConnecting(refused)) {
         controller.slotConnectVPNFailed();
+    }
+    // A password typed before is of no further use once the prompt is given up.
+    if (!confirmed) {
+        forgetTypedPassword();
     }
 }
 
@@ -489,7 +495,8 @@ void OpenVPNRoad::connectionEnded() {
 // Traffic
 
 bool OpenVPNRoad::readTraffic(TrafficTotals* totals) {
-    // openvpn's output is taken each second, so it never waits on it, and its end is seen.
+    // What openvpn said is taken each second (its last words tell why it ended), and its
+    // end is seen.
     if (takeOutput()) {
         connectionEnded();
         return false;

@@ -221,7 +221,8 @@ TEST_F(RealOpenVPN, CloseWhileConnectedOrConnectingLeavesNothing) {
         } else {
             // openvpn runs and the poll reads what it says.
             ASSERT_TRUE(waitPolling("openVPNPollTimer"));
-            ASSERT_FALSE(realvpn::ProcessesInThisNetwork("openvpn").empty());
+            // openvpn runs once the bundle's script has read the profile through its filter.
+            ASSERT_TRUE(guitest::waitFor([] { return !realvpn::ProcessesInThisNetwork("openvpn").empty(); }));
             ASSERT_EQ(status(), CONNECT_STATUS_CONNECTING);
             EXPECT_TRUE(credentialFileExists());
         }
