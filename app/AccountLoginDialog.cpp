@@ -91,6 +91,10 @@ void AccountLoginDialog::setWarningVisible(bool visible) {
     ui->labelWarning->setVisible(visible);
 }
 
+QString AccountLoginDialog::typedPassword() const {
+    return ui->lineEditPassword->text();
+}
+
 void AccountLoginDialog::applyPlaceholderColor() {
     setPlaceholderColor(ui->lineEditAccount);
     setPlaceholderColor(ui->lineEditPassword);
@@ -156,7 +160,10 @@ bool AccountLoginDialog::validateInput() {
         // openvpn reads the user name and the password as two lines of one file: a line
         // break inside either would split them.
         const bool oneLine = !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'));
-        if (text.isEmpty() || !fits || !oneLine) {
+        // A NUL would cut the stored text and a lone surrogate has no UTF-8: either would
+        // store something other than what was typed.
+        const bool storable = !text.contains(QChar(0)) && text.isValidUtf16();
+        if (text.isEmpty() || !fits || !oneLine || !storable) {
             field.frame->setStyleSheet(QLatin1String(kFrameInvalid));
             valid = false;
             tooLong = tooLong || !fits;
@@ -179,7 +186,8 @@ bool AccountLoginDialog::storeCredentials() {
     info.ID = configId;
     info.RememberMe = ui->btnRemember->isChecked() ? 1 : 0;
     const QByteArray user = ui->lineEditAccount->text().toUtf8();
-    const QByteArray password = ui->lineEditPassword->text().toUtf8();
+    // A password the user asked not to keep is not kept, not even one remembered before.
+    const QByteArray password = info.RememberMe != 0 ? ui->lineEditPassword->text().toUtf8() : QByteArray();
     // Both fit: validateInput has refused longer texts.
     Utf8CopyBounded(info.UserName, sizeof(info.UserName), user.constData());
     Utf8CopyBounded(info.UserPwd, sizeof(info.UserPwd), password.constData());

@@ -1,8 +1,9 @@
 // The credentials prompt of SSL VPN and OpenVPN profiles: user name, password and
 // "Remember Me". Confirm checks that both fields are filled and fit their stored fields,
-// writes them with the Remember Me choice into the profile's OPENVPN row and only then
-// reports; Close reports that the user gave up. Filling the fields in beforehand is the
-// caller's work.
+// writes the user name, the Remember Me choice and, only when Remember Me is checked, the
+// password into the profile's OPENVPN row and then reports; a password not to be
+// remembered is taken from typedPassword for that connect alone. Close reports that the
+// user gave up. Filling the fields in beforehand is the caller's work.
 #pragma once
 
 #include "ZRBaseDialog.h"
@@ -21,6 +22,8 @@ public:
     void setPassword(const QString& text);
     void setRememberChecked(bool checked);
     void setWarningVisible(bool visible);
+    // The password as typed (its UTF-8 is what openvpn is given).
+    QString typedPassword() const;
 
     // The most bytes of UTF-8 text that the stored user name and password each hold.
     static constexpr int kMaxCredentialBytes = 127;
@@ -38,10 +41,11 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // True when both fields are filled and fit; each field that does not gets a red frame.
+    // True when both fields are filled, fit and hold text that is stored as typed; each
+    // field that does not gets a red frame.
     bool validateInput();
-    // Writes the typed credentials and the Remember Me choice into the OPENVPN row; true
-    // when the row was read and written.
+    // Writes the typed user name, the Remember Me choice and the password (empty when it
+    // is not to be remembered) into the OPENVPN row; true when the row was read and written.
     bool storeCredentials();
     // The placeholders' colour, "#9BA1AA", while the prompt is active.
     void applyPlaceholderColor();

@@ -101,6 +101,11 @@ constexpr const char* kOpenVPNDisconnectLine =
     "OpenVPN :: OpenVPN Disconnect: terminate OpenVPN connection\n";
 constexpr const char* kOpenVPNNoRecordLine = "OpenVPN :: Failed to query OpenVPN profile info: %s \n";
 constexpr const char* kOpenVPNBadNameLine = "OpenVPN :: Invalid profile name for a configuration file: %s \n";
+constexpr const char* kOpenVPNEndedLine = "OpenVPN :: OpenVPN ended by itself; its last words: \n%s\n";
+// openvpn's output read while connecting, beyond the process runner's one read a tick.
+constexpr const char* kOpenVPNOutputLine = "System :: OpenVPN Connect: \n%s";
+// How much of what openvpn said last is kept for the reason of its end.
+constexpr size_t kOpenVPNEndTail = 4096;
 constexpr const char* kWireGuardNoPathLine = "WireGuard :: failed get project path! \n";
 constexpr const char* kWireGuardConfigFailedLine = "WireGuard :: Faile to generate wireguard config: %s \n";
 constexpr const char* kWireGuardConnectLine = "WireGuard :: WireGuard Connect: %s \n";
@@ -125,5 +130,12 @@ constexpr const char* kWireGuardNotUpKey = "ZRVPN_WIREGUARD_NOT_UP";
 constexpr const char* kWireGuardNoAnswerKey = "ZRVPN_WIREGUARD_NO_ANSWER";
 constexpr const char* kCredentialsTooLongKey = "ZRVPN_CREDENTIALS_TOO_LONG";
 constexpr const char* kTapCreationFailedKey = "ZRVPN_TAP_ADAPTER_CREATE_FAILED";
+// Why openvpn ended by itself while connecting or connected, as far as it said.
+constexpr const char* kOpenVPNEndedKey = "ZRVPN_OPENVPN_ENDED";
+constexpr const char* kOpenVPNPortInUseKey = "ZRVPN_OPENVPN_PORT_IN_USE";
+constexpr const char* kOpenVPNAuthFailedKey = "ZRVPN_OPENVPN_AUTH_FAILED";
+constexpr const char* kOpenVPNTlsErrorKey = "ZRVPN_OPENVPN_TLS_ERROR";
+constexpr const char* kOpenVPNNoAnswerKey = "ZRVPN_OPENVPN_NO_ANSWER";
+constexpr const char* kOpenVPNConfigErrorKey = "ZRVPN_OPENVPN_CONFIG_ERROR";
 
 } // namespace AppConstants

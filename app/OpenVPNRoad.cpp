@@ -5,8 +5,10 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTimer>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "AccountLoginDialog.h"
 #include "AppConstants.h"
@@ -17,6 +19,7 @@
 #include "HomeWidget.h"
 #include "OpenVPNConfigLines.h"
 #include "OpenVPNContext.h"
+#include "OpenVPNRunFolder.h"
 #include "TrafficReadings.h"
 #include "TunnelPaths.h"
 #include "TunnelWorker.h"
@@ -38,11 +41,50 @@ std::string credentialFilePath() {
 }
 
 // How the attempt's preparation on the worker ended.
-enum class OpenVPNStart { Started, CredentialsNotWritten, ConfigNotWritten };
+enum class OpenVPNStart { Started, ManagementNotPrepared, CredentialsNotWritten, ConfigNotWritten };
 struct OpenVPNStartResult {
     OpenVPNStart outcome = OpenVPNStart::Started;
     std::string path;
+    std::string managementPassword;
 };
+
+// Keeps the last `limit` bytes of what was said.
+void appendTail(std::string& tail, const std::string& text, size_t limit) {
+    tail += text;
+    if (tail.size() > limit) {
+        tail.erase(0, tail.size() - limit);
+    }
+}
+
+// Why openvpn ended, from what it said last: the reason whose words come latest.
+const char* reasonOfEnd(const std::string& said) {
+    struct Reason {
+        const char* key;
+        std::vector<const char*> texts;
+    };
+    using namespace TunnelPaths;
+    const Reason reasons[] = {
+        {kOpenVPNPortInUseKey, {std::begin(kPortInUseTexts), std::end(kPortInUseTexts)}},
+        {kOpenVPNAuthFailedKey, {kAuthFailedText}},
+        {kOpenVPNTlsErrorKey, {std::begin(kTlsErrorTexts), std::end(kTlsErrorTexts)}},
+        {kOpenVPNNoAnswerKey, {std::begin(kNoAnswerTexts), std::end(kNoAnswerTexts)}},
+        {kOpenVPNConfigErrorKey, {std::begin(kConfigErrorTexts), std::end(kConfigErrorTexts)}},
+    };
+    const char* key = kOpenVPNEndedKey;
+    size_t latest = 0;
+    bool found = false;
+    for (const Reason& reason : reasons) {
+        for (const char* text : reason.texts) {
+            const size_t at = said.rfind(text);
+            if (at != std::string::npos && (!found || at > latest)) {
+                latest = at;
+                found = true;
+                key = reason.key;
+            }
+        }
+    }
+    return key;
+}
 
 } // namespace
 
@@ -58,6 +100,13 @@ bool OpenVPNRoad::isManagementConnected() const {
 void OpenVPNRoad::beginAttempt() {
     pollElapsed = 0;
     output.clear();
+    endTail.clear();
+    endReasonKey = nullptr;
+}
+
+void OpenVPNRoad::forgetTypedPassword() {
+    hasTypedPassword = false;
+    typedPassword.clear();
 }
 
 void OpenVPNRoad::dropAttempt() {
@@ -67,6 +116,7 @@ void OpenVPNRoad::dropAttempt() {
 // The connect
 
 void OpenVPNRoad::connect() {
+    forgetTypedPassword();
     ProfileInfo profile;
     if (!findSelectedProfile(&profile)) {
         return;
@@ -94,8 +144,12 @@ void OpenVPNRoad::promptForCredentials(const OpenVPNInfo& info, bool afterRefusa
         dialog.setRememberChecked(false);
     }
     bool answered = false;
-    QObject::connect(&dialog, &AccountLoginDialog::signalConfirm, &controller, [this, &answered] {
+    bool confirmed = false;
+    QObject::connect(&dialog, &AccountLoginDialog::signalConfirm, &controller, [&] {
         answered = true;
+        confirmed = true;
+        hasTypedPassword = true;
+        typedPassword = dialog.typedPassword();
         controller.slotConnectToOpenVPN();
     });
     QObject::connect(&dialog, &AccountLoginDialog::signalClose, &controller, [this, &answered, afterRefusal] {
@@ -112,6 +166,10 @@ void OpenVPNRoad::promptForCredentials(const OpenVPNInfo& info, bool afterRefusa
     // refused must not stay connecting for ever.
     if (!answered && afterRefusal && stillConnecting(refused)) {
         controller.slotConnectVPNFailed();
+    }
+    // A password typed before is of no further use once the prompt is given up.
+    if (!confirmed) {
+        forgetTypedPassword();
     }
 }
 
@@ -137,16 +195,27 @@ void OpenVPNRoad::startAttempt() {
         return;
     }
     const std::string name = profile.ProfileName;
+    // The password typed for this connect, else the one the store keeps.
+    const std::string password =
+        hasTypedPassword ? typedPassword.toUtf8().toStdString() : std::string(info.UserPwd);
     std::shared_ptr<ProcessPipe> pipe = processPipe;
     worker()->run<OpenVPNStartResult>(
-        [openvpn, info, name, pipe] {
+        [openvpn, info, name, password, pipe] {
             OpenVPNStartResult result;
+            // Only the client may use openvpn's management interface: it asks for a
+            // password that this connect makes.
+            OpenVPNRunFolder::ManagementSecret secret;
+            if (!OpenVPNRunFolder::MakeManagementSecret(&secret)) {
+                result.outcome = OpenVPNStart::ManagementNotPrepared;
+                return result;
+            }
+            result.managementPassword = secret.password;
             const std::string folder =
                 CreateDirPath(QString::fromUtf8(TunnelPaths::kOpenVPNConfigDir)).toStdString();
             if (info.NeedPwd != 0) {
                 // The password stays on disk only while openvpn needs it, readable by the
                 // owner alone.
-                const std::string content = std::string(info.UserName) + "\n" + info.UserPwd + "\n";
+                const std::string content = std::string(info.UserName) + "\n" + password + "\n";
                 result.path = folder + "/" + TunnelPaths::kOpenVPNPasswordFile;
                 if (!WriteFileWhole(result.path, content, kSecretFileMode)) {
                     result.outcome = OpenVPNStart::CredentialsNotWritten;
@@ -163,7 +232,7 @@ void OpenVPNRoad::startAttempt() {
             }
             const std::string arguments = std::string(TunnelPaths::kOpenVPNConfigArgument) + "\"" +
                                           TunnelPaths::kOpenVPNConfigDir + "/" + name + ".ovpn\"" +
-                                          TunnelPaths::kOpenVPNTrailingArguments;
+                                          TunnelPaths::kOpenVPNTrailingArguments + " \"" + secret.path + "\"";
             CONNECT_LOG(kOpenVPNConnectLine, arguments.c_str());
             // A start that fails leaves no record of an earlier program to end by mistake.
             openvpn->SetProcessInfo(PROCESS_INFORMATION());
@@ -178,6 +247,12 @@ void OpenVPNRoad::startAttempt() {
         [this, current](OpenVPNStartResult result) {
             // A cancel has ended what this attempt started.
             if (!stillConnecting(current)) {
+                return;
+            }
+            managementPassword = QString::fromStdString(result.managementPassword);
+            if (result.outcome == OpenVPNStart::ManagementNotPrepared) {
+                controller.slotConnectVPNFailed();
+                showToast(kPrepareFailedKey);
                 return;
             }
             if (result.outcome == OpenVPNStart::CredentialsNotWritten) {
@@ -209,6 +284,15 @@ void OpenVPNRoad::pollTick() {
     if (text == kResultFailed) {
         text.clear();
     }
+    // All that waits is read, not one piece of it a tick, so that a talkative openvpn's
+    // "connected" is seen in time; once openvpn has ended, its last words say why.
+    const bool ended = processPipe->OutputEnded();
+    const std::string more = processPipe->TakeOutput();
+    if (!more.empty()) {
+        CONNECT_LOG(kOpenVPNOutputLine, more.c_str());
+        text += more;
+    }
+    appendTail(endTail, text, kOpenVPNEndTail);
     // What was read before is kept in part, so that a text split between two reads is seen.
     const std::string read = output + text;
     const QString readText = QString::fromUtf8(read.data(), static_cast<int>(read.size()));
@@ -229,6 +313,11 @@ void OpenVPNRoad::pollTick() {
         result = CONNECT_ERROR_NO_TAP;
     } else if (read.find(TunnelPaths::kAuthFailedText) != std::string::npos) {
         result = CONNECT_ERROR_AUTH;
+    } else if (ended) {
+        // Not sixteen seconds of connecting to a program that has gone.
+        result = CONNECT_ERROR_ENDED;
+        endReasonKey = reasonOfEnd(endTail);
+        CONNECT_LOG(kOpenVPNEndedLine, endTail.c_str());
     } else if (pollElapsed < timings().connectPollLimitMs) {
         output = read.size() > kOpenVPNOutputTail ? read.substr(read.size() - kOpenVPNOutputTail) : read;
         return;
@@ -244,10 +333,23 @@ void OpenVPNRoad::finish(int result) {
     removeCredentialFile();
     const int current = currentAttempt();
     if (result == CONNECT_OK) {
+        forgetTypedPassword();
+        endTail.clear();
         controller.slotConnectVPNSuccess();
         page()->setLocalAddressRowsVisible(true, true);
         managementPending.clear();
-        managementConnected = managementClient.Connect(TunnelPaths::kManagementPort);
+        managementConnected = managementClient.Connect(TunnelPaths::kManagementPort, managementPassword);
+        return;
+    }
+    if (result == CONNECT_ERROR_ENDED) {
+        const char* reason = endReasonKey != nullptr ? endReasonKey : kOpenVPNEndedKey;
+        forgetTypedPassword();
+        endOpenVPN([this, current, reason] {
+            if (stillConnecting(current)) {
+                controller.slotConnectVPNFailed();
+                showToast(reason);
+            }
+        });
         return;
     }
     if (result == CONNECT_ERROR_AUTH) {
@@ -281,6 +383,7 @@ void OpenVPNRoad::finish(int result) {
         });
         return;
     }
+    forgetTypedPassword();
     endOpenVPN([this, current] {
         if (stillConnecting(current)) {
             controller.slotConnectVPNFailed();
@@ -317,6 +420,8 @@ void OpenVPNRoad::removeCredentialFile() {
     if (QFileInfo(path).isFile() && !QFile::remove(path)) {
         CONNECT_LOG(kOpenVPNRemoveFailedLine, path.toUtf8().constData());
     }
+    // openvpn read its management password when it started.
+    OpenVPNRunFolder::RemoveManagementSecrets();
 }
 
 void OpenVPNRoad::endOpenVPN(std::function<void()> done) {
@@ -336,6 +441,10 @@ void OpenVPNRoad::endOpenVPN(std::function<void()> done) {
             if (fileExists(path) && ::unlink(path.c_str()) != 0) {
                 CONNECT_LOG(kOpenVPNRemoveFailedLine, path.c_str());
             }
+            OpenVPNRunFolder::RemoveManagementSecrets();
+            // openvpn takes its DNS away as it ends, unless it was killed or had given up
+            // its rights.
+            OpenVPNRunFolder::WithdrawTunnelDNS();
         },
         std::move(done));
 }
@@ -353,6 +462,7 @@ void OpenVPNRoad::cancel(const std::string&, std::function<void()> done) {
 bool OpenVPNRoad::disconnect(const std::string&, std::function<void()> done) {
     CONNECT_LOG("%s", kOpenVPNDisconnectLine);
     closeManagement();
+    forgetTypedPassword();
     if (!done) {
         endOpenVPN(nullptr);
         return true;
@@ -364,9 +474,37 @@ bool OpenVPNRoad::disconnect(const std::string&, std::function<void()> done) {
     return true;
 }
 
+// openvpn's end while connected
+
+bool OpenVPNRoad::takeOutput() {
+    // Looked at first: what openvpn wrote before its end is all there once it has ended.
+    const bool ended = processPipe->OutputEnded();
+    appendTail(endTail, processPipe->TakeOutput(), kOpenVPNEndTail);
+    return ended;
+}
+
+void OpenVPNRoad::connectionEnded() {
+    const char* reason = reasonOfEnd(endTail);
+    CONNECT_LOG(kOpenVPNEndedLine, endTail.c_str());
+    closeManagement();
+    controller.slotConnectVPNFailed();
+    forgetConnection();
+    page()->setLocalAddressRowsVisible(false, false);
+    showToast(reason);
+    // The credential file, the management password and the tunnel's DNS go, before any
+    // next connect starts openvpn again.
+    endOpenVPN(nullptr);
+}
+
 // Traffic
 
 bool OpenVPNRoad::readTraffic(TrafficTotals* totals) {
+    // What openvpn said is taken each second (its last words tell why it ended), and its
+    // end is seen.
+    if (takeOutput()) {
+        connectionEnded();
+        return false;
+    }
     if (!managementConnected) {
         return false;
     }

@@ -53,6 +53,10 @@ void TunnelRoad::showToast(const char* key) const {
     controller.showToast(ZRStringConstant::tr(key));
 }
 
+void TunnelRoad::forgetConnection() {
+    controller.finishDisconnect();
+}
+
 QTimer* TunnelRoad::startPoll(QTimer*& timer, const char* name, const char* slot) {
     if (timer == nullptr) {
         timer = new QTimer(&controller);

@@ -67,6 +67,9 @@ protected:
     bool findSelectedProfile(ProfileInfo* profile) const;
     // A toast over the page with the text of the key, unless the client is closing.
     void showToast(const char* key) const;
+    // The connected tunnel has ended by itself: the connection time goes back to 0 and no
+    // profile is the current one, as after a disconnect.
+    void forgetConnection();
 
     // A completion poll timer of the controller, made on first use, whose tick runs the
     // controller's `slot`; started with the poll interval.

@@ -4,11 +4,14 @@
 #include "CommandShell.h"
 #include "zrwlog.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
@@ -17,9 +20,8 @@ namespace {
 
 constexpr int kLogModule = 6;
 constexpr int kLogLevel = 3;
-// openvpn's output is read once every two seconds; a roomy pipe keeps it from blocking
-// on a log write in between.
-constexpr int kStartedPipeSize = 1 << 20;
+// How much a started program's output thread reads at once.
+constexpr size_t kStartedReadChunk = 16384;
 
 std::unique_ptr<char[]> NewWorkBuffer() {
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kWorkBufferSize]);
@@ -54,6 +56,70 @@ void DrainInBackground(int fd) {
 
 } // namespace
 
+struct ProcessPipe::StartedOutput {
+    std::mutex mutex;
+    // The pipe's read end (non-blocking), closed by the output thread alone.
+    int fd = -1;
+    // Read from the pipe and not yet taken: the latest kStartedOutputKeep bytes.
+    std::string pending;
+    // Every writer has closed the pipe.
+    bool ended = false;
+    // The object has let the program go: what arrives is dropped.
+    bool abandoned = false;
+
+    // Moves what the pipe holds into `pending` (or drops it); called with the mutex held.
+    void drain() {
+        char buffer[kStartedReadChunk];
+        while (!ended) {
+            const ssize_t n = read(fd, buffer, sizeof(buffer));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                // EAGAIN: nothing more for now. Any other error ends the output as well.
+                ended = errno != EAGAIN && errno != EWOULDBLOCK;
+                return;
+            }
+            if (n == 0) {
+                ended = true;
+                return;
+            }
+            if (!abandoned) {
+                pending.append(buffer, static_cast<size_t>(n));
+                if (pending.size() > ProcessPipe::kStartedOutputKeep) {
+                    pending.erase(0, pending.size() - ProcessPipe::kStartedOutputKeep);
+                }
+            }
+        }
+    }
+};
+
+namespace {
+
+// Reads a started program's output as it comes, so that the program never waits on a full
+// pipe, until every writer has closed the pipe; the object's reads take what the pipe
+// holds at once as well, so that they see all the program has written.
+void ReadStartedOutput(std::shared_ptr<ProcessPipe::StartedOutput> output) {
+    std::thread([output] {
+        while (true) {
+            pollfd entry{output->fd, POLLIN, 0};
+            if (poll(&entry, 1, -1) < 0 && errno != EINTR) {
+                break;
+            }
+            std::lock_guard<std::mutex> lock(output->mutex);
+            output->drain();
+            if (output->ended) {
+                break;
+            }
+        }
+        std::lock_guard<std::mutex> lock(output->mutex);
+        output->ended = true;
+        close(output->fd);
+    }).detach();
+}
+
+} // namespace
+
 bool IsInheritableHandle(int handle) {
     return handle >= 0 && fcntl(handle, F_GETFD) != -1;
 }
@@ -63,6 +129,13 @@ ProcessPipe::~ProcessPipe() {
 }
 
 void ProcessPipe::CloseEnds() {
+    if (output) {
+        // The output thread reads on, and drops, until the program has ended.
+        std::lock_guard<std::mutex> lock(output->mutex);
+        output->abandoned = true;
+        output->pending.clear();
+    }
+    output.reset();
     if (IsInheritableHandle(writeEnd)) {
         close(writeEnd);
     }
@@ -144,7 +217,6 @@ std::string ProcessPipe::StartProcess(const char* applicationPath, const char* a
     }
     readEnd = ends[0];
     writeEnd = ends[1];
-    fcntl(writeEnd, F_SETPIPE_SZ, kStartedPipeSize);
 
     int error = 0;
     pid_t pid = 0;
@@ -167,6 +239,15 @@ std::string ProcessPipe::StartProcess(const char* applicationPath, const char* a
         return kResultFailed;
     }
     started = true;
+    // The program holds the write end now: the pipe comes to its end when it (and what it
+    // started) has ended. The output thread takes the read end.
+    close(writeEnd);
+    writeEnd = -1;
+    output = std::make_shared<StartedOutput>();
+    output->fd = readEnd;
+    fcntl(readEnd, F_SETFL, fcntl(readEnd, F_GETFL) | O_NONBLOCK);
+    ReadStartedOutput(output);
+    readEnd = -1;
     SweepStartedChildren();
     RegisterStartedChild(pid);
     if (info != nullptr) {
@@ -181,6 +262,22 @@ std::string ProcessPipe::ReadAvailable() {
     if (!buffer) {
         return kResultFailed;
     }
+    if (output) {
+        size_t n = 0;
+        {
+            std::lock_guard<std::mutex> lock(output->mutex);
+            output->drain();
+            n = std::min(output->pending.size(), kReadSize);
+            std::memcpy(buffer.get(), output->pending.data(), n);
+            output->pending.erase(0, n);
+        }
+        if (n == 0) {
+            ZRWLog(kLogModule, kLogLevel, "System :: Nothing to read... \n");
+            return kResultFailed;
+        }
+        ZRWLog(kLogModule, kLogLevel, "System :: OpenVPN Connect: \n%s", buffer.get());
+        return buffer.get();
+    }
     int waiting = 0;
     if (readEnd < 0 || ioctl(readEnd, FIONREAD, &waiting) != 0 || waiting <= 0) {
         ZRWLog(kLogModule, kLogLevel, "System :: Nothing to read... \n");
@@ -194,6 +291,25 @@ std::string ProcessPipe::ReadAvailable() {
     }
     ZRWLog(kLogModule, kLogLevel, "System :: OpenVPN Connect: \n%s", buffer.get());
     return buffer.get();
+}
+
+std::string ProcessPipe::TakeOutput() {
+    std::string text;
+    if (output) {
+        std::lock_guard<std::mutex> lock(output->mutex);
+        output->drain();
+        text.swap(output->pending);
+    }
+    return text;
+}
+
+bool ProcessPipe::OutputEnded() const {
+    if (!output) {
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(output->mutex);
+    output->drain();
+    return output->ended;
 }
 
 bool ProcessPipe::KillProcess(PROCESS_INFORMATION info) {

@@ -9,6 +9,7 @@
 
 #include "PlatformConstants.h"
 
+#include <memory>
 #include <string>
 
 // The record of a started process. Linux has no process or thread handles; the record
@@ -40,14 +41,27 @@ public:
     std::string ExecuteCommand(const char* commandLine, bool capture, const char* workDir = nullptr);
 
     // Starts a long-running program: the command line is the application path, a blank
-    // and the arguments. The pipe stays with the object for ReadAvailable until the
-    // object is destroyed or reused; the program's later output is then drained, so it
-    // runs on as it would on Windows. Fills the record and answers "Success", or "Failed".
+    // and the arguments. Its output is read as it comes, on a thread of its own, so that
+    // the program never waits on a full pipe however long it runs: the object keeps the
+    // latest kStartedOutputKeep bytes for ReadAvailable until it is destroyed or reused;
+    // the program's later output is then read and dropped, so it runs on as it would on
+    // Windows. Fills the record and answers "Success", or "Failed".
     std::string StartProcess(const char* applicationPath, const char* arguments, PROCESS_INFORMATION* info);
 
-    // What the started program has written since the last read, without blocking, or
-    // "Failed" when nothing waits.
+    // What the started program has written since the last read (at most 10239 bytes, the
+    // oldest first), without blocking, or "Failed" when nothing waits.
     std::string ReadAvailable();
+
+    // Everything the started program has written since the last read, without the size
+    // limit of ReadAvailable and without a log line ("" when nothing waits).
+    std::string TakeOutput();
+    // True once the started program's output has come to its end: the program, and every
+    // program it started with that output, has ended. What it wrote last may still wait
+    // to be read.
+    bool OutputEnded() const;
+
+    // How much of a started program's output is kept while nobody reads it.
+    static constexpr size_t kStartedOutputKeep = 1 << 20;
 
     // Ends a process that StartProcess started and returns once it has ended (SIGTERM,
     // SIGKILL when it is still there after a grace time), so that a program started
@@ -56,6 +70,8 @@ public:
     // less.
     bool KillProcess(PROCESS_INFORMATION info);
 
+    struct StartedOutput;
+
 private:
     void CloseEnds();
 
@@ -63,4 +79,6 @@ private:
     int writeEnd = -1;
     // Set while the pipe belongs to a program StartProcess started.
     bool started = false;
+    // The started program's output, shared with the thread that reads it.
+    std::shared_ptr<StartedOutput> output;
 };

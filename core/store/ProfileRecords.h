@@ -37,6 +37,8 @@ enum ConnectErrorCode {
     CONNECT_ERROR_INITIATE = -9,
     // Only logged by the IPsec rekey timer: five rekey commands failed.
     CONNECT_ERROR_REKEY = -10,
+    // openvpn ended by itself before it said how the attempt went.
+    CONNECT_ERROR_ENDED = -11,
 };
 
 // The stored colour mode. The mode applied by SettingManager is -1 until a style sheet

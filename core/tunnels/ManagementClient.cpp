@@ -9,11 +9,15 @@ ManagementClient::~ManagementClient() {
     socket.close();
 }
 
-bool ManagementClient::Connect(int port) {
+bool ManagementClient::Connect(int port, const QString& password) {
     socket.abort();
     socket.connectToHost(QString::fromLatin1(TunnelPaths::kManagementHost), static_cast<quint16>(port),
                          QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
     bool connected = socket.waitForConnected(5000);
+    if (connected && !password.isEmpty()) {
+        socket.write(password.toUtf8() + "\n");
+        socket.flush();
+    }
     if (connected) {
         ZRWLog(6, 3, "Connect to management {127.0.0.1:%d} success!\n", port);
     } else {

@@ -14,10 +14,23 @@ constexpr const char* kOpenVPNPasswordFile = "ovpnpwd.txt";
 constexpr const char* kManagementHost = "127.0.0.1";
 constexpr int kManagementPort = 11505;
 constexpr const char* kLoadStatsRequest = "load-stats\n";
-// The program's arguments: the first text, the .ovpn path between double quotes, then the
-// rest.
+// The program's arguments: the first text, the .ovpn path between double quotes, the rest,
+// then the management interface's password file between double quotes. openvpn ends at the
+// first refusal of the credentials (--auth-retry none), so that each typed password makes
+// one attempt.
 constexpr const char* kOpenVPNConfigArgument = " --config ";
-constexpr const char* kOpenVPNTrailingArguments = " --auth-retry interact --management 127.0.0.1 11505";
+constexpr const char* kOpenVPNTrailingArguments = " --auth-retry none --management 127.0.0.1 11505";
+
+// The folder of the management password files (root's alone; tests name another one in
+// the variable) and the start of their names.
+constexpr const char* kOpenVPNRunDir = "/run/korva-openvpn";
+constexpr const char* kOpenVPNRunDirVariable = "KORVA_OPENVPN_RUNDIR";
+constexpr const char* kManagementSecretPrefix = "management-";
+
+// The bundle's DNS script of OpenVPN tunnels, and its clean-up of every tunnel's DNS.
+constexpr const char* kTunnelDnsProgram = "./bin/OpenVPN/tunnel-dns";
+constexpr const char* kTunnelDnsCleanCommand = "./bin/OpenVPN/tunnel-dns clean";
+constexpr int kTunnelDnsTimeLimitMs = 10000;
 
 // What the client reads from openvpn's console (substrings of one read) and from the
 // management interface's "load-stats" reply.
@@ -26,6 +39,11 @@ constexpr const char* kNoTapAdapterText = "There are no TAP-Windows adapters on 
 constexpr const char* kTapAdaptersInUseText = "All TAP-Windows adapters on this system are currently in use";
 constexpr const char* kAuthFailedText = "AUTH_FAILED";
 constexpr const char* kLocalAddressText = "Notified TAP-Windows driver to set a DHCP IP/netmask of ";
+// What openvpn says when it ends by itself, for the reason the page shows.
+constexpr const char* kPortInUseTexts[] = {"Socket bind failed", "Address already in use"};
+constexpr const char* kTlsErrorTexts[] = {"TLS Error", "TLS handshake failed", "VERIFY ERROR"};
+constexpr const char* kNoAnswerTexts[] = {"Inactivity timeout"};
+constexpr const char* kConfigErrorTexts[] = {"Options error"};
 constexpr const char* kBytesInKey = "bytesin=";
 constexpr const char* kBytesOutKey = "bytesout=";
 

@@ -5,6 +5,7 @@
 #include "SystemHelpers.h"
 #include "zrwlog.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -156,6 +157,17 @@ int main(int argc, char** argv) {
             WriteText(block);
         }
         Touch(argv[2]);
+        return 0;
+    }
+    if (mode == "flood" && argc > 3) {
+        // Far more than a pipe holds, its last words, the marker, and the end.
+        const std::string block(65536, 'z');
+        for (int left = std::atoi(argv[2]); left > 0; left -= static_cast<int>(block.size())) {
+            WriteText(
+                block.substr(0, static_cast<size_t>(std::min<int>(left, static_cast<int>(block.size())))));
+        }
+        WriteText("\nlast words\n");
+        Touch(argv[3]);
         return 0;
     }
     if (mode == "cat") {

@@ -303,6 +303,32 @@ TEST_F(StartedProcess, IdsOfOneOrLessAndForeignProcessesAreNeverSignalled) {
                      "System :: Failed to terminate process, error code = 3 \n");
 }
 
+TEST_F(StartedProcess, OutputIsReadAsItComesAndItsEndIsSeen) {
+    // Four times what is kept, written while nobody reads: the program never waits on
+    // it, the latest part is kept, and the end of the output is seen once it has ended.
+    const std::string marker = WorkDir() + "/flood.done";
+    const int bytes = 4 * static_cast<int>(ProcessPipe::kStartedOutputKeep);
+    ASSERT_EQ(
+        pipe.StartProcess(kChild.c_str(), ("flood " + std::to_string(bytes) + " " + marker).c_str(), &info),
+        kResultSuccess);
+    EXPECT_TRUE(WaitUntil([&] { return Exists(marker); })) << "the program waited on its output";
+    EXPECT_TRUE(WaitUntil([&] { return pipe.OutputEnded(); }));
+    EXPECT_EQ(pipe.ReadAvailable().size(), kReadSize) << "one read takes at most 10239 bytes";
+    const std::string rest = pipe.TakeOutput();
+    EXPECT_EQ(rest.size(), ProcessPipe::kStartedOutputKeep - kReadSize);
+    EXPECT_EQ(rest.substr(rest.size() - 12), "\nlast words\n");
+    EXPECT_EQ(pipe.TakeOutput(), "");
+    EXPECT_EQ(pipe.ReadAvailable(), kResultFailed);
+    EXPECT_FALSE(pipe.KillProcess(info)) << "it has ended";
+
+    // A program that runs on has not ended, whatever it has written.
+    ASSERT_EQ(pipe.StartProcess(kChild.c_str(), " later 0 \"hello\"", &info), kResultSuccess);
+    ASSERT_TRUE(WaitUntil([&] { return pipe.TakeOutput() == "hello"; }));
+    EXPECT_FALSE(pipe.OutputEnded());
+    EXPECT_TRUE(pipe.KillProcess(info));
+    EXPECT_TRUE(WaitUntil([&] { return pipe.OutputEnded(); }));
+}
+
 TEST(StartProcess, TheProgramOutlivesTheObjectThatStartedIt) {
     const std::string marker = WorkDir() + "/started.done";
     PROCESS_INFORMATION info;

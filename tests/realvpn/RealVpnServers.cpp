@@ -1,10 +1,12 @@
 #include "RealVpnServers.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -177,11 +179,42 @@ void IsolateBeforeMain() {
     }
     if (Run({"ip", "link", "set", "lo", "up"}) != 0) {
         reason() = "cannot bring up the loopback interface of the test's namespace with ip";
+        return;
+    }
+    // The resolver's files of this process's own, on a tmpfs that goes with the namespace:
+    // resolvconf writes the configuration file it is told, and its record folder and its
+    // copy of the earlier configuration beside it.
+    const char* tmp = std::getenv("TMPDIR");
+    static std::string folder;
+    folder = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/korva-resolver-XXXXXX";
+    if (mkdtemp(&folder[0]) == nullptr) {
+        reason() = std::string("cannot make a folder for the test's resolver: ") + std::strerror(errno);
+        return;
+    }
+    // The folder goes with the process.
+    std::atexit([] {
+        umount2(folder.c_str(), MNT_DETACH);
+        rmdir(folder.c_str());
+    });
+    if (mount("tmpfs", folder.c_str(), "tmpfs", 0, "mode=0755") != 0 ||
+        !WriteFile(folder + "/resolv.conf", kEarlierResolvConf) ||
+        !WriteFile(folder + "/resolvconf.conf",
+                   "resolv_conf=" + folder + "/resolv.conf\nstate_dir=" + folder + "/state\n") ||
+        mount((folder + "/resolv.conf").c_str(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr) != 0 ||
+        (access("/etc/resolvconf.conf", F_OK) == 0 &&
+         mount((folder + "/resolvconf.conf").c_str(), "/etc/resolvconf.conf", nullptr, MS_BIND, nullptr) !=
+             0)) {
+        reason() =
+            std::string("cannot give the test a resolver configuration of its own: ") + std::strerror(errno);
     }
 }
 
 const std::string& Unavailable() {
     return reason();
+}
+
+std::string ResolverConfiguration() {
+    return ReadFile("/etc/resolv.conf");
 }
 
 std::string MissingPrograms(const std::vector<std::string>& programs) {
@@ -508,7 +541,8 @@ int PeerNamespace::run(const std::vector<std::string>& args) const {
 // OpenVPN server
 
 OpenVPNServer::OpenVPNServer(const PeerNamespace& peer, const std::string& dir, const std::string& user,
-                             const std::string& password, int net, const OpenVPNClientKeys& clientKeys)
+                             const std::string& password, int net, const OpenVPNClientKeys& clientKeys,
+                             const std::string& extraConfig)
     : folder(dir), remoteAddress(peer.peerAddress), net(net), keys(clientKeys) {
     if (!peer.error().empty()) {
         failure = peer.error();
@@ -566,11 +600,11 @@ OpenVPNServer::OpenVPNServer(const PeerNamespace& peer, const std::string& dir, 
         }
         clientChecks += keys.tlsKey == "tls-auth" ? "tls-auth ta.key 0\n" : keys.tlsKey + " ta.key\n";
     }
-    // The server checks the user name and password itself (via-file: two lines).
+    // The server checks the user name and password itself (via-file: two lines), and
+    // counts the attempts.
     WriteFile(f + "check.sh",
-              "#!/bin/sh\nuser=$(sed -n 1p \"$1\")\npass=$(sed -n 2p \"$1\")\n"
-              "[ \"$user\" = '" +
-                  user + "' ] && [ \"$pass\" = '" + password + "' ]\n",
+              "#!/bin/sh\nuser=$(sed -n 1p \"$1\")\npass=$(sed -n 2p \"$1\")\necho \"$user\" >> '" + f +
+                  "attempts'\n[ \"$user\" = '" + user + "' ] && [ \"$pass\" = '" + password + "' ]\n",
               0755);
     const std::string network = "10." + std::to_string(net) + ".0.0";
     WriteFile(f + "server.conf",
@@ -579,7 +613,7 @@ OpenVPNServer::OpenVPNServer(const PeerNamespace& peer, const std::string& dir, 
                   clientChecks +
                   "username-as-common-name\nscript-security 2\n"
                   "auth-user-pass-verify " +
-                  f + "check.sh via-file\ntmp-dir " + folder + "\nkeepalive 2 10\nverb 3\n");
+                  f + "check.sh via-file\ntmp-dir " + folder + "\nkeepalive 2 10\nverb 3\n" + extraConfig);
     daemon = Start(peer.exec({"openvpn", "--cd", folder, "--config", "server.conf"}), f + "server.log");
     if (daemon < 0 ||
         !WaitUntil([this] { return log().find("Initialization Sequence Completed") != std::string::npos; },
@@ -590,6 +624,19 @@ OpenVPNServer::OpenVPNServer(const PeerNamespace& peer, const std::string& dir, 
 
 OpenVPNServer::~OpenVPNServer() {
     Stop(daemon);
+}
+
+int OpenVPNServer::authAttempts() const {
+    const std::string lines = ReadFile(folder + "/attempts");
+    return static_cast<int>(std::count(lines.begin(), lines.end(), '\n'));
+}
+
+void OpenVPNServer::kill() {
+    if (daemon > 1) {
+        ::kill(daemon, SIGKILL);
+        waitpid(daemon, nullptr, 0);
+        daemon = -1;
+    }
 }
 
 std::string OpenVPNServer::clientConfig(const std::string& credentialFile, const std::string& remote) const {

@@ -20,9 +20,15 @@ namespace realvpn {
 
 // Makes this process's own network and mount namespaces; call it before main, while the
 // process has one thread. Afterwards Unavailable() says why real servers cannot run here
-// (empty when they can).
+// (empty when they can). The mount namespace also gives the process a resolver
+// configuration of its own: /etc/resolv.conf reads kEarlierResolvConf, and resolvconf
+// keeps its records and its copy of the earlier configuration beside it, so that a
+// tunnel's DNS never reaches the machine's.
 void IsolateBeforeMain();
 const std::string& Unavailable();
+constexpr const char* kEarlierResolvConf = "nameserver 192.0.2.53\nsearch before.example\n";
+// The system's resolver configuration as programs of this process read it.
+std::string ResolverConfiguration();
 // The first of the programs that is not installed, with the Debian package that brings
 // it, or empty.
 std::string MissingPrograms(const std::vector<std::string>& programs);
@@ -113,14 +119,21 @@ struct OpenVPNClientKeys {
 };
 
 // An OpenVPN server on UDP 1194 in the peer namespace: TLS with its own small EC PKI, no
-// client certificates unless asked for, the user name and password checked by a script.
-// Its tunnel address is 10.<net>.0.1/24; clients get addresses from the same network.
+// client certificates unless asked for, the user name and password checked by a script that
+// counts every attempt. Its tunnel address is 10.<net>.0.1/24; clients get addresses from
+// the same network. `extraConfig` goes at the end of its configuration (e.g. pushed DNS
+// options).
 class OpenVPNServer {
 public:
     OpenVPNServer(const PeerNamespace& peer, const std::string& folder, const std::string& user,
                   const std::string& password, int net = 77,
-                  const OpenVPNClientKeys& keys = OpenVPNClientKeys());
+                  const OpenVPNClientKeys& keys = OpenVPNClientKeys(),
+                  const std::string& extraConfig = std::string());
     ~OpenVPNServer();
+    // How many times a client has given a user name and password.
+    int authAttempts() const;
+    // Ends the server at once (SIGKILL): its clients hear nothing more from it.
+    void kill();
     const std::string& error() const { return failure; }
     // The client's configuration (the stored ".ovpn" text): the server at `remote` (its
     // veth address by default), the CA inline, credentials from credentialFile.

@@ -1,8 +1,9 @@
 // Connecting's pictures: the home page in each connection state as the connection
 // controller puts it there (connecting, connected with traffic, its button busy while the
-// tunnel ends, failed, cancelled, not connected), the tray pop-up in each status, and the
-// credentials prompt (as it opens, after refused credentials, and with empty fields
-// confirmed). The profiles are written into the pictures' own scratch store.
+// tunnel ends, failed, cancelled, not connected), the toast of why openvpn ended, the tray
+// pop-up in each status, and the credentials prompt (as it opens, after refused
+// credentials, with empty fields confirmed and with a password that cannot be stored as
+// typed). The profiles are written into the pictures' own scratch store.
 #include "Shots.h"
 
 #include <QApplication>
@@ -11,12 +12,15 @@
 #include <cstdio>
 
 #include "AccountLoginDialog.h"
+#include "AppConstants.h"
 #include "AppContext.h"
 #include "ConnectionController.h"
 #include "HomeWidget.h"
 #include "IPCSqlite.h"
 #include "SystemContext.h"
 #include "VPNMenuDialog.h"
+#include "ZRStringConstant.h"
+#include "ZRToastDialog.h"
 
 using namespace shots;
 
@@ -103,6 +107,11 @@ KORVA_SHOTS(connecting) {
         step(page, "slotConnectVPNStart");
         step(page, "slotConnectVPNFailed");
         save(QStringLiteral("home-status-failed"), picture(page, mode.window, 0));
+        // Why openvpn ended, the longest of its reasons.
+        ZRToastDialog* toast = ZRToastDialog::instance();
+        toast->showToast(page, ZRStringConstant::tr(AppConstants::kOpenVPNPortInUseKey), 1500);
+        save(QStringLiteral("toast-openvpn-ended"), picture(toast, mode.window));
+        toast->hide();
         step(page, "slotConnectVPNStart");
         step(page, "slotCancelVPNConnect");
         save(QStringLiteral("home-status-cancelled"), picture(page, mode.window, 0));
@@ -150,6 +159,17 @@ KORVA_SHOTS(connecting) {
         settle();
         prompt.findChild<QPushButton*>(QStringLiteral("btnLogin"))->click();
         save(QStringLiteral("credentials-empty"), picture(&prompt, mode.window, 0));
+        prompt.hide();
+    }
+    {
+        // A password that would be stored changed (a NUL pasted into it) is marked.
+        AccountLoginDialog prompt(configId, 3);
+        prompt.setUserName(QStringLiteral("alice"));
+        prompt.setPassword(QStringLiteral("pw") + QChar(0) + QStringLiteral("x"));
+        prompt.show();
+        settle();
+        prompt.findChild<QPushButton*>(QStringLiteral("btnLogin"))->click();
+        save(QStringLiteral("credentials-unstorable"), picture(&prompt, mode.window, 0));
         prompt.hide();
     }
 }

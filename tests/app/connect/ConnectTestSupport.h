@@ -26,21 +26,34 @@
 
 namespace connecttest {
 
-// openvpn: records its process id, the credential file it finds and, last, its
-// arguments; prints openvpn-say, waits for openvpn-go, prints openvpn-say-more, then runs
-// until it is ended. Each print is followed by a line in openvpn-events.txt ("<pid> said",
-// "<pid> said more"), so that a test knows the text is in the pipe.
+// openvpn: records its process id, the credential file it finds, the management password
+// file (its last argument: mode and text) and, last, its arguments; prints openvpn-say,
+// waits for openvpn-go, prints openvpn-say-more, then ends with exit code 1 when
+// openvpn-exit exists, else prints as many bytes as openvpn-flood says (and then makes
+// openvpn-flooded) and runs until it is ended or openvpn-end appears, when it prints
+// openvpn-last and ends. Each print is followed by a line in openvpn-events.txt
+// ("<pid> said", "<pid> said more"), so that a test knows the text is in the pipe.
 const QByteArray kOpenVPNDouble = R"SH(#!/bin/bash
 echo $$ >> openvpn-pids.txt
 stat -c %a Config/openvpn/ovpnpwd.txt > openvpn-credentials-mode.txt 2>/dev/null
 cat Config/openvpn/ovpnpwd.txt > openvpn-credentials.txt 2>/dev/null
+secret="${!#}"
+stat -c %a "$secret" > openvpn-secret-mode.txt 2>/dev/null
+cat "$secret" > openvpn-secret.txt 2>/dev/null
 echo "$@" > openvpn-args.txt
 [ -f openvpn-say ] && cat openvpn-say
 echo "$$ said" >> openvpn-events.txt
 while [ ! -e openvpn-go ]; do sleep 0.05; done
 [ -f openvpn-say-more ] && cat openvpn-say-more
 echo "$$ said more" >> openvpn-events.txt
-exec sleep 600
+[ -f openvpn-exit ] && exit 1
+if [ -f openvpn-flood ]; then
+    head -c "$(cat openvpn-flood)" /dev/zero | tr '\0' 'x' | fold -w 99
+    touch openvpn-flooded
+fi
+while [ ! -e openvpn-end ]; do sleep 0.1; done
+[ -f openvpn-last ] && cat openvpn-last
+exit 1
 )SH";
 
 // wireguard: records each call; an install marks the tunnel up unless wireguard-fail
@@ -149,11 +162,29 @@ protected:
         ASSERT_TRUE(guitest::writeBundleProgram(QStringLiteral("bin/Wireguard/wireguard"), kWireGuardDouble));
         ASSERT_TRUE(guitest::writeBundleProgram(QStringLiteral("bin/Wireguard/wg"), kWgDouble));
         ASSERT_TRUE(guitest::writeBundleProgram(QStringLiteral("driver/addtap.bat"), kAddTapDouble));
-        for (const char* leftover :
-             {"openvpn-go", "openvpn-say", "openvpn-say-more", "openvpn-args.txt", "openvpn-credentials.txt",
-              "openvpn-credentials-mode.txt", "openvpn-pids.txt", "openvpn-events.txt", "wireguard-calls.txt",
-              "wireguard-fail", "wg-silent", "wg-transfer", "wg-calls.txt", "wg-delay", "addtap-calls.txt",
-              "addtap-fail"}) {
+        for (const char* leftover : {"openvpn-go",
+                                     "openvpn-say",
+                                     "openvpn-say-more",
+                                     "openvpn-exit",
+                                     "openvpn-end",
+                                     "openvpn-last",
+                                     "openvpn-flood",
+                                     "openvpn-flooded",
+                                     "openvpn-args.txt",
+                                     "openvpn-credentials.txt",
+                                     "openvpn-credentials-mode.txt",
+                                     "openvpn-secret.txt",
+                                     "openvpn-secret-mode.txt",
+                                     "openvpn-pids.txt",
+                                     "openvpn-events.txt",
+                                     "wireguard-calls.txt",
+                                     "wireguard-fail",
+                                     "wg-silent",
+                                     "wg-transfer",
+                                     "wg-calls.txt",
+                                     "wg-delay",
+                                     "addtap-calls.txt",
+                                     "addtap-fail"}) {
             QFile::remove(QString::fromLatin1(leftover));
         }
         QDir(QStringLiteral("Config")).removeRecursively();
@@ -190,8 +221,15 @@ protected:
         const QStringList pids = readFile(QStringLiteral("openvpn-pids.txt")).split('\n', Qt::SkipEmptyParts);
         return pids.isEmpty() ? 0 : pids.last().toInt();
     }
+    // Gone, or ended and not yet reaped (the client reaps its openvpn when it ends it or
+    // starts the next one).
     static bool processGone(int pid) {
-        return pid > 1 && guitest::waitFor([pid] { return ::kill(pid, 0) != 0; }, 8000);
+        return pid > 1 && guitest::waitFor(
+                              [pid] {
+                                  const QString stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
+                                  return ::kill(pid, 0) != 0 || stat.mid(stat.lastIndexOf(')') + 2, 1) == "Z";
+                              },
+                              8000);
     }
     // Waits until every tunnel command asked for has run and its result has been handled:
     // what a step still had to report has been reported.

@@ -5,6 +5,7 @@
 // the eighth tick), refused credentials, the missing adapter with its Retry, disconnect,
 // and the failures that must not leave the page connecting.
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include "AccountLoginDialog.h"
@@ -110,41 +111,62 @@ TEST_F(OpenVPNRoad, CredentialsDecisionTable) {
 }
 
 TEST_F(OpenVPNRoad, ConfirmedCredentialsAreStoredWrittenForOpenVPNAloneAndRemovedAtTheResult) {
-    OpenVPNProfile profile;
-    profile.needPwd = 1;
-    profile.promptPwd = 1;
-    const int configId = addOpenVPNProfile(profile);
-    open("ovpn-office");
-    guitest::answerNextModal(
-        [](QWidget* modal) {
-            QTest::keyClicks(modal->findChild<QLineEdit*>("lineEditAccount"), QStringLiteral("alice"));
-            QTest::keyClicks(modal->findChild<QLineEdit*>("lineEditPassword"), QStringLiteral("s3cr'et pw"));
-            modal->findChild<QPushButton*>("btnLogin")->click();
-        },
-        "AccountLoginDialog");
-    startAttempt();
-    const OpenVPNInfo stored = row(configId);
-    EXPECT_STREQ(stored.UserName, "alice");
-    EXPECT_STREQ(stored.UserPwd, "s3cr'et pw");
-    EXPECT_EQ(stored.RememberMe, 0);
-    EXPECT_EQ(stored.VPNConfig, profile.config) << "every other column keeps its value";
+    for (const bool remember : {false, true}) {
+        SCOPED_TRACE(remember ? "Remember Me" : "not remembered");
+        hometest::clearStore();
+        OpenVPNProfile profile;
+        profile.needPwd = 1;
+        profile.promptPwd = 1;
+        const int configId = addOpenVPNProfile(profile);
+        QFile::remove(QStringLiteral("openvpn-go"));
+        writeFile(QStringLiteral("openvpn-say-more"), "Initialization Sequence Completed\n");
+        open("ovpn-office");
+        guitest::answerNextModal(
+            [remember](QWidget* modal) {
+                QTest::keyClicks(modal->findChild<QLineEdit*>("lineEditAccount"), QStringLiteral("alice"));
+                QTest::keyClicks(modal->findChild<QLineEdit*>("lineEditPassword"),
+                                 QStringLiteral("s3cr'et pw"));
+                modal->findChild<QAbstractButton*>("btnRemember")->setChecked(remember);
+                modal->findChild<QPushButton*>("btnLogin")->click();
+            },
+            "AccountLoginDialog");
+        startAttempt();
+        const OpenVPNInfo stored = row(configId);
+        EXPECT_STREQ(stored.UserName, "alice");
+        // A password the user asked not to keep is used for this connect alone.
+        EXPECT_STREQ(stored.UserPwd, remember ? "s3cr'et pw" : "");
+        EXPECT_EQ(stored.RememberMe, remember ? 1 : 0);
+        EXPECT_EQ(stored.VPNConfig, profile.config) << "every other column keeps its value";
 
-    // openvpn found the credentials, readable by the owner only, and its arguments.
-    EXPECT_EQ(readFile(QStringLiteral("openvpn-credentials.txt")), QStringLiteral("alice\ns3cr'et pw\n"));
-    EXPECT_EQ(readFile(QStringLiteral("openvpn-credentials-mode.txt")).trimmed(), QStringLiteral("600"));
-    EXPECT_EQ(readFile(QStringLiteral("openvpn-args.txt")).trimmed(),
-              QStringLiteral("--config ./Config/openvpn/ovpn-office.ovpn --auth-retry interact --management "
-                             "127.0.0.1 11505"));
-    EXPECT_EQ(readFile(QStringLiteral("Config/openvpn/ovpn-office.ovpn")),
-              QString::fromLatin1(profile.config));
-    EXPECT_EQ(QFileInfo(QStringLiteral("Config/openvpn/ovpn-office.ovpn")).permissions() & 0x0077, 0);
-    EXPECT_TRUE(credentialFileExists());
+        // openvpn found the credentials, readable by the owner only, its arguments, and the
+        // management interface's password in a file of its own, readable by the owner only.
+        EXPECT_EQ(readFile(QStringLiteral("openvpn-credentials.txt")), QStringLiteral("alice\ns3cr'et pw\n"));
+        EXPECT_EQ(readFile(QStringLiteral("openvpn-credentials-mode.txt")).trimmed(), QStringLiteral("600"));
+        const QString runFolder = qEnvironmentVariable("KORVA_OPENVPN_RUNDIR");
+        ASSERT_FALSE(runFolder.isEmpty());
+        const QString args = readFile(QStringLiteral("openvpn-args.txt")).trimmed();
+        const QString fixed = QStringLiteral("--config ./Config/openvpn/ovpn-office.ovpn --auth-retry none "
+                                             "--management 127.0.0.1 11505 ");
+        EXPECT_TRUE(args.startsWith(fixed)) << args.toStdString();
+        const QString secretFile = args.mid(fixed.size());
+        EXPECT_TRUE(secretFile.startsWith(runFolder + "/management-")) << secretFile.toStdString();
+        EXPECT_EQ(readFile(QStringLiteral("openvpn-secret-mode.txt")).trimmed(), QStringLiteral("600"));
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9a-f]{32}\n$"))
+                        .match(readFile(QStringLiteral("openvpn-secret.txt")))
+                        .hasMatch());
+        EXPECT_EQ(QFileInfo(runFolder).permissions() & 0x0077, 0);
+        EXPECT_EQ(readFile(QStringLiteral("Config/openvpn/ovpn-office.ovpn")),
+                  QString::fromLatin1(profile.config));
+        EXPECT_EQ(QFileInfo(QStringLiteral("Config/openvpn/ovpn-office.ovpn")).permissions() & 0x0077, 0);
+        EXPECT_TRUE(credentialFileExists());
 
-    writeFile(QStringLiteral("openvpn-say-more"), "Initialization Sequence Completed\n");
-    releaseOutput();
-    pollOpenVPN();
-    EXPECT_EQ(status(), CONNECT_STATUS_CONNECTED);
-    EXPECT_FALSE(credentialFileExists()) << "gone at the result, success included";
+        releaseOutput();
+        pollOpenVPN();
+        EXPECT_EQ(status(), CONNECT_STATUS_CONNECTED);
+        EXPECT_FALSE(credentialFileExists()) << "gone at the result, success included";
+        EXPECT_FALSE(QFile::exists(secretFile)) << "openvpn read it when it started";
+        closePage();
+    }
     EXPECT_TRUE(guitest::logText().contains(QStringLiteral("OpenVPN :: connect finished, errorcode = 0 \n")));
     EXPECT_TRUE(guitest::logText().contains(
         QStringLiteral("VPN :: Status: Connected; Porfile: { ovpn-office }; Type: { Open VPN } \n")));
@@ -520,6 +542,145 @@ TEST_F(OpenVPNRoad, FilesThatCannotBeWrittenEndTheAttempt) {
     EXPECT_FALSE(QFile::exists(QStringLiteral("openvpn-args.txt")));
     EXPECT_EQ(text("labelConnectStatus"), QStringLiteral("Disconnected"));
     EXPECT_FALSE(credentialFileExists());
+}
+
+TEST_F(OpenVPNRoad, OpenVPNEndingWhileConnectingFailsAtTheNextTickWithItsReason) {
+    const struct {
+        const char* what;
+        QByteArray said;
+        const char* key;
+    } cases[] = {
+        {"the management port taken",
+         "MANAGEMENT: Socket bind failed on local address [AF_INET]127.0.0.1:11505: Address already in use "
+         "(errno=98)\nExiting due to fatal error\n",
+         "ZRVPN_OPENVPN_PORT_IN_USE"},
+        {"a TLS error", "TLS Error: TLS handshake failed\nExiting due to fatal error\n",
+         "ZRVPN_OPENVPN_TLS_ERROR"},
+        {"a configuration it cannot read", "Options error: In ./Config/openvpn/ovpn-office.ovpn: line 3\n",
+         "ZRVPN_OPENVPN_CONFIG_ERROR"},
+        {"the server gone quiet, then a TLS error, then silence at last",
+         "TLS Error: TLS key negotiation failed\n[server] Inactivity timeout (--ping-exit), exiting\n",
+         "ZRVPN_OPENVPN_NO_ANSWER"},
+        {"nothing said", "", "ZRVPN_OPENVPN_ENDED"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        hometest::clearStore();
+        OpenVPNProfile profile;
+        profile.needPwd = 1;
+        profile.user = "alice";
+        profile.password = "pw";
+        addOpenVPNProfile(profile);
+        writeFile(QStringLiteral("openvpn-say"), c.said);
+        writeFile(QStringLiteral("openvpn-go"), "");
+        writeFile(QStringLiteral("openvpn-exit"), "");
+        open("ovpn-office");
+        QSignalSpy finished(controller(), SIGNAL(signalVPNConnectFinished(int)));
+        startAttempt();
+        const int pid = openvpnPid();
+        ASSERT_TRUE(processGone(pid));
+        // Its output comes to its end with the program: the first tick after that says so.
+        ASSERT_TRUE(guitest::waitFor([&] {
+            pollOpenVPN();
+            return finished.count() > 0;
+        }));
+        EXPECT_EQ(finished.first()[0].toInt(), -11);
+        ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED));
+        EXPECT_EQ(text("labelConnectStatus"), QStringLiteral("Disconnected"));
+        EXPECT_TRUE(w("statusIconWidget")->isVisible());
+        EXPECT_TRUE(guitest::waitFor([&] { return guitest::toastText() == ZRStringConstant::tr(c.key); }))
+            << guitest::toastText().toStdString();
+        settle();
+        EXPECT_FALSE(credentialFileExists());
+        EXPECT_TRUE(QDir(qEnvironmentVariable("KORVA_OPENVPN_RUNDIR"))
+                        .entryList(QStringList{QStringLiteral("management-*")}, QDir::Files)
+                        .isEmpty());
+        EXPECT_TRUE(
+            guitest::logText().contains(QStringLiteral("OpenVPN :: connect finished, errorcode = -11 \n")));
+        closePage();
+        QFile::remove(QStringLiteral("openvpn-exit"));
+    }
+}
+
+TEST_F(OpenVPNRoad, OpenVPNEndingWhileConnectedIsShownAtTheNextSecondWithItsReason) {
+    const struct {
+        const char* what;
+        QByteArray last; // null: killed
+        const char* key;
+    } cases[] = {
+        {"ping-exit", "[vpn] Inactivity timeout (--ping-exit), exiting\nSIGTERM[soft,ping-exit] received\n",
+         "ZRVPN_OPENVPN_NO_ANSWER"},
+        {"credentials refused again", "AUTH: Received control message: AUTH_FAILED\n",
+         "ZRVPN_OPENVPN_AUTH_FAILED"},
+        {"killed", QByteArray(), "ZRVPN_OPENVPN_ENDED"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        hometest::clearStore();
+        addOpenVPNProfile(OpenVPNProfile());
+        writeFile(QStringLiteral("openvpn-say"), "Initialization Sequence Completed\n");
+        writeFile(QStringLiteral("openvpn-go"), "");
+        QFile::remove(QStringLiteral("openvpn-end"));
+        open("ovpn-office");
+        startAttempt();
+        const int pid = openvpnPid();
+        ASSERT_TRUE(waitOpenVPNSaid(true));
+        pollOpenVPN();
+        ASSERT_EQ(status(), CONNECT_STATUS_CONNECTED);
+        for (int i = 0; i < 2; ++i) {
+            QMetaObject::invokeMethod(controller(), "slotGetConnectStatusAndFlow");
+        }
+        EXPECT_EQ(status(), CONNECT_STATUS_CONNECTED) << "a tick of a running openvpn changes nothing";
+        EXPECT_EQ(text("labelConnTime"), QStringLiteral("0h 0m 2s"));
+
+        if (c.last.isNull()) {
+            ::kill(pid, SIGKILL);
+        } else {
+            writeFile(QStringLiteral("openvpn-last"), c.last);
+            writeFile(QStringLiteral("openvpn-end"), "");
+        }
+        ASSERT_TRUE(processGone(pid));
+        // The second's tick after its output came to its end shows it.
+        ASSERT_TRUE(guitest::waitFor([&] {
+            QMetaObject::invokeMethod(controller(), "slotGetConnectStatusAndFlow");
+            return status() != CONNECT_STATUS_CONNECTED;
+        }));
+        EXPECT_EQ(status(), CONNECT_STATUS_DISCONNECTED);
+        EXPECT_EQ(text("labelConnectStatus"), QStringLiteral("Disconnected"));
+        EXPECT_EQ(text("btnConnect"), QStringLiteral("Connect"));
+        EXPECT_TRUE(w("statusIconWidget")->isVisible());
+        EXPECT_EQ(text("labelConnTime"), QStringLiteral("0h 0m 0s"));
+        EXPECT_FALSE(w("labelIPWidget")->isVisible());
+        EXPECT_FALSE(controller()->isManagementConnected());
+        ProfileInfo current;
+        hometest::app()->GetCurrentProfile(&current);
+        EXPECT_EQ(current.ProfileType, 0);
+        EXPECT_TRUE(guitest::waitFor([&] { return guitest::toastText() == ZRStringConstant::tr(c.key); }))
+            << guitest::toastText().toStdString();
+        EXPECT_EQ(statusSignals(), (std::vector<int>{1, 2, 3}));
+        EXPECT_TRUE(guitest::logText().contains(QStringLiteral("OpenVPN :: OpenVPN ended by itself")));
+        settle();
+        closePage();
+    }
+}
+
+TEST_F(OpenVPNRoad, OpenVPNNeverWaitsOnItsOwnOutput) {
+    // Four times what a pipe holds, written while connected and nobody polls: openvpn
+    // writes it all and goes on.
+    addOpenVPNProfile(OpenVPNProfile());
+    writeFile(QStringLiteral("openvpn-say"), "Initialization Sequence Completed\n");
+    writeFile(QStringLiteral("openvpn-flood"), "4194304");
+    open("ovpn-office");
+    startAttempt();
+    ASSERT_TRUE(waitOpenVPNSaid());
+    pollOpenVPN();
+    ASSERT_EQ(status(), CONNECT_STATUS_CONNECTED);
+    writeFile(QStringLiteral("openvpn-go"), "");
+    EXPECT_TRUE(guitest::waitFor([] { return QFile::exists(QStringLiteral("openvpn-flooded")); }, 20000))
+        << "openvpn stalled on its output";
+    QMetaObject::invokeMethod(controller(), "slotGetConnectStatusAndFlow");
+    EXPECT_EQ(status(), CONNECT_STATUS_CONNECTED);
+    EXPECT_FALSE(guitest::logText().contains(QStringLiteral("xxxxxxxxxx"))) << "the flood is not logged";
 }
 
 } // namespace

@@ -13,7 +13,8 @@ using namespace connecttest;
 
 namespace {
 
-// Answers each "load-stats" with the next reply the test has queued.
+// Asks for the password that the client gave the openvpn double (as openvpn does), then
+// answers each "load-stats" with the next reply the test has queued.
 class ManagementDouble : public QObject {
 public:
     ManagementDouble() {
@@ -25,7 +26,7 @@ public:
                 return;
             }
             client = server.nextPendingConnection();
-            client->write(">INFO:OpenVPN Management Interface Version 5 -- type 'help' for more info\r\n");
+            client->write("ENTER PASSWORD:");
             connect(client, &QTcpSocket::readyRead, this, &ManagementDouble::serve);
         });
     }
@@ -37,8 +38,18 @@ public:
             return;
         }
         client->waitForReadyRead(0);
-        const int count = client->readAll().count('\n');
-        for (int i = 0; i < count; ++i) {
+        received += client->readAll();
+        while (received.contains('\n')) {
+            const int end = received.indexOf('\n');
+            const QByteArray line = received.left(end);
+            received.remove(0, end + 1);
+            if (!passwordTaken) {
+                passwordTaken = line + "\n" == readFile(QStringLiteral("openvpn-secret.txt")).toUtf8();
+                client->write(passwordTaken ? "SUCCESS: password is correct\r\n>INFO:OpenVPN Management "
+                                              "Interface Version 5 -- type 'help' for more info\r\n"
+                                            : "ENTER PASSWORD:");
+                continue;
+            }
             ++requests;
             if (!replies.isEmpty()) {
                 send(replies.takeFirst());
@@ -53,6 +64,8 @@ public:
     }
     QTcpServer server;
     QTcpSocket* client = nullptr;
+    QByteArray received;
+    bool passwordTaken = false;
     QList<QByteArray> replies;
     int requests = 0;
 };

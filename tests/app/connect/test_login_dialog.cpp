@@ -1,5 +1,6 @@
 // The credentials prompt: its form, Confirm's table over the two fields and Remember Me
-// (frames, the stored row, the signals), texts too long for their fields, a row that
+// (frames, the stored row with the password only when remembered, the signals), texts too
+// long for their fields or that would be stored changed (a NUL, a lone surrogate), a row that
 // cannot be read, the focus frames, the placeholders, Close, Esc, the warning, and the
 // kinds whose credentials are not stored.
 #include <QApplication>
@@ -117,6 +118,13 @@ TEST_F(LoginDialog, ConfirmTable) {
         {"a carriage return pasted into the password", "alice", "pw\rx", false, false, false, true},
         {"both at 127 bytes", QString(127, QLatin1Char('u')), QString(63, QChar(0x00e9)) + "x", true, true,
          false, false},
+        // Text that UTF-8 or the stored field would change is refused, not stored changed.
+        {"a NUL pasted into the password", "alice", QStringLiteral("pw") + QChar(0) + "x", true, false, false,
+         true},
+        {"a lone surrogate in the user name", QStringLiteral("al") + QChar(0xd800) + "ice", "pw", true, false,
+         true, false},
+        {"a surrogate pair is a character like any other", "alice", QString::fromUtf8("pw\xf0\x9f\x98\x80"),
+         true, true, false, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -135,7 +143,10 @@ TEST_F(LoginDialog, ConfirmTable) {
         EXPECT_EQ(w("widgetPassword")->styleSheet() == QLatin1String(kRed), c.redPassword);
         if (c.stored) {
             EXPECT_EQ(QString::fromUtf8(after.UserName), c.user);
-            EXPECT_EQ(QString::fromUtf8(after.UserPwd), c.password);
+            // A password not to be remembered is not kept, nor the one remembered before;
+            // the connect takes it from the prompt.
+            EXPECT_EQ(QString::fromUtf8(after.UserPwd), c.remember ? c.password : QString());
+            EXPECT_EQ(dialog->typedPassword(), c.password);
             EXPECT_EQ(after.RememberMe, c.remember ? 1 : 0);
             // Every other column keeps the value read.
             EXPECT_EQ(after.NeedPwd, before.NeedPwd);

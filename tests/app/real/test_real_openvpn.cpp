@@ -1,12 +1,24 @@
 // OpenVPN end to end: the client's home page, its credentials prompt and the bundle's
-// openvpn against a real OpenVPN TLS server that checks the user name and password, in a
-// network namespace of its own. Good credentials typed into the prompt reach "Connected",
-// a ping through the tunnel answers, the traffic figures grow and Disconnect ends openvpn;
-// wrong credentials come back to the prompt with its warning and leave no openvpn; the
-// main window's close while connected or connecting leaves no openvpn and no tunnel.
+// openvpn against a real OpenVPN TLS server that checks the user name and password (and
+// counts the attempts) and pushes a DNS server and domain, in a network namespace of its
+// own; the test's resolver configuration is its own. Good credentials typed into the
+// prompt reach "Connected", a ping through the tunnel answers, the traffic figures grow
+// and Disconnect ends openvpn; a wrong password makes one attempt and comes back to the
+// prompt with its warning; the main window's close while connected or connecting leaves
+// no openvpn and no tunnel. The pushed DNS and a profile's own reach the resolver while
+// connected and leave it with the tunnel, however it ends. A profile's scripts and
+// plug-ins never run; openvpn's end by itself (killed, the server gone quiet, the
+// management port taken) shows within two seconds with its reason; openvpn's output never
+// holds it up.
+#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QTcpServer>
+#include <csignal>
+#include <dlfcn.h>
 
+#include "AppConstants.h"
 #include "RealTestSupport.h"
+#include "ZRStringConstant.h"
 
 using namespace realtest;
 
@@ -16,6 +28,11 @@ const Isolation isolation;
 
 const char* const kUser = "alice";
 const char* const kPassword = "correct horse";
+// What the server pushes and what a profile sets of its own (as the editor writes it from
+// its DNS field).
+const char* const kPushedDns =
+    "push \"dhcp-option DNS 10.77.0.1\"\npush \"dhcp-option DOMAIN pushed.example\"\n";
+const char* const kProfileDns = "dhcp-option DNS 10.77.0.53\ndhcp-option DOMAIN corp.example\n";
 
 class RealOpenVPN : public RealTest {
 protected:
@@ -26,23 +43,27 @@ protected:
         }
         peer = std::make_unique<realvpn::PeerNamespace>("ovpn", 1);
         ASSERT_EQ(peer->error(), "");
-        server = std::make_unique<realvpn::OpenVPNServer>(*peer, serverFolder->path().toStdString(), kUser,
-                                                          kPassword);
+        server =
+            std::make_unique<realvpn::OpenVPNServer>(*peer, serverFolder->path().toStdString(), kUser,
+                                                     kPassword, 77, realvpn::OpenVPNClientKeys(), kPushedDns);
         ASSERT_EQ(server->error(), "");
+        ASSERT_EQ(realvpn::ResolverConfiguration(), realvpn::kEarlierResolvConf);
     }
     void TearDown() override {
         RealTest::TearDown();
         server.reset();
         peer.reset();
     }
-    // An OpenVPN profile that asks for its credentials at every connect.
-    void addProfile(const char* name, const std::string& remote = std::string()) {
+    // An OpenVPN profile that asks for its credentials at every connect; `extra` ends its
+    // configuration.
+    void addProfile(const char* name, const std::string& remote = std::string(),
+                    const std::string& extra = std::string()) {
         OpenVPNInfo info;
         std::snprintf(info.ServerIP, sizeof(info.ServerIP), "%s", peer->peerAddress.c_str());
         info.ServerPort = 1194;
         info.NeedPwd = 1;
         info.PromptPwd = 1;
-        info.VPNConfig = server->clientConfig("./Config/openvpn/ovpnpwd.txt", remote);
+        info.VPNConfig = server->clientConfig("./Config/openvpn/ovpnpwd.txt", remote) + extra;
         ASSERT_EQ(hometest::store()->InsertOpenVPNConfig(&info), 0);
         hometest::addProfileRow(name, VPN_TYPE_OPENVPN, info.ID);
     }
@@ -64,6 +85,29 @@ protected:
             "AccountLoginDialog", 30000);
     }
     static bool credentialFileExists() { return QFile::exists(QStringLiteral("Config/openvpn/ovpnpwd.txt")); }
+    // Connects the named profile through the prompt.
+    void connectProfile(const char* name) {
+        open(name);
+        answerPrompt(QString::fromLatin1(kPassword));
+        press();
+        ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 30000))
+            << guitest::logText().toStdString() << server->log();
+    }
+    static bool resolverHas(const std::string& line) {
+        return realvpn::ResolverConfiguration().find(line + "\n") != std::string::npos;
+    }
+    // The page's failure with the text of the key, and nothing left behind.
+    void expectEndedWith(const char* key) {
+        EXPECT_EQ(status(), CONNECT_STATUS_DISCONNECTED);
+        EXPECT_EQ(text("labelConnectStatus"), QStringLiteral("Disconnected"));
+        EXPECT_TRUE(guitest::waitFor([key] { return guitest::toastText() == ZRStringConstant::tr(key); }))
+            << guitest::toastText().toStdString();
+        expectNothingLeft("openvpn", "tun");
+        EXPECT_FALSE(credentialFileExists());
+        EXPECT_TRUE(guitest::waitFor([] {
+            return realvpn::ResolverConfiguration() == realvpn::kEarlierResolvConf;
+        })) << realvpn::ResolverConfiguration();
+    }
 
     std::unique_ptr<realvpn::PeerNamespace> peer;
     std::unique_ptr<realvpn::OpenVPNServer> server;
@@ -112,31 +156,55 @@ TEST_F(RealOpenVPN, GoodCredentialsConnectCarryTrafficAndDisconnect) {
     savePictures(QStringLiteral("openvpn-disconnected"));
 }
 
-TEST_F(RealOpenVPN, WrongCredentialsComeBackToThePromptWithItsWarning) {
+TEST_F(RealOpenVPN, EachTypedPasswordMakesOneAttemptAndARefusalAsksAgain) {
     addProfile("office");
     open("office");
     answerPrompt(QStringLiteral("wrong password"));
     press();
     ASSERT_EQ(status(), CONNECT_STATUS_CONNECTING);
-    // The refusal brings the prompt back with its warning; it is closed this time.
+    // The refusal brings the prompt back with its warning, openvpn already ended after the
+    // one attempt; the right password then connects with one more.
     bool warned = false;
     bool gone = false;
+    int attempts = 0;
     guitest::answerNextModal(
         [&](QWidget* modal) {
             warned = modal->findChild<QLabel*>("labelWarning")->isVisible();
             gone = realvpn::ProcessesInThisNetwork("openvpn").empty();
+            attempts = server->authAttempts();
+            QTest::keyClicks(modal->findChild<QLineEdit*>("lineEditAccount"), QString::fromLatin1(kUser));
+            QTest::keyClicks(modal->findChild<QLineEdit*>("lineEditPassword"),
+                             QString::fromLatin1(kPassword));
+            modal->findChild<QPushButton*>("btnLogin")->click();
+        },
+        "AccountLoginDialog", 40000);
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 45000))
+        << guitest::logText().toStdString() << server->log();
+    EXPECT_TRUE(warned);
+    EXPECT_TRUE(gone) << "openvpn runs on behind the prompt";
+    EXPECT_EQ(attempts, 1) << "one typed password, one attempt";
+    EXPECT_EQ(server->authAttempts(), 2);
+    EXPECT_TRUE(
+        guitest::logText().contains(QStringLiteral("OpenVPN :: connect finished, errorcode = -6 \n")));
+    press();
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_NOT_CONNECTED, 15000));
+
+    // Refused again, and the prompt closed this time: the attempt fails.
+    answerPrompt(QStringLiteral("wrong again"));
+    press();
+    guitest::answerNextModal(
+        [&](QWidget* modal) {
+            attempts = server->authAttempts();
             modal->findChild<QPushButton*>("btnClose")->click();
         },
         "AccountLoginDialog", 40000);
     ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED, 45000)) << guitest::logText().toStdString();
-    EXPECT_TRUE(warned);
-    EXPECT_TRUE(gone) << "openvpn runs on behind the prompt";
+    EXPECT_EQ(attempts, 3);
     EXPECT_EQ(text("labelConnectStatus"), QStringLiteral("Disconnected"));
-    EXPECT_TRUE(
-        guitest::logText().contains(QStringLiteral("OpenVPN :: connect finished, errorcode = -6 \n")));
     savePictures(QStringLiteral("openvpn-refused"));
     expectNothingLeft("openvpn", "tun");
     EXPECT_FALSE(credentialFileExists());
+    EXPECT_EQ(server->authAttempts(), 3);
 }
 
 TEST_F(RealOpenVPN, CloseWhileConnectedOrConnectingLeavesNothing) {
@@ -154,9 +222,13 @@ TEST_F(RealOpenVPN, CloseWhileConnectedOrConnectingLeavesNothing) {
         } else {
             // openvpn runs and the poll reads what it says.
             ASSERT_TRUE(waitPolling("openVPNPollTimer"));
-            ASSERT_FALSE(realvpn::ProcessesInThisNetwork("openvpn").empty());
+            // openvpn runs once the bundle's script has read the profile through its filter.
+            ASSERT_TRUE(guitest::waitFor([] { return !realvpn::ProcessesInThisNetwork("openvpn").empty(); }));
             ASSERT_EQ(status(), CONNECT_STATUS_CONNECTING);
             EXPECT_TRUE(credentialFileExists());
+        }
+        if (connect) {
+            EXPECT_TRUE(resolverHas("nameserver 10.77.0.1"));
         }
         // The tray pop-up's Quit, as the system's close: the window ends what runs.
         EXPECT_EQ(closeWindow(), 0);
@@ -164,8 +236,133 @@ TEST_F(RealOpenVPN, CloseWhileConnectedOrConnectingLeavesNothing) {
             << "the close returned before openvpn ended";
         expectNothingLeft("openvpn", "tun");
         EXPECT_FALSE(credentialFileExists());
+        EXPECT_EQ(realvpn::ResolverConfiguration(), realvpn::kEarlierResolvConf);
         dropWindow();
     }
+}
+
+TEST_F(RealOpenVPN, TheTunnelsDnsReachesTheResolverAndLeavesWithTheTunnel) {
+    // The server's pushed DNS, taken away by Disconnect.
+    addProfile("office");
+    connectProfile("office");
+    EXPECT_TRUE(resolverHas("nameserver 10.77.0.1")) << realvpn::ResolverConfiguration();
+    EXPECT_TRUE(resolverHas("search pushed.example")) << realvpn::ResolverConfiguration();
+    press();
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_NOT_CONNECTED, 15000));
+    EXPECT_EQ(realvpn::ResolverConfiguration(), realvpn::kEarlierResolvConf);
+    closePage();
+
+    // A profile's own DNS (the editor's DNS field) beside the pushed one; openvpn killed,
+    // so that its own down script never runs: the page shows the end within two seconds
+    // and the client takes the DNS away.
+    addProfile("manual", std::string(), kProfileDns);
+    connectProfile("manual");
+    EXPECT_TRUE(resolverHas("nameserver 10.77.0.53")) << realvpn::ResolverConfiguration();
+    EXPECT_TRUE(resolverHas("nameserver 10.77.0.1")) << realvpn::ResolverConfiguration();
+    EXPECT_NE(realvpn::ResolverConfiguration().find("corp.example"), std::string::npos)
+        << realvpn::ResolverConfiguration();
+    const std::vector<pid_t> running = realvpn::ProcessesInThisNetwork("openvpn");
+    ASSERT_EQ(running.size(), 1u);
+    QElapsedTimer clock;
+    clock.start();
+    ::kill(running.front(), SIGKILL);
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED, 5000));
+    EXPECT_LT(clock.elapsed(), 2000) << "the page showed openvpn's end after " << clock.elapsed() << " ms";
+    expectEndedWith(AppConstants::kOpenVPNEndedKey);
+    EXPECT_EQ(text("labelConnTime"), QStringLiteral("0h 0m 0s"));
+    savePictures(QStringLiteral("openvpn-ended"));
+}
+
+TEST_F(RealOpenVPN, AProfileRunsNoProgramAndLoadsNoCode) {
+    // The script and the plug-in work: run or loaded, each leaves its mark.
+    const std::string folder = workFolder();
+    const std::string script = folder + "/marker.sh";
+    ASSERT_TRUE(realvpn::WriteFile(
+        script, "#!/bin/sh\necho \"$script_type\" >> '" + folder + "/script-ran'\n", 0755));
+    void* loaded = dlopen(REAL_MARKER_PLUGIN, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(loaded, nullptr) << dlerror();
+    dlclose(loaded);
+    ASSERT_TRUE(QFile::remove(QStringLiteral("korva-plugin-loaded"))) << "the plug-in leaves no mark";
+
+    // A profile with every kind, as a profile stored before the import refused them.
+    const std::string plugin = REAL_MARKER_PLUGIN;
+    addProfile("office", std::string(),
+               "script-security 2\nup " + script + "\nroute-up " + script + "\ndown " + script +
+                   "\nipchange " + script + "\n\"tls-verify\" " + script + "\nplugin " + plugin +
+                   "\nsetenv opt plugin " + plugin + "\n--plugin " + plugin + "\n");
+    connectProfile("office");
+    ASSERT_TRUE(realvpn::PingAnswers(server->tunnelAddress(), 10)) << server->log();
+    press();
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_NOT_CONNECTED, 15000));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(folder + "/script-ran")))
+        << realvpn::ReadFile(folder + "/script-ran");
+    EXPECT_FALSE(QFile::exists(QStringLiteral("korva-plugin-loaded")))
+        << "openvpn loaded the profile's plug-in";
+    for (const char* directive :
+         {"script-security", "up", "route-up", "down", "ipchange", "tls-verify", "plugin", "setenv"}) {
+        EXPECT_TRUE(guitest::logText().contains(QStringLiteral("'%1' is left out").arg(directive)))
+            << directive;
+    }
+}
+
+TEST_F(RealOpenVPN, TheServerGoneQuietEndsTheConnectionWithItsReason) {
+    // The profile ends openvpn after three silent seconds (the server's own ping-restart
+    // left out).
+    addProfile("office", std::string(), "ping 1\nping-exit 3\npull-filter ignore \"ping-restart\"\n");
+    connectProfile("office");
+    ASSERT_TRUE(resolverHas("nameserver 10.77.0.1"));
+    server->kill();
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED, 15000)) << guitest::logText().toStdString();
+    expectEndedWith(AppConstants::kOpenVPNNoAnswerKey);
+    EXPECT_TRUE(guitest::logText().contains(QStringLiteral("Inactivity timeout (--ping-exit)")));
+}
+
+// Bytes that the processes of the program (the bundle's openvpn and the line filter it
+// writes its output through) have read: what went through the filter is openvpn's output.
+long long outputThroughFilter(pid_t openvpn) {
+    long long total = 0;
+    const std::string children = realvpn::ReadFile("/proc/" + std::to_string(openvpn) + "/task/" +
+                                                   std::to_string(openvpn) + "/children");
+    for (const QString& child : QString::fromStdString(children).split(' ', Qt::SkipEmptyParts)) {
+        const QString io = QString::fromStdString(realvpn::ReadFile("/proc/" + child.toStdString() + "/io"));
+        const int at = io.indexOf(QStringLiteral("rchar: "));
+        if (at >= 0) {
+            total += io.mid(at + 7, io.indexOf('\n', at) - at - 7).toLongLong();
+        }
+    }
+    return total;
+}
+
+TEST_F(RealOpenVPN, OpenVPNNeverWaitsOnItsOwnOutput) {
+    // openvpn tells of every packet; with the tunnel busy, it says far more than a pipe
+    // holds while connected, and the tunnel goes on answering.
+    addProfile("office", std::string(), "verb 9\n");
+    connectProfile("office");
+    const std::vector<pid_t> running = realvpn::ProcessesInThisNetwork("openvpn");
+    ASSERT_EQ(running.size(), 1u);
+    QElapsedTimer clock;
+    clock.start();
+    while (outputThroughFilter(running.front()) < 3 * (1 << 20) && clock.elapsed() < 60000) {
+        ASSERT_TRUE(realvpn::PingAnswers(server->tunnelAddress(), 3, 1400)) << "the tunnel stalled";
+    }
+    EXPECT_GE(outputThroughFilter(running.front()), 3 * (1 << 20));
+    EXPECT_TRUE(realvpn::PingAnswers(server->tunnelAddress(), 3));
+    EXPECT_EQ(status(), CONNECT_STATUS_CONNECTED);
+}
+
+TEST_F(RealOpenVPN, ATakenManagementPortFailsAtOnceWithItsReason) {
+    QTcpServer squatter;
+    ASSERT_TRUE(squatter.listen(QHostAddress(QStringLiteral("127.0.0.1")), 11505));
+    addProfile("office");
+    open("office");
+    answerPrompt(QString::fromLatin1(kPassword));
+    QElapsedTimer clock;
+    clock.start();
+    press();
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED, 15000)) << guitest::logText().toStdString();
+    EXPECT_LT(clock.elapsed(), 2000) << "the taken port showed after " << clock.elapsed() << " ms";
+    expectEndedWith(AppConstants::kOpenVPNPortInUseKey);
+    EXPECT_EQ(server->authAttempts(), 0);
 }
 
 } // namespace

@@ -1,14 +1,18 @@
-// The bundle's scripts with Debian's programs replaced by doubles on PATH: the texts
-// and process id of openvpn.exe, the tunnel-name mapping of wireguard, and the exit
-// codes of the TAP adapter scripts (the bundle's wg: tests/bundle).
+// The bundle's scripts, as the build lays them out, with Debian's programs replaced by
+// doubles on PATH: the texts, process id and arguments of openvpn.exe, the profile it
+// hands openvpn through the configuration filter, the DNS that tunnel-dns hands to
+// resolvconf and takes away, the tunnel-name mapping of wireguard, and the exit codes of
+// the TAP adapter scripts (the bundle's wg: tests/bundle).
 #include <QCoreApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <cerrno>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -17,7 +21,7 @@ extern char** environ;
 
 namespace {
 
-const std::string kBundle = std::string(KORVA_SOURCE_DIR) + "/bundle";
+const std::string kBundle = KORVA_APP_DIR;
 
 struct ScriptRun {
     int exitCode = -1;
@@ -87,6 +91,44 @@ protected:
         return run;
     }
     std::string Args() const { return ReadText(argLog); }
+    // Runs the program with these variables set in its environment (as openvpn sets them
+    // for its scripts).
+    ScriptRun ExecWith(const std::string& program, const QStringList& args,
+                       const std::vector<std::pair<std::string, std::string>>& env) {
+        for (const auto& entry : env) {
+            setenv(entry.first.c_str(), entry.second.c_str(), 1);
+        }
+        ScriptRun run = Exec(program, args);
+        for (const auto& entry : env) {
+            unsetenv(entry.first.c_str());
+        }
+        return run;
+    }
+    // A resolvconf double over a folder of records, one file per record with what was
+    // given for it: -a NAME takes the record from standard input, -i PATTERN lists the
+    // matching records on one line, -f -d NAME removes one.
+    void FakeResolvconf() {
+        records = project.path + "/records";
+        QDir().mkpath(QString::fromStdString(records));
+        Fake("resolvconf", "records='" + records + "'\n" + R"sh(
+case "$1" in
+-a) cat > "$records/$2" ;;
+-i) pattern=$(printf '%s' "$2" | sed 's/\./\\./g; s/\*/.*/g')
+    ls "$records" | grep -x -- "$pattern" | tr '\n' ' '; echo ;;
+-f) [ "$2" = -d ] && rm -f -- "$records/$3" ;;
+esac
+)sh");
+    }
+    std::string Record(const std::string& name) const { return ReadText(records + "/" + name); }
+    bool HasRecord(const std::string& name) const {
+        return QFile::exists(QString::fromStdString(records + "/" + name));
+    }
+    std::string WriteProfile(const std::string& name, const std::string& text) {
+        QDir().mkpath(QString::fromStdString(project.path + "/Config/openvpn"));
+        std::string path = project.path + "/Config/openvpn/" + name;
+        EXPECT_TRUE(WriteText(path, text, 0600));
+        return path;
+    }
 
     // Doubles of ip and wg-quick over a table of the machine's interfaces, one line
     // "INDEX NAME" each: wg-quick up adds the configuration's interface with the next
@@ -137,19 +179,107 @@ awk -v n="$name" '$2 != n' "$links" > "$links.new" && mv "$links.new" "$links"
     }
 
     ProjectFolder project;
-    std::string fakes, runDir, argLog, links;
+    std::string fakes, runDir, argLog, links, records;
 };
 
-TEST_F(BundleScripts, OpenVPNKeepsItsProcessIdAndArguments) {
+TEST_F(BundleScripts, OpenVPNKeepsItsProcessIdAndArgumentsAndRunsOnlyItsOwnScript) {
+    const std::string config = WriteProfile("a b.ovpn", "client\n");
     Fake("openvpn", "echo \"pid=$$\"\necho 'Initialization Sequence Completed'\n");
-    ScriptRun run =
-        Exec(kBundle + "/bin/OpenVPN/openvpn.exe", {"--config", "/p/Config/openvpn/a b.ovpn", "--auth-retry",
-                                                    "interact", "--management", "127.0.0.1", "11505"});
-    EXPECT_EQ(run.exitCode, 0);
+    ScriptRun run = Exec(kBundle + "/bin/OpenVPN/openvpn.exe",
+                         {"--config", QString::fromStdString(config), "--auth-retry", "none", "--management",
+                          "127.0.0.1", "11505", "/run/korva-openvpn/management-1"});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("pid=" + std::to_string(run.pid) + "\n"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("Initialization Sequence Completed\n"), std::string::npos);
-    EXPECT_EQ(Args(), "openvpn\n[--config]\n[/p/Config/openvpn/a b.ovpn]\n[--auth-retry]\n[interact]\n"
-                      "[--management]\n[127.0.0.1]\n[11505]\n");
+    // The configuration comes through the filter; after it, the only script openvpn may
+    // run, the bundle's own, quoted for openvpn's command parsing.
+    const std::string dns = "['" + kBundle + "/bin/OpenVPN/tunnel-dns']\n";
+    EXPECT_EQ(Args(), "openvpn\n[--config]\n[/dev/fd/3]\n[--auth-retry]\n[none]\n[--management]\n"
+                      "[127.0.0.1]\n[11505]\n[/run/korva-openvpn/management-1]\n[--script-security]\n[2]\n"
+                      "[--up]\n" +
+                          dns + "[--down]\n" + dns);
+}
+
+TEST_F(BundleScripts, OpenVPNReadsTheProfileOnlyThroughTheFilter) {
+    const std::string config =
+        WriteProfile("office.ovpn", "client\nscript-security 2\nup /tmp/marker.sh\n\"plugin\" /tmp/p.so\n"
+                                    "remote 10.0.0.1 1194 # the office\n<ca>\nPEM\n</ca>\n");
+    const std::string seen = project.path + "/seen.conf";
+    Fake("openvpn", "cat /dev/fd/3 > '" + seen + "'\n");
+    ScriptRun run = Exec(kBundle + "/bin/OpenVPN/openvpn.exe", {"--config", QString::fromStdString(config)});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(ReadText(seen), "client\nremote 10.0.0.1 1194\n<ca>\nPEM\n</ca>\n");
+    for (const char* dropped : {"script-security", "up", "plugin"}) {
+        EXPECT_NE(run.output.find(std::string("'") + dropped + "' is left out"), std::string::npos)
+            << run.output;
+    }
+    // A lone argument is openvpn's configuration file too.
+    QFile::remove(QString::fromStdString(seen));
+    run = Exec(kBundle + "/bin/OpenVPN/openvpn.exe", {QString::fromStdString(config)});
+    EXPECT_EQ(ReadText(seen), "client\nremote 10.0.0.1 1194\n<ca>\nPEM\n</ca>\n");
+
+    // What the filter cannot hand on, openvpn never sees: it is refused in openvpn's words.
+    const struct {
+        const char* what;
+        std::string path;
+    } refused[] = {
+        {"a line too long", WriteProfile("long.ovpn", "verify-x509-name " + std::string(300, 'a') + "\n")},
+        {"no such file", project.path + "/Config/openvpn/missing.ovpn"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(QString::fromStdString(argLog));
+        run = Exec(kBundle + "/bin/OpenVPN/openvpn.exe", {"--config", QString::fromStdString(c.path)});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.output.rfind("Options error: In " + c.path, 0), 0u) << run.output;
+        EXPECT_EQ(Args(), "");
+    }
+}
+
+TEST_F(BundleScripts, TunnelDnsHandsTheTunnelsDnsToResolvconfAndTakesItAway) {
+    FakeResolvconf();
+    const std::string script = kBundle + "/bin/OpenVPN/tunnel-dns";
+    // Up: the profile's and the pushed options, each once, the unusable ones said and left.
+    ScriptRun run = ExecWith(script, {"tun0", "1500", "0", "10.8.0.2", "255.255.255.0", "init"},
+                             {{"script_type", "up"},
+                              {"dev", "tun0"},
+                              {"foreign_option_1", "dhcp-option DNS 10.8.0.1"},
+                              {"foreign_option_2", "dhcp-option DOMAIN corp.example"},
+                              {"foreign_option_3", "dhcp-option DNS 10.8.0.1"},
+                              {"foreign_option_4", "dhcp-option DNS6 fd00::53"},
+                              {"foreign_option_5", "dhcp-option DNS 1.2.3.4;reboot"},
+                              {"foreign_option_6", "dhcp-option WINS 10.8.0.9"},
+                              {"dns_server_0_address_1", "10.8.0.53"},
+                              {"dns_search_domain_1", "lab.example"}});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(Record("tun0.korva"), "search corp.example lab.example\nnameserver 10.8.0.1\nnameserver "
+                                    "fd00::53\nnameserver 10.8.0.53\n");
+    EXPECT_NE(Args().find("resolvconf\n[-a]\n[tun0.korva]\n[-m]\n[0]\n[-x]\n"), std::string::npos) << Args();
+    EXPECT_NE(run.output.find("ignored DNS server: 1.2.3.4;reboot"), std::string::npos) << run.output;
+
+    // A tunnel without DNS, or with a device name that is none, leaves the resolver alone.
+    QFile::remove(QString::fromStdString(argLog));
+    EXPECT_EQ(ExecWith(script, {}, {{"script_type", "up"}, {"dev", "tun1"}}).exitCode, 0);
+    EXPECT_EQ(
+        ExecWith(script, {},
+                 {{"script_type", "up"}, {"dev", "tun1;x"}, {"foreign_option_1", "dhcp-option DNS 10.8.0.1"}})
+            .exitCode,
+        0);
+    EXPECT_EQ(ExecWith(script, {}, {{"script_type", "down"}, {"dev", "tun1"}}).exitCode, 0);
+    EXPECT_EQ(Args().find("[-a]"), std::string::npos) << Args();
+    EXPECT_EQ(Args().find("[-d]"), std::string::npos) << Args();
+
+    // Down takes the tunnel's own record away; clean takes every tunnel's, no other record.
+    EXPECT_EQ(ExecWith(script, {}, {{"script_type", "down"}, {"dev", "tun0"}}).exitCode, 0);
+    EXPECT_FALSE(HasRecord("tun0.korva"));
+    for (const char* name : {"tun3.korva", "tun4.korva", "eth0.dhcp"}) {
+        WriteText(records + "/" + name, "nameserver 192.0.2.1\n");
+    }
+    EXPECT_EQ(Exec(script, {"clean"}).exitCode, 0);
+    EXPECT_FALSE(HasRecord("tun3.korva"));
+    EXPECT_FALSE(HasRecord("tun4.korva"));
+    EXPECT_TRUE(HasRecord("eth0.dhcp"));
+    EXPECT_EQ(Exec(script, {}).exitCode, 2) << "neither openvpn's call nor clean";
 }
 
 TEST_F(BundleScripts, OpenVPNAddsTheAdapterTexts) {

@@ -80,6 +80,21 @@ TEST_F(ManagementClientTest, SendsLoadStatsWithOneLineFeed) {
     EXPECT_EQ(got, QByteArray("load-stats\nload-stats\n"));
 }
 
+TEST_F(ManagementClientTest, ThePasswordIsTheFirstLineBeforeAnyRequest) {
+    ManagementClient client;
+    ASSERT_TRUE(client.Connect(port, QStringLiteral("0123456789abcdef")));
+    std::unique_ptr<QTcpSocket> peer(Accept());
+    ASSERT_TRUE(peer);
+    client.RequestLoadStats();
+    const QByteArray expected("0123456789abcdef\nload-stats\n");
+    QByteArray got;
+    for (int i = 0; i < 500 && got.size() < expected.size(); ++i) {
+        peer->waitForReadyRead(10);
+        got += peer->readAll();
+    }
+    EXPECT_EQ(got, expected);
+}
+
 TEST_F(ManagementClientTest, ReplyIsEverythingUnreadWithoutFraming) {
     ManagementClient client;
     ASSERT_TRUE(client.Connect(port));

@@ -1,6 +1,8 @@
 // ManagementClient reads real traffic counters from an openvpn pair on loopback: the
-// bundle's openvpn program with its management interface on 127.0.0.1 11505, and a
-// plain openvpn peer, joined by a static key over UDP without a tunnel device.
+// bundle's openvpn program with its management interface on 127.0.0.1 11505 behind a
+// password file, and a plain openvpn peer, joined by a static key over UDP without a
+// tunnel device. Another local user, who reaches the interface first, can neither read the
+// password file nor read or control the tunnel through the interface.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -9,7 +11,16 @@
 #include <QTcpServer>
 #include <QTest>
 #include <QUdpSocket>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "ManagementClient.h"
 #include "ProcessPipe.h"
@@ -29,6 +40,60 @@ qint64 Counter(const QString& text, const QString& key) {
         last = it.next().captured(1).toLongLong();
     }
     return last;
+}
+
+// What another local user (nobody) sees who connects to the management interface and
+// sends commands, and whether it may open the file: its bytes, "" when it could not
+// connect, and "open refused" when the file could not be opened.
+std::string AsAnotherUser(const std::string& secretFile, const std::string& commands) {
+    int ends[2];
+    if (pipe(ends) != 0) {
+        return "no pipe";
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        // Only system calls from here on: the test process has other threads.
+        close(ends[0]);
+        const gid_t group = 65534;
+        if (setgroups(1, &group) != 0 || setresgid(65534, 65534, 65534) != 0 ||
+            setresuid(65534, 65534, 65534) != 0) {
+            _exit(2);
+        }
+        const int file = open(secretFile.c_str(), O_RDONLY);
+        if (file < 0 && errno == EACCES) {
+            (void)!write(ends[1], "open refused\n", 13);
+        } else if (file >= 0) {
+            (void)!write(ends[1], "opened\n", 7);
+        }
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(11505);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0) {
+            (void)!write(fd, commands.data(), commands.size());
+            // openvpn answers each line at once; what it says in a second is all there is.
+            timeval wait = {1, 0};
+            setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof(wait));
+            char buffer[4096];
+            ssize_t n;
+            while ((n = read(fd, buffer, sizeof(buffer))) > 0) {
+                (void)!write(ends[1], buffer, static_cast<size_t>(n));
+            }
+        }
+        _exit(0);
+    }
+    close(ends[1]);
+    std::string seen;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(ends[0], buffer, sizeof(buffer))) > 0) {
+        seen.append(buffer, static_cast<size_t>(n));
+    }
+    close(ends[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seen : "the other user could not be taken";
 }
 
 void Stop(QProcess& process) {
@@ -62,10 +127,12 @@ TEST(ManagementClientOpenVPN, ReadsRealByteCountersFromLoadStats) {
     // process runner. It says goodbye to its peer for two seconds when asked to end.
     ProcessPipe server;
     PROCESS_INFORMATION info;
-    const std::string program = std::string(KORVA_SOURCE_DIR) + "/bundle/bin/OpenVPN/openvpn.exe";
+    const std::string program = std::string(KORVA_APP_DIR) + "/bin/OpenVPN/openvpn.exe";
+    const std::string secretFile = project.path + "/management-secret";
+    ASSERT_TRUE(WriteText(secretFile, "0123456789abcdef\n", 0600));
     const std::string arguments =
         (common + QStringList{"--lport", udpPort, "--float", "--explicit-exit-notify", "2", "--management",
-                              "127.0.0.1", "11505"})
+                              "127.0.0.1", "11505", QString::fromStdString(secretFile)})
             .join(' ')
             .toStdString();
     ASSERT_EQ(server.StartProcess(program.c_str(), arguments.c_str(), &info), "Success");
@@ -86,8 +153,26 @@ TEST(ManagementClientOpenVPN, ReadsRealByteCountersFromLoadStats) {
         60000);
     ASSERT_NE(console.find("Initialization Sequence Completed"), std::string::npos) << console;
 
+    // Another user first: asked for the password, every command is taken as a wrong
+    // one, and openvpn runs on.
+    const std::string other =
+        AsAnotherUser(secretFile, "signal SIGTERM\nstate\nload-stats\n0123456789abcdeX\nstate\n");
+    EXPECT_EQ(QString::fromStdString(other).remove(QStringLiteral("ENTER PASSWORD:")), "open refused\n")
+        << other;
+    EXPECT_NE(other.find("ENTER PASSWORD:"), std::string::npos) << other;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            console += server.TakeOutput();
+            return console.find("MANAGEMENT: Client disconnected") != std::string::npos;
+        },
+        5000))
+        << console;
+    EXPECT_EQ(console.find("SIGTERM"), std::string::npos) << console;
+    EXPECT_EQ(::kill(info.dwProcessId, 0), 0) << "openvpn ended on another user's word";
+
+    // The client, with the password, reads the counters.
     ManagementClient client;
-    ASSERT_TRUE(client.Connect(11505));
+    ASSERT_TRUE(client.Connect(11505, QStringLiteral("0123456789abcdef")));
     QString replies;
     qint64 in = -1;
     qint64 out = -1;
@@ -108,6 +193,7 @@ TEST(ManagementClientOpenVPN, ReadsRealByteCountersFromLoadStats) {
     }
     EXPECT_GT(in, 0) << replies.toStdString();
     EXPECT_GT(out, 0) << replies.toStdString();
+    EXPECT_TRUE(replies.contains("SUCCESS: password is correct")) << replies.toStdString();
     EXPECT_TRUE(replies.contains("SUCCESS: nclients=0,bytesin=")) << replies.toStdString();
 
     // Ending it returns once it has gone: the fixed management port is free at once for

@@ -1,0 +1,45 @@
+// The configuration that the bundle's openvpn hands to Debian's openvpn: a profile's
+// ".ovpn" text read exactly as openvpn reads it (a line is a directive and its
+// parameters, with openvpn's quoting, comments, leading "--" and inline <tag> blocks),
+// without every directive that would make openvpn, running as root, run a program, load
+// code, write files, hide its output from the client or take its management interface.
+// What is kept is written again in one plain form, so that openvpn reads exactly what
+// this filter read, whatever oddities the original text had. Plain C++, no Qt: the
+// bundle's filter program is built from this file alone.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace OpenVPNConfigFilter {
+
+// A directive left out of the filtered configuration.
+struct DroppedDirective {
+    int line = 0;          // 1-based line of the original text
+    std::string directive; // its name, without a leading "--"
+};
+
+struct Result {
+    // False when the text cannot be handed to openvpn at all (then config is empty).
+    bool ok = false;
+    std::string config;
+    std::vector<DroppedDirective> dropped;
+    // Why the text was refused, with its line.
+    std::string error;
+};
+
+// The longest line openvpn reads, without its line break.
+constexpr size_t kMaxLineBytes = 254;
+
+Result Filter(const std::string& text);
+
+// True when a directive of that name (without "--"), with these parameters, is never
+// handed to openvpn.
+bool IsDropped(const std::vector<std::string>& tokens);
+
+// Splits one line into openvpn's tokens. False when openvpn would refuse the line (an
+// unclosed quote, a backslash before anything but a backslash, a quote or a blank, a
+// parameter of 256 bytes or more); a comment or a blank line gives no tokens.
+bool Tokenize(const std::string& line, std::vector<std::string>* tokens);
+
+} // namespace OpenVPNConfigFilter

@@ -1,0 +1,159 @@
+// The configuration filter of the bundle's openvpn: the directives that run programs, load
+// code, write files, hide openvpn's output or take the management interface are left out
+// however they are written (quoted, with "--", as inline blocks, through "setenv opt",
+// inside a connection block); everything else is handed on in a plain form that openvpn
+// reads back as the same tokens; what openvpn itself would refuse is refused whole.
+#include <gtest/gtest.h>
+
+#include "OpenVPNConfigFilter.h"
+
+namespace {
+
+using OpenVPNConfigFilter::Filter;
+using OpenVPNConfigFilter::Result;
+using OpenVPNConfigFilter::Tokenize;
+
+std::string Dropped(const Result& result) {
+    std::string names;
+    for (const auto& dropped : result.dropped) {
+        names += std::to_string(dropped.line) + ":" + dropped.directive + " ";
+    }
+    return names;
+}
+
+TEST(OpenVPNConfigFilter, LeavesOutWhatRunsLoadsWritesOrHidesHoweverWritten) {
+    const struct {
+        const char* what;
+        std::string text;
+        std::string config;
+        std::string dropped;
+    } cases[] = {
+        {"scripts and their level", "client\nscript-security 2\nup /tmp/x.sh\ndown \"/tmp/y.sh\"\n",
+         "client\n", "2:script-security 3:up 4:down "},
+        {"every kind of command",
+         "route-up a\nroute-pre-down a\nipchange a\nlearn-address a\ntls-verify a\n"
+         "auth-user-pass-verify a via-file\nclient-connect a\nclient-disconnect a\nclient-crresponse a\n"
+         "tls-crypt-v2-verify a\niproute /tmp/ip\n",
+         "",
+         "1:route-up 2:route-pre-down 3:ipchange 4:learn-address 5:tls-verify 6:auth-user-pass-verify "
+         "7:client-connect 8:client-disconnect 9:client-crresponse 10:tls-crypt-v2-verify 11:iproute "},
+        {"code: plug-ins, engines, PKCS#11 modules, a provider from a path",
+         "plugin /tmp/p.so\nengine dynamic\npkcs11-providers /tmp/m.so\nproviders legacy ../../tmp/evil\n"
+         "providers legacy default\n",
+         "providers legacy default\n", "1:plugin 2:engine 3:pkcs11-providers 4:providers "},
+        {"quoted, single-quoted, with dashes, indented, after a tab",
+         "\"up\" a\n'plugin' b\n--down c\n  "
+         "route-up d\n\tipchange e\n",
+         "", "1:up 2:plugin 3:down 4:route-up 5:ipchange "},
+        {"setenv, and setenv opt with a directive",
+         "setenv LD_PRELOAD /tmp/x.so\nsetenv opt plugin /tmp/p.so\n"
+         "setenv opt block-outside-dns\nsetenv-safe FOO bar\n",
+         "setenv opt block-outside-dns\nsetenv-safe FOO bar\n", "1:setenv 2:setenv "},
+        {"files written where a profile says, output sent elsewhere, detaching",
+         "log /etc/cron.d/x\nlog-append /root/.bashrc\nsyslog\ndaemon\nwritepid /etc/passwd\nstatus /tmp/s\n"
+         "replay-persist /tmp/r\ngenkey secret /etc/shadow\n",
+         "", "1:log 2:log-append 3:syslog 4:daemon 5:writepid 6:status 7:replay-persist 8:genkey "},
+        {"the management interface and a further configuration file",
+         "management 0.0.0.0 7505\nmanagement-client\nmanagement-query-passwords\nconfig /tmp/other.conf\n",
+         "", "1:management 2:management-client 3:management-query-passwords 4:config "},
+        {"a block that is no inline file, and one that is",
+         "<plugin>\n/tmp/p.so\n</plugin>\n<ca>\nPEM\n</ca>\n", "<ca>\nPEM\n</ca>\n", "1:plugin "},
+        {"a connection block is filtered as a configuration",
+         "<connection>\nremote 10.0.0.1 1194 udp\nup /tmp/x\n</connection>\n",
+         "<connection>\nremote 10.0.0.1 1194 udp\n</connection>\n", "3:up "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Result result = Filter(c.text);
+        ASSERT_TRUE(result.ok) << result.error;
+        EXPECT_EQ(result.config, c.config);
+        EXPECT_EQ(Dropped(result), c.dropped);
+    }
+}
+
+TEST(OpenVPNConfigFilter, KeepsTheRestInAFormOpenVPNReadsAsTheSameTokens) {
+    const struct {
+        const char* what;
+        std::string text;
+        std::string config;
+    } cases[] = {
+        {"comments and blank lines go, trailing comments too",
+         "# a comment\n; another\n\nremote 10.0.0.1 1194 # the office\n", "remote 10.0.0.1 1194\n"},
+        {"leading dashes, tabs, carriage returns", "--client\r\n\tdev\ttun\r\n----x\n",
+         "--client\ndev tun\n----x\n"},
+        {"quoted parameters keep their blanks, quotes and backslashes",
+         "auth-user-pass \"./Config/openvpn/my pwd.txt\"\nverify-x509-name 'CN=a \"b\"' name\n"
+         "ca C:\\\\keys\\\\ca.crt\n",
+         "auth-user-pass \"./Config/openvpn/my pwd.txt\"\nverify-x509-name \"CN=a \\\"b\\\"\" name\n"
+         "ca \"C:\\\\keys\\\\ca.crt\"\n"},
+        {"a parameter that would start a comment is quoted", "remote \"#host\" 1194\n",
+         "remote \"#host\" 1194\n"},
+        {"inline blocks keep their lines as they are, even indented ends", "<ca>\n  PEM line\r\n  </ca> x\n",
+         "<ca>\n  PEM line\r\n</ca>\n"},
+        {"a byte-order mark at the start", "\xEF\xBB\xBFremote a 1\n", "remote a 1\n"},
+        {"no final line break", "client", "client\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Result result = Filter(c.text);
+        ASSERT_TRUE(result.ok) << result.error;
+        EXPECT_EQ(result.config, c.config);
+        EXPECT_TRUE(result.dropped.empty());
+        // Read again, the filtered text is itself.
+        EXPECT_EQ(Filter(result.config).config, result.config);
+    }
+}
+
+TEST(OpenVPNConfigFilter, RefusesWhatOpenVPNCouldNotReadAsWritten) {
+    const struct {
+        const char* what;
+        std::string text;
+    } cases[] = {
+        {"a NUL byte", std::string("client\nremote a\0 1\n", 19)},
+        {"an unclosed quote", "client\nremote \"a 1\n"},
+        {"a backslash before a letter", "ca C:\\keys\n"},
+        {"a line longer than openvpn reads", "verify-x509-name " + std::string(240, 'a') + "\n"},
+        {"an inline line longer than openvpn reads", "<ca>\n" + std::string(255, 'A') + "\n</ca>\n"},
+        {"an inline block without its end", "<ca>\nPEM\nremote a 1\n"},
+        {"a connection block without its end", "<connection>\nremote a 1\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Result result = Filter(c.text);
+        EXPECT_FALSE(result.ok);
+        EXPECT_TRUE(result.config.empty());
+        EXPECT_FALSE(result.error.empty());
+    }
+    // The longest line openvpn reads still passes.
+    EXPECT_TRUE(Filter("verify-x509-name " + std::string(237, 'a') + "\n").ok);
+}
+
+TEST(OpenVPNConfigFilter, TokenizesAsOpenVPNDoes) {
+    const struct {
+        std::string line;
+        bool ok;
+        std::vector<std::string> tokens;
+    } cases[] = {
+        {"remote a 1", true, {"remote", "a", "1"}},
+        {"  remote   a\t1  ", true, {"remote", "a", "1"}},
+        {"remote a#b ;c", true, {"remote", "a#b"}},
+        {"\"up\"x", true, {"up", "x"}},
+        {"verb\\ 5 4", true, {"verb 5", "4"}},
+        {"a \"b \\\" c\" 'd \\ e'", true, {"a", "b \" c", "d \\ e"}},
+        {"\\#up x", true, {}},
+        {"a \"\"", true, {"a", ""}},
+        {"a \\x", false, {}},
+        {"a 'b", false, {}},
+        {"a b\\", false, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::vector<std::string> tokens;
+        EXPECT_EQ(Tokenize(c.line, &tokens), c.ok);
+        if (c.ok) {
+            EXPECT_EQ(tokens, c.tokens);
+        }
+    }
+}
+
+} // namespace
