@@ -48,6 +48,9 @@ constexpr const char* kShadowColor = "#FF000000";
 constexpr int kShadowOffsetX = 0;
 constexpr int kShadowOffsetY = 2;
 constexpr int kShadowBlurRadius = 24;
+// The rounding of the frame's outer corners in both style sheets (the navigation column's
+// left corners, the top and bottom strips' right corners).
+constexpr int kFrameCornerRadius = 16;
 constexpr int kTrayPopupBottomOffset = 24;
 
 // The shared toast's styles by colour mode (dark, and every other mode).

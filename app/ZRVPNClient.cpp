@@ -1,6 +1,5 @@
 #include "ZRVPNClient.h"
 
-#include "CachedDropShadowEffect.h"
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
@@ -11,6 +10,7 @@
 #include "AppConstants.h"
 #include "AppContext.h"
 #include "HomeWidget.h"
+#include "PaintedShadow.h"
 #include "ProfileWidget.h"
 #include "SettingManager.h"
 #include "SettingWidget.h"
@@ -53,11 +53,13 @@ ZRVPNClient::ZRVPNClient(QWidget* parent)
     ui.btnHome->click();
     QApplication::setWheelScrollLines(1);
 
-    auto* shadow = new CachedDropShadowEffect(this);
+    // The frame's shadow lies in the margin its layout leaves around the navigation column
+    // and the pages, whose outer corners the style sheets round.
+    auto* shadow = new PaintedShadow(ui.ZRVPNClientWidget, AppConstants::kFrameCornerRadius,
+                                     ui.ZRVPNClientWidget->layout()->contentsMargins());
     shadow->setColor(QColor(QLatin1String(AppConstants::kShadowColor)));
-    shadow->setOffset(AppConstants::kShadowOffsetX, AppConstants::kShadowOffsetY);
+    shadow->setOffset(QPointF(AppConstants::kShadowOffsetX, AppConstants::kShadowOffsetY));
     shadow->setBlurRadius(AppConstants::kShadowBlurRadius);
-    ui.ZRVPNClientWidget->setGraphicsEffect(shadow);
 }
 
 ZRVPNClient::~ZRVPNClient() = default;
