@@ -27,11 +27,14 @@ constexpr int kConnectWaitMs = 500;
 constexpr int kWriteWaitMs = 30000;
 constexpr int kReadWaitMs = 1000;
 
-// The default translation, the start-up style sheet and the brand font's regular face.
+// The default translation and the brand font's regular face.
 constexpr const char* kDefaultTranslation = KORVA_TRANSLATION_PREFIX "en" KORVA_TRANSLATION_SUFFIX;
 constexpr const char* kTranslationDir = KORVA_TRANSLATION_DIR;
-constexpr const char* kStartStyleSheet = KORVA_STYLESHEET_DARK;
 constexpr const char* kBrandFontRegular = KORVA_BRAND_FONT_REGULAR;
+
+// Qt's OpenGL integration on X, which the client turns off for itself unless it is set.
+constexpr const char* kXcbGLIntegrationVariable = "QT_XCB_GL_INTEGRATION";
+constexpr const char* kXcbGLIntegrationNone = "none";
 
 // Set in the environment by the client benchmark: once the main window has painted its
 // first frame the client writes the notice to standard output and ends as on a close.

@@ -33,7 +33,7 @@ const int kDetailGap = 8;
 
 } // namespace
 
-VPNBarChart::VPNBarChart(QWidget* parent) : QWidget(parent), detailPopup(nullptr) {
+VPNBarChart::VPNBarChart(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
 }
 
@@ -100,7 +100,10 @@ const QList<QRect>& VPNBarChart::barRectangles() const {
 }
 
 VPNBarChartDetail* VPNBarChart::detail() {
-    return &detailPopup;
+    if (!detailPopup) {
+        detailPopup = std::make_unique<VPNBarChartDetail>(nullptr);
+    }
+    return detailPopup.get();
 }
 
 void VPNBarChart::paintEvent(QPaintEvent*) {
@@ -149,16 +152,17 @@ void VPNBarChart::mouseMoveEvent(QMouseEvent* event) {
         if (compactMode) {
             break;
         }
-        detailPopup.setData(hourLabel(i, false), valueAt(uploadFlow, i), valueAt(downloadFlow, i));
-        const int x = event->globalPos().x() - detailPopup.width() + kDetailOffsetX;
+        VPNBarChartDetail* popup = detail();
+        popup->setData(hourLabel(i, false), valueAt(uploadFlow, i), valueAt(downloadFlow, i));
+        const int x = event->globalPos().x() - popup->width() + kDetailOffsetX;
         const int y = mapToGlobal(QPoint(0, height() - kNormal.baseOffset)).y() - bar.height() -
-                      detailPopup.height() - kDetailGap;
-        detailPopup.move(x, y);
-        detailPopup.show();
+                      popup->height() - kDetailGap;
+        popup->move(x, y);
+        popup->show();
         return;
     }
-    if (detailPopup.isVisible()) {
-        detailPopup.hide();
+    if (detailPopup && detailPopup->isVisible()) {
+        detailPopup->hide();
     }
 }
 
@@ -166,7 +170,7 @@ void VPNBarChart::leaveEvent(QEvent*) {
     hoverPos = QPoint(-1, -1);
     // Repaint so that the bar last under the pointer loses its hover colour.
     update();
-    if (detailPopup.isVisible()) {
-        detailPopup.hide();
+    if (detailPopup && detailPopup->isVisible()) {
+        detailPopup->hide();
     }
 }

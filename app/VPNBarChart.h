@@ -10,6 +10,7 @@
 #include <QRect>
 #include <QVector>
 #include <QWidget>
+#include <memory>
 
 #include "VPNBarChartDetail.h"
 
@@ -36,7 +37,8 @@ public:
 
     // The bars' rectangles in hour order, as last laid out.
     const QList<QRect>& barRectangles() const;
-    // The hover pop-up (a top-level window of its own).
+    // The hover pop-up (a top-level window of its own), made when it is first needed: a
+    // chart that nobody hovers costs no window.
     VPNBarChartDetail* detail();
 
 protected:
@@ -52,6 +54,6 @@ private:
     QVector<double> downloadFlow;
     QList<QRect> barRects;
     QPoint hoverPos;
-    VPNBarChartDetail detailPopup;
+    std::unique_ptr<VPNBarChartDetail> detailPopup;
     bool compactMode = false;
 };

@@ -19,15 +19,34 @@
 #include "ZRStringConstant.h"
 #include "ZRToastDialog.h"
 
+void ZRVPNClientForm::setupUi(QMainWindow* window) {
+    Ui::ZRVPNClientClass::setupUi(window);
+    const auto addPage = [this](QWidget* page, const char* name) {
+        page->setObjectName(QLatin1String(name));
+        stackedWidget->addWidget(page);
+        // As a stack taking over a page made outside it does: the page gets a style change,
+        // on which a page that colours itself takes the colour mode in force.
+        QEvent change(QEvent::StyleChange);
+        QCoreApplication::sendEvent(page, &change);
+    };
+    homeWidget = new HomeWidget(stackedWidget);
+    addPage(homeWidget, "homeWidget");
+    profileWidget = new ProfileWidget(stackedWidget);
+    addPage(profileWidget, "profileWidget");
+    settingWidget = new SettingWidget(stackedWidget);
+    addPage(settingWidget, "settingWidget");
+}
+
 ZRVPNClient::ZRVPNClient(QWidget* parent)
     : QMainWindow(parent), dragging(false), dragOffset(0, 0), trayIcon(this), trayMenu(this),
       teardown(nullptr) {
     // The report's hourly series by name, for queued connections and signal spies.
     qRegisterMetaType<QVector<double>>("QVector<double>");
-    ui.setupUi(this);
-
+    // The window's attribute and flags come before its form: a change of flags under the
+    // application's style sheet polishes every widget the window holds again.
     setAttribute(Qt::WA_TranslucentBackground);
     setWindowFlags(Qt::FramelessWindowHint);
+    ui.setupUi(this);
 
     applySizeRule(QApplication::desktop()->availableGeometry(this));
 

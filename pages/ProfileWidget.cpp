@@ -80,6 +80,12 @@ void removeConfigFile(const char* folder, const QString& name, const char* exten
 
 ProfileWidget::ProfileWidget(QWidget* parent) : QWidget(parent) {
     ui.setupUi(this);
+    // The list is read before the list widget gets its header, arrows and rows: its row
+    // height is a style sheet of its own, which costs least while the widget holds nothing.
+    const bool listRead = readProfileList() == 0;
+    if (listRead) {
+        setRowStyle(appContext()->GetProfileList()->empty() ? kPlaceholderRowStyle : kRowStyle);
+    }
 
     delegate = new ProfileTreeDelegate(ui.profileTreeWidget);
     ui.profileTreeWidget->setItemDelegate(delegate);
@@ -94,7 +100,9 @@ ProfileWidget::ProfileWidget(QWidget* parent) : QWidget(parent) {
     connect(delegate, SIGNAL(signalDeleteButtonClicked(int)), this, SLOT(slotDeleteButtonClicked(int)));
     connect(delegate, SIGNAL(signalConnectButtonClicked(int)), this, SLOT(slotConnectButtonClicked(int)));
 
-    initProfileList();
+    if (listRead) {
+        initProfileList();
+    }
 }
 
 ProfileWidget::~ProfileWidget() {
@@ -330,9 +338,6 @@ void ProfileWidget::loadProfileList() {
 
 void ProfileWidget::initProfileList() {
     ui.profileTreeWidget->clear();
-    if (readProfileList() != 0) {
-        return;
-    }
     fillFromCachedList();
     const int n = static_cast<int>(appContext()->GetProfileList()->size());
     if (n != 0) {

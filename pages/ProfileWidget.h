@@ -92,6 +92,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
     void initHeaderView();
+    // The first fill, from the cached list the constructor has read.
     void initProfileList();
     void loadSortedProfileList();
     // Steps 2 on of a plain fill, from the cached list just read.

@@ -4,7 +4,9 @@
 #include <QHash>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QVector>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 
 // Qt's drop shadow blurs the alpha of the widget's picture with this function, which
@@ -15,22 +17,25 @@ Q_WIDGETS_EXPORT void qt_blurImage(QPainter* p, QImage& blurImage, qreal radius,
 
 namespace {
 
-// The blur reaches about three radii past the outline, and a corner's rounding reaches as
-// far again along each side: beyond that every row (or column) of a side is the same.
-// Outlines longer than this are made at this length, of the same parity, and stretched.
-int StraightLength(qreal cornerRadius, qreal blurRadius) {
-    return 2 * static_cast<int>(std::ceil(cornerRadius + 4 * blurRadius)) + 8;
+// How far along a side a corner's rounding still shows in the blurred shadow: the blur
+// reaches about three radii. Past it every row (or column) of the side is the same.
+int CornerReach(qreal cornerRadius, qreal blurRadius) {
+    return static_cast<int>(std::ceil(cornerRadius + 3 * blurRadius)) + 8;
 }
+// The width of the run of identical columns (rows) that the image keeps in the middle of
+// a long side, from which the side is drawn.
+const int kMiddleRun = 64;
 
 struct ImageKey {
-    QSize size;    // the image, in device pixels
-    QRect outline; // in the image, in device pixels, shifted by the offset
+    QSize size;    // the image, in logical pixels
+    QRect outline; // in the image, moved by the offset
     qreal corner;
     qreal radius;
     QRgb color;
+    qreal dpr;
     bool operator==(const ImageKey& other) const {
         return size == other.size && outline == other.outline && corner == other.corner &&
-               radius == other.radius && color == other.color;
+               radius == other.radius && color == other.color && dpr == other.dpr;
     }
 };
 
@@ -38,7 +43,7 @@ uint qHash(const ImageKey& key, uint seed = 0) {
     return ::qHash(key.size.width(), seed) ^ ::qHash(key.size.height() << 12, seed) ^
            ::qHash(key.outline.x() ^ (key.outline.y() << 8) ^ (key.outline.width() << 16), seed) ^
            ::qHash(key.outline.height(), seed) ^ ::qHash(key.color, seed) ^ ::qHash(key.radius, seed) ^
-           ::qHash(key.corner, seed);
+           ::qHash(key.corner, seed) ^ ::qHash(key.dpr, seed);
 }
 
 // The images made so far. A few are ever in use at once (the main window's frame, the
@@ -52,40 +57,88 @@ int madeCount = 0;
 
 // As QGraphicsDropShadowEffect draws: the outline opaque in an image of the shadow's
 // bounding size, its alpha blurred, coloured by the shadow's colour.
-QImage MakeImage(const ImageKey& key, qreal dpr) {
-    QImage outline(key.size, QImage::Format_ARGB32_Premultiplied);
+QImage MakeImage(const ImageKey& key) {
+    const QSize pixels = key.size * key.dpr;
+    QImage outline(pixels, QImage::Format_ARGB32_Premultiplied);
     outline.fill(Qt::transparent);
     {
         QPainter painter(&outline);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
         painter.setBrush(Qt::black);
-        painter.drawRoundedRect(QRectF(key.outline), key.corner * dpr, key.corner * dpr);
+        painter.scale(key.dpr, key.dpr);
+        painter.drawRoundedRect(QRectF(key.outline), key.corner, key.corner);
     }
-    QImage alpha(key.size, QImage::Format_Alpha8);
+    QImage alpha(pixels, QImage::Format_Alpha8);
     alpha.fill(0);
     {
         QPainter painter(&alpha);
-        qt_blurImage(&painter, outline, key.radius * dpr, false, true);
+        qt_blurImage(&painter, outline, key.radius * key.dpr, false, true);
     }
-    QImage image(key.size, QImage::Format_ARGB32_Premultiplied);
+    // Each of the 256 shades of the blurred alpha in the shadow's colour, premultiplied.
+    QRgb shades[256];
     const QColor color = QColor::fromRgba(key.color);
-    const int r = color.red();
-    const int g = color.green();
-    const int b = color.blue();
-    const int a = color.alpha();
-    for (int y = 0; y < key.size.height(); ++y) {
+    for (int level = 0; level < 256; ++level) {
+        const int shade = (level * color.alpha() + 127) / 255;
+        shades[level] = qRgba((color.red() * shade + 127) / 255, (color.green() * shade + 127) / 255,
+                              (color.blue() * shade + 127) / 255, shade);
+    }
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < pixels.height(); ++y) {
         const uchar* in = alpha.constScanLine(y);
         auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < key.size.width(); ++x) {
-            const int shade = (in[x] * a + 127) / 255;
-            out[x] = qRgba((r * shade + 127) / 255, (g * shade + 127) / 255, (b * shade + 127) / 255, shade);
+        for (int x = 0; x < pixels.width(); ++x) {
+            out[x] = shades[in[x]];
         }
     }
-    image.setDevicePixelRatio(dpr);
+    image.setDevicePixelRatio(key.dpr);
     ++madeCount;
     return image;
 }
+
+// One axis of the shadow: where, from the start of the shadow's bounds, its parts lie.
+// Along a long side the image leaves out all but a run of identical columns (rows) in the
+// middle, and that run is drawn over the part left out. The cut is even, so that the
+// image's far corner lies on the same pixel grid as in the full picture, as the blur
+// (which halves the picture first) needs for the same result.
+struct Axis {
+    int length = 0;    // of the bounds
+    int before = 0;    // the outline's start
+    int after = 0;     // the outline's end
+    int corner = 0;    // the rounding, which only the corners show inside the outline
+    int runStart = -1; // where the run of identical columns starts (-1: nothing left out)
+    int runEnd = -1;   // where the part that the run stands for ends
+    int run = 0;       // the run's length in the image
+
+    Axis(int boundsLength, int outlineStart, int outlineLength, int rounding, int reach)
+        : length(boundsLength), before(outlineStart), after(outlineStart + outlineLength), corner(rounding) {
+        const int left = outlineStart + reach;
+        const int right = outlineStart + outlineLength - reach;
+        if (right - left > 2 * kMiddleRun) {
+            const int cut = (right - left - kMiddleRun) / 2 * 2;
+            runStart = left;
+            runEnd = right;
+            run = right - left - cut;
+        }
+    }
+    int imageLength() const { return runStart < 0 ? length : length - (runEnd - runStart) + run; }
+    // The image position of a position before or after the run.
+    int toImage(int at) const { return runStart < 0 || at <= runStart ? at : at - (runEnd - runStart) + run; }
+    // The cuts of this axis, in order: bounds, outline edge, rounding, run, ..., bounds.
+    QVector<int> cuts() const {
+        QVector<int> points{0, before, before + corner};
+        if (runStart >= 0) {
+            points << runStart << runEnd;
+        }
+        points << after - corner << after << length;
+        // An outline smaller than its rounding: the cuts stay in order.
+        for (int i = 1; i < points.size(); ++i) {
+            points[i] = std::max(points[i], points[i - 1]);
+        }
+        return points;
+    }
+    bool isRun(int from, int to) const { return runStart >= 0 && from == runStart && to == runEnd; }
+};
 
 } // namespace
 
@@ -200,66 +253,66 @@ void PaintedShadow::paint(QPainter* painter, const QRect& exposed) {
     if (radius <= 0 && shift.isNull()) {
         return;
     }
-    const qreal dpr = holder->devicePixelRatioF();
     const QRect bounds = shadowRect();
     const QRect outline = shadowed->geometry().marginsRemoved(inset);
     if (outline.isEmpty()) {
         return;
     }
-    // In device pixels, relative to the image: where the outline lies once moved by the
-    // offset, and how much of its middle the image leaves out.
-    const QPoint shiftPixels = (shift * dpr).toPoint();
-    const QRect full((outline.topLeft() - bounds.topLeft()) * dpr + shiftPixels, outline.size() * dpr);
-    const int straight = static_cast<int>(StraightLength(corner, radius) * dpr);
-    const int cutX = full.width() > straight + 1 ? (full.width() - straight) / 2 * 2 : 0;
-    const int cutY = full.height() > straight + 1 ? (full.height() - straight) / 2 * 2 : 0;
-    const QSize fullSize = bounds.size() * dpr;
+    const QPoint moved = shift.toPoint();
+    const int rounding = static_cast<int>(std::ceil(corner));
+    const int reach = CornerReach(corner, radius);
+    // The axes follow the outline as the shadow moves it; what the widget covers is the
+    // outline where it stands.
+    const Axis across(bounds.width(), outline.left() - bounds.left() + moved.x(), outline.width(), rounding,
+                      reach);
+    const Axis down(bounds.height(), outline.top() - bounds.top() + moved.y(), outline.height(), rounding,
+                    reach);
 
-    ImageKey key{QSize(fullSize.width() - cutX, fullSize.height() - cutY),
-                 QRect(full.topLeft(), QSize(full.width() - cutX, full.height() - cutY)), corner, radius,
-                 shadowColor.rgba()};
+    const qreal dpr = holder->devicePixelRatioF();
+    ImageKey key{QSize(across.imageLength(), down.imageLength()),
+                 QRect(across.toImage(across.before), down.toImage(down.before),
+                       across.toImage(across.after) - across.toImage(across.before),
+                       down.toImage(down.after) - down.toImage(down.before)),
+                 corner,
+                 radius,
+                 shadowColor.rgba(),
+                 dpr};
     QHash<ImageKey, QImage>& images = Images();
     auto found = images.constFind(key);
     if (found == images.constEnd()) {
         if (images.size() >= kKeptImages) {
             images.clear();
         }
-        found = images.insert(key, MakeImage(key, dpr));
+        found = images.insert(key, MakeImage(key));
     }
     const QImage& image = *found;
 
-    // Three bands each way: the image's part before its middle row (column), the middle
-    // one stretched over what the image leaves out, and the part after it. The middle of
-    // both lies inside the outline, under the widget, and is not drawn.
-    const int middleX = key.outline.center().x();
-    const int middleY = key.outline.center().y();
-    struct Band {
-        int from;  // in the image, device pixels
-        int size;  // in the image
-        int drawn; // in the picture, device pixels
-    };
-    const Band columns[] = {{0, middleX, middleX},
-                            {middleX, 1, 1 + cutX},
-                            {middleX + 1, key.size.width() - middleX - 1, key.size.width() - middleX - 1}};
-    const Band rows[] = {{0, middleY, middleY},
-                         {middleY, 1, 1 + cutY},
-                         {middleY + 1, key.size.height() - middleY - 1, key.size.height() - middleY - 1}};
-    const QRectF visible(exposed);
-    qreal top = bounds.top();
-    for (int row = 0; row < 3; ++row) {
-        const qreal height = rows[row].drawn / dpr;
-        qreal left = bounds.left();
-        for (int column = 0; column < 3; ++column) {
-            const qreal width = columns[column].drawn / dpr;
-            const QRectF place(left, top, width, height);
-            const bool middle = row == 1 && column == 1 && (cutX > 0 || cutY > 0);
-            if (!middle && columns[column].size > 0 && rows[row].size > 0 && place.intersects(visible)) {
-                painter->drawImage(
-                    place, image,
-                    QRectF(columns[column].from, rows[row].from, columns[column].size, rows[row].size));
+    // The covered part: the widget's outline less its rounded corners.
+    const QRect covered = outline.translated(-bounds.topLeft());
+    const QRect coveredRows = covered.adjusted(0, rounding, 0, -rounding);
+    const QRect coveredColumns = covered.adjusted(rounding, 0, -rounding, 0);
+    const QVector<int> xs = across.cuts();
+    const QVector<int> ys = down.cuts();
+    for (int row = 0; row + 1 < ys.size(); ++row) {
+        const int top = ys[row];
+        const int bottom = ys[row + 1];
+        for (int column = 0; column + 1 < xs.size(); ++column) {
+            const int left = xs[column];
+            const int right = xs[column + 1];
+            const QRect cell(left, top, right - left, bottom - top);
+            if (cell.isEmpty() || coveredRows.contains(cell) || coveredColumns.contains(cell) ||
+                !cell.translated(bounds.topLeft()).intersects(exposed)) {
+                continue;
             }
-            left += width;
+            // A cell over the part left out is the image's run of identical columns (rows)
+            // stretched over it; any other cell is a piece of the image as it is.
+            const bool runX = across.isRun(left, right);
+            const bool runY = down.isRun(top, bottom);
+            const QRectF source(runX ? across.runStart : across.toImage(left),
+                                runY ? down.runStart : down.toImage(top), runX ? across.run : cell.width(),
+                                runY ? down.run : cell.height());
+            painter->drawImage(QRectF(cell.translated(bounds.topLeft())), image,
+                               QRectF(source.topLeft() * dpr, source.size() * dpr));
         }
-        top += height;
     }
 }

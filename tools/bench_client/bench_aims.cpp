@@ -351,8 +351,7 @@ StartFigures MeasureStarts(const std::string& clientProgram, const std::string& 
 }
 
 int RunAims(const StartFigures& starts, int seconds) {
-    QCoreApplication::setAttribute(Qt::AA_NativeWindows);
-    QFile sheet(QString::fromUtf8(AppConstants::kStartStyleSheet));
+    QFile sheet(QString::fromUtf8(KORVA_STYLESHEET_NORMAL));
     if (sheet.open(QIODevice::ReadOnly)) {
         qApp->setStyleSheet(QString::fromUtf8(sheet.readAll()));
     }
