@@ -1,5 +1,6 @@
 #include "VPNBarChart.h"
 
+#include <QBitArray>
 #include <QFont>
 #include <QMouseEvent>
 #include <QPainter>
@@ -64,16 +65,25 @@ void VPNBarChart::setFlowData(const QVector<double>& upload, const QVector<doubl
     const Geometry& g = compactMode ? kCompact : kNormal;
     const int base = height() - g.baseOffset;
     const int spacing = (width() - g.barWidth * HourCount - g.sideRoom) / (HourCount - 1);
-    barRects.clear();
+    QList<QRect> bars;
+    bars.reserve(HourCount);
+    QBitArray uploaded(HourCount);
     for (int i = 0; i < HourCount; ++i) {
         int barHeight = kStubHeight;
         if (totals[i] > 0 && max >= g.scaleThreshold) {
             barHeight = kStubHeight + static_cast<int>((base - kStubHeight) * totals[i] / max);
         }
         const int left = (spacing + g.barWidth) * i + g.firstLeft;
-        barRects.append(QRect(left, base - barHeight, g.barWidth, barHeight));
+        bars.append(QRect(left, base - barHeight, g.barWidth, barHeight));
+        uploaded.setBit(i, valueAt(uploadFlow, i) != 0);
     }
-    update();
+    // The data come each second while connected; the chart is painted again only when what
+    // it shows changed: a bar's size, or whether a bar is drawn as active.
+    if (bars != barRects || uploaded != activeBars) {
+        barRects = bars;
+        activeBars = uploaded;
+        update();
+    }
 }
 
 void VPNBarChart::clearFlowData() {

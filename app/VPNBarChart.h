@@ -5,6 +5,7 @@
 // MiB, upload first.
 #pragma once
 
+#include <QBitArray>
 #include <QList>
 #include <QPoint>
 #include <QRect>
@@ -53,6 +54,7 @@ private:
     QVector<double> uploadFlow;
     QVector<double> downloadFlow;
     QList<QRect> barRects;
+    QBitArray activeBars; // the hours with upload, drawn in the active colour
     QPoint hoverPos;
     std::unique_ptr<VPNBarChartDetail> detailPopup;
     bool compactMode = false;

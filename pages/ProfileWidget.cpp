@@ -256,6 +256,7 @@ int ProfileWidget::readProfileList() {
     if (result != 0) {
         ZRWLog(6, 3, kReadFailedLine, result);
     }
+    listRead = result == 0;
     return result;
 }
 
@@ -289,7 +290,7 @@ void ProfileWidget::addPlaceholderRow() {
     ui.profileTreeWidget->addTopLevelItem(item);
 }
 
-void ProfileWidget::addPageRows() {
+void ProfileWidget::addPageRows(const std::vector<uint32_t>* order) {
     const std::vector<ProfileInfo>& list = *appContext()->GetProfileList();
     const int n = static_cast<int>(list.size());
     int first = 0;
@@ -309,8 +310,9 @@ void ProfileWidget::addPageRows() {
     QList<QTreeWidgetItem*> items;
     items.reserve(std::max(0, end - first));
     for (int i = first; i < end; ++i) {
-        items.append(createRow(list[static_cast<size_t>(i)],
-                               busy && list[static_cast<size_t>(i)].ProfileID == current.ProfileID));
+        const ProfileInfo& profile =
+            list[order != nullptr ? (*order)[static_cast<size_t>(i)] : static_cast<size_t>(i)];
+        items.append(createRow(profile, busy && profile.ProfileID == current.ProfileID));
     }
     ui.profileTreeWidget->addTopLevelItems(items);
 }
@@ -345,22 +347,26 @@ void ProfileWidget::initProfileList() {
     }
 }
 
-void ProfileWidget::loadSortedProfileList() {
+void ProfileWidget::loadSortedProfileList(const std::vector<uint32_t>* order) {
     if (appContext()->GetProfileList()->empty()) {
         // The plain fill shows the placeholder row.
         loadProfileList();
         return;
     }
-    addPageRows();
+    addPageRows(order);
 }
 
 int ProfileWidget::updatePageCount(int page) {
     if (readProfileList() != 0) {
         return -1;
     }
+    setUpPages(page);
+    return 0;
+}
+
+void ProfileWidget::setUpPages(int page) {
     const int n = static_cast<int>(appContext()->GetProfileList()->size());
     pageNavigator->setupPages(n, kPageSize, page, buttonCount(n));
-    return 0;
 }
 
 void ProfileWidget::initPageNavigator() {
@@ -386,8 +392,11 @@ void ProfileWidget::slotCurrentPageChanged(int iPage) {
 void ProfileWidget::slotCurrentPage() {
     currentPage = 1;
     initPageNavigator();
+    // The list just read sets the pager up: a long list is read once per reload.
     loadProfileList();
-    updatePageCount(1);
+    if (listRead) {
+        setUpPages(1);
+    }
 }
 
 void ProfileWidget::slotSortBtnClicked() {
@@ -400,14 +409,16 @@ void ProfileWidget::slotSortBtnClicked() {
         return;
     }
     initPageNavigator();
-    std::vector<ProfileInfo>& list = *appContext()->GetProfileList();
-    if (sortState == 2) {
-        IPCSqlite::SortProfilesAscending(list);
-    } else if (sortState == 1) {
-        IPCSqlite::SortProfilesDescending(list);
+    // The page shows the sorted order while the cached list keeps the database order, which
+    // every other fill shows: the list is read once, not again for the pager.
+    std::vector<uint32_t> order;
+    if (sortState != 0) {
+        order = IPCSqlite::ProfileNameOrder(*appContext()->GetProfileList(), sortState == 2);
     }
-    loadSortedProfileList();
-    updatePageCount(currentPage == 0 ? 1 : currentPage);
+    loadSortedProfileList(sortState != 0 ? &order : nullptr);
+    if (listRead) {
+        setUpPages(currentPage == 0 ? 1 : currentPage);
+    }
 }
 
 void ProfileWidget::updateConnectStatus(int status) {
@@ -574,7 +585,9 @@ void ProfileWidget::slotDeleteProfile(int iIndex) {
     }
     initPageNavigator();
     loadProfileList();
-    updatePageCount(currentPage);
+    if (listRead) {
+        setUpPages(currentPage);
+    }
 }
 
 bool ProfileWidget::deleteProfileOfKind(int iIndex, int vpnType) {
