@@ -459,7 +459,7 @@ int main(int argc, char** argv) {
     if (seconds == 0) {
         seconds = aims ? 60 : 10;
     }
-    StartFigures starts;
+    Starts starts;
     if (aims) {
         starts = MeasureStarts(KORVA_APP_DIR "/korva-vpn", KORVA_APP_DIR, BENCH_BARE_WINDOW);
     }
