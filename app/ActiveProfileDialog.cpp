@@ -21,6 +21,9 @@ ActiveProfileDialog::ActiveProfileDialog(QWidget* parent)
     setFramelessStyle();
     setShadow(ui->dialogWidget, kShadowBlurRadius);
 
+    // Every row is as high as the style sheet's item rule makes it: the list need not ask
+    // each of thousands of rows for its height to place the one it shows selected.
+    ui->activeProfileTreeWidget->setUniformRowHeights(true);
     delegate = new ActiveProfileTreeDelegate(ui->activeProfileTreeWidget);
     delegate->setColorMode(SystemContext::GetSettingManager()->colorMode());
     ui->activeProfileTreeWidget->setItemDelegate(delegate);

@@ -229,7 +229,13 @@ bool PaintedShadow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == holder && event->type() == QEvent::Paint) {
         if (shadowed->isVisibleTo(holder)) {
             const QRect exposed = static_cast<QPaintEvent*>(event)->rect();
-            if (exposed.intersects(shadowRect())) {
+            // A repaint inside the widget, away from its rounded corners (a label that
+            // changes), reaches no part of the shadow that shows.
+            const QRect outline = shadowed->geometry().marginsRemoved(inset);
+            const int rounding = static_cast<int>(std::ceil(corner));
+            const bool inside = outline.adjusted(rounding, 0, -rounding, 0).contains(exposed) ||
+                                outline.adjusted(0, rounding, 0, -rounding).contains(exposed);
+            if (!inside && exposed.intersects(shadowRect())) {
                 QPainter painter(holder);
                 paint(&painter, exposed);
             }

@@ -30,6 +30,7 @@ struct Starts {
 Starts MeasureStarts(const std::string& clientProgram, const std::string& clientDir,
                      const std::string& bareProgram);
 
-// The phases with the main window in this process, then the summary against the aims.
-// Runs once the QApplication and the application context stand.
-int RunAims(const Starts& starts, int seconds);
+// The phases with the main window in this process (those whose name holds `only`, or all),
+// then the summary against the aims. Runs once the QApplication and the application context
+// stand.
+int RunAims(const Starts& starts, int seconds, const std::string& only = std::string());
