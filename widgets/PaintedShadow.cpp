@@ -18,13 +18,13 @@ Q_WIDGETS_EXPORT void qt_blurImage(QPainter* p, QImage& blurImage, qreal radius,
 namespace {
 
 // How far along a side a corner's rounding still shows in the blurred shadow: the blur
-// reaches about three radii. Past it every row (or column) of the side is the same.
+// reaches about three radii. Past it every row (or column) of a side is the same.
 int CornerReach(qreal cornerRadius, qreal blurRadius) {
-    return static_cast<int>(std::ceil(cornerRadius + 3 * blurRadius)) + 8;
+    return static_cast<int>(std::ceil(cornerRadius + 3 * blurRadius)) + 2;
 }
-// The width of the run of identical columns (rows) that the image keeps in the middle of
-// a long side, from which the side is drawn.
-const int kMiddleRun = 64;
+// The run of identical columns (rows) that the image keeps in the middle of a long side,
+// from which the side is drawn: short, so that the image stays small.
+const int kMiddleRun = 2;
 
 struct ImageKey {
     QSize size;    // the image, in logical pixels
