@@ -104,6 +104,13 @@ double CpuSeconds() {
            seconds(children.ru_stime);
 }
 
+double ChildrenCpuSeconds() {
+    rusage children{};
+    getrusage(RUSAGE_CHILDREN, &children);
+    return children.ru_utime.tv_sec + children.ru_utime.tv_usec / 1e6 + children.ru_stime.tv_sec +
+           children.ru_stime.tv_usec / 1e6;
+}
+
 double ProcessCpuSeconds(int pid) {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     if (pid <= 0 || !stat.open(QIODevice::ReadOnly)) {

@@ -67,8 +67,9 @@ struct KindFigures {
     double connectingStall = -1;
     double connectedStall = -1;
     double disconnectingStall = -1;
-    double clientCpu = -1;  // % of one core: the client's threads and the programs it ran and reaped
-    double programCpu = -1; // % of one core: the tunnel's long-running program
+    double clientCpu = -1;   // % of one core: the client's threads and the programs it ran and reaped
+    double childrenCpu = -1; // of that, the programs it ran (each second's "wg show")
+    double programCpu = -1;  // % of one core: the tunnel's long-running program
 };
 
 // Connects the named profile from the home page, keeps it connected for `seconds`,
@@ -90,12 +91,14 @@ KindFigures ConnectedRun(Context& context, const char* name, const char* tunnelP
     Spin(3000);
     context.meter->reset();
     const double cpu = CpuSeconds();
+    const double children = ChildrenCpuSeconds();
     const double program = TunnelProgramsCpu(tunnelProgram);
     QElapsedTimer clock;
     clock.start();
     Spin(context.seconds * 1000);
     const double wall = MsSince(clock) / 1000;
     figures.clientCpu = 100 * (CpuSeconds() - cpu) / wall;
+    figures.childrenCpu = 100 * (ChildrenCpuSeconds() - children) / wall;
     figures.programCpu = 100 * (TunnelProgramsCpu(tunnelProgram) - program) / wall;
     figures.connectedStall = context.meter->longest;
     context.meter->reset();
@@ -118,9 +121,11 @@ void Report(const char* kind, const KindFigures& figures, bool cpuAim, int secon
     }
     std::printf("  %s: longest stall connecting %.1f ms, connected %.1f ms, disconnecting %.1f ms\n", kind,
                 figures.connectingStall, figures.connectedStall, figures.disconnectingStall);
-    std::printf("  %s, %d s connected: CPU %.3f %% of one core (the client and the programs it ran), "
-                "%.3f %% its tunnel program\n",
-                kind, seconds, figures.clientCpu, figures.programCpu);
+    std::printf(
+        "  %s, %d s connected: CPU %.3f %% of one core: the client's threads %.3f %%, the programs it "
+        "ran %.3f %%, the tunnel's own program %.3f %%\n",
+        kind, seconds, figures.clientCpu + figures.programCpu, figures.clientCpu - figures.childrenCpu,
+        figures.childrenCpu, figures.programCpu);
     std::fflush(stdout);
     if (cpuAim) {
         report.aims.push_back({std::string("CPU while connected within 0.1 %, ") + kind,

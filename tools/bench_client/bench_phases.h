@@ -89,8 +89,10 @@ double Median(std::vector<double> values);
 // 20 ms) or the limit passes.
 void Spin(int ms);
 bool SpinUntil(const std::function<bool()>& condition, int limitMs);
-// CPU seconds of this process (all its threads) and of the children it has reaped.
+// CPU seconds of this process (all its threads) and of the children it has reaped; of the
+// children alone.
 double CpuSeconds();
+double ChildrenCpuSeconds();
 // CPU seconds of a process by its id (0 when it is gone).
 double ProcessCpuSeconds(int pid);
 // Times `step` `runs` times (after `before`, untimed): median and longest, in ms.
