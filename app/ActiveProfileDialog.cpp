@@ -21,6 +21,9 @@ ActiveProfileDialog::ActiveProfileDialog(QWidget* parent)
     setFramelessStyle();
     setShadow(ui->dialogWidget, kShadowBlurRadius);
 
+    // Every row is as high as the style sheet's item rule makes it: the list need not ask
+    // each of thousands of rows for its height to place the one it shows selected.
+    ui->activeProfileTreeWidget->setUniformRowHeights(true);
     delegate = new ActiveProfileTreeDelegate(ui->activeProfileTreeWidget);
     delegate->setColorMode(SystemContext::GetSettingManager()->colorMode());
     ui->activeProfileTreeWidget->setItemDelegate(delegate);
@@ -56,29 +59,48 @@ QString ActiveProfileDialog::currentProfileName() const {
 void ActiveProfileDialog::loadProfileList() {
     QTreeWidget* tree = ui->activeProfileTreeWidget;
     tree->clear();
-    if (ReloadProfileList() != 0) {
-        return;
+    // The profiles and what each row shows of its kind's record come in one read of the
+    // store (a read per profile made a long list slow to open). Where that read fails, a
+    // kind's table cannot be read: the records are read one by one, so that only the
+    // profiles of that kind are left out.
+    std::vector<ProfileSummary> summaries;
+    std::vector<int> reads;
+    if (ReloadProfileListWithSummaries(summaries) == 0) {
+        reads.assign(summaries.size(), PROFILE_SUMMARY_OK);
+    } else {
+        if (ReloadProfileList() != 0) {
+            return;
+        }
+        const std::vector<ProfileInfo>& stored =
+            *SystemContext::Instance()->GetAppContext()->GetProfileList();
+        summaries.resize(stored.size());
+        reads.resize(stored.size());
+        for (size_t i = 0; i < stored.size(); ++i) {
+            reads[i] = ReadProfileSummary(stored[i], &summaries[i]);
+        }
     }
     AppContext* app = SystemContext::Instance()->GetAppContext();
     const std::vector<ProfileInfo>& list = *app->GetProfileList();
+    QString kindLabels[VPN_TYPE_WIREGUARD + 1];
+    for (int kind = VPN_TYPE_IPSEC; kind <= VPN_TYPE_WIREGUARD; ++kind) {
+        kindLabels[kind] = ZRStringConstant::tr(VPNTypeLabelKey(kind));
+    }
     // The rows go in at once: one insert into the list's model instead of one per row.
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<int>(list.size()) + 1);
-    for (const ProfileInfo& profile : list) {
-        ProfileSummary summary;
-        const int read = ReadProfileSummary(profile, &summary);
+    for (size_t i = 0; i < list.size(); ++i) {
+        const ProfileInfo& profile = list[i];
         // A profile whose record cannot be read cannot be shown or connected; the rows
         // after it still are.
-        if (read == PROFILE_SUMMARY_UNREADABLE) {
+        if (reads[i] == PROFILE_SUMMARY_UNREADABLE) {
             continue;
         }
         auto* item = new QTreeWidgetItem;
         item->setData(0, ActiveProfileTreeDelegate::NameRole, ProfileNameText(profile));
         item->setData(0, ActiveProfileTreeDelegate::ProfileIdRole, profile.ProfileID);
-        if (read == PROFILE_SUMMARY_OK) {
-            item->setData(0, ActiveProfileTreeDelegate::ServerRole, summary.serverIP);
-            item->setData(0, ActiveProfileTreeDelegate::KindRole,
-                          ZRStringConstant::tr(VPNTypeLabelKey(profile.ProfileType)));
+        if (VPNTypeLabelKey(profile.ProfileType) != nullptr) {
+            item->setData(0, ActiveProfileTreeDelegate::ServerRole, summaries[i].serverIP);
+            item->setData(0, ActiveProfileTreeDelegate::KindRole, kindLabels[profile.ProfileType]);
         }
         items.append(item);
     }

@@ -32,11 +32,14 @@ constexpr int kConnectWaitMs = 500;
 constexpr int kWriteWaitMs = 30000;
 constexpr int kReadWaitMs = 1000;
 
-// The default translation, the start-up style sheet and the brand font's regular face.
+// The default translation and the brand font's regular face.
 constexpr const char* kDefaultTranslation = KORVA_TRANSLATION_PREFIX "en" KORVA_TRANSLATION_SUFFIX;
 constexpr const char* kTranslationDir = KORVA_TRANSLATION_DIR;
-constexpr const char* kStartStyleSheet = KORVA_STYLESHEET_DARK;
 constexpr const char* kBrandFontRegular = KORVA_BRAND_FONT_REGULAR;
+
+// Qt's OpenGL integration on X, which the client turns off for itself unless it is set.
+constexpr const char* kXcbGLIntegrationVariable = "QT_XCB_GL_INTEGRATION";
+constexpr const char* kXcbGLIntegrationNone = "none";
 
 // Set in the environment by the client benchmark: once the main window has painted its
 // first frame the client writes the notice to standard output and ends as on a close.
@@ -53,6 +56,9 @@ constexpr const char* kShadowColor = "#FF000000";
 constexpr int kShadowOffsetX = 0;
 constexpr int kShadowOffsetY = 2;
 constexpr int kShadowBlurRadius = 24;
+// The rounding of the frame's outer corners in both style sheets (the navigation column's
+// left corners, the top and bottom strips' right corners).
+constexpr int kFrameCornerRadius = 16;
 constexpr int kTrayPopupBottomOffset = 24;
 
 // The shared toast's styles by colour mode (dark, and every other mode).

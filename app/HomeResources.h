@@ -28,6 +28,8 @@ inline constexpr const char* kProfileTextDimDark = "color:#66FFFFFF;";
 // Home page: the cards' drop shadows.
 inline constexpr const char* kCardShadowLight = "#A0E1E1E1";
 inline constexpr const char* kCardShadowDark = "#FF000000";
+// The cards' rounding in both style sheets, which their shadows follow.
+inline constexpr int kCardCornerRadius = 8;
 // What an unknown value reads.
 inline constexpr const char* kNoValue = "- -";
 

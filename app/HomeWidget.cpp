@@ -1,6 +1,5 @@
 #include "HomeWidget.h"
 
-#include "CachedDropShadowEffect.h"
 #include <QEvent>
 #include <QFontMetrics>
 #include <QShowEvent>
@@ -12,6 +11,7 @@
 #include "ConnectionController.h"
 #include "HomeResources.h"
 #include "IPCSqlite.h"
+#include "PaintedShadow.h"
 #include "ProfileSummary.h"
 #include "StrUtils.h"
 #include "SystemContext.h"
@@ -501,12 +501,15 @@ void HomeWidget::retranslateStatus() {
 void HomeWidget::setDropShadow() {
     const QColor color(colorMode == COLOR_MODE_DARK ? HomeResources::kCardShadowDark
                                                     : HomeResources::kCardShadowLight);
+    // Each card keeps its shadow across shows: only a new colour makes a new image.
     for (QWidget* card : {ui->profileWidget, ui->connectInfoWidget, ui->trafficWidget}) {
-        auto* shadow = new CachedDropShadowEffect(this);
+        PaintedShadow* shadow = PaintedShadow::of(card);
+        if (shadow == nullptr) {
+            shadow = new PaintedShadow(card, HomeResources::kCardCornerRadius);
+        }
         shadow->setColor(color);
-        shadow->setOffset(0, 2);
+        shadow->setOffset(QPointF(0, 2));
         shadow->setBlurRadius(kShadowBlurRadius);
-        card->setGraphicsEffect(shadow);
     }
 }
 

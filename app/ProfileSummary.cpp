@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "AppContext.h"
+#include "IPCSqlite.h"
 #include "IPSecVPNContext.h"
 #include "IPSecVPNInfo.h"
 #include "OpenVPNContext.h"
@@ -88,4 +89,26 @@ int ReloadProfileList() {
     }
     app->ClearProfileList();
     return app->GetSqlite()->GetProfileList(*app->GetProfileList());
+}
+
+int ReloadProfileListWithSummaries(std::vector<ProfileSummary>& summaries) {
+    summaries.clear();
+    AppContext* app = SystemContext::Instance()->GetAppContext();
+    if (app == nullptr || app->GetSqlite() == nullptr) {
+        return -1;
+    }
+    app->ClearProfileList();
+    std::vector<ProfileKindSummary> kinds;
+    const int result = app->GetSqlite()->GetProfileListWithKinds(*app->GetProfileList(), kinds);
+    const std::vector<ProfileInfo>& list = *app->GetProfileList();
+    summaries.resize(list.size());
+    for (size_t i = 0; i < list.size() && i < kinds.size(); ++i) {
+        if (VPNTypeLabelKey(list[i].ProfileType) == nullptr) {
+            continue;
+        }
+        summaries[i].serverIP = QString::fromStdString(kinds[i].serverAddress);
+        summaries[i].localIP = QString::fromStdString(kinds[i].localAddress);
+        summaries[i].subMask = list[i].ProfileType == VPN_TYPE_WIREGUARD ? kinds[i].prefixLength : -1;
+    }
+    return result;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <vector>
 
 #include "ProfileRecords.h"
 
@@ -37,3 +38,8 @@ QString ProfileNameText(const ProfileInfo& profile);
 // Empties the application's cached profile list and reads it again from the store,
 // newest profile first. 0, or non-zero when the store could not be read.
 int ReloadProfileList();
+
+// As ReloadProfileList, and the summary of each profile of the list (in its order), read
+// with it in one statement: what ReadProfileSummary gives for a kind of 1 to 4, and an
+// empty summary for any other kind. 0, or non-zero when the store could not be read.
+int ReloadProfileListWithSummaries(std::vector<ProfileSummary>& summaries);

@@ -1,5 +1,6 @@
 #include "VPNBarChart.h"
 
+#include <QBitArray>
 #include <QFont>
 #include <QMouseEvent>
 #include <QPainter>
@@ -33,7 +34,7 @@ const int kDetailGap = 8;
 
 } // namespace
 
-VPNBarChart::VPNBarChart(QWidget* parent) : QWidget(parent), detailPopup(nullptr) {
+VPNBarChart::VPNBarChart(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
 }
 
@@ -64,16 +65,25 @@ void VPNBarChart::setFlowData(const QVector<double>& upload, const QVector<doubl
     const Geometry& g = compactMode ? kCompact : kNormal;
     const int base = height() - g.baseOffset;
     const int spacing = (width() - g.barWidth * HourCount - g.sideRoom) / (HourCount - 1);
-    barRects.clear();
+    QList<QRect> bars;
+    bars.reserve(HourCount);
+    QBitArray uploaded(HourCount);
     for (int i = 0; i < HourCount; ++i) {
         int barHeight = kStubHeight;
         if (totals[i] > 0 && max >= g.scaleThreshold) {
             barHeight = kStubHeight + static_cast<int>((base - kStubHeight) * totals[i] / max);
         }
         const int left = (spacing + g.barWidth) * i + g.firstLeft;
-        barRects.append(QRect(left, base - barHeight, g.barWidth, barHeight));
+        bars.append(QRect(left, base - barHeight, g.barWidth, barHeight));
+        uploaded.setBit(i, valueAt(uploadFlow, i) != 0);
     }
-    update();
+    // The data come each second while connected; the chart is painted again only when what
+    // it shows changed: a bar's size, or whether a bar is drawn as active.
+    if (bars != barRects || uploaded != activeBars) {
+        barRects = bars;
+        activeBars = uploaded;
+        update();
+    }
 }
 
 void VPNBarChart::clearFlowData() {
@@ -100,7 +110,10 @@ const QList<QRect>& VPNBarChart::barRectangles() const {
 }
 
 VPNBarChartDetail* VPNBarChart::detail() {
-    return &detailPopup;
+    if (!detailPopup) {
+        detailPopup = std::make_unique<VPNBarChartDetail>(nullptr);
+    }
+    return detailPopup.get();
 }
 
 void VPNBarChart::paintEvent(QPaintEvent*) {
@@ -149,16 +162,17 @@ void VPNBarChart::mouseMoveEvent(QMouseEvent* event) {
         if (compactMode) {
             break;
         }
-        detailPopup.setData(hourLabel(i, false), valueAt(uploadFlow, i), valueAt(downloadFlow, i));
-        const int x = event->globalPos().x() - detailPopup.width() + kDetailOffsetX;
+        VPNBarChartDetail* popup = detail();
+        popup->setData(hourLabel(i, false), valueAt(uploadFlow, i), valueAt(downloadFlow, i));
+        const int x = event->globalPos().x() - popup->width() + kDetailOffsetX;
         const int y = mapToGlobal(QPoint(0, height() - kNormal.baseOffset)).y() - bar.height() -
-                      detailPopup.height() - kDetailGap;
-        detailPopup.move(x, y);
-        detailPopup.show();
+                      popup->height() - kDetailGap;
+        popup->move(x, y);
+        popup->show();
         return;
     }
-    if (detailPopup.isVisible()) {
-        detailPopup.hide();
+    if (detailPopup && detailPopup->isVisible()) {
+        detailPopup->hide();
     }
 }
 
@@ -166,7 +180,7 @@ void VPNBarChart::leaveEvent(QEvent*) {
     hoverPos = QPoint(-1, -1);
     // Repaint so that the bar last under the pointer loses its hover colour.
     update();
-    if (detailPopup.isVisible()) {
-        detailPopup.hide();
+    if (detailPopup && detailPopup->isVisible()) {
+        detailPopup->hide();
     }
 }

@@ -5,11 +5,13 @@
 // MiB, upload first.
 #pragma once
 
+#include <QBitArray>
 #include <QList>
 #include <QPoint>
 #include <QRect>
 #include <QVector>
 #include <QWidget>
+#include <memory>
 
 #include "VPNBarChartDetail.h"
 
@@ -36,7 +38,8 @@ public:
 
     // The bars' rectangles in hour order, as last laid out.
     const QList<QRect>& barRectangles() const;
-    // The hover pop-up (a top-level window of its own).
+    // The hover pop-up (a top-level window of its own), made when it is first needed: a
+    // chart that nobody hovers costs no window.
     VPNBarChartDetail* detail();
 
 protected:
@@ -51,7 +54,8 @@ private:
     QVector<double> uploadFlow;
     QVector<double> downloadFlow;
     QList<QRect> barRects;
+    QBitArray activeBars; // the hours with upload, drawn in the active colour
     QPoint hoverPos;
-    VPNBarChartDetail detailPopup;
+    std::unique_ptr<VPNBarChartDetail> detailPopup;
     bool compactMode = false;
 };

@@ -1,6 +1,5 @@
 #include "ZRVPNClient.h"
 
-#include "CachedDropShadowEffect.h"
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -13,6 +12,7 @@
 #include "AppConstants.h"
 #include "AppContext.h"
 #include "HomeWidget.h"
+#include "PaintedShadow.h"
 #include "ProfileWidget.h"
 #include "SettingManager.h"
 #include "SettingWidget.h"
@@ -22,15 +22,34 @@
 #include "ZRStringConstant.h"
 #include "ZRToastDialog.h"
 
+void ZRVPNClientForm::setupUi(QMainWindow* window) {
+    Ui::ZRVPNClientClass::setupUi(window);
+    const auto addPage = [this](QWidget* page, const char* name) {
+        page->setObjectName(QLatin1String(name));
+        stackedWidget->addWidget(page);
+        // As a stack taking over a page made outside it does: the page gets a style change,
+        // on which a page that colours itself takes the colour mode in force.
+        QEvent change(QEvent::StyleChange);
+        QCoreApplication::sendEvent(page, &change);
+    };
+    homeWidget = new HomeWidget(stackedWidget);
+    addPage(homeWidget, "homeWidget");
+    profileWidget = new ProfileWidget(stackedWidget);
+    addPage(profileWidget, "profileWidget");
+    settingWidget = new SettingWidget(stackedWidget);
+    addPage(settingWidget, "settingWidget");
+}
+
 ZRVPNClient::ZRVPNClient(QWidget* parent)
     : QMainWindow(parent), dragging(false), dragOffset(0, 0), trayIcon(this), trayMenu(this),
       teardown(nullptr), trayAvailable([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {
     // The report's hourly series by name, for queued connections and signal spies.
     qRegisterMetaType<QVector<double>>("QVector<double>");
-    ui.setupUi(this);
-
+    // The window's attribute and flags come before its form: a change of flags under the
+    // application's style sheet polishes every widget the window holds again.
     setAttribute(Qt::WA_TranslucentBackground);
     setWindowFlags(Qt::FramelessWindowHint);
+    ui.setupUi(this);
 
     applySizeRule(QApplication::desktop()->availableGeometry(this));
     // A language whose texts need more room than the form's width widens the window.
@@ -58,11 +77,13 @@ ZRVPNClient::ZRVPNClient(QWidget* parent)
     ui.btnHome->click();
     QApplication::setWheelScrollLines(1);
 
-    auto* shadow = new CachedDropShadowEffect(this);
+    // The frame's shadow lies in the margin its layout leaves around the navigation column
+    // and the pages, whose outer corners the style sheets round.
+    auto* shadow = new PaintedShadow(ui.ZRVPNClientWidget, AppConstants::kFrameCornerRadius,
+                                     ui.ZRVPNClientWidget->layout()->contentsMargins());
     shadow->setColor(QColor(QLatin1String(AppConstants::kShadowColor)));
-    shadow->setOffset(AppConstants::kShadowOffsetX, AppConstants::kShadowOffsetY);
+    shadow->setOffset(QPointF(AppConstants::kShadowOffsetX, AppConstants::kShadowOffsetY));
     shadow->setBlurRadius(AppConstants::kShadowBlurRadius);
-    ui.ZRVPNClientWidget->setGraphicsEffect(shadow);
 
     // The tray pop-up's Quit from the keyboard: the way to end the program that is there on
     // every desktop, with a tray or without one.

@@ -15,9 +15,25 @@
 #include <QVector>
 #include <functional>
 
+#include "HomeWidget.h"
+#include "ProfileWidget.h"
+#include "SettingWidget.h"
 #include "ui_ZRVPNClient.h"
 
 class TunnelTeardown;
+
+// The window's form with its three pages, which are made inside the page stack: a page
+// made without a parent and then added to the stack would have every widget it holds
+// polished again for the application's style sheet when the stack takes it over.
+struct ZRVPNClientForm : public Ui::ZRVPNClientClass {
+    HomeWidget* homeWidget = nullptr;
+    ProfileWidget* profileWidget = nullptr;
+    SettingWidget* settingWidget = nullptr;
+
+    // The form, then the pages in the order home, Profiles, Settings: the home page
+    // connects to the restore of the stored settings before the Settings page does.
+    void setupUi(QMainWindow* window);
+};
 
 class ZRVPNClient : public QMainWindow {
     Q_OBJECT
@@ -64,7 +80,7 @@ protected:
 private:
     void onTrayMenuAboutToShow();
 
-    Ui::ZRVPNClientClass ui;
+    ZRVPNClientForm ui;
     bool dragging;
     QPoint dragOffset;
     QSystemTrayIcon trayIcon;

@@ -37,10 +37,11 @@ constexpr int kArrowGap = 45;
 constexpr int kArrowUpBottom = 27;
 constexpr int kArrowDownTop = 25;
 
-// The list's drop shadow.
+// The list's drop shadow, beneath its rounded outline (the style sheets' radius).
 constexpr const char* kShadowDark = "#FF000000";
 constexpr const char* kShadowLight = "#A0E1E1E1";
 constexpr int kShadowBlurRadius = 24;
+constexpr qreal kListCornerRadius = 8;
 
 // How long the in-use toast shows.
 constexpr int kToastMs = 1500;
@@ -157,10 +158,11 @@ constexpr const char* kImportSyncFailedLine = "System :: Import could not sync i
 // The Settings page, its selectors and the log viewer.
 namespace SettingPage {
 
-// The panels' drop shadow.
+// The panels' drop shadow, beneath their rounded outline (the style sheets' radius).
 constexpr const char* kShadowDark = "#FF000000";
 constexpr const char* kShadowLight = "#A0E1E1E1";
 constexpr int kShadowBlurRadius = 24;
+constexpr qreal kPanelCornerRadius = 8;
 
 // The colour-mode rows' icons: 24x24, the dark set while the dark style sheet is applied.
 constexpr int kModeIconSize = 24;

@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetrics>
-#include <QGraphicsDropShadowEffect>
 #include <QLayoutItem>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -20,6 +19,7 @@
 #include "IPSecVPNContext.h"
 #include "IPSecVPNInfo.h"
 #include "OpenVPNContext.h"
+#include "PaintedShadow.h"
 #include "ProfileEditorOpener.h"
 #include "ProfilePageConstants.h"
 #include "ProfileTreeDelegate.h"
@@ -81,6 +81,12 @@ void removeConfigFile(const char* folder, const QString& name, const char* exten
 
 ProfileWidget::ProfileWidget(QWidget* parent) : QWidget(parent) {
     ui.setupUi(this);
+    // The list is read before the list widget gets its header, arrows and rows: its row
+    // height is a style sheet of its own, which costs least while the widget holds nothing.
+    const bool listRead = readProfileList() == 0;
+    if (listRead) {
+        setRowStyle(appContext()->GetProfileList()->empty() ? kPlaceholderRowStyle : kRowStyle);
+    }
     // The pager's records text is whole in every language: its place keeps the form's
     // width as the least and grows with it.
     ui.pageWidget->setMaximumWidth(QWIDGETSIZE_MAX);
@@ -99,7 +105,9 @@ ProfileWidget::ProfileWidget(QWidget* parent) : QWidget(parent) {
     connect(delegate, SIGNAL(signalDeleteButtonClicked(int)), this, SLOT(slotDeleteButtonClicked(int)));
     connect(delegate, SIGNAL(signalConnectButtonClicked(int)), this, SLOT(slotConnectButtonClicked(int)));
 
-    initProfileList();
+    if (listRead) {
+        initProfileList();
+    }
     fitButtonWidths();
 }
 
@@ -198,12 +206,15 @@ void ProfileWidget::showEvent(QShowEvent* event) {
 }
 
 void ProfileWidget::setDropShadow() {
-    auto* effect = new QGraphicsDropShadowEffect;
-    effect->setColor(QColor(QString::fromLatin1(colorMode == COLOR_MODE_DARK ? kShadowDark : kShadowLight)));
-    effect->setOffset(0, 2);
-    effect->setBlurRadius(kShadowBlurRadius);
-    // The list takes the effect over and deletes the one it replaces.
-    ui.profileTreeWidget->setGraphicsEffect(effect);
+    // Painted beneath the list by the page from an image made once per size: a graphics
+    // effect would render the whole list into an image of its own on every change of a row.
+    PaintedShadow* shadow = PaintedShadow::of(ui.profileTreeWidget);
+    if (shadow == nullptr) {
+        shadow = new PaintedShadow(ui.profileTreeWidget, kListCornerRadius);
+        shadow->setOffset(QPointF(0, 2));
+        shadow->setBlurRadius(kShadowBlurRadius);
+    }
+    shadow->setColor(QColor(QString::fromLatin1(colorMode == COLOR_MODE_DARK ? kShadowDark : kShadowLight)));
 }
 
 void ProfileWidget::changeEvent(QEvent* event) {
@@ -265,6 +276,7 @@ int ProfileWidget::readProfileList() {
     if (result != 0) {
         ZRWLog(6, 3, kReadFailedLine, result);
     }
+    listRead = result == 0;
     return result;
 }
 
@@ -298,7 +310,7 @@ void ProfileWidget::addPlaceholderRow() {
     ui.profileTreeWidget->addTopLevelItem(item);
 }
 
-void ProfileWidget::addPageRows() {
+void ProfileWidget::addPageRows(const std::vector<uint32_t>* order) {
     const std::vector<ProfileInfo>& list = *appContext()->GetProfileList();
     const int n = static_cast<int>(list.size());
     int first = 0;
@@ -318,8 +330,9 @@ void ProfileWidget::addPageRows() {
     QList<QTreeWidgetItem*> items;
     items.reserve(std::max(0, end - first));
     for (int i = first; i < end; ++i) {
-        items.append(createRow(list[static_cast<size_t>(i)],
-                               busy && list[static_cast<size_t>(i)].ProfileID == current.ProfileID));
+        const ProfileInfo& profile =
+            list[order != nullptr ? (*order)[static_cast<size_t>(i)] : static_cast<size_t>(i)];
+        items.append(createRow(profile, busy && profile.ProfileID == current.ProfileID));
     }
     ui.profileTreeWidget->addTopLevelItems(items);
 }
@@ -347,9 +360,6 @@ void ProfileWidget::loadProfileList() {
 
 void ProfileWidget::initProfileList() {
     ui.profileTreeWidget->clear();
-    if (readProfileList() != 0) {
-        return;
-    }
     fillFromCachedList();
     const int n = static_cast<int>(appContext()->GetProfileList()->size());
     if (n != 0) {
@@ -357,22 +367,26 @@ void ProfileWidget::initProfileList() {
     }
 }
 
-void ProfileWidget::loadSortedProfileList() {
+void ProfileWidget::loadSortedProfileList(const std::vector<uint32_t>* order) {
     if (appContext()->GetProfileList()->empty()) {
         // The plain fill shows the placeholder row.
         loadProfileList();
         return;
     }
-    addPageRows();
+    addPageRows(order);
 }
 
 int ProfileWidget::updatePageCount(int page) {
     if (readProfileList() != 0) {
         return -1;
     }
+    setUpPages(page);
+    return 0;
+}
+
+void ProfileWidget::setUpPages(int page) {
     const int n = static_cast<int>(appContext()->GetProfileList()->size());
     pageNavigator->setupPages(n, kPageSize, page, buttonCount(n));
-    return 0;
 }
 
 void ProfileWidget::initPageNavigator() {
@@ -398,8 +412,11 @@ void ProfileWidget::slotCurrentPageChanged(int iPage) {
 void ProfileWidget::slotCurrentPage() {
     currentPage = 1;
     initPageNavigator();
+    // The list just read sets the pager up: a long list is read once per reload.
     loadProfileList();
-    updatePageCount(1);
+    if (listRead) {
+        setUpPages(1);
+    }
 }
 
 void ProfileWidget::slotSortBtnClicked() {
@@ -412,14 +429,16 @@ void ProfileWidget::slotSortBtnClicked() {
         return;
     }
     initPageNavigator();
-    std::vector<ProfileInfo>& list = *appContext()->GetProfileList();
-    if (sortState == 2) {
-        IPCSqlite::SortProfilesAscending(list);
-    } else if (sortState == 1) {
-        IPCSqlite::SortProfilesDescending(list);
+    // The page shows the sorted order while the cached list keeps the database order, which
+    // every other fill shows: the list is read once, not again for the pager.
+    std::vector<uint32_t> order;
+    if (sortState != 0) {
+        order = IPCSqlite::ProfileNameOrder(*appContext()->GetProfileList(), sortState == 2);
     }
-    loadSortedProfileList();
-    updatePageCount(currentPage == 0 ? 1 : currentPage);
+    loadSortedProfileList(sortState != 0 ? &order : nullptr);
+    if (listRead) {
+        setUpPages(currentPage == 0 ? 1 : currentPage);
+    }
 }
 
 void ProfileWidget::updateConnectStatus(int status) {
@@ -586,7 +605,9 @@ void ProfileWidget::slotDeleteProfile(int iIndex) {
     }
     initPageNavigator();
     loadProfileList();
-    updatePageCount(currentPage);
+    if (listRead) {
+        setUpPages(currentPage);
+    }
 }
 
 bool ProfileWidget::deleteProfileOfKind(int iIndex, int vpnType) {

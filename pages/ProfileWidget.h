@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <sys/types.h>
@@ -98,17 +99,23 @@ protected:
     void changeEvent(QEvent* event) override;
 
     void initHeaderView();
+    // The first fill, from the cached list the constructor has read.
     void initProfileList();
-    void loadSortedProfileList();
+    // Fills the current page in the order given (positions in the cached list).
+    void loadSortedProfileList(const std::vector<uint32_t>* order);
     // Steps 2 on of a plain fill, from the cached list just read.
     void fillFromCachedList();
-    // Adds the items of the current page's rows; a page past the last one becomes the last.
-    void addPageRows();
+    // Adds the items of the current page's rows, in the order given (positions in the cached
+    // list) or the list's own; a page past the last one becomes the last.
+    void addPageRows(const std::vector<uint32_t>* order = nullptr);
+    // Sets the pager up for the profiles of the cached list, as updatePageCount does after
+    // its read: a reload that has just read the list does not read it again.
+    void setUpPages(int page);
     void addPlaceholderRow();
     QTreeWidgetItem* createRow(const ProfileInfo& profile, bool connected) const;
     void setRowStyle(const char* style);
     // Empties the context's cached list and reads the PROFILE table into it: 0, or the
-    // store's failure (logged).
+    // store's failure (logged). listRead says whether the last read succeeded.
     int readProfileList();
     void setColumnWidths(QTreeWidget* list, int count, int width, const QMap<int, int>& fixedWidths);
     void placeSortArrows();
@@ -182,6 +189,8 @@ protected:
     QStringList headerTitles;
     // 0 until the first paging: the first page before any paging.
     int currentPage = 0;
+    // The last read of the list succeeded.
+    bool listRead = false;
     // The ColorMode the page last applied; -1 until the first style change that brings one.
     int colorMode = -1;
 

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFont>
 #include <QFontMetrics>
-#include <QGraphicsDropShadowEffect>
 #include <QIcon>
 #include <QListView>
 #include <QSignalBlocker>
@@ -16,7 +15,9 @@
 #include <memory>
 
 #include "AppContext.h"
+#include "ApplicationStyleSheet.h"
 #include "KorvaResourcePaths.h"
+#include "PaintedShadow.h"
 #include "ProfilePageConstants.h"
 #include "SettingLogDialog.h"
 #include "SettingManager.h"
@@ -127,6 +128,12 @@ QString SettingWidget::languageCodeForId(uint16_t languageId) {
 
 void SettingWidget::initLanguageComboBox() {
     styleSelectorPopup(ui.languageComboBox);
+    // The Chinese, Japanese and Korean names are laid out when the list is first shown, not
+    // at start, where they would load a large fallback font: the selector's width comes from
+    // the form, so its size hint need not measure every row, and the rows are all as high as
+    // the first (the style sheet gives them one height).
+    ui.languageComboBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    static_cast<QListView*>(ui.languageComboBox->view())->setUniformItemSizes(true);
     ui.languageComboBox->addItem(ZRStringConstant::tr(kFollowSystemKey));
     for (const Language& language : kLanguages) {
         ui.languageComboBox->addItem(language.key != nullptr ? ZRStringConstant::tr(language.key)
@@ -294,18 +301,27 @@ void SettingWidget::slotLoadColorMode(int mode) {
     saveSettingInfo();
 }
 
+const char* SettingWidget::styleSheetForStoredMode(int storedMode) {
+    if (storedMode == COLOR_MODE_DARK) {
+        return KORVA_STYLESHEET_DARK;
+    }
+    if (storedMode == COLOR_MODE_NORMAL) {
+        return KORVA_STYLESHEET_NORMAL;
+    }
+    return ReadAppsUseLightTheme() == 0 ? KORVA_STYLESHEET_DARK : KORVA_STYLESHEET_NORMAL;
+}
+
 void SettingWidget::applyStyleSheet(int mode, const char* resource) {
     // The mode comes first: the style sheet sends every widget a style change, and the
     // widgets that draw by colour mode read it there.
     SystemContext::GetSettingManager()->setColorMode(mode);
-    QFile sheet(QString::fromLatin1(resource));
-    sheet.open(QIODevice::ReadOnly);
-    const QString text = QString::fromUtf8(sheet.readAll());
     auto* app = qobject_cast<QApplication*>(SystemContext::Instance()->GetApplication());
     if (app == nullptr) {
         app = qApp;
     }
-    app->setStyleSheet(text);
+    // The start sets the stored mode's sheet before the window exists: applied here again
+    // at the restore, it is not set a second time.
+    SetApplicationStyleSheet(app, ReadStyleSheet(resource));
 }
 
 void SettingWidget::slotLoadNormalMode() {
@@ -327,14 +343,17 @@ void SettingWidget::slotLoadSystemMode() {
 // Look
 
 void SettingWidget::setDropShadow() {
+    // Painted beneath each panel by the page (not a graphics effect, which on X left its
+    // blurred edge painted twice where a control inside the panel changed).
+    const QColor color(QString::fromLatin1(colorMode == COLOR_MODE_DARK ? kShadowDark : kShadowLight));
     for (QWidget* panel : {ui.connectionSettingWidget, ui.systemSettingWidget}) {
-        auto* effect = new QGraphicsDropShadowEffect(this);
-        effect->setColor(
-            QColor(QString::fromLatin1(colorMode == COLOR_MODE_DARK ? kShadowDark : kShadowLight)));
-        effect->setOffset(0, 2);
-        effect->setBlurRadius(kShadowBlurRadius);
-        // The panel deletes the effect it replaces.
-        panel->setGraphicsEffect(effect);
+        PaintedShadow* shadow = PaintedShadow::of(panel);
+        if (shadow == nullptr) {
+            shadow = new PaintedShadow(panel, kPanelCornerRadius);
+            shadow->setOffset(QPointF(0, 2));
+            shadow->setBlurRadius(kShadowBlurRadius);
+        }
+        shadow->setColor(color);
     }
 }
 

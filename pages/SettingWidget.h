@@ -32,6 +32,11 @@ public:
     static QString languageCodeForId(uint16_t languageId);
     static constexpr int kLanguageRows = LANGUAGE_TYPE_LAST + 1;
 
+    // The style sheet resource that a stored colour mode applies: the dark sheet for 2, the
+    // normal one for 1, and for 0 (or a value outside the table) the one that the system's
+    // theme asks for.
+    static const char* styleSheetForStoredMode(int storedMode);
+
 protected slots:
     void slotReloadTranslation(int row);
     void slotButtonClicked();

@@ -448,6 +448,75 @@ int IPCSqlite::GetProfileList(std::vector<ProfileInfo>& list) {
     return Query(*this, &list, kSelectProfileList, 0, ProfileListCallback);
 }
 
+namespace {
+
+struct ProfilesWithKinds {
+    std::vector<ProfileInfo>* list;
+    std::vector<ProfileKindSummary>* kinds;
+};
+
+template <size_t N> std::string FieldText(const char (&field)[N]) {
+    return std::string(field, strnlen(field, N));
+}
+
+} // namespace
+
+int IPCSqlite::GetProfileListWithKinds(std::vector<ProfileInfo>& list,
+                                       std::vector<ProfileKindSummary>& kinds) {
+    long long rows = 0;
+    const auto countCallback = [](void* target, int columns, char** values, char**) {
+        if (columns > 0 && values[0] != nullptr) {
+            *static_cast<long long*>(target) = std::atoll(values[0]);
+        }
+        return 0;
+    };
+    if (db != nullptr && Query(*this, &rows, kCountProfiles, 0, countCallback) == 0 && rows > 0) {
+        list.reserve(list.size() + static_cast<size_t>(rows));
+        kinds.reserve(kinds.size() + static_cast<size_t>(rows));
+    }
+    ProfilesWithKinds target{&list, &kinds};
+    return Query(*this, &target, kSelectProfileListWithKinds, 0, ProfileWithKindCallback);
+}
+
+// The kind's columns are read by the kind's own row callback, so that the texts are cut and
+// checked as a select of the record itself gives them.
+int IPCSqlite::ProfileWithKindCallback(void* target, int columns, char** values, char** names) {
+    auto* out = static_cast<ProfilesWithKinds*>(target);
+    ProfileInfo info;
+    FillProfile(&info, columns, values, names);
+    ProfileKindSummary summary;
+    switch (info.ProfileType) {
+    case VPN_TYPE_WIREGUARD: {
+        WireGuardVPNInfo record;
+        WireGuardInfoCallback(&record, columns, values, names);
+        summary.serverAddress = FieldText(record.WanIP);
+        summary.localAddress = FieldText(record.IPAddr);
+        summary.prefixLength = record.InterSubMask;
+        break;
+    }
+    case VPN_TYPE_SSLVPN:
+    case VPN_TYPE_OPENVPN: {
+        OpenVPNInfo record;
+        OpenVPNConfigCallback(&record, columns, values, names);
+        summary.serverAddress = FieldText(record.ServerIP);
+        summary.localAddress = FieldText(record.LocalIP);
+        break;
+    }
+    case VPN_TYPE_IPSEC: {
+        IPSecVPNInfo record;
+        FillIPSec(&record, columns, values, names);
+        summary.serverAddress = record.GetRemoteAddrs();
+        summary.localAddress = record.GetLocalAddrs();
+        break;
+    }
+    default:
+        break;
+    }
+    out->list->push_back(info);
+    out->kinds->push_back(std::move(summary));
+    return 0;
+}
+
 int IPCSqlite::GetProfileByID(ProfileInfo* info, int profileID) {
     return Query(*this, info, kSelectProfileByID, profileID, ProfileByIDCallback);
 }
@@ -461,13 +530,27 @@ namespace {
 // A stable sort with the comparison of neighbour swapping gives the same order. The records
 // are large, so their positions are sorted and the records then moved into place along the
 // permutation's cycles, each once, without a second list.
-template <typename Before> void StableSortByName(std::vector<ProfileInfo>& list, Before before) {
-    const size_t count = list.size();
-    std::vector<uint32_t> order(count);
+template <typename Before>
+std::vector<uint32_t> OrderByName(const std::vector<ProfileInfo>& list, Before before) {
+    std::vector<uint32_t> order(list.size());
     std::iota(order.begin(), order.end(), 0u);
     std::stable_sort(order.begin(), order.end(), [&list, &before](uint32_t a, uint32_t b) {
         return before(strncmp(list[a].ProfileName, list[b].ProfileName, RECORD_TEXT_LONG));
     });
+    return order;
+}
+
+bool Ascending(int order) {
+    return order < 0;
+}
+
+bool Descending(int order) {
+    return order > 0;
+}
+
+template <typename Before> void StableSortByName(std::vector<ProfileInfo>& list, Before before) {
+    const size_t count = list.size();
+    const std::vector<uint32_t> order = OrderByName(list, before);
     // Position k receives the record that stood at order[k].
     std::vector<bool> placed(count, false);
     for (size_t start = 0; start < count; ++start) {
@@ -492,13 +575,17 @@ template <typename Before> void StableSortByName(std::vector<ProfileInfo>& list,
 } // namespace
 
 int IPCSqlite::SortProfilesAscending(std::vector<ProfileInfo>& list) {
-    StableSortByName(list, [](int order) { return order < 0; });
+    StableSortByName(list, Ascending);
     return 0;
 }
 
 int IPCSqlite::SortProfilesDescending(std::vector<ProfileInfo>& list) {
-    StableSortByName(list, [](int order) { return order > 0; });
+    StableSortByName(list, Descending);
     return 0;
+}
+
+std::vector<uint32_t> IPCSqlite::ProfileNameOrder(const std::vector<ProfileInfo>& list, bool ascending) {
+    return ascending ? OrderByName(list, Ascending) : OrderByName(list, Descending);
 }
 
 // ZRWIREGUARDVPN

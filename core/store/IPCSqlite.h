@@ -7,6 +7,8 @@
 // and level 2 together with SQLite's message.
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <vector>
 
 #include "IPSecVPNInfo.h"
@@ -14,6 +16,16 @@
 #include "StoreSql.h"
 
 class AppContext;
+
+// What the profile lists show of a profile's kind record beside the profile: the server's
+// address, the local address and, for WireGuard, the prefix length, as the record's own
+// select fills them (WanIP, IPAddr and InterSubMask; ServerIP and LocalIP; RemoteAddrs and
+// LocalAddrs). Empty texts and 0 where the kind has no record.
+struct ProfileKindSummary {
+    std::string serverAddress;
+    std::string localAddress;
+    int prefixLength = 0;
+};
 
 class IPCSqlite {
 public:
@@ -52,6 +64,12 @@ public:
     int UpdateProfile(ProfileInfo* info);
     // Appends every row, newest ProfileID first; the list is not emptied first.
     int GetProfileList(std::vector<ProfileInfo>& list);
+    // As GetProfileList, and beside each row what its kind's record gives the lists, all
+    // read in one statement (the profiles joined with their kinds' tables).
+    int GetProfileListWithKinds(std::vector<ProfileInfo>& list, std::vector<ProfileKindSummary>& kinds);
+    // The positions of the list's records sorted by ProfileName as the two sorts below sort
+    // them, so that a caller can show that order without moving the records.
+    static std::vector<uint32_t> ProfileNameOrder(const std::vector<ProfileInfo>& list, bool ascending);
     // Fills ProfileType, ProfileName and ConfigID; a missing row leaves the record as it was.
     int GetProfileByID(ProfileInfo* info, int profileID);
     int GetProfileByConfigID(ProfileInfo* info, int configID);
@@ -99,6 +117,7 @@ public:
     static int OpenVPNConfigCallback(void* target, int columns, char** values, char** names);
     static int IPSecProfileCallback(void* target, int columns, char** values, char** names);
     static int IPSecProfileListCallback(void* target, int columns, char** values, char** names);
+    static int ProfileWithKindCallback(void* target, int columns, char** values, char** names);
 
 private:
     // Runs "begin", the statement and "commit" under the mutex. For an insert, newID

@@ -1,34 +1,78 @@
 #include <QGraphicsDropShadowEffect>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QScreen>
 #include <QTest>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 
-#include "CachedDropShadowEffect.h"
+#include "PaintedShadow.h"
 
 namespace {
 
-// A card as the pages have them: a rounded, opaque body with a changing label, on a
-// translucent surface that shows the card's shadow around it.
+enum class Shadow { QtEffect, Painted };
+
+// A frame as the main window has it (its rounded body inside a margin that its layout
+// leaves for the shadow) holding a card as the pages have them, on a translucent window.
+// Each gets the drop shadow either as Qt's graphics effect or painted beneath it.
 struct Surface {
     QWidget window;
-    QWidget* card = new QWidget(&window);
-    QLabel* label = new QLabel(QStringLiteral("00:00:01"), card);
+    // What the frame stands on: nothing (a translucent window) or a desktop's colour.
+    QWidget* desk = new QWidget(&window);
+    QWidget* frame = new QWidget(desk);
+    QWidget* body = new QWidget(frame);
+    QWidget* card = new QWidget(body);
+    QLabel* label = new QLabel(QStringLiteral("0h 0m 1s"), card);
 
-    explicit Surface(QGraphicsEffect* shadow) {
+    Surface(Shadow kind, QColor frameColor, QColor cardColor, QSize size = QSize(520, 400),
+            bool onDesk = false) {
         window.setAttribute(Qt::WA_TranslucentBackground);
-        window.resize(320, 220);
+        window.resize(size);
+        window.setStyleSheet(QStringLiteral("#body { background: #F5F7FA; border-radius: 16px; }"
+                                            "#card { background: #FFFFFF; border-radius: 8px; }"
+                                            "#desk { background: #808890; }"));
+        desk->setObjectName(onDesk ? QStringLiteral("desk") : QString());
+        desk->setAttribute(Qt::WA_StyledBackground, onDesk);
+        desk->setGeometry(window.rect());
+        body->setObjectName(QStringLiteral("body"));
         card->setObjectName(QStringLiteral("card"));
-        card->setStyleSheet(QStringLiteral("#card { background: #FFFFFF; border-radius: 10px; }"));
-        card->setAttribute(Qt::WA_StyledBackground);
-        card->setGeometry(40, 40, 240, 140);
-        auto* layout = new QVBoxLayout(card);
-        layout->addWidget(label);
-        card->setGraphicsEffect(shadow);
+        auto* frameLayout = new QHBoxLayout(frame);
+        frameLayout->setContentsMargins(24, 24, 24, 24);
+        frameLayout->addWidget(body);
+        auto* bodyLayout = new QVBoxLayout(body);
+        bodyLayout->setContentsMargins(40, 40, 40, 40);
+        bodyLayout->addWidget(card);
+        auto* cardLayout = new QVBoxLayout(card);
+        cardLayout->addWidget(label);
+        frame->setGeometry(window.rect());
+        if (kind == Shadow::QtEffect) {
+            frame->setGraphicsEffect(effect(frameColor));
+            card->setGraphicsEffect(effect(cardColor));
+        } else {
+            setUp(new PaintedShadow(frame, 16, frameLayout->contentsMargins()), frameColor);
+            setUp(new PaintedShadow(card, 8), cardColor);
+        }
+        frame->layout()->activate();
+        body->layout()->activate();
+    }
+
+    static QGraphicsDropShadowEffect* effect(QColor color) {
+        auto* shadow = new QGraphicsDropShadowEffect;
+        shadow->setColor(color);
+        shadow->setOffset(0, 2);
+        shadow->setBlurRadius(24);
+        return shadow;
+    }
+
+    static void setUp(PaintedShadow* shadow, QColor color) {
+        shadow->setColor(color);
+        shadow->setOffset(QPointF(0, 2));
+        shadow->setBlurRadius(24);
     }
 
     QImage picture() {
@@ -38,14 +82,6 @@ struct Surface {
         return image;
     }
 };
-
-template <typename Effect> Effect* shadowOf(QColor color) {
-    auto* effect = new Effect;
-    effect->setColor(color);
-    effect->setOffset(0, 2);
-    effect->setBlurRadius(24);
-    return effect;
-}
 
 int largestDifference(const QImage& a, const QImage& b) {
     int largest = 0;
@@ -60,102 +96,111 @@ int largestDifference(const QImage& a, const QImage& b) {
     return largest;
 }
 
-TEST(CachedDropShadowTest, LooksLikeTheDropShadowInEachColourMode) {
-    for (const QColor& color :
-         {QColor(QStringLiteral("#FF000000")), QColor(0, 0, 0, 40), QColor(10, 20, 40, 120)}) {
-        Surface plain(shadowOf<QGraphicsDropShadowEffect>(color));
-        Surface cached(shadowOf<CachedDropShadowEffect>(color));
-        const QImage expected = plain.picture();
-        const QImage shown = cached.picture();
-        ASSERT_EQ(expected.size(), shown.size());
-        // The shadow reaches well beyond the card, and the two agree to rounding.
-        EXPECT_GT(qAlpha(expected.pixel(160, 40 + 140 + 8)), 0) << color.name(QColor::HexArgb).toStdString();
-        EXPECT_LE(largestDifference(expected, shown), 4) << color.name(QColor::HexArgb).toStdString();
+const QColor kBlack(QStringLiteral("#FF000000"));
+const QColor kLightCard(QStringLiteral("#A0E1E1E1"));
+const QColor kLightDialog(QStringLiteral("#A09BA1AA"));
+
+// The light and dark cards' shadows inside the frame's, at a size where the frame's image is
+// whole and at one where it is stretched along every side.
+TEST(PaintedShadowTest, LooksAsQtsDropShadowInEachColourMode) {
+    for (const QSize size : {QSize(520, 400), QSize(978, 648), QSize(1201, 777)}) {
+        for (const QColor& card : {kLightCard, kBlack, kLightDialog}) {
+            Surface effect(Shadow::QtEffect, kBlack, card, size);
+            Surface painted(Shadow::Painted, kBlack, card, size);
+            const QImage expected = effect.picture();
+            const QImage shown = painted.picture();
+            ASSERT_EQ(expected.size(), shown.size());
+            const std::string what = card.name(QColor::HexArgb).toStdString() + " at " +
+                                     std::to_string(size.width()) + "x" + std::to_string(size.height());
+            // The shadows reach well beyond the frame's body and the card.
+            EXPECT_GT(qAlpha(shown.pixel(size.width() / 2, size.height() - 16)), 0) << what;
+            const QRect card0 = painted.card->geometry().translated(painted.body->pos());
+            EXPECT_GT(qAlpha(shown.pixel(24 + card0.center().x(), 24 + card0.bottom() + 8)), 0) << what;
+            EXPECT_LE(largestDifference(expected, shown), 3) << what;
+        }
     }
 }
 
-TEST(CachedDropShadowTest, IsMadeOncePerSizeAndNotOnEachPaint) {
-    auto* effect = shadowOf<CachedDropShadowEffect>(QColor(QStringLiteral("#FF000000")));
-    Surface surface(effect);
-    surface.picture();
-    EXPECT_EQ(effect->renderCount(), 1);
-    // The label changes each second: the card is painted again, the shadow is not made again.
+// The image is made once per size and colour: a label that changes each second repaints
+// the card without making it again, and a show of the page again makes none.
+TEST(PaintedShadowTest, IsMadeOncePerSizeNotOnEachPaint) {
+    Surface painted(Shadow::Painted, kBlack, kLightCard);
+    painted.picture();
+    const int made = PaintedShadow::imagesMade();
     for (int second = 2; second <= 5; ++second) {
-        surface.label->setText(QStringLiteral("00:00:0%1").arg(second));
-        const QImage image = surface.picture();
-        EXPECT_EQ(effect->renderCount(), 1);
-        EXPECT_GT(qAlpha(image.pixel(160, 40 + 140 + 8)), 0);
+        painted.label->setText(QStringLiteral("0h 0m %1s").arg(second));
+        painted.picture();
     }
-    // A new size, colour or radius makes it again, and it follows the new outline.
-    surface.card->resize(200, 100);
-    const QImage smaller = surface.picture();
-    EXPECT_EQ(effect->renderCount(), 2);
-    Surface reference(shadowOf<QGraphicsDropShadowEffect>(QColor(QStringLiteral("#FF000000"))));
-    reference.card->resize(200, 100);
-    reference.label->setText(surface.label->text());
-    EXPECT_LE(largestDifference(reference.picture(), smaller), 4);
-    effect->setBlurRadius(12);
-    surface.picture();
-    EXPECT_EQ(effect->renderCount(), 3);
-    effect->setColor(QColor(0, 0, 0, 60));
-    surface.picture();
-    EXPECT_EQ(effect->renderCount(), 4);
+    painted.card->hide();
+    painted.card->show();
+    painted.picture();
+    EXPECT_EQ(PaintedShadow::imagesMade(), made);
+
+    // A new size (a card too short now for its sides to be stretched) or colour makes a new
+    // image, which again looks as Qt's.
+    painted.window.resize(560, 270);
+    painted.desk->setGeometry(painted.window.rect());
+    painted.frame->setGeometry(painted.window.rect());
+    painted.frame->layout()->activate();
+    painted.body->layout()->activate();
+    painted.picture();
+    const int resized = PaintedShadow::imagesMade();
+    EXPECT_GT(resized, made);
+    PaintedShadow::of(painted.card)->setColor(kBlack);
+    const QImage shown = painted.picture();
+    EXPECT_EQ(PaintedShadow::imagesMade(), resized + 1);
+    Surface effect(Shadow::QtEffect, kBlack, kBlack, QSize(560, 270));
+    effect.label->setText(painted.label->text());
+    EXPECT_LE(largestDifference(effect.picture(), shown), 3);
 }
 
-// The main window's frame has a shadow and so do the cards laid out inside it: each card
-// and its shadow stay where the card lies, as with Qt's own drop shadow.
-template <typename Effect> struct NestedSurface {
-    QWidget window;
-    QWidget* frame = new QWidget(&window);
-    QWidget* card = new QWidget(frame);
-    QLabel* label = new QLabel(QStringLiteral("Connected"), card);
+// A hidden card has no shadow; its shadow comes back with it, and follows its place.
+TEST(PaintedShadowTest, FollowsTheWidgetsVisibilityAndPlace) {
+    Surface painted(Shadow::Painted, kBlack, kBlack);
+    const QRect card = painted.card->geometry().translated(painted.body->pos() + painted.frame->pos());
+    const QPoint below(card.center().x(), card.bottom() + 10);
+    EXPECT_GT(qAlpha(painted.picture().pixel(below)), 200);
+    painted.card->hide();
+    // Beneath the card now lies the frame's body, opaque and without a shadow in it.
+    EXPECT_EQ(QColor(painted.picture().pixel(below)), QColor(QStringLiteral("#F5F7FA")));
+    painted.card->show();
+    EXPECT_GT(qAlpha(painted.picture().pixel(below)), 200);
+    EXPECT_NE(QColor(painted.picture().pixel(below)), QColor(QStringLiteral("#F5F7FA")));
+    ASSERT_NE(PaintedShadow::of(painted.card), nullptr);
+    EXPECT_EQ(PaintedShadow::of(painted.card)->shadowRect(),
+              painted.card->geometry().adjusted(-24, -22, 24, 26));
+    delete PaintedShadow::of(painted.card);
+    EXPECT_EQ(PaintedShadow::of(painted.card), nullptr);
+    EXPECT_EQ(QColor(painted.picture().pixel(below)), QColor(QStringLiteral("#F5F7FA")));
+}
 
-    NestedSurface() {
-        window.setAttribute(Qt::WA_TranslucentBackground);
-        window.resize(420, 320);
-        frame->setObjectName(QStringLiteral("frame"));
-        frame->setStyleSheet(QStringLiteral("#frame { background: #F4F6FA; border-radius: 8px; }"
-                                            "#card { background: #FFFFFF; border-radius: 10px; }"));
-        frame->setAttribute(Qt::WA_StyledBackground);
-        frame->setGeometry(20, 20, 380, 280);
-        card->setObjectName(QStringLiteral("card"));
-        card->setAttribute(Qt::WA_StyledBackground);
-        card->setGeometry(90, 70, 200, 120);
-        auto* layout = new QVBoxLayout(card);
-        layout->addWidget(label);
-        frame->setGraphicsEffect(shadowOf<Effect>(QColor(QStringLiteral("#A09BA1AA"))));
-        card->setGraphicsEffect(shadowOf<Effect>(QColor(0, 0, 0, 60)));
-    }
-
-    QImage picture() {
-        QImage image(window.size(), QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        window.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-        return image;
-    }
-};
-
-TEST(CachedDropShadowTest, NestedShadowsKeepEachCardInPlace) {
-    NestedSurface<QGraphicsDropShadowEffect> plain;
-    NestedSurface<CachedDropShadowEffect> cached;
-    const QImage expected = plain.picture();
-    // Twice: the first paint makes the shadows, the second draws them from the cache.
-    for (int paint = 0; paint < 2; ++paint) {
-        const QImage shown = cached.picture();
-        ASSERT_EQ(expected.size(), shown.size());
-        // The card's white body lies at its place in the frame, not beyond it.
-        EXPECT_EQ(QColor(shown.pixel(20 + 90 + 100, 20 + 70 + 60)), QColor(Qt::white)) << paint;
-        EXPECT_LE(largestDifference(expected, shown), 4) << paint;
-    }
-    // The window as the screen shows it: painted through its backing store and grabbed.
-    plain.window.show();
-    cached.window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&plain.window));
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&cached.window));
-    const auto grabbed = [](QWidget& window) {
-        return window.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+// The window as the screen shows it, painted through its backing store: a change inside
+// the card repaints only part of it, and the shadows stay as Qt's.
+TEST(PaintedShadowTest, ThroughTheBackingStoreAsWithQtsEffect) {
+    // The offscreen platform's backing store has no alpha channel and clears nothing: the
+    // frames stand on a desktop's colour, as a compositor would show them.
+    Surface effect(Shadow::QtEffect, kBlack, kLightCard, QSize(520, 400), true);
+    Surface painted(Shadow::Painted, kBlack, kLightCard, QSize(520, 400), true);
+    effect.window.show();
+    painted.window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&effect.window));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&painted.window));
+    // What the window's backing store holds, as the screen shows it.
+    const auto shown = [](QWidget& window) {
+        return window.screen()
+            ->grabWindow(window.winId())
+            .toImage()
+            .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     };
-    EXPECT_LE(largestDifference(grabbed(plain.window), grabbed(cached.window)), 4);
+    const QImage before = shown(painted.window);
+    EXPECT_LE(largestDifference(shown(effect.window), before), 3);
+    effect.label->setText(QStringLiteral("1h 2m 3s"));
+    painted.label->setText(QStringLiteral("1h 2m 3s"));
+    QApplication::processEvents();
+    const QImage afterEffect = shown(effect.window);
+    const QImage afterPainted = shown(painted.window);
+    EXPECT_LE(largestDifference(afterEffect, afterPainted), 3);
+    EXPECT_NE(afterPainted, before);
 }
 
 } // namespace

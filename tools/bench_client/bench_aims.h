@@ -1,24 +1,36 @@
 // The client benchmark's figures against its aims (bench_client --aims): start time and
-// peak memory beside a bare Qt Widgets window, CPU use and the longest event-loop stall
-// idle and while connected to a real WireGuard peer, and the Profiles page at 10,000
-// profiles.
+// peak memory beside a bare Qt Widgets window, offscreen and on an X display (Xvfb), then
+// the phases of bench_phases.h with the main window in this process.
 #pragma once
 
 #include <string>
 
+// One platform's starts: medians of several, client and bare window taken in turn.
 struct StartFigures {
+    std::string platform; // "offscreen", or "X display (Xvfb, xcb)"
     double clientMs = 0;
     double bareMs = 0;
     double clientRssMiB = 0;
     double bareRssMiB = 0;
-    std::string error; // empty when both were measured
+    // On X also the bare window without Qt's OpenGL integration, which the client turns off
+    // for itself: the same yardstick without the GL start (0 where not measured).
+    double bareNoGLMs = 0;
+    double bareNoGLRssMiB = 0;
+    std::string error; // empty when measured
+};
+
+struct Starts {
+    StartFigures offscreen;
+    StartFigures xDisplay;
 };
 
 // Starts build/korva/korva-vpn and the bare window several times each, in scratch homes
-// under the working directory, and gives the medians. Runs before the QApplication.
-StartFigures MeasureStarts(const std::string& clientProgram, const std::string& clientDir,
-                           const std::string& bareProgram);
+// under the working directory, offscreen and on an Xvfb display of its own, and gives the
+// medians. Runs before the QApplication.
+Starts MeasureStarts(const std::string& clientProgram, const std::string& clientDir,
+                     const std::string& bareProgram);
 
-// The phases with the main window in this process, then the summary against the aims.
-// Runs once the QApplication and the application context stand.
-int RunAims(const StartFigures& starts, int seconds);
+// The phases with the main window in this process (those whose name holds `only`, or all),
+// then the summary against the aims. Runs once the QApplication and the application context
+// stand.
+int RunAims(const Starts& starts, int seconds, const std::string& only = std::string());

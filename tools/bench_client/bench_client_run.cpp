@@ -10,7 +10,8 @@
 //   bench_client [--real] [--seconds N]
 //
 // With --aims it measures instead the figures the client is held to (bench_aims.h), with
-// 60 s phases unless --seconds says otherwise; `./dev.sh bench` runs that.
+// 60 s phases unless --seconds says otherwise; `./dev.sh bench` runs that. --only WORD
+// runs only the phases whose name holds WORD ("start" for the starts).
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -442,11 +443,14 @@ int main(int argc, char** argv) {
     bool real = false;
     bool aims = false;
     int seconds = 0;
+    std::string only;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--real") == 0) {
             real = true;
         } else if (std::strcmp(argv[i], "--aims") == 0) {
             aims = true;
+        } else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) {
+            only = argv[++i];
         } else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             seconds = std::max(1, std::atoi(argv[++i]));
         }
@@ -459,8 +463,8 @@ int main(int argc, char** argv) {
     if (seconds == 0) {
         seconds = aims ? 60 : 10;
     }
-    StartFigures starts;
-    if (aims) {
+    Starts starts;
+    if (aims && (only.empty() || std::string("start").find(only) != std::string::npos)) {
         starts = MeasureStarts(KORVA_APP_DIR "/korva-vpn", KORVA_APP_DIR, BENCH_BARE_WINDOW);
     }
 
@@ -486,7 +490,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (aims) {
-        const int result = RunAims(starts, seconds);
+        const int result = RunAims(starts, seconds, only);
         app()->Stop();
         return result;
     }

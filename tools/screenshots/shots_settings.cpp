@@ -92,6 +92,15 @@ KORVA_SHOTS(settings) {
             save(QStringLiteral("settings-mode-list"), picture(popup, mode.card, 16));
             selector->hidePopup();
         }
+        // The language selector opened, with the languages' own names.
+        auto* languages = page->findChild<QComboBox*>(QStringLiteral("languageComboBox"));
+        if (languages != nullptr) {
+            languages->showPopup();
+            settle();
+            QWidget* popup = languages->view()->window();
+            save(QStringLiteral("settings-language-list"), picture(popup, mode.card, 16));
+            languages->hidePopup();
+        }
         page->close();
     }
 

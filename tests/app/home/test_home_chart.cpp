@@ -113,6 +113,51 @@ TEST_F(ChartTest, GeometryFollowsTheSizeAndModeOfTheLastSetFlowData) {
     EXPECT_EQ(chart.barRectangles()[0], QRect(5, 174, 7, 6));
 }
 
+// Counts the paints a widget receives.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
+// The data come once a second while connected: the chart is painted again only when its
+// bars change in a way that shows (a height, or a bar turning active), not for every
+// second's small increase or the same data again.
+TEST_F(ChartTest, PaintsAgainOnlyWhenWhatItShowsChanged) {
+    VPNBarChart chart;
+    chart.resize(354, 100);
+    chart.setFlowData(hours({{3, 40}}), hours({{3, 40}}));
+    ASSERT_TRUE(guitest::showAndExpose(&chart));
+    QApplication::processEvents();
+    PaintCounter counter(&chart);
+    const struct {
+        const char* name;
+        QVector<double> upload;
+        QVector<double> download;
+        bool painted;
+    } steps[] = {
+        {"the same data", hours({{3, 40}}), hours({{3, 40}}), false},
+        {"a rise too small to move a pixel", hours({{3, 40.01}}), hours({{3, 40.01}}), false},
+        {"another hour grows", hours({{3, 40.01}, {4, 30}}), hours({{3, 40.01}}), true},
+        {"download only, in an idle hour", hours({{3, 40.01}, {4, 30}}), hours({{3, 40.01}, {5, 0.001}}),
+         false},
+        {"an hour turns active", hours({{3, 40.01}, {4, 30}, {5, 0.001}}), hours({{3, 40.01}, {5, 0.001}}),
+         true},
+    };
+    for (const auto& step : steps) {
+        counter.paints = 0;
+        chart.setFlowData(step.upload, step.download);
+        QApplication::processEvents();
+        EXPECT_EQ(counter.paints > 0, step.painted) << step.name;
+    }
+}
+
 TEST_F(ChartTest, SeriesShorterOrLongerThanADayAreSafe) {
     VPNBarChart chart;
     chart.resize(354, 100);

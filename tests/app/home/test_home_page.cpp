@@ -3,7 +3,6 @@
 // by name, the look of each connection state, the spinner, hover texts, texts for time,
 // mask and traffic, and colour-mode and language changes.
 #include <QApplication>
-#include <QGraphicsDropShadowEffect>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -17,6 +16,7 @@
 #include "HomeTestSupport.h"
 #include "HomeWidget.h"
 #include "IPCSqlite.h"
+#include "PaintedShadow.h"
 #include "ProfileSummary.h"
 #include "VPNBarChart.h"
 #include "ZRLoadingPie.h"
@@ -596,15 +596,16 @@ TEST_F(HomePageTest, ColourModeRestylesTextsAndShadows) {
     open();
     restore();
     auto shadowOf = [&](const char* card) {
-        auto* effect = qobject_cast<QGraphicsDropShadowEffect*>(w(card)->graphicsEffect());
-        return effect != nullptr ? effect->color() : QColor();
+        PaintedShadow* shadow = PaintedShadow::of(w(card));
+        return shadow != nullptr ? shadow->color() : QColor();
     };
     guitest::applyColorMode(2);
     EXPECT_EQ(w("labelConnectStatus")->styleSheet(), QStringLiteral("#labelConnectStatus{color:#FFFFFF;}"));
     EXPECT_EQ(profileButtonStyle(), QStringLiteral("color:#FFFFFF;"));
     for (const char* card : {"profileWidget", "connectInfoWidget", "trafficWidget"}) {
         EXPECT_EQ(shadowOf(card), QColor("#FF000000")) << card;
-        EXPECT_EQ(qobject_cast<QGraphicsDropShadowEffect*>(w(card)->graphicsEffect())->blurRadius(), 24);
+        EXPECT_EQ(PaintedShadow::of(w(card))->blurRadius(), 24);
+        EXPECT_EQ(PaintedShadow::of(w(card))->offset(), QPointF(0, 2));
     }
     guitest::applyColorMode(1);
     EXPECT_EQ(w("labelConnectStatus")->styleSheet(), QStringLiteral("#labelConnectStatus{color:#1D2529;}"));

@@ -34,6 +34,10 @@ TEST(ShownNoticeTest, TheClientWritesTheNoticeOnceItsWindowIsPaintedAndEnds) {
     // The client's log lines go to standard output as well, the notice on a line of its own.
     const QByteArray output = client.readAllStandardOutput();
     EXPECT_EQ(output.count("\nkorva-vpn: main window shown\n"), 1) << output.toStdString();
+    // The frame it counts shows the stored settings: it comes after their restore.
+    const int restored = output.indexOf("System :: Set theme mode to");
+    EXPECT_GE(restored, 0) << output.toStdString();
+    EXPECT_GT(output.indexOf("korva-vpn: main window shown"), restored) << output.toStdString();
 }
 
 TEST(ShownNoticeTest, WithoutTheVariableTheClientWritesNothingAndStaysOpen) {

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QGraphicsDropShadowEffect>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -8,6 +9,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -15,6 +18,7 @@
 #include "ClientMain.h"
 #include "GuiTest.h"
 #include "HomeWidget.h"
+#include "PaintedShadow.h"
 #include "ProfileWidget.h"
 #include "SettingManager.h"
 #include "SettingWidget.h"
@@ -81,6 +85,52 @@ TEST_F(MainWindowTest, FormHoldsThreePagesAndTheTabButtonsSwitchThem) {
         EXPECT_TRUE(child<QPushButton>(window, tab.button)->isChecked()) << tab.button;
     }
     EXPECT_EQ(QApplication::wheelScrollLines(), 1);
+}
+
+// The frame's and the home page's cards' shadows look as Qt's drop shadows of the same
+// colour, blur and offset on the same widgets, in both colour modes.
+TEST_F(MainWindowTest, ShadowsLookAsQtsDropShadowsInBothColourModes) {
+    struct Card {
+        const char* name;
+        QColor light;
+    };
+    const QColor black(QStringLiteral("#FF000000"));
+    for (int mode : {1, 2}) {
+        guitest::applyColorMode(mode);
+        ZRVPNClient window;
+        ASSERT_TRUE(guitest::showAndExpose(&window));
+        const QImage painted = window.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+
+        // The same window with Qt's graphics effects in their place.
+        auto putEffect = [](QWidget* widget, const QColor& color) {
+            delete PaintedShadow::of(widget);
+            auto* effect = new QGraphicsDropShadowEffect;
+            effect->setColor(color);
+            effect->setOffset(0, 2);
+            effect->setBlurRadius(24);
+            widget->setGraphicsEffect(effect);
+        };
+        putEffect(child<QWidget>(window, "ZRVPNClientWidget"), black);
+        for (const char* card : {"profileWidget", "connectInfoWidget", "trafficWidget"}) {
+            QWidget* widget = child<HomeWidget>(window, "homeWidget")->findChild<QWidget*>(card);
+            ASSERT_NE(PaintedShadow::of(widget), nullptr) << card;
+            putEffect(widget, mode == 2 ? black : QColor(QStringLiteral("#A0E1E1E1")));
+        }
+        const QImage effects = window.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        ASSERT_EQ(painted.size(), effects.size());
+        int largest = 0;
+        for (int y = 0; y < painted.height(); ++y) {
+            for (int x = 0; x < painted.width(); ++x) {
+                const QRgb p = painted.pixel(x, y);
+                const QRgb q = effects.pixel(x, y);
+                largest = std::max({largest, std::abs(qAlpha(p) - qAlpha(q)), std::abs(qRed(p) - qRed(q)),
+                                    std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
+            }
+        }
+        EXPECT_LE(largest, 3) << "colour mode " << mode;
+        // The frame's shadow lies in the margin around it.
+        EXPECT_GT(qAlpha(painted.pixel(painted.width() / 2, painted.height() - 12)), 0) << mode;
+    }
 }
 
 TEST_F(MainWindowTest, SizeRuleShrinksOnlyForALowScreen) {

@@ -729,6 +729,88 @@ TEST_F(StoreTest, ACommitThatFailsUndoesTheWholeTransaction) {
     EXPECT_EQ(sqlite3_exec(raw, "BEGIN IMMEDIATE; ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
 }
 
+// The list with its kinds, read in one statement, holds what the list and each record's own
+// select give: every kind, a profile whose record is missing, a kind the program does not
+// know, texts cut as the record's select cuts them.
+TEST_F(StoreTest, ListWithKindsHoldsWhatEachRecordsOwnSelectGives) {
+    WireGuardVPNInfo wireguard = MakeWireGuard();
+    ASSERT_EQ(store.InsertWireGuardInfo(&wireguard), 0);
+    OpenVPNInfo openvpn = MakeOpenVPN();
+    strcpy(openvpn.LocalIP, "10.9.0.5");
+    ASSERT_EQ(store.InsertOpenVPNConfig(&openvpn), 0);
+    IPSecVPNInfo ipsec = MakeIPSec(2);
+    ASSERT_EQ(store.InsertIPSecProfile(&ipsec), 0);
+    // A WireGuard server text longer than its record's field.
+    ASSERT_EQ(sqlite3_exec(raw,
+                           ("UPDATE ZRWIREGUARDVPN SET WanIP = '" + std::string(200, 'w') +
+                            "' WHERE ID = " + std::to_string(wireguard.ID))
+                               .c_str(),
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    std::vector<ProfileInfo> profiles = {
+        MakeProfile("wg", VPN_TYPE_WIREGUARD, wireguard.ID),
+        MakeProfile("ssl", VPN_TYPE_SSLVPN, openvpn.ID),
+        MakeProfile("ovpn", VPN_TYPE_OPENVPN, openvpn.ID),
+        MakeProfile("ipsec", VPN_TYPE_IPSEC, ipsec.GetID()),
+        MakeProfile("gone", VPN_TYPE_WIREGUARD, 999),
+        MakeProfile("other", 9, wireguard.ID),
+    };
+    for (ProfileInfo& profile : profiles) {
+        ASSERT_EQ(store.InsertProfile(&profile), 0);
+    }
+
+    std::vector<ProfileInfo> plain;
+    ASSERT_EQ(store.GetProfileList(plain), 0);
+    std::vector<ProfileInfo> list;
+    std::vector<ProfileKindSummary> kinds;
+    ASSERT_EQ(store.GetProfileListWithKinds(list, kinds), 0);
+    ASSERT_EQ(list.size(), plain.size());
+    ASSERT_EQ(kinds.size(), plain.size());
+    for (size_t i = 0; i < plain.size(); ++i) {
+        const std::string name = plain[i].ProfileName;
+        EXPECT_EQ(list[i].ProfileID, plain[i].ProfileID) << name;
+        EXPECT_EQ(list[i].ProfileType, plain[i].ProfileType) << name;
+        EXPECT_EQ(list[i].ConfigID, plain[i].ConfigID) << name;
+        EXPECT_STREQ(list[i].ProfileName, plain[i].ProfileName);
+        std::string server, local;
+        int prefix = 0;
+        switch (plain[i].ProfileType) {
+        case VPN_TYPE_WIREGUARD: {
+            WireGuardVPNInfo record;
+            ASSERT_EQ(store.GetWireGuardInfoByID(&record, plain[i].ConfigID), 0);
+            server = record.WanIP;
+            local = record.IPAddr;
+            prefix = record.InterSubMask;
+            break;
+        }
+        case VPN_TYPE_SSLVPN:
+        case VPN_TYPE_OPENVPN: {
+            OpenVPNInfo record;
+            ASSERT_EQ(store.GetOpenVPNConfigByID(&record, plain[i].ConfigID), 0);
+            server = record.ServerIP;
+            local = record.LocalIP;
+            break;
+        }
+        case VPN_TYPE_IPSEC: {
+            IPSecVPNInfo record;
+            ASSERT_EQ(store.GetIPSecProfileByID(&record, plain[i].ConfigID), 0);
+            server = record.GetRemoteAddrs();
+            local = record.GetLocalAddrs();
+            break;
+        }
+        default:
+            break;
+        }
+        EXPECT_EQ(kinds[i].serverAddress, server) << name;
+        EXPECT_EQ(kinds[i].localAddress, local) << name;
+        EXPECT_EQ(kinds[i].prefixLength, prefix) << name;
+    }
+    EXPECT_EQ(kinds[plain.size() - 1].serverAddress.size(), sizeof(WireGuardVPNInfo::WanIP) - 1);
+    EXPECT_EQ(kinds[1].serverAddress, ""); // "gone": its record is missing
+    EXPECT_EQ(kinds[2].localAddress, "192.0.2.10");
+    EXPECT_EQ(kinds[4].serverAddress, "vpn.example.org");
+}
+
 TEST(StoreSort, BubbleSortByNameKeepsEqualNamesInOrder) {
     struct Case {
         std::vector<const char*> names;
@@ -761,6 +843,11 @@ TEST(StoreSort, BubbleSortByNameKeepsEqualNamesInOrder) {
         }
         EXPECT_EQ(ascendingIDs, c.ascending);
         EXPECT_EQ(descendingIDs, c.descending);
+        // The same order as positions, with the records left where they are.
+        const std::vector<uint32_t> up = IPCSqlite::ProfileNameOrder(list, true);
+        const std::vector<uint32_t> down = IPCSqlite::ProfileNameOrder(list, false);
+        EXPECT_EQ(std::vector<int>(up.begin(), up.end()), c.ascending);
+        EXPECT_EQ(std::vector<int>(down.begin(), down.end()), c.descending);
     }
 }
 
