@@ -53,6 +53,7 @@ TEST(OpenVPNConfigFilter, LeavesOutWhatRunsLoadsWritesOrHidesHoweverWritten) {
          "log /etc/cron.d/x\nlog-append /root/.bashrc\nsyslog\ndaemon\nwritepid /etc/passwd\nstatus /tmp/s\n"
          "replay-persist /tmp/r\ngenkey secret /etc/shadow\n",
          "", "1:log 2:log-append 3:syslog 4:daemon 5:writepid 6:status 7:replay-persist 8:genkey "},
+        {"another folder or root", "cd /home/user\nchroot /home/user\n", "", "1:cd 2:chroot "},
         {"the management interface and a further configuration file",
          "management 0.0.0.0 7505\nmanagement-client\nmanagement-query-passwords\nconfig /tmp/other.conf\n",
          "", "1:management 2:management-client 3:management-query-passwords 4:config "},
@@ -116,6 +117,10 @@ TEST(OpenVPNConfigFilter, RefusesWhatOpenVPNCouldNotReadAsWritten) {
         {"an inline line longer than openvpn reads", "<ca>\n" + std::string(255, 'A') + "\n</ca>\n"},
         {"an inline block without its end", "<ca>\nPEM\nremote a 1\n"},
         {"a connection block without its end", "<connection>\nremote a 1\n"},
+        {"a connection block that ends inside an inline file of its own",
+         "<connection>\nremote a 1\n<ca>\n</connection>\nup /tmp/x\n</ca>\n</connection>\n"},
+        {"a connection block inside another",
+         "<connection>\n<connection>\nremote a\n</connection>\n</connection>\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

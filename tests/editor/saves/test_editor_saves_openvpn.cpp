@@ -626,6 +626,11 @@ const ImportCase kImportCases[] = {
     {"\"plugin\" /usr/lib/openvpn/plugin.so\n", "", "", nullptr, nullptr, "", "", unsafeLine(1, "plugin")},
     {"tls-verify /tmp/x\n", "", "", nullptr, nullptr, "", "", unsafeLine(1, "tls-verify")},
     {"log /etc/passwd\n", "", "", nullptr, nullptr, "", "", unsafeLine(1, "log")},
+    {"client\nsetenv opt up /tmp/x\n", "", "", nullptr, nullptr, "", "", unsafeLine(2, "up")},
+    {"<plugin>\n/tmp/p.so\n</plugin>\n", "", "", nullptr, nullptr, "", "", unsafeLine(1, "plugin")},
+    // Taken: OpenSSL's own providers, and what openvpn's filter leaves out when it connects.
+    {"providers legacy default\nsetenv CLIENT_CERT 0\n", "", "", nullptr, nullptr,
+     "providers legacy default\nsetenv CLIENT_CERT 0\n", "", QString()},
     // Refused: a file that cannot be read, or that would not stay inside its block.
     {"client\nca missing.crt\n", "", "", nullptr, nullptr, "", "", unreadableFile(2, "missing.crt")},
     {"auth-user-pass missing.txt\n", "", "", nullptr, nullptr, "", "", unreadableFile(1, "missing.txt")},
