@@ -164,21 +164,9 @@ bool namesProxyCredentialFile(const QList<QByteArray>& words) {
     return !file.isEmpty() && file != kStdinWord && file != kAutoWord && file != kAutoNctWord;
 }
 
-// A word written back into a configuration line: in double quotes with backslashes where
-// it holds anything but plain characters.
+// A word written back into a configuration line as openvpn reads it back.
 QByteArray quotedWord(const QByteArray& word) {
-    static const QRegExp plain(QString::fromLatin1(kPlainWordPattern));
-    if (plain.exactMatch(QString::fromLatin1(word))) {
-        return word;
-    }
-    QByteArray quoted = "\"";
-    for (char c : word) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-        }
-        quoted += c;
-    }
-    return quoted + '"';
+    return QByteArray::fromStdString(OpenVPNConfigSyntax::WrittenWord(word.toStdString()));
 }
 
 // A file's content as an inline file of the tag: its text (a PKCS #12 file, which is

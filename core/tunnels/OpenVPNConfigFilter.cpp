@@ -10,39 +10,6 @@ using OpenVPNConfigSyntax::Line;
 using OpenVPNConfigSyntax::Role;
 using OpenVPNConfigSyntax::Treatment;
 
-constexpr const char kByteOrderMark[] = "\xEF\xBB\xBF";
-
-bool IsBlank(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-// A parameter that needs no quotes: openvpn reads it back as it stands (a byte-order mark
-// at the start of the text would be taken off, and a line that starts with "</" could end
-// the block it stands in).
-bool IsBare(const std::string& token) {
-    if (token.empty() || token[0] == '#' || token[0] == ';' || token[0] == '<' ||
-        token.compare(0, 3, kByteOrderMark) == 0) {
-        return false;
-    }
-    for (char c : token) {
-        if (IsBlank(c) || c == '"' || c == '\'' || c == '\\') {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string Quoted(const std::string& token) {
-    std::string text = "\"";
-    for (char c : token) {
-        if (c == '"' || c == '\\') {
-            text += '\\';
-        }
-        text += c;
-    }
-    return text + "\"";
-}
-
 // The line openvpn reads back as the words of this line: its name with the "--" it came
 // with (openvpn takes off one again), then its parameters.
 std::string PlainLine(const Line& line) {
@@ -52,7 +19,7 @@ std::string PlainLine(const Line& line) {
         if (i > 0) {
             text += ' ';
         }
-        text += IsBare(word) ? word : Quoted(word);
+        text += OpenVPNConfigSyntax::WrittenWord(word);
     }
     return text;
 }

@@ -109,6 +109,21 @@ std::string WithoutLeadingBlanks(const std::string& text) {
     return text.substr(at);
 }
 
+// A word that needs no quotes: openvpn reads it back as it stands (a word that would begin
+// a comment or a block, or a byte-order mark at the start of the text, would not be).
+bool IsBare(const std::string& word) {
+    if (word.empty() || word[0] == '#' || word[0] == ';' || word[0] == '<' ||
+        StartsWith(word, kByteOrderMark)) {
+        return false;
+    }
+    for (char c : word) {
+        if (IsBlank(c) || c == '"' || c == '\'' || c == '\\') {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool IsPlainWord(const std::string& word) {
     if (word.empty()) {
         return false;
@@ -203,6 +218,20 @@ bool Tokenize(const std::string& line, std::vector<std::string>* words) {
 
 std::string DirectiveName(const std::string& first) {
     return first.size() >= 3 && StartsWith(first, "--") ? first.substr(2) : first;
+}
+
+std::string WrittenWord(const std::string& word) {
+    if (IsBare(word)) {
+        return word;
+    }
+    std::string text = "\"";
+    for (char c : word) {
+        if (c == '"' || c == '\\') {
+            text += '\\';
+        }
+        text += c;
+    }
+    return text + "\"";
 }
 
 Reading Read(const std::string& text) {

@@ -38,6 +38,11 @@ bool Tokenize(const std::string& line, std::vector<std::string>* words);
 // follows it.
 std::string DirectiveName(const std::string& first);
 
+// A word written into a line so that openvpn reads it back as it stands: bare when nothing
+// in it needs quotes, else between double quotes with a backslash before each double quote
+// and backslash.
+std::string WrittenWord(const std::string& word);
+
 // What a line of a configuration is.
 enum class Role {
     Plain,       // no directive: empty, or a comment

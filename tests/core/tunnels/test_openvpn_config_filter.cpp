@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "OpenVPNConfigFilter.h"
+#include "OpenVPNConfigSyntax.h"
 
 namespace {
 
@@ -158,6 +159,21 @@ TEST(OpenVPNConfigFilter, TokenizesAsOpenVPNDoes) {
         if (c.ok) {
             EXPECT_EQ(tokens, c.tokens);
         }
+    }
+}
+
+// The one writer of a word into a line (the filter's lines, the editor's import): openvpn
+// reads back the word itself, and a word that needs nothing stays as it is.
+TEST(OpenVPNConfigFilter, AWrittenWordReadsBackAsItself) {
+    for (const std::string word : {"proxy.example.com", "C:/keys/ca.crt", "\xC3\xBC"}) {
+        EXPECT_EQ(OpenVPNConfigSyntax::WrittenWord(word), word);
+    }
+    for (const std::string word : {"", "a b", "tab\there", "#x", ";x", "<ca>", "\xEF\xBB\xBFx", "q\"uote",
+                                   "back\\slash", "it's", "\\\"\\"}) {
+        SCOPED_TRACE(word);
+        std::vector<std::string> tokens;
+        ASSERT_TRUE(Tokenize("remote " + OpenVPNConfigSyntax::WrittenWord(word), &tokens));
+        EXPECT_EQ(tokens, (std::vector<std::string>{"remote", word}));
     }
 }
 
