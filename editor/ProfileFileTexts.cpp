@@ -86,17 +86,17 @@ QByteArray copyLines(const QList<QByteArray>& pieces, const PageValues& values, 
     const QByteArray portOfFile = defaultPort(read);
     QByteArray copy;
     bool remoteTaken = false;
-    // The tag of a refused inline block being left out, up to its end (or the end of the
-    // connection block around it, which ends it as well).
-    QByteArray skipping;
+    // A refused inline block being left out (its tag), up to its end, or to the end of the
+    // connection block around it, which ends it as well and stays.
+    bool skipping = false;
+    QByteArray skippedTag;
     for (const Line& line : read) {
-        if (!skipping.isEmpty()) {
+        if (skipping) {
             if (line.role != Role::InlineClose) {
                 continue;
             }
-            const bool ownEnd = line.tag == skipping;
-            skipping.clear();
-            if (ownEnd) {
+            skipping = false;
+            if (line.tag == skippedTag) {
                 continue;
             }
         }
@@ -109,7 +109,8 @@ QByteArray copyLines(const QList<QByteArray>& pieces, const PageValues& values, 
                 dropped->append(qMakePair(line.number, refusedBlock ? line.tag : line.words.first()));
             }
             if (refusedBlock) {
-                skipping = line.tag;
+                skipping = true;
+                skippedTag = line.tag;
             }
             continue;
         }

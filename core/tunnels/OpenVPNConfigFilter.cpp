@@ -54,14 +54,13 @@ Result Filter(const std::string& text) {
     if (!reading.closed) {
         return refuse(reading.unclosedLine, "no </" + reading.unclosedTag + "> closes the block");
     }
-    // The tag of a block being left out: its lines go up to its end.
-    std::string skipping;
+    // A block being left out: its lines go up to its end (in a text whose blocks all end,
+    // the next closing line is its own).
+    bool skipping = false;
     for (const Line& line : reading.lines) {
         std::string kept;
-        if (!skipping.empty()) {
-            if (line.role == Role::InlineClose && line.tag == skipping) {
-                skipping.clear();
-            }
+        if (skipping) {
+            skipping = line.role != Role::InlineClose;
             continue;
         }
         switch (line.role) {
@@ -79,7 +78,7 @@ Result Filter(const std::string& text) {
         case Role::InlineOpen:
             if (OpenVPNConfigSyntax::BlockTreatment(line.tag) != Treatment::Kept) {
                 result.dropped.push_back({line.number, line.tag});
-                skipping = line.tag;
+                skipping = true;
                 continue;
             }
             kept = "<" + line.tag + ">";

@@ -60,6 +60,7 @@ TEST(OpenVPNConfigFilter, LeavesOutWhatRunsLoadsWritesOrHidesHoweverWritten) {
          "", "1:management 2:management-client 3:management-query-passwords 4:config "},
         {"a block that is no inline file, and one that is",
          "<plugin>\n/tmp/p.so\n</plugin>\n<ca>\nPEM\n</ca>\n", "<ca>\nPEM\n</ca>\n", "1:plugin "},
+        {"a block of no name, which nothing inlines", "<>\nclient\n</>\nverb 3\n", "verb 3\n", "1: "},
         {"a connection block is filtered as a configuration",
          "<connection>\nremote 10.0.0.1 1194 udp\nup /tmp/x\n</connection>\n",
          "<connection>\nremote 10.0.0.1 1194 udp\n</connection>\n", "3:up "},
