@@ -17,7 +17,6 @@
 #include "ConnectionTimings.h"
 #include "FileWrite.h"
 #include "HomeWidget.h"
-#include "OpenVPNConfigLines.h"
 #include "OpenVPNContext.h"
 #include "OpenVPNRunFolder.h"
 #include "TrafficReadings.h"
@@ -223,9 +222,10 @@ void OpenVPNRoad::startAttempt() {
                 }
             }
             const std::string config = folder + "/" + name + ".ovpn";
-            // A line of the stored text that would run a program is not written.
-            if (!fileExists(config) &&
-                !WriteFileWhole(config, OpenVPNConfigLines::connectCopy(info.VPNConfig), kSecretFileMode)) {
+            // The stored text as it stands: the bundle's openvpn reads it only through its
+            // filter, which leaves out, with a line in openvpn's output for each, every
+            // directive a profile may not make openvpn follow (a copy already on disk too).
+            if (!fileExists(config) && !WriteFileWhole(config, info.VPNConfig, kSecretFileMode)) {
                 result.outcome = OpenVPNStart::ConfigNotWritten;
                 result.path = config;
                 return result;

@@ -16,6 +16,7 @@
 #include "FileWrite.h"
 #include "InvokingUser.h"
 #include "OpenVPNContext.h"
+#include "OpenVPNRunFolder.h"
 #include "PlatformConstants.h"
 #include "RunFolder.h"
 #include "SystemContext.h"
@@ -174,6 +175,9 @@ void CleanUpAfterEarlierRun() {
             ZRWLog(6, 3, kEndedLine, child.program.c_str(), static_cast<int>(child.pid));
         }
     }
+    // An openvpn ended above could not run its down script: the DNS it gave the resolver,
+    // and its management password file, are taken away here.
+    OpenVPNRunFolder::RemoveLeftovers();
     TakeDownWireGuardTunnels();
     OpenVPNContext::DeleteMadeTapAdapters();
     RemoveSecretFiles();

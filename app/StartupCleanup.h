@@ -1,8 +1,9 @@
 // What a client that was killed left behind is cleared at the next start, before the main
 // window shows: the programs it started and their children (openvpn, the IKE daemon, a
-// script still running), the WireGuard tunnels it brought up, the TAP adapters it made,
-// and the files that hold secrets in plain text (the credential file, a staged
-// configuration file, the deciphered copies of an import, the plain copy of an export).
+// script still running), the DNS its OpenVPN tunnels gave the resolver, the WireGuard
+// tunnels it brought up, the TAP adapters it made, and the files that hold secrets in plain
+// text (the credential file, openvpn's management password files, a staged configuration
+// file, the deciphered copies of an import, the plain copy of an export).
 // Each thing cleared is logged.
 #pragma once
 

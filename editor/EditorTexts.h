@@ -183,8 +183,6 @@ constexpr const char* kAskPassDirective = "askpass";
 constexpr const char* kCrlVerifyDirective = "crl-verify";
 constexpr const char* kCrlVerifyFolderWord = "dir";
 constexpr const char* kSocksProxyDirective = "socks-proxy";
-// A word written back into a line as it is; any other in double quotes.
-constexpr const char* kPlainWordPattern = "^[A-Za-z0-9._:/+=@-]+$";
 // How much of a file the import reads: the configuration, and each file it names.
 constexpr qint64 kImportMaxBytes = 16 * 1024 * 1024;
 constexpr qint64 kImportedFileMaxBytes = 1024 * 1024;

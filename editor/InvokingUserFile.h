@@ -1,10 +1,10 @@
 // Reading a file that the user chose (an imported configuration, and the certificates
 // and keys it names) with that user's rights. The client runs as root; started by another
-// user through pkexec (PKEXEC_UID), it reads such a file on a thread of its own that has
-// taken the user's file-system identity and groups, so that a configuration can bring in
-// nothing the user could not read: no root-only file, no file behind a folder the user
-// cannot enter. Links lead only where the user may go. Only a regular file is read: a
-// FIFO, a device or a folder is refused at once, without waiting.
+// user through pkexec, it reads such a file with the user's own file-system identity and
+// groups (UserFileAccess, InvokingUser.h), so that a configuration can bring in nothing the
+// user could not read: no root-only file, no file behind a folder the user cannot enter.
+// Links lead only where the user may go. Only a regular file is read: a FIFO, a device or
+// a folder is refused at once, without waiting.
 #pragma once
 
 #include <QByteArray>

@@ -16,6 +16,7 @@ namespace {
 
 using OpenVPNConfigLines::Line;
 using OpenVPNConfigLines::Role;
+using OpenVPNConfigLines::Treatment;
 
 QByteArray line(const QString& text) {
     return text.toUtf8() + '\n';
@@ -77,7 +78,7 @@ QByteArray firstRemoteLine(const Line& remote, const PageValues& values, const Q
 }
 
 // The lines of a copy: the configuration's lines with the first "remote" directive the
-// page's and unsafe directives left out; "auth-user-pass" directives become the
+// page's and refused directives and blocks left out; "auth-user-pass" directives become the
 // credential reference when withCredentialLine is set.
 QByteArray copyLines(const QList<QByteArray>& pieces, const PageValues& values, bool withCredentialLine,
                      DroppedLines* dropped) {
@@ -85,10 +86,31 @@ QByteArray copyLines(const QList<QByteArray>& pieces, const PageValues& values, 
     const QByteArray portOfFile = defaultPort(read);
     QByteArray copy;
     bool remoteTaken = false;
+    // A refused inline block being left out (its tag), up to its end, or to the end of the
+    // connection block around it, which ends it as well and stays.
+    bool skipping = false;
+    QByteArray skippedTag;
     for (const Line& line : read) {
-        if (line.role == Role::Directive && OpenVPNConfigLines::isUnsafe(line.words.first())) {
+        if (skipping) {
+            if (line.role != Role::InlineClose) {
+                continue;
+            }
+            skipping = false;
+            if (line.tag == skippedTag) {
+                continue;
+            }
+        }
+        const bool refusedLine =
+            line.role == Role::Directive && OpenVPNConfigLines::treatmentOf(line.words) == Treatment::Refused;
+        const bool refusedBlock = line.role == Role::InlineOpen &&
+                                  OpenVPNConfigLines::blockTreatment(line.tag) == Treatment::Refused;
+        if (refusedLine || refusedBlock) {
             if (dropped != nullptr) {
-                dropped->append(qMakePair(line.number, line.words.first()));
+                dropped->append(qMakePair(line.number, refusedBlock ? line.tag : line.words.first()));
+            }
+            if (refusedBlock) {
+                skipping = true;
+                skippedTag = line.tag;
             }
             continue;
         }
@@ -143,21 +165,9 @@ bool namesProxyCredentialFile(const QList<QByteArray>& words) {
     return !file.isEmpty() && file != kStdinWord && file != kAutoWord && file != kAutoNctWord;
 }
 
-// A word written back into a configuration line: in double quotes with backslashes where
-// it holds anything but plain characters.
+// A word written back into a configuration line as openvpn reads it back.
 QByteArray quotedWord(const QByteArray& word) {
-    static const QRegExp plain(QString::fromLatin1(kPlainWordPattern));
-    if (plain.exactMatch(QString::fromLatin1(word))) {
-        return word;
-    }
-    QByteArray quoted = "\"";
-    for (char c : word) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-        }
-        quoted += c;
-    }
-    return quoted + '"';
+    return QByteArray::fromStdString(OpenVPNConfigSyntax::WrittenWord(word.toStdString()));
 }
 
 // A file's content as an inline file of the tag: its text (a PKCS #12 file, which is
@@ -304,14 +314,18 @@ ImportedFacts readImport(const QByteArray& bytes, const QRegExp& addressRule, co
             inCredentialsBlock = true;
             continue;
         }
+        if (line.role == Role::InlineOpen &&
+            OpenVPNConfigLines::blockTreatment(line.tag) == Treatment::Refused) {
+            return refuse(ImportRefusal::Unsafe, line, line.tag);
+        }
         if (line.role != Role::Directive) {
             facts.text += line.text + '\n';
             continue;
         }
         const QList<QByteArray>& words = line.words;
         const QByteArray& name = words.first();
-        if (OpenVPNConfigLines::isUnsafe(name)) {
-            return refuse(ImportRefusal::Unsafe, line, name);
+        if (OpenVPNConfigLines::treatmentOf(words) == Treatment::Refused) {
+            return refuse(ImportRefusal::Unsafe, line, OpenVPNConfigLines::ruledDirective(words));
         }
         if (namesWhatCannotBeKept(words)) {
             return refuse(ImportRefusal::NotKept, line, name);

@@ -51,7 +51,8 @@ QList<QByteArray> lines(const QByteArray& text);
 QByteArray directive(const QByteArray& line);
 
 // Why the import refuses a file: the first line that makes openvpn run a program, load
-// code or write files (Unsafe, subject: the directive), names a file that cannot be read
+// code or write files, a directive or an inline block whose treatment is Refused (Unsafe,
+// subject: the directive), names a file that cannot be read
 // (Unreadable, subject: the file as the line names it), or names what the profile cannot
 // keep: a folder, or a file openvpn would read only from the disk (NotKept, subject: the
 // directive).
@@ -96,13 +97,14 @@ QByteArray credentialLine();
 // WINS" and the routes, each ending in a line break.
 QByteArray appendedLines(const PageValues& values);
 
-// The lines of unsafe directives a copy leaves out: their numbers and directives.
+// The lines of refused directives (and inline blocks) a copy leaves out: their numbers and
+// directives (or tags).
 using DroppedLines = QList<QPair<int, QByteArray>>;
 
 // The copy of an imported configuration: every "auth-user-pass" directive becomes the
 // credential reference, the first "remote" directive carries the page's server and port
-// (the line as it was when it names them already, its protocol kept), unsafe directives
-// are left out (added to dropped), every other line stays as it is; then the appended
+// (the line as it was when it names them already, its protocol kept), refused directives
+// and blocks are left out (added to dropped), every other line stays as it is; then the appended
 // lines. A source that is the profile's own copy ends with the lines the previous save
 // appended (previous, when the profile has one): those are not taken twice.
 QByteArray importedCopy(const QByteArray& source, const PageValues& values,
@@ -110,7 +112,7 @@ QByteArray importedCopy(const QByteArray& source, const PageValues& values,
 
 // A stored copy rewritten: the lines an earlier save appended (the previous values' lines,
 // found at the copy's end) are taken off, the first "remote" directive carries the server
-// and port, unsafe directives are left out (added to dropped), every other line stays, and
+// and port, refused directives and blocks are left out (added to dropped), every other line stays, and
 // the appended lines of the values follow. Two rewrites with the same values give the same
 // bytes.
 QByteArray rewrittenCopy(const QByteArray& copy, const PageValues& previous, const PageValues& values,

@@ -152,8 +152,6 @@ protected:
     // it was found to be a regular file (of the user who started the client, in an elevated
     // run) of a size an export can have: the descriptor, or -1 with importProblem saying why.
     int openImportFile(const QString& path);
-    // In an elevated run (root, started through pkexec): the user who started the client.
-    static bool invokingUser(uid_t* user);
     // Runs the import of the opened file on a worker thread while the progress dialog
     // shows: 0, or -1 with importProblem saying why.
     int runImportJob(int fd);

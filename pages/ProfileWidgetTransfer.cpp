@@ -8,8 +8,6 @@
 #include <QThread>
 #include <atomic>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -28,7 +26,6 @@
 #include "ImportProgressDialog.h"
 #include "InvokingUser.h"
 #include "OpenVPNContext.h"
-#include "PlatformConstants.h"
 #include "ProfilePageConstants.h"
 #include "ProfileWidget.h"
 #include "SystemContext.h"
@@ -328,11 +325,12 @@ int ProfileWidget::openImportFile(const QString& path) {
     }
     // In an elevated run root reads the file for the user who started the client: only a
     // file of that user's own, so that no file the user cannot read reaches the store.
-    uid_t user = 0;
-    if (invokingUser(&user) && opened.st_uid != user) {
+    const InvokingUser& user = GetInvokingUser();
+    if (user.elevated && opened.st_uid != user.uid) {
         ::close(fd);
         importProblem.kind = ImportFileProblem::NotOwnFile;
-        ZRWLog(6, 3, kImportNotOwnLine, static_cast<unsigned>(opened.st_uid), static_cast<unsigned>(user));
+        ZRWLog(6, 3, kImportNotOwnLine, static_cast<unsigned>(opened.st_uid),
+               static_cast<unsigned>(user.uid));
         return -1;
     }
     if (opened.st_size > kMaxImportFileBytes) {
@@ -348,21 +346,6 @@ int ProfileWidget::openImportFile(const QString& path) {
         return -1;
     }
     return fd;
-}
-
-bool ProfileWidget::invokingUser(uid_t* user) {
-    const char* value = std::getenv(kPkexecUidVariable);
-    if (geteuid() != 0 || value == nullptr || *value == '\0') {
-        return false;
-    }
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long uid = std::strtoul(value, &end, 10);
-    if (errno != 0 || *end != '\0' || uid == 0 || uid > static_cast<unsigned long>(INT_MAX)) {
-        return false;
-    }
-    *user = static_cast<uid_t>(uid);
-    return true;
 }
 
 int ProfileWidget::runImportJob(int fd) {

@@ -8,7 +8,7 @@ mkdir -p "$root/work" "$root/home" "$root/config" "$root/xdg" "$root/tmp" "$root
 chmod 700 "$root/run"
 export HOME="$root/home" XDG_CONFIG_HOME="$root/config" XDG_CONFIG_DIRS="$root/xdg" \
   XDG_RUNTIME_DIR="$root/run" TMPDIR="$root/tmp" QT_QPA_PLATFORM=offscreen \
-  KORVA_RUN_DIR="$root/run" KORVA_TEST_ROOT="$root" KORVA_OPENVPN_RUNDIR="$root/run/openvpn"
+  KORVA_RUN_DIR="$root/run" KORVA_TEST_ROOT="$root"
 cd "$root/work"
 "$@"
 rc=$?

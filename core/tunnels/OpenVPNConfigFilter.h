@@ -1,11 +1,11 @@
 // The configuration that the bundle's openvpn hands to Debian's openvpn: a profile's
-// ".ovpn" text read exactly as openvpn reads it (a line is a directive and its
-// parameters, with openvpn's quoting, comments, leading "--" and inline <tag> blocks),
-// without every directive that would make openvpn, running as root, run a program, load
-// code, write files, hide its output from the client or take its management interface.
-// What is kept is written again in one plain form, so that openvpn reads exactly what
-// this filter read, whatever oddities the original text had. Plain C++, no Qt: the
-// bundle's filter program is built from this file alone.
+// ".ovpn" text read exactly as openvpn reads it (OpenVPNConfigSyntax), without every
+// directive that the client does not let openvpn, running as root, read: those that run a
+// program, load code, write files, hide its output from the client or take its management
+// interface (each one's treatment is OpenVPNConfigSyntax's). What is kept is written again
+// in one plain form, so that openvpn reads exactly what this filter read, whatever oddities
+// the original text had. Plain C++, no Qt: the bundle's filter program is built from this
+// file and OpenVPNConfigSyntax's.
 #pragma once
 
 #include <string>
@@ -16,7 +16,7 @@ namespace OpenVPNConfigFilter {
 // A directive left out of the filtered configuration.
 struct DroppedDirective {
     int line = 0;          // 1-based line of the original text
-    std::string directive; // its name, without a leading "--"
+    std::string directive; // the line's directive (without a leading "--"), or the block's tag
 };
 
 struct Result {
@@ -37,9 +37,7 @@ Result Filter(const std::string& text);
 // handed to openvpn.
 bool IsDropped(const std::vector<std::string>& tokens);
 
-// Splits one line into openvpn's tokens. False when openvpn would refuse the line (an
-// unclosed quote, a backslash before anything but a backslash, a quote or a blank, a
-// parameter of 256 bytes or more); a comment or a blank line gives no tokens.
+// Splits one line into openvpn's tokens (OpenVPNConfigSyntax::Tokenize).
 bool Tokenize(const std::string& line, std::vector<std::string>* tokens);
 
 } // namespace OpenVPNConfigFilter

@@ -1,16 +1,15 @@
-// An OpenVPN configuration text read line by line as openvpn reads it: the words of a
-// line (white space, quotes, backslashes, comments, a leading "--"), the inline files
-// between <tag> and </tag> whose lines are no directives, and the directives that would
-// make openvpn run a program, load code or write files where the configuration says. The
-// profile editor reads an imported file and writes the profile's copy through it, and the
-// connection writes the copy it makes from a stored text through it, so that both take
-// every line the same way.
+// An OpenVPN configuration text read line by line as openvpn reads it, in Qt's types: the
+// words of a line, the inline files between <tag> and </tag> whose lines are no
+// directives, and the treatment of each directive (OpenVPNConfigSyntax, which the filter of
+// the bundle's openvpn reads profiles with as well). The profile editor reads an imported
+// file and writes the profile's copy through it, so that every line is taken as openvpn
+// and the filter take it.
 #pragma once
 
 #include <QByteArray>
 #include <QList>
-#include <QPair>
-#include <string>
+
+#include "OpenVPNConfigSyntax.h"
 
 namespace OpenVPNConfigLines {
 
@@ -18,29 +17,21 @@ namespace OpenVPNConfigLines {
 // removed. A last line without a line break counts; nothing follows a final line break.
 QList<QByteArray> lines(const QByteArray& text);
 
-// The words of a line as openvpn reads them: white space (blanks, tabs, CR, VT, FF)
-// separates words; a word may stand in double quotes (with backslash escapes) or single
-// quotes; outside single quotes a backslash takes the next character as it is, and only a
-// backslash, a double quote or white space may follow one; a "#" or ";" where a word would
-// begin ends the line; the line ends at a NUL; the first word loses a leading "--" (when
-// more follows). Empty for a comment, an empty line and a line openvpn refuses (an open
-// quote, a backslash before anything else).
+// The words of a line as openvpn reads them (OpenVPNConfigSyntax::Tokenize), the first one
+// without a leading "--" (when more follows). Empty for a comment, an empty line and a
+// line openvpn refuses.
 QList<QByteArray> words(const QByteArray& line);
 
 // The first word of a line as openvpn reads it, or empty.
 QByteArray directive(const QByteArray& line);
 
 // What a line of a configuration is.
-enum class Role {
-    Plain,      // no directive: empty, a comment, or a line openvpn refuses
-    Directive,  // a directive with its words
-    InlineOpen, // "<tag>": an inline file begins
-    InlineBody, // a line of an inline file, read by openvpn as the file's content
-    InlineClose // "</tag>": the inline file ends
-};
+using Role = OpenVPNConfigSyntax::Role;
+using Treatment = OpenVPNConfigSyntax::Treatment;
 
 struct Line {
     Role role = Role::Plain;
+    // The line without its line break (see lines()).
     QByteArray text;
     // The words of a directive, of an opening tag (one word), empty otherwise.
     QList<QByteArray> words;
@@ -50,26 +41,15 @@ struct Line {
     int number = 0;
 };
 
-// The lines of a configuration text with what each is. The lines of a <connection> block
-// are directives (openvpn reads them as a configuration of their own); the lines of every
-// other inline file are its content up to the line that begins, after white space, with
-// its closing tag. A UTF-8 byte-order mark before the first line is no part of it.
+// The lines of a configuration text with what each is (OpenVPNConfigSyntax::Read).
 QList<Line> read(const QByteArray& text);
 
-// True for a directive that makes openvpn run a program (the script hooks and
-// script-security), load code (plugins, crypto engines and providers), read another
-// configuration, change the folder it works in, or write a file the configuration names
-// (logs, status, pid and replay files, generated keys): with openvpn running as root, such
-// a line would run anything or change any file.
-bool isUnsafe(const QByteArray& directive);
+// The treatment of a directive line (its words, the name first), and the directive it is
+// about (after "setenv opt", the directive that follows).
+Treatment treatmentOf(const QList<QByteArray>& words);
+QByteArray ruledDirective(const QList<QByteArray>& words);
 
-// The text without the lines of unsafe directives, every other byte as it was; the
-// dropped lines' numbers and directives are added to dropped.
-QByteArray withoutUnsafeDirectives(const QByteArray& text, QList<QPair<int, QByteArray>>* dropped);
-
-// The configuration a connect writes from a profile's stored text: the text without
-// unsafe directives (a profile stored before they were refused may hold one), each line
-// left out logged ("OpenVPN :: ...").
-std::string connectCopy(const std::string& stored);
+// The treatment of an inline block of the tag.
+Treatment blockTreatment(const QByteArray& tag);
 
 } // namespace OpenVPNConfigLines

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "OpenVPNContext.h"
+#include "RunFolder.h"
 #include "TunnelPaths.h"
 #include "zrwlog.h"
 
@@ -22,23 +23,6 @@ constexpr int kLogModule = 6;
 constexpr int kLogLevel = 3;
 constexpr size_t kPasswordBytes = 16;
 
-// The folder exists (made when missing), is no link, is this user's and nobody else may
-// write into it.
-bool PrepareFolder(const std::string& folder) {
-    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        ZRWLog(kLogModule, kLogLevel, "OpenVPN :: cannot make the folder %s: %s\n", folder.c_str(),
-               std::strerror(errno));
-        return false;
-    }
-    struct stat info;
-    if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != geteuid() ||
-        (info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-        ZRWLog(kLogModule, kLogLevel, "OpenVPN :: the folder %s is not the client's own\n", folder.c_str());
-        return false;
-    }
-    return true;
-}
-
 bool IsSecretName(const char* name) {
     const size_t prefix = std::strlen(TunnelPaths::kManagementSecretPrefix);
     return std::strncmp(name, TunnelPaths::kManagementSecretPrefix, prefix) == 0 && name[prefix] != '\0';
@@ -47,13 +31,17 @@ bool IsSecretName(const char* name) {
 } // namespace
 
 std::string Path() {
-    const char* chosen = std::getenv(TunnelPaths::kOpenVPNRunDirVariable);
-    return chosen != nullptr && *chosen != '\0' ? chosen : TunnelPaths::kOpenVPNRunDir;
+    return RunSubfolder(TunnelPaths::kOpenVPNRunSubfolder);
 }
 
 bool MakeManagementSecret(ManagementSecret* secret) {
+    if (secret == nullptr) {
+        return false;
+    }
     const std::string folder = Path();
-    if (secret == nullptr || !PrepareFolder(folder)) {
+    if (folder.empty()) {
+        ZRWLog(kLogModule, kLogLevel, "OpenVPN :: the folder %s of the run folder is not the client's own\n",
+               TunnelPaths::kOpenVPNRunSubfolder);
         return false;
     }
     unsigned char random[kPasswordBytes];
@@ -94,7 +82,7 @@ bool MakeManagementSecret(ManagementSecret* secret) {
 
 void RemoveManagementSecrets() {
     const std::string folder = Path();
-    DIR* dir = opendir(folder.c_str());
+    DIR* dir = folder.empty() ? nullptr : opendir(folder.c_str());
     if (dir == nullptr) {
         return;
     }

@@ -1,14 +1,17 @@
 // What the client keeps for a running openvpn outside the profile's files: the password of
-// openvpn's management interface, made anew for each connect, in a folder that root alone
-// may enter; and the withdrawal of the DNS that the bundle's tunnel-dns gave the system's
-// resolver, for when openvpn could not take it away itself (it was ended or killed).
+// openvpn's management interface, made anew for each connect, in a folder of the client's
+// run folder (RunFolder.h), which root alone may enter; and the withdrawal of the DNS that the bundle's
+// tunnel-dns gave the system's resolver, for when openvpn could not take it away itself (it was ended or
+// killed).
 #pragma once
 
 #include <string>
 
 namespace OpenVPNRunFolder {
 
-// The folder: /run/korva-openvpn, or what KORVA_OPENVPN_RUNDIR names (tests).
+// The folder: "openvpn" in the client's run folder (/run/korva-vpn/openvpn), made (mode
+// 0700) when it is missing; empty when it is not a folder of this user's that nobody else
+// may write (a link, another owner, open to others) or cannot be made.
 std::string Path();
 
 // A management password and the file that hands it to openvpn.
@@ -17,9 +20,8 @@ struct ManagementSecret {
     std::string password;
 };
 
-// Makes the folder (mode 0700) when it is missing and a new password file in it (mode
-// 0600). False, with a log line, when the folder is not a folder of this user's that
-// nobody else may write (a link, another owner, open to others), or nothing could be written.
+// Makes a new password file (mode 0600) in the folder. False, with a log line, when there
+// is no folder (see Path) or nothing could be written.
 bool MakeManagementSecret(ManagementSecret* secret);
 
 // Removes every management password file of the folder: openvpn reads its file when it

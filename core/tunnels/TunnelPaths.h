@@ -21,10 +21,9 @@ constexpr const char* kLoadStatsRequest = "load-stats\n";
 constexpr const char* kOpenVPNConfigArgument = " --config ";
 constexpr const char* kOpenVPNTrailingArguments = " --auth-retry none --management 127.0.0.1 11505";
 
-// The folder of the management password files (root's alone; tests name another one in
-// the variable) and the start of their names.
-constexpr const char* kOpenVPNRunDir = "/run/korva-openvpn";
-constexpr const char* kOpenVPNRunDirVariable = "KORVA_OPENVPN_RUNDIR";
+// The folder of the management password files in the client's run folder (root's alone),
+// and the start of their names.
+constexpr const char* kOpenVPNRunSubfolder = "openvpn";
 constexpr const char* kManagementSecretPrefix = "management-";
 
 // The bundle's DNS script of OpenVPN tunnels, and its clean-up of every tunnel's DNS.

@@ -30,8 +30,18 @@ template <size_t N> void copyField(char (&field)[N], const QByteArray& text) {
     field[length] = '\0';
 }
 
+// A directive or an inline block that a profile may not hold.
+bool isRefused(const OpenVPNConfigLines::Line& line) {
+    using OpenVPNConfigLines::Role;
+    using OpenVPNConfigLines::Treatment;
+    return (line.role == Role::Directive &&
+            OpenVPNConfigLines::treatmentOf(line.words) == Treatment::Refused) ||
+           (line.role == Role::InlineOpen &&
+            OpenVPNConfigLines::blockTreatment(line.tag) == Treatment::Refused);
+}
+
 // The first "remote" directive of a copy names the page's server and port (its own port,
-// else the copy's "port" or "rport", else 1194); no unsafe directive is left.
+// else the copy's "port" or "rport", else 1194); no refused directive or block is left.
 void checkDirectives(const QByteArray& copy, const OvpnText::PageValues& values) {
     const QList<OpenVPNConfigLines::Line> read = OpenVPNConfigLines::read(copy);
     QByteArray portOfFile = "1194";
@@ -43,10 +53,10 @@ void checkDirectives(const QByteArray& copy, const OvpnText::PageValues& values)
     }
     bool first = true;
     for (const auto& line : read) {
+        FUZZ_CHECK(!isRefused(line));
         if (line.role != OpenVPNConfigLines::Role::Directive) {
             continue;
         }
-        FUZZ_CHECK(!OpenVPNConfigLines::isUnsafe(line.words.first()));
         if (first && line.words.first() == EditorTexts::kRemoteDirective && line.words.size() > 1) {
             first = false;
             FUZZ_CHECK(line.words.at(1) == values.server.toUtf8());
@@ -98,7 +108,7 @@ KORVA_FUZZ_TARGET(ovpn_import) {
     }
 
     // What the import reads: a refused file gives nothing else; a taken one is UTF-8 and
-    // holds no unsafe directive.
+    // holds no refused directive or block.
     const OvpnText::ImportedFacts facts = OvpnText::readImport(file, address, port, readNamedFile);
     FUZZ_CHECK(facts.server.isEmpty() || address.exactMatch(facts.server));
     FUZZ_CHECK(facts.port.isEmpty() || port.exactMatch(facts.port));
@@ -107,8 +117,7 @@ KORVA_FUZZ_TARGET(ovpn_import) {
     } else {
         FUZZ_CHECK(OvpnText::isUtf8(facts.text));
         for (const auto& line : OpenVPNConfigLines::read(facts.text)) {
-            FUZZ_CHECK(line.role != OpenVPNConfigLines::Role::Directive ||
-                       !OpenVPNConfigLines::isUnsafe(line.words.first()));
+            FUZZ_CHECK(!isRefused(line));
         }
     }
 

@@ -142,7 +142,7 @@ TEST_F(OpenVPNRoad, ConfirmedCredentialsAreStoredWrittenForOpenVPNAloneAndRemove
         // management interface's password in a file of its own, readable by the owner only.
         EXPECT_EQ(readFile(QStringLiteral("openvpn-credentials.txt")), QStringLiteral("alice\ns3cr'et pw\n"));
         EXPECT_EQ(readFile(QStringLiteral("openvpn-credentials-mode.txt")).trimmed(), QStringLiteral("600"));
-        const QString runFolder = qEnvironmentVariable("KORVA_OPENVPN_RUNDIR");
+        const QString runFolder = qEnvironmentVariable("KORVA_RUN_DIR") + QStringLiteral("/openvpn");
         ASSERT_FALSE(runFolder.isEmpty());
         const QString args = readFile(QStringLiteral("openvpn-args.txt")).trimmed();
         const QString fixed = QStringLiteral("--config ./Config/openvpn/ovpn-office.ovpn --auth-retry none "
@@ -592,7 +592,7 @@ TEST_F(OpenVPNRoad, OpenVPNEndingWhileConnectingFailsAtTheNextTickWithItsReason)
             << guitest::toastText().toStdString();
         settle();
         EXPECT_FALSE(credentialFileExists());
-        EXPECT_TRUE(QDir(qEnvironmentVariable("KORVA_OPENVPN_RUNDIR"))
+        EXPECT_TRUE(QDir(qEnvironmentVariable("KORVA_RUN_DIR") + QStringLiteral("/openvpn"))
                         .entryList(QStringList{QStringLiteral("management-*")}, QDir::Files)
                         .isEmpty());
         EXPECT_TRUE(

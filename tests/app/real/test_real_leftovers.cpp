@@ -1,7 +1,8 @@
 // A client killed with SIGKILL while connected or while connecting, against the real
 // OpenVPN server and WireGuard peer: it leaves openvpn running (with the credential file,
-// while connecting) or its WireGuard tunnel up. The next start of the client clears all of
-// it before its window shows (no openvpn, no tunnel device, no secret file) and connects
+// while connecting, and the server's pushed DNS in the resolver, while connected) or its
+// WireGuard tunnel up. The next start of the client clears all of it before its window
+// shows (no openvpn, no tunnel device, no secret file, the resolver as it was) and connects
 // again. Each client is a small program (leftover_client) that runs the client's own start
 // (RunClient) and drives its home page, in the test's network and mount namespaces.
 #include <QDir>
@@ -144,9 +145,12 @@ protected:
         }
         peer = std::make_unique<realvpn::PeerNamespace>("left", 5);
         ASSERT_EQ(peer->error(), "");
-        server = std::make_unique<realvpn::OpenVPNServer>(*peer, serverFolder->path().toStdString(), kUser,
-                                                          kPassword, 75);
+        // The server pushes DNS, which the tunnel gives the resolver while it is up.
+        server = std::make_unique<realvpn::OpenVPNServer>(
+            *peer, serverFolder->path().toStdString(), kUser, kPassword, 75, realvpn::OpenVPNClientKeys(),
+            "push \"dhcp-option DNS 10.75.0.1\"\npush \"dhcp-option DOMAIN left.example\"\n");
         ASSERT_EQ(server->error(), "");
+        ASSERT_EQ(realvpn::ResolverConfiguration(), realvpn::kEarlierResolvConf);
         // Credentials kept with the profile: no prompt stands between a start and its connect.
         addProfile("office", std::string());
         // A server address where nobody answers: the connect goes on until it is ended.
@@ -171,7 +175,10 @@ protected:
     }
     static bool nothingLeft() {
         return realvpn::ProcessesInThisNetwork("openvpn").empty() && !anyInterface("tun") &&
-               !secretFileLeft();
+               !secretFileLeft() && realvpn::ResolverConfiguration() == realvpn::kEarlierResolvConf;
+    }
+    static bool tunnelDnsSet() {
+        return realvpn::ResolverConfiguration().find("nameserver 10.75.0.1\n") != std::string::npos;
     }
 
     std::unique_ptr<realvpn::PeerNamespace> peer;
@@ -180,15 +187,32 @@ protected:
 
 TEST_F(RealLeftoversOpenVPN, KilledWhileConnected) {
     hometest::rememberSelection("office");
-    const pid_t first = startChild("connect");
-    ASSERT_TRUE(waitState(QStringLiteral("status %1").arg(CONNECT_STATUS_CONNECTED), 40000))
-        << state().toStdString() << childLogs() << server->log();
-    killChild(first);
-    ASSERT_EQ(realvpn::ProcessesInThisNetwork("openvpn").size(), 1u) << "the kill leaves openvpn running";
-    ASSERT_TRUE(anyInterface("tun"));
+    // The client killed alone leaves openvpn running; killed with its openvpn (a session
+    // ended at once), nothing took the tunnel's DNS away from the resolver. Either way the
+    // next start gives the resolver back its earlier configuration.
+    for (const bool openvpnKilledToo : {false, true}) {
+        SCOPED_TRACE(openvpnKilledToo ? "openvpn killed too" : "openvpn left running");
+        const pid_t first = startChild("connect");
+        ASSERT_TRUE(waitState(QStringLiteral("status %1").arg(CONNECT_STATUS_CONNECTED), 40000))
+            << state().toStdString() << childLogs() << server->log();
+        ASSERT_TRUE(guitest::waitFor(tunnelDnsSet, 10000)) << realvpn::ResolverConfiguration();
+        killChild(first);
+        const std::vector<pid_t> openvpn = realvpn::ProcessesInThisNetwork("openvpn");
+        ASSERT_EQ(openvpn.size(), 1u) << "the kill leaves openvpn running";
+        ASSERT_TRUE(anyInterface("tun"));
+        if (openvpnKilledToo) {
+            ASSERT_EQ(kill(openvpn.front(), SIGKILL), 0);
+            ASSERT_TRUE(
+                guitest::waitFor([] { return realvpn::ProcessesInThisNetwork("openvpn").empty(); }, 10000));
+        }
+        ASSERT_TRUE(tunnelDnsSet()) << "the kill leaves the tunnel's DNS";
 
-    startCleansUpAndConnects(nothingLeft, server->tunnelAddress(), "openvpn", "tun");
-    EXPECT_NE(childLogs().find("left running by an earlier run"), std::string::npos) << childLogs();
+        startCleansUpAndConnects(nothingLeft, server->tunnelAddress(), "openvpn", "tun");
+        EXPECT_EQ(realvpn::ResolverConfiguration(), realvpn::kEarlierResolvConf);
+        if (!openvpnKilledToo) {
+            EXPECT_NE(childLogs().find("left running by an earlier run"), std::string::npos) << childLogs();
+        }
+    }
 }
 
 TEST_F(RealLeftoversOpenVPN, KilledWhileConnecting) {

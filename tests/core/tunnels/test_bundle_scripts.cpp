@@ -187,17 +187,18 @@ TEST_F(BundleScripts, OpenVPNKeepsItsProcessIdAndArgumentsAndRunsOnlyItsOwnScrip
     Fake("openvpn", "echo \"pid=$$\"\necho 'Initialization Sequence Completed'\n");
     ScriptRun run = Exec(kBundle + "/bin/OpenVPN/openvpn.exe",
                          {"--config", QString::fromStdString(config), "--auth-retry", "none", "--management",
-                          "127.0.0.1", "11505", "/run/korva-openvpn/management-1"});
+                          "127.0.0.1", "11505", "/run/korva-vpn/openvpn/management-1"});
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("pid=" + std::to_string(run.pid) + "\n"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("Initialization Sequence Completed\n"), std::string::npos);
     // The configuration comes through the filter; after it, the only script openvpn may
     // run, the bundle's own, quoted for openvpn's command parsing.
     const std::string dns = "['" + kBundle + "/bin/OpenVPN/tunnel-dns']\n";
-    EXPECT_EQ(Args(), "openvpn\n[--config]\n[/dev/fd/3]\n[--auth-retry]\n[none]\n[--management]\n"
-                      "[127.0.0.1]\n[11505]\n[/run/korva-openvpn/management-1]\n[--script-security]\n[2]\n"
-                      "[--up]\n" +
-                          dns + "[--down]\n" + dns);
+    EXPECT_EQ(Args(),
+              "openvpn\n[--config]\n[/dev/fd/3]\n[--auth-retry]\n[none]\n[--management]\n"
+              "[127.0.0.1]\n[11505]\n[/run/korva-vpn/openvpn/management-1]\n[--script-security]\n[2]\n"
+              "[--up]\n" +
+                  dns + "[--down]\n" + dns);
 }
 
 TEST_F(BundleScripts, OpenVPNReadsTheProfileOnlyThroughTheFilter) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "OpenVPNConfigFilter.h"
+#include "OpenVPNConfigSyntax.h"
 
 namespace {
 
@@ -53,11 +54,13 @@ TEST(OpenVPNConfigFilter, LeavesOutWhatRunsLoadsWritesOrHidesHoweverWritten) {
          "log /etc/cron.d/x\nlog-append /root/.bashrc\nsyslog\ndaemon\nwritepid /etc/passwd\nstatus /tmp/s\n"
          "replay-persist /tmp/r\ngenkey secret /etc/shadow\n",
          "", "1:log 2:log-append 3:syslog 4:daemon 5:writepid 6:status 7:replay-persist 8:genkey "},
+        {"another folder or root", "cd /home/user\nchroot /home/user\n", "", "1:cd 2:chroot "},
         {"the management interface and a further configuration file",
          "management 0.0.0.0 7505\nmanagement-client\nmanagement-query-passwords\nconfig /tmp/other.conf\n",
          "", "1:management 2:management-client 3:management-query-passwords 4:config "},
         {"a block that is no inline file, and one that is",
          "<plugin>\n/tmp/p.so\n</plugin>\n<ca>\nPEM\n</ca>\n", "<ca>\nPEM\n</ca>\n", "1:plugin "},
+        {"a block of no name, which nothing inlines", "<>\nclient\n</>\nverb 3\n", "verb 3\n", "1: "},
         {"a connection block is filtered as a configuration",
          "<connection>\nremote 10.0.0.1 1194 udp\nup /tmp/x\n</connection>\n",
          "<connection>\nremote 10.0.0.1 1194 udp\n</connection>\n", "3:up "},
@@ -116,6 +119,10 @@ TEST(OpenVPNConfigFilter, RefusesWhatOpenVPNCouldNotReadAsWritten) {
         {"an inline line longer than openvpn reads", "<ca>\n" + std::string(255, 'A') + "\n</ca>\n"},
         {"an inline block without its end", "<ca>\nPEM\nremote a 1\n"},
         {"a connection block without its end", "<connection>\nremote a 1\n"},
+        {"a connection block that ends inside an inline file of its own",
+         "<connection>\nremote a 1\n<ca>\n</connection>\nup /tmp/x\n</ca>\n</connection>\n"},
+        {"a connection block inside another",
+         "<connection>\n<connection>\nremote a\n</connection>\n</connection>\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -153,6 +160,21 @@ TEST(OpenVPNConfigFilter, TokenizesAsOpenVPNDoes) {
         if (c.ok) {
             EXPECT_EQ(tokens, c.tokens);
         }
+    }
+}
+
+// The one writer of a word into a line (the filter's lines, the editor's import): openvpn
+// reads back the word itself, and a word that needs nothing stays as it is.
+TEST(OpenVPNConfigFilter, AWrittenWordReadsBackAsItself) {
+    for (const std::string word : {"proxy.example.com", "C:/keys/ca.crt", "\xC3\xBC"}) {
+        EXPECT_EQ(OpenVPNConfigSyntax::WrittenWord(word), word);
+    }
+    for (const std::string word : {"", "a b", "tab\there", "#x", ";x", "<ca>", "\xEF\xBB\xBFx", "q\"uote",
+                                   "back\\slash", "it's", "\\\"\\"}) {
+        SCOPED_TRACE(word);
+        std::vector<std::string> tokens;
+        ASSERT_TRUE(Tokenize("remote " + OpenVPNConfigSyntax::WrittenWord(word), &tokens));
+        EXPECT_EQ(tokens, (std::vector<std::string>{"remote", word}));
     }
 }
 

@@ -1,10 +1,10 @@
 // An OpenVPN configuration read line by line as openvpn reads it: the words of a line, the
-// inline files and connection blocks, and the copy a connect writes from a stored text
-// without the directives that would run a program or write files as root.
+// inline files and connection blocks, and the one treatment of each directive that the
+// editor and the filter of the bundle's openvpn share.
 #include <gtest/gtest.h>
 
+#include "OpenVPNConfigFilter.h"
 #include "OpenVPNConfigLines.h"
-#include "TunnelTestSupport.h"
 
 namespace {
 
@@ -72,61 +72,95 @@ TEST(OpenVPNConfigLinesTest, InlineFilesHoldNoDirectivesAndConnectionBlocksDo) {
     EXPECT_EQ(read.at(9).tag, QByteArray("connection"));
 }
 
-TEST(OpenVPNConfigLinesTest, DirectivesThatRunProgramsOrWriteFilesAreUnsafe) {
-    for (const char* name : {"script-security",
-                             "up",
-                             "down",
-                             "route-up",
-                             "route-pre-down",
-                             "ipchange",
-                             "learn-address",
-                             "tls-verify",
-                             "auth-user-pass-verify",
-                             "client-connect",
-                             "client-disconnect",
-                             "client-crresponse",
-                             "tls-crypt-v2-verify",
-                             "plugin",
-                             "iproute",
-                             "engine",
-                             "providers",
-                             "pkcs11-providers",
-                             "config",
-                             "cd",
-                             "chroot",
-                             "log",
-                             "log-append",
-                             "status",
-                             "writepid",
-                             "replay-persist",
-                             "tls-export-cert",
-                             "genkey"}) {
-        EXPECT_TRUE(OpenVPNConfigLines::isUnsafe(name)) << name;
+TEST(OpenVPNConfigLinesTest, EachDirectiveHasOneTreatment) {
+    using OpenVPNConfigLines::Treatment;
+    const struct {
+        QList<QByteArray> words;
+        Treatment treatment;
+        QByteArray ruled;
+    } cases[] = {
+        // Programs, code, another configuration or folder, files written where the profile says.
+        {{"script-security", "2"}, Treatment::Refused, "script-security"},
+        {{"up", "/tmp/x"}, Treatment::Refused, "up"},
+        {{"down"}, Treatment::Refused, "down"},
+        {{"route-up"}, Treatment::Refused, "route-up"},
+        {{"route-pre-down"}, Treatment::Refused, "route-pre-down"},
+        {{"ipchange"}, Treatment::Refused, "ipchange"},
+        {{"learn-address"}, Treatment::Refused, "learn-address"},
+        {{"tls-verify"}, Treatment::Refused, "tls-verify"},
+        {{"auth-user-pass-verify"}, Treatment::Refused, "auth-user-pass-verify"},
+        {{"client-connect"}, Treatment::Refused, "client-connect"},
+        {{"client-disconnect"}, Treatment::Refused, "client-disconnect"},
+        {{"client-crresponse"}, Treatment::Refused, "client-crresponse"},
+        {{"tls-crypt-v2-verify"}, Treatment::Refused, "tls-crypt-v2-verify"},
+        {{"iproute"}, Treatment::Refused, "iproute"},
+        {{"plugin", "/tmp/p.so"}, Treatment::Refused, "plugin"},
+        {{"engine"}, Treatment::Refused, "engine"},
+        {{"pkcs11-providers"}, Treatment::Refused, "pkcs11-providers"},
+        {{"providers", "legacy", "/tmp/evil"}, Treatment::Refused, "providers"},
+        {{"config"}, Treatment::Refused, "config"},
+        {{"cd"}, Treatment::Refused, "cd"},
+        {{"chroot"}, Treatment::Refused, "chroot"},
+        {{"log"}, Treatment::Refused, "log"},
+        {{"log-append"}, Treatment::Refused, "log-append"},
+        {{"status"}, Treatment::Refused, "status"},
+        {{"writepid"}, Treatment::Refused, "writepid"},
+        {{"replay-persist"}, Treatment::Refused, "replay-persist"},
+        {{"tls-export-cert"}, Treatment::Refused, "tls-export-cert"},
+        {{"genkey"}, Treatment::Refused, "genkey"},
+        // "setenv opt" stands for the directive that follows it.
+        {{"setenv", "opt", "plugin", "/tmp/p.so"}, Treatment::Refused, "plugin"},
+        {{"setenv", "opt", "block-outside-dns"}, Treatment::Kept, "block-outside-dns"},
+        // The client's own business: kept in a profile, never read by openvpn.
+        {{"setenv", "LD_PRELOAD", "/tmp/x.so"}, Treatment::LeftOut, "setenv"},
+        {{"management", "127.0.0.1", "7505"}, Treatment::LeftOut, "management"},
+        {{"management-hold"}, Treatment::LeftOut, "management-hold"},
+        {{"daemon"}, Treatment::LeftOut, "daemon"},
+        {{"syslog"}, Treatment::LeftOut, "syslog"},
+        // Everything else.
+        {{"providers", "legacy", "default"}, Treatment::Kept, "providers"},
+        {{"remote", "1.2.3.4"}, Treatment::Kept, "remote"},
+        {{"ca", "ca.crt"}, Treatment::Kept, "ca"},
+        {{"auth-user-pass"}, Treatment::Kept, "auth-user-pass"},
+        {{"up-delay"}, Treatment::Kept, "up-delay"},
+        {{"UP", "/tmp/x"}, Treatment::Kept, "UP"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.words.join(' ').toStdString());
+        EXPECT_EQ(OpenVPNConfigLines::treatmentOf(c.words), c.treatment);
+        EXPECT_EQ(OpenVPNConfigLines::ruledDirective(c.words), c.ruled);
     }
-    for (const char* name : {"remote", "ca", "auth-user-pass", "up-delay", "route", "dhcp-option", "verb",
-                             "setenv", "UP", "management"}) {
-        EXPECT_FALSE(OpenVPNConfigLines::isUnsafe(name)) << name;
-    }
+    EXPECT_EQ(OpenVPNConfigLines::blockTreatment("ca"), Treatment::Kept);
+    EXPECT_EQ(OpenVPNConfigLines::blockTreatment("connection"), Treatment::Kept);
+    EXPECT_EQ(OpenVPNConfigLines::blockTreatment("plugin"), Treatment::Refused);
+    EXPECT_EQ(OpenVPNConfigLines::blockTreatment("remote"), Treatment::LeftOut);
 }
 
-TEST(OpenVPNConfigLinesTest, ConnectCopyLeavesOutUnsafeLinesWithALogLine) {
-    ProjectFolder folder;
-    const std::string safe = "client\r\nremote 1.2.3.4 1194\n<ca>\nup in a certificate\n</ca>\nverb 3";
-    EXPECT_EQ(OpenVPNConfigLines::connectCopy(safe), safe); // byte for byte
-    EXPECT_EQ(folder.Log().find("not written"), std::string::npos);
-
-    const std::string stored = "client\r\nscript-security 2\r\n  --up\t/tmp/marker.sh\n"
-                               "<connection>\nremote 1.2.3.4\nroute-up /tmp/x\n</connection>\n"
-                               "\"plugin\" /tmp/evil.so\nverb 3";
-    EXPECT_EQ(OpenVPNConfigLines::connectCopy(stored),
-              "client\r\n<connection>\nremote 1.2.3.4\n</connection>\nverb 3");
-    const std::string log = folder.Log();
-    for (const char* line : {"line 2 of the stored configuration not written: script-security",
-                             "line 3 of the stored configuration not written: up",
-                             "line 6 of the stored configuration not written: route-up",
-                             "line 8 of the stored configuration not written: plugin"}) {
-        EXPECT_NE(log.find(std::string("OpenVPN :: ") + line), std::string::npos) << line << "\n" << log;
+// The editor and the filter of the bundle's openvpn read a stored text alike: the lines the
+// filter leaves out are those whose treatment the editor reads as other than kept.
+TEST(OpenVPNConfigLinesTest, TheEditorAndTheFilterTakeTheSameLines) {
+    const QByteArray stored = "client\r\nscript-security 2\r\n  --up\t/tmp/marker.sh\n"
+                              "<connection>\nremote 1.2.3.4\nroute-up /tmp/x\n</connection>\n"
+                              "\"plugin\" /tmp/evil.so\nsetenv opt plugin /tmp/p.so\nmanagement-hold\n"
+                              "<ca>\nup in a certificate\n</ca>\nverb 3";
+    std::string notKept;
+    for (const OpenVPNConfigLines::Line& line : OpenVPNConfigLines::read(stored)) {
+        if (line.role == Role::Directive &&
+            OpenVPNConfigLines::treatmentOf(line.words) != OpenVPNConfigLines::Treatment::Kept) {
+            notKept += std::to_string(line.number) + ":" + line.words.first().toStdString() + " ";
+        }
     }
+    EXPECT_EQ(notKept, "2:script-security 3:up 6:route-up 8:plugin 9:setenv 10:management-hold ");
+    const OpenVPNConfigFilter::Result filtered = OpenVPNConfigFilter::Filter(stored.toStdString());
+    ASSERT_TRUE(filtered.ok) << filtered.error;
+    std::string dropped;
+    for (const auto& line : filtered.dropped) {
+        dropped += std::to_string(line.line) + ":" + line.directive + " ";
+    }
+    EXPECT_EQ(dropped, notKept);
+    EXPECT_EQ(
+        filtered.config,
+        "client\n<connection>\nremote 1.2.3.4\n</connection>\n<ca>\nup in a certificate\n</ca>\nverb 3\n");
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // What the client keeps for a running openvpn outside the profile's files: a management
-// password file made for each connect in a folder of its own that nobody else may write
-// (a link, a folder open to others or another user's folder is refused), the removal of
-// those files, and the start-up clean-up that also takes the tunnels' DNS away through the
+// password file made for each connect in a folder of the client's run folder that nobody
+// else may write (a link, a folder open to others or another user's folder is refused), the
+// removal of those files, and the start-up clean-up that also takes the tunnels' DNS away through the
 // bundle's tunnel-dns.
 #include <QRegularExpression>
 #include <cstdlib>
@@ -18,13 +18,13 @@ namespace {
 class OpenVPNRunFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* previous = std::getenv("KORVA_OPENVPN_RUNDIR");
+        const char* previous = std::getenv("KORVA_RUN_DIR");
         saved = previous != nullptr ? previous : "";
         folder = project.path + "/run/openvpn";
         QDir().mkpath(QString::fromStdString(project.path + "/run"));
-        setenv("KORVA_OPENVPN_RUNDIR", folder.c_str(), 1);
+        setenv("KORVA_RUN_DIR", (project.path + "/run").c_str(), 1);
     }
-    void TearDown() override { setenv("KORVA_OPENVPN_RUNDIR", saved.c_str(), 1); }
+    void TearDown() override { setenv("KORVA_RUN_DIR", saved.c_str(), 1); }
     static mode_t Mode(const std::string& path) {
         struct stat info;
         return lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;

@@ -5,11 +5,12 @@
 
 #include "EditorTexts.h"
 #include "ImportFileCheck.h"
+#include "InvokingUser.h"
 #include "OpenVPNContext.h"
 #include "ProfileFileTexts.h"
 #include "SavesTestSupport.h"
+#include "ThrowawayUser.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
 
 using namespace savestest;
@@ -626,6 +627,11 @@ const ImportCase kImportCases[] = {
     {"\"plugin\" /usr/lib/openvpn/plugin.so\n", "", "", nullptr, nullptr, "", "", unsafeLine(1, "plugin")},
     {"tls-verify /tmp/x\n", "", "", nullptr, nullptr, "", "", unsafeLine(1, "tls-verify")},
     {"log /etc/passwd\n", "", "", nullptr, nullptr, "", "", unsafeLine(1, "log")},
+    {"client\nsetenv opt up /tmp/x\n", "", "", nullptr, nullptr, "", "", unsafeLine(2, "up")},
+    {"<plugin>\n/tmp/p.so\n</plugin>\n", "", "", nullptr, nullptr, "", "", unsafeLine(1, "plugin")},
+    // Taken: OpenSSL's own providers, and what openvpn's filter leaves out when it connects.
+    {"providers legacy default\nsetenv CLIENT_CERT 0\n", "", "", nullptr, nullptr,
+     "providers legacy default\nsetenv CLIENT_CERT 0\n", "", QString()},
     // Refused: a file that cannot be read, or that would not stay inside its block.
     {"client\nca missing.crt\n", "", "", nullptr, nullptr, "", "", unreadableFile(2, "missing.crt")},
     {"auth-user-pass missing.txt\n", "", "", nullptr, nullptr, "", "", unreadableFile(1, "missing.txt")},
@@ -710,13 +716,14 @@ TEST_F(EditorTest, AConfigurationThatIsNoRegularFileIsNotReadAndNothingChanges) 
     QFile::remove(QStringLiteral("fifo.ovpn"));
 }
 
-// The client elevated for another user (PKEXEC_UID) reads the chosen file and the files it
-// names with that user's rights: a file only root may read is not brought in.
+// The client elevated for another user reads the chosen file and the files it names with
+// that user's rights: a file only root may read is not brought in.
 TEST_F(EditorTest, ImportReadsWithTheInvokingUsersRights) {
-    const struct passwd* nobody = getpwnam("nobody");
-    if (geteuid() != 0 || nobody == nullptr) {
-        GTEST_SKIP() << "needs root and the user nobody";
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "a user to work for needs root to make";
     }
+    testsupport::ThrowawayUser user;
+    ASSERT_EQ(user.error(), "");
     // A folder that every user may enter, outside the test's own.
     char folderTemplate[] = "/tmp/korva-user-import-XXXXXX";
     ASSERT_NE(mkdtemp(folderTemplate), nullptr);
@@ -733,7 +740,13 @@ TEST_F(EditorTest, ImportReadsWithTheInvokingUsersRights) {
     const QString open = place("open.ovpn", "remote 10.0.0.9 1194\nca ca.crt\n", 0644);
     const QString closed = place("closed.ovpn", "remote 10.0.0.9 1194\n", 0600);
     const QString reaching = place("reaching.ovpn", "ca ca.crt\nkey secret.key\n", 0644);
-    qputenv("PKEXEC_UID", QByteArray::number(nobody->pw_uid));
+    // Working for the user as an elevated run does, until the end of the test.
+    struct WorkingForUser {
+        explicit WorkingForUser(uid_t uid) { working = SetInvokingUserForTesting(uid); }
+        ~WorkingForUser() { SetInvokingUserForTesting(static_cast<uid_t>(-1)); }
+        bool working = false;
+    } forUser(user.uid);
+    ASSERT_TRUE(forUser.working);
 
     auto editor = openNew();
     chooseKind(editor->form().comboBoxVPNType, 2);
@@ -752,7 +765,7 @@ TEST_F(EditorTest, ImportReadsWithTheInvokingUsersRights) {
                        "read. Check the file and import the configuration again."));
     EXPECT_FALSE(editor->fileImported());
 
-    qunsetenv("PKEXEC_UID");
+    ASSERT_TRUE(SetInvokingUserForTesting(static_cast<uid_t>(-1)));
     // As root for root, the same file is read.
     EXPECT_EQ(importFile(*editor, reaching), QString());
     EXPECT_TRUE(editor->fileImported());

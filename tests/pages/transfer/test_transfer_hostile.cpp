@@ -353,31 +353,6 @@ TEST_F(TransferHostile, AFileThatIsNoRegularFileIsRefusedAtOnce) {
               QString());
 }
 
-TEST_F(TransferHostile, AnElevatedClientReadsOnlyAFileOfTheUserWhoStartedIt) {
-    if (geteuid() != 0) {
-        GTEST_SKIP() << "a file of another user needs root to make";
-    }
-    writeBytes(QStringLiteral("theirs.cfg"), encipherBytes(makeStoreFile(QStringLiteral("base.db"), kBase)));
-    auto page = makePage();
-    const QByteArray store = storeBytes();
-    // As pkexec leaves the client for the user 4242; the file is root's.
-    struct Elevated {
-        Elevated() { qputenv("PKEXEC_UID", "4242"); }
-        ~Elevated() { qunsetenv("PKEXEC_UID"); }
-    } elevated;
-    EXPECT_EQ(
-        errorDuring([&] { EXPECT_EQ(page->importFromFile(QStringLiteral("theirs.cfg")), -1); }),
-        QStringLiteral("This file belongs to another user. Copy it into a folder of your own and import "
-                       "the copy. Nothing was imported."));
-    EXPECT_EQ(storeBytes(), store);
-    // The user's own file.
-    ASSERT_EQ(chown("theirs.cfg", 4242, 4242), 0);
-    EXPECT_EQ(errorDuring([&] { EXPECT_EQ(page->importFromFile(QStringLiteral("theirs.cfg")), 0); }),
-              QString());
-    qunsetenv("PKEXEC_UID");
-    EXPECT_EQ(storeNames().size(), 4);
-}
-
 TEST_F(TransferHostile, AMessageShowsAHostileNameHarmlessly) {
     writeBytes(QStringLiteral("case.cfg"), edited("UPDATE PROFILE SET ProfileName = 'line' || char(10) || '" +
                                                   std::string(100, 'x') + "' WHERE ProfileName = 'ovpn_c'"));

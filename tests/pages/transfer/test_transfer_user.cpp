@@ -104,4 +104,26 @@ TEST_F(TransferAsUser, NoLinkLeadsRootIntoAnotherFile) {
     EXPECT_EQ(QDir(rootOnly).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("secret")});
 }
 
+// Root imports for the user who started the client only a file of that user's own: a
+// file of another (root's, in the user's own folder) is refused, the same file imports once
+// it is the user's.
+TEST_F(TransferAsUser, AnImportReadsOnlyAFileOfTheUserWhoStartedIt) {
+    seedStore({{VPN_TYPE_IPSEC, "office"}});
+    const QString file = exports + QStringLiteral("/theirs.cfg");
+    writeBytes(file, encipherBytes(makeStoreFile(
+                         exports + QStringLiteral("/theirs.db"),
+                         {{VPN_TYPE_WIREGUARD, "wg_theirs"}, {VPN_TYPE_OPENVPN, "ovpn_theirs"}})));
+    ASSERT_EQ(OwnerOf(file), 0u);
+    auto page = makePage();
+    const QByteArray store = storeBytes();
+    EXPECT_EQ(
+        errorDuring([&] { EXPECT_EQ(page->importFromFile(file), -1); }),
+        QStringLiteral("This file belongs to another user. Copy it into a folder of your own and import "
+                       "the copy. Nothing was imported."));
+    EXPECT_EQ(storeBytes(), store);
+    ASSERT_TRUE(user.own(file.toStdString()));
+    EXPECT_EQ(errorDuring([&] { EXPECT_EQ(page->importFromFile(file), 0); }), QString());
+    EXPECT_EQ(storeNames().size(), 3);
+}
+
 } // namespace
