@@ -100,6 +100,9 @@ constexpr const char* kConnectedLine = "VPN :: Status: Connected; Porfile: { %s 
 constexpr const char* kConnectFailedLine = "VPN :: Status: Connect failed; Porfile: { %s }; Type: { %s } \n";
 constexpr const char* kCancelConnectLine = "VPN :: Status: Cancel connect; Porfile: { %s }; Type: { %s } \n";
 constexpr const char* kOpenVPNConnectLine = "OpenVPN :: OpenVPN Connect: %s \n";
+constexpr const char* kOpenVPNLeftOutLine =
+    "OpenVPN :: Profile line %d: '%s' is left out: a profile may not run "
+    "programs, load code, write files or take the management interface\n";
 constexpr const char* kOpenVPNFinishedLine = "OpenVPN :: connect finished, errorcode = %d \n";
 constexpr const char* kOpenVPNFileFailedLine = "OpenVPN :: open file %s failed! \n";
 constexpr const char* kOpenVPNRemoveFailedLine = "OpenVPN :: remove file %s failed!";

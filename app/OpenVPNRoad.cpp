@@ -17,6 +17,7 @@
 #include "ConnectionTimings.h"
 #include "FileWrite.h"
 #include "HomeWidget.h"
+#include "OpenVPNConfigFilter.h"
 #include "OpenVPNContext.h"
 #include "OpenVPNRunFolder.h"
 #include "TrafficReadings.h"
@@ -222,13 +223,25 @@ void OpenVPNRoad::startAttempt() {
                 }
             }
             const std::string config = folder + "/" + name + ".ovpn";
-            // The stored text as it stands: the bundle's openvpn reads it only through its
-            // filter, which leaves out, with a line in openvpn's output for each, every
-            // directive a profile may not make openvpn follow (a copy already on disk too).
-            if (!fileExists(config) && !WriteFileWhole(config, info.VPNConfig, kSecretFileMode)) {
-                result.outcome = OpenVPNStart::ConfigNotWritten;
-                result.path = config;
-                return result;
+            // The copy holds what openvpn may read of the stored text: a directive a profile
+            // may not make openvpn follow (a profile stored before such lines were refused)
+            // is not written, with a log line. The bundle's openvpn reads every copy through
+            // the same filter again, which covers a copy already on disk. A text the filter
+            // cannot read at all is written as it stands, for the bundle's filter to refuse
+            // in openvpn's words.
+            if (!fileExists(config)) {
+                const OpenVPNConfigFilter::Result filtered = OpenVPNConfigFilter::Filter(info.VPNConfig);
+                if (filtered.ok) {
+                    for (const OpenVPNConfigFilter::DroppedDirective& dropped : filtered.dropped) {
+                        CONNECT_LOG(kOpenVPNLeftOutLine, dropped.line, dropped.directive.c_str());
+                    }
+                }
+                if (!WriteFileWhole(config, filtered.ok ? filtered.config : std::string(info.VPNConfig),
+                                    kSecretFileMode)) {
+                    result.outcome = OpenVPNStart::ConfigNotWritten;
+                    result.path = config;
+                    return result;
+                }
             }
             const std::string arguments = std::string(TunnelPaths::kOpenVPNConfigArgument) + "\"" +
                                           TunnelPaths::kOpenVPNConfigDir + "/" + name + ".ovpn\"" +

@@ -18,6 +18,7 @@
 
 #include "AppConstants.h"
 #include "RealTestSupport.h"
+#include "TunnelPaths.h"
 #include "ZRStringConstant.h"
 
 using namespace realtest;
@@ -292,6 +293,11 @@ TEST_F(RealOpenVPN, AProfileRunsNoProgramAndLoadsNoCode) {
                    "\nsetenv opt plugin " + plugin + "\n--plugin " + plugin + "\n");
     connectProfile("office");
     ASSERT_TRUE(realvpn::PingAnswers(server->tunnelAddress(), 10)) << server->log();
+    // The connect's copy of the profile names neither the script nor the plug-in.
+    const std::string copy = realvpn::ReadFile(std::string(TunnelPaths::kOpenVPNConfigDir) + "/office.ovpn");
+    EXPECT_NE(copy.find("remote "), std::string::npos) << copy;
+    EXPECT_EQ(copy.find(script), std::string::npos) << copy;
+    EXPECT_EQ(copy.find(plugin), std::string::npos) << copy;
     press();
     ASSERT_TRUE(waitStatus(CONNECT_STATUS_NOT_CONNECTED, 15000));
     EXPECT_FALSE(QFile::exists(QString::fromStdString(folder + "/script-ran")))
