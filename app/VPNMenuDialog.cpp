@@ -127,6 +127,10 @@ void VPNMenuDialog::slotUpdateConnectInfo(int iConnStatus, QString strProfileNam
     }
 }
 
+void VPNMenuDialog::setConnectBusy(bool busy) {
+    ui.btnConnect->setEnabled(!busy);
+}
+
 void VPNMenuDialog::fitToTexts() {
     const QSize body = ui.menuWidget->size();
     const QSize needed = body.expandedTo(ui.menuWidget->layout()->totalMinimumSize());

@@ -31,6 +31,9 @@ public slots:
     void slotUpdateConnectInfo(int iConnStatus, QString strProfileName, QString strConnTime,
                                QString strUpload, QString strDownload, QVector<double> upload,
                                QVector<double> download);
+    // As the home page's button: disabled (and drawn so) while a disconnect or a cancel
+    // ends the tunnel, so that a press then is plainly not taken.
+    void setConnectBusy(bool busy);
 
 protected slots:
     void slotButtonClicked();

@@ -70,6 +70,7 @@ ZRVPNClient::ZRVPNClient(QWidget* parent)
         this,
         SIGNAL(signalConnectInfo(int, QString, QString, QString, QString, QVector<double>, QVector<double>)));
     connect(ui.homeWidget, SIGNAL(signalConnectedVPNChanged(int)), this, SLOT(slotConnectVPNChanged(int)));
+    connect(ui.homeWidget, &HomeWidget::signalConnectBusyChanged, this, &ZRVPNClient::signalConnectBusy);
     connect(ui.profileWidget, SIGNAL(signalConnectProfile(QString)), this, SLOT(slotConnectProfile(QString)));
     connect(SystemContext::GetSettingManager(), SIGNAL(signalAddNewProfile()), this,
             SLOT(slotAddNewProfile()));
@@ -144,6 +145,10 @@ void ZRVPNClient::bringToFront() {
 
 void ZRVPNClient::clickConnectButton() {
     ui.homeWidget->clickConnectButton();
+}
+
+bool ZRVPNClient::isConnectBusy() const {
+    return ui.homeWidget->isConnectBusy();
 }
 
 void ZRVPNClient::hideToTray() {
