@@ -5,6 +5,8 @@
 #include <QPainterPath>
 #include <QtMath>
 
+#include "Compositing.h"
+
 namespace {
 const int kTickMs = 50;
 const int kDotCount = 10;
@@ -38,6 +40,14 @@ void ZRLoadingPie::slotUpdataLoading() {
 }
 
 void ZRLoadingPie::showEvent(QShowEvent* event) {
+    // Without a compositing manager the X server would show the transparent square black:
+    // the spinner then paints its dots over a picture of what lies beneath it in its
+    // parent's window, taken where it is shown (it moves with that window).
+    underlay = QPixmap();
+    if (parentWidget() != nullptr && !Compositing::instance()->blendsFor(this)) {
+        QWidget* beneath = parentWidget()->window();
+        underlay = beneath->grab(QRect(beneath->mapFromGlobal(pos()), size()));
+    }
     raise();
     if (mode == ModeLarge || mode == ModeSmall) {
         QDialog::showEvent(event);
@@ -65,6 +75,9 @@ void ZRLoadingPie::paintEvent(QPaintEvent*) {
         return;
     }
     QPainter painter(this);
+    if (!underlay.isNull()) {
+        painter.drawPixmap(0, 0, underlay);
+    }
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.translate(width() >> 1, height() >> 1);

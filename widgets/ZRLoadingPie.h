@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPixmap>
 #include <QTimer>
 
 class ZRLoadingPie : public QDialog {
@@ -25,4 +26,8 @@ protected:
     QTimer timer;
     int step = 0;
     int mode;
+    // What the parent's window shows beneath the spinner, painted under the dots where no
+    // compositing manager shows the spinner's transparent square see-through (null where
+    // one does).
+    QPixmap underlay;
 };
