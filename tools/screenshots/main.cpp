@@ -85,6 +85,8 @@ ScreenPicture lastScreen;
 
 // A channel that differs by more than this counts as a different pixel.
 constexpr int kChannelTolerance = 8;
+// How long a window may take to reach the screen as it paints.
+constexpr int kReadBackMs = 10000;
 
 void countDifferences(const QImage& painted, const QImage& shown, ScreenPicture* shot) {
     shot->compared = 0;
@@ -180,7 +182,8 @@ bool serverOrigin(QWidget* window, QPoint* origin) {
 }
 
 // Reads the shown window back from the X server once the screen shows what it paints
-// (painting reaches the server a little later), at most 3 s.
+// (painting reaches the server a little later, later still on a busy machine with a
+// compositing manager between), at most kReadBackMs.
 ScreenPicture readBack(QWidget* widget) {
     ScreenPicture shot;
     shot.taken = true;
@@ -191,7 +194,7 @@ ScreenPicture readBack(QWidget* widget) {
     QElapsedTimer clock;
     clock.start();
     while ((widget->windowHandle() == nullptr || !widget->windowHandle()->isExposed()) &&
-           clock.elapsed() < 3000) {
+           clock.elapsed() < kReadBackMs) {
         QApplication::processEvents();
         QThread::msleep(10);
     }
@@ -236,7 +239,7 @@ ScreenPicture readBack(QWidget* widget) {
             break;
         }
         QThread::msleep(20);
-    } while (clock.elapsed() < 3000);
+    } while (clock.elapsed() < kReadBackMs);
     return shot;
 }
 
