@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QPointer>
 #include <QWidget>
 #include <QX11Info>
 #include <cstdlib>
@@ -31,7 +32,12 @@ xcb_connection_t* xcb(void* connection) {
 } // namespace
 
 Compositing* Compositing::instance() {
-    static Compositing* const watcher = new Compositing;
+    // It belongs to the application (it answers for the application's connection); a
+    // program that makes a new application gets a new one.
+    static QPointer<Compositing> watcher;
+    if (watcher.isNull()) {
+        watcher = new Compositing;
+    }
     return watcher;
 }
 

@@ -20,7 +20,7 @@ class QWidget;
 class Compositing : public QObject, public QAbstractNativeEventFilter {
     Q_OBJECT
 public:
-    // The one watcher of the application (made on first use, in the GUI thread).
+    // The watcher of the application (made on first use, in the GUI thread).
     static Compositing* instance();
 
     // True when the screen the window is on blends its translucent pixels.

@@ -1,6 +1,8 @@
 // The translucent windows on the screen, around their bodies and at their rounded corners:
-// the main window (and the spinner over its home page), the dialogs, the tray pop-up, the
-// toast, and the profile editor over its shadow backdrop. The root window is given a plain
+// the main window (and the spinner over its home page), the dialogs (the credentials prompt,
+// the profile chooser, the delete dialog, the error prompt, the log viewer, the import's
+// progress, the traffic chart's detail), the tray pop-up, the toast, and the profile editor
+// over its shadow backdrop. The root window is given a plain
 // colour; where a window paints nothing the screen must show what lies beneath, never the
 // black an X server without a compositing manager shows for a transparent pixel, and where
 // it paints, what it paints. Without a compositing manager (Xvfb alone, openbox alone) each
@@ -25,10 +27,12 @@
 #include "DeleteProfileDialog.h"
 #include "GuiTest.h"
 #include "HomeWidget.h"
+#include "ImportProgressDialog.h"
 #include "ProfileConfigDialog.h"
 #include "ScreenCheck.h"
 #include "SettingLogDialog.h"
 #include "TranslucentFrame.h"
+#include "VPNBarChartDetail.h"
 #include "VPNMenuDialog.h"
 #include "ZRErrorDialog.h"
 #include "ZRLoadingPie.h"
@@ -216,6 +220,7 @@ TEST_F(FramesOnDisplay, MainWindowAndTheSpinnerOverItsHomePage) {
 }
 
 TEST_F(FramesOnDisplay, DialogsTrayPopUpAndToast) {
+    ImportProgress progress;
     const std::vector<std::pair<const char*, std::function<QWidget*()>>> windows = {
         {"credentials", [] { return new AccountLoginDialog(1, 3); }},
         {"profile-chooser", [] { return new ActiveProfileDialog(); }},
@@ -223,6 +228,8 @@ TEST_F(FramesOnDisplay, DialogsTrayPopUpAndToast) {
         {"error-prompt", [] { return new ZRErrorDialog(); }},
         {"log-viewer", [] { return new SettingLogDialog(); }},
         {"tray-popup", [] { return new VPNMenuDialog(); }},
+        {"import-progress", [&progress] { return new ImportProgressDialog(&progress); }},
+        {"chart-detail", [] { return new VPNBarChartDetail(); }},
     };
     for (const int mode : {1, 2}) {
         guitest::applyColorMode(mode);
