@@ -17,6 +17,13 @@ ZRLoadingPie::ZRLoadingPie(QWidget* parent, int mode) : QDialog(parent, Qt::Wind
     setWindowFlags(Qt::FramelessWindowHint | Qt::Tool | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_TranslucentBackground);
     connect(&timer, SIGNAL(timeout()), this, SLOT(slotUpdataLoading()));
+    // A compositing manager that starts or stops while the spinner shows.
+    connect(Compositing::instance(), &Compositing::changed, this, [this] {
+        if (isVisible()) {
+            takeUnderlay();
+            update();
+        }
+    });
     if (mode == ModeLarge) {
         setFixedSize(80, 100);
         auto* caption = new QLabel(QStringLiteral("Loading..."), this);
@@ -39,7 +46,7 @@ void ZRLoadingPie::slotUpdataLoading() {
     update();
 }
 
-void ZRLoadingPie::showEvent(QShowEvent* event) {
+void ZRLoadingPie::takeUnderlay() {
     // Without a compositing manager the X server would show the transparent square black:
     // the spinner then paints its dots over a picture of what lies beneath it in its
     // parent's window, taken where it is shown (it moves with that window).
@@ -48,6 +55,10 @@ void ZRLoadingPie::showEvent(QShowEvent* event) {
         QWidget* beneath = parentWidget()->window();
         underlay = beneath->grab(QRect(beneath->mapFromGlobal(pos()), size()));
     }
+}
+
+void ZRLoadingPie::showEvent(QShowEvent* event) {
+    takeUnderlay();
     raise();
     if (mode == ModeLarge || mode == ModeSmall) {
         QDialog::showEvent(event);

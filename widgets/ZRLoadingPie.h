@@ -22,6 +22,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // Takes the picture of what lies beneath (underlay), or drops it where the screen blends.
+    void takeUnderlay();
 
     QTimer timer;
     int step = 0;
