@@ -91,6 +91,8 @@ void ShowTrayPopup(ZRVPNClient* window, int x, int y) {
         &popup,
         SLOT(slotUpdateConnectInfo(int, QString, QString, QString, QString, QVector<double>,
                                    QVector<double>)));
+    popup.setConnectBusy(window->isConnectBusy());
+    QObject::connect(window, &ZRVPNClient::signalConnectBusy, &popup, &VPNMenuDialog::setConnectBusy);
     QObject::connect(&popup, &VPNMenuDialog::signalConnectBtnClicked, window,
                      [window] { OnTrayConnectClicked(window); });
     // The pop-up leaves the screen before the close, which waits while a tunnel ends.

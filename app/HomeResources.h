@@ -43,5 +43,9 @@ inline constexpr const char* kAxisDark = "#A4FFFFFF";
 // Traffic chart's hover pop-up: its body by colour mode.
 inline constexpr const char* kDetailLight = "#dialogWidget{background:#A3000000}QLabel{color:#FFFFFFFF}";
 inline constexpr const char* kDetailDark = "#dialogWidget{background:#1FFFFFFF}QLabel{color:#FFFFFFFF}";
+// The same, opaque, where no compositing manager blends the see-through body: the colours it
+// shows over the traffic card it is shown over.
+inline constexpr const char* kDetailLightOpaque = "#dialogWidget{background:#5C5C5C}QLabel{color:#FFFFFFFF}";
+inline constexpr const char* kDetailDarkOpaque = "#dialogWidget{background:#37404E}QLabel{color:#FFFFFFFF}";
 
 } // namespace HomeResources

@@ -431,7 +431,15 @@ void HomeWidget::showConnectionKept() {
 }
 
 void HomeWidget::setConnectBusy(bool busy) {
+    if (busy == isConnectBusy()) {
+        return;
+    }
     ui->btnConnect->setEnabled(!busy);
+    emit signalConnectBusyChanged(busy);
+}
+
+bool HomeWidget::isConnectBusy() const {
+    return !ui->btnConnect->isEnabled();
 }
 
 void HomeWidget::stopLoading() {

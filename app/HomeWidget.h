@@ -87,7 +87,9 @@ public:
     void stopLoading();
     // While a disconnect or a cancel ends the tunnel's programs the connect button is
     // disabled, so that it shows it is busy; it takes presses again once they have ended.
+    // signalConnectBusyChanged tells of each change (the tray pop-up's button follows it).
     void setConnectBusy(bool busy);
+    bool isConnectBusy() const;
     // The connection time.
     void showConnectDuration(int seconds);
     // The totals in MiB, with two decimals, each above 1024 MiB in GB.
@@ -115,6 +117,7 @@ signals:
                                  QVector<double> downloadFlow);
     // Carries the new connection status.
     void signalConnectedVPNChanged(int iProfileId);
+    void signalConnectBusyChanged(bool busy);
 
 protected slots:
     // The profile button opens the chooser; the connect button goes to the connection

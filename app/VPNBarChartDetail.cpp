@@ -41,7 +41,21 @@ void VPNBarChartDetail::changeEvent(QEvent* event) {
     if (event->type() != QEvent::StyleChange) {
         return;
     }
+    styleBody();
+}
+
+void VPNBarChartDetail::blendingChanged(bool blended) {
+    bodyBlended = blended;
+    styleBody();
+}
+
+void VPNBarChartDetail::styleBody() {
     const bool dark = SystemContext::GetSettingManager()->colorMode() == COLOR_MODE_DARK;
-    ui->dialogWidget->setStyleSheet(
-        QLatin1String(dark ? HomeResources::kDetailDark : HomeResources::kDetailLight));
+    if (bodyBlended) {
+        ui->dialogWidget->setStyleSheet(
+            QLatin1String(dark ? HomeResources::kDetailDark : HomeResources::kDetailLight));
+    } else {
+        ui->dialogWidget->setStyleSheet(
+            QLatin1String(dark ? HomeResources::kDetailDarkOpaque : HomeResources::kDetailLightOpaque));
+    }
 }

@@ -26,7 +26,11 @@ public:
 protected:
     // Recolours the body on a colour-mode change; keeps the shadow made at construction.
     void changeEvent(QEvent* event) override;
+    void blendingChanged(bool blended) override;
 
 private:
+    void styleBody();
+
     Ui::VPNBarChartDetail* ui;
+    bool bodyBlended = true;
 };

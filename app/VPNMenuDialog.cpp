@@ -25,6 +25,9 @@ const char* const kPointIdleDark = "#labelPoint{background:#AFB2B8;border-radius
 const char* const kPointIdleLight = "#labelPoint{background:#1D2529;border-radius:3px}";
 const char* const kPointConnected = "#labelPoint{background:#0DC901;border-radius:3px}";
 const char* const kPointFailed = "#labelPoint{background:#FF3F65;border-radius:3px}";
+// The body's colours of the style sheets, opaque.
+const char* const kOpaqueBodyDark = "#menuWidget{background-color:#1B2535;}";
+const char* const kOpaqueBodyLight = "#menuWidget{background-color:#EBEBEA;}";
 
 } // namespace
 
@@ -127,6 +130,21 @@ void VPNMenuDialog::slotUpdateConnectInfo(int iConnStatus, QString strProfileNam
     }
 }
 
+void VPNMenuDialog::setConnectBusy(bool busy) {
+    ui.btnConnect->setEnabled(!busy);
+}
+
+void VPNMenuDialog::blendingChanged(bool blended) {
+    bodyBlended = blended;
+    styleBody();
+}
+
+void VPNMenuDialog::styleBody() {
+    const bool dark = SystemContext::GetSettingManager()->colorMode() == COLOR_MODE_DARK;
+    ui.menuWidget->setStyleSheet(bodyBlended ? QString()
+                                             : QLatin1String(dark ? kOpaqueBodyDark : kOpaqueBodyLight));
+}
+
 void VPNMenuDialog::fitToTexts() {
     const QSize body = ui.menuWidget->size();
     const QSize needed = body.expandedTo(ui.menuWidget->layout()->totalMinimumSize());
@@ -171,5 +189,8 @@ void VPNMenuDialog::changeEvent(QEvent* event) {
     colorMode = mode;
     if (connectStatus == CONNECT_STATUS_NOT_CONNECTED || connectStatus == CONNECT_STATUS_CONNECTING) {
         ui.labelConnectStatus->setStyleSheet(idleStatusStyle());
+    }
+    if (!bodyBlended) {
+        styleBody();
     }
 }

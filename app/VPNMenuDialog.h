@@ -31,6 +31,9 @@ public slots:
     void slotUpdateConnectInfo(int iConnStatus, QString strProfileName, QString strConnTime,
                                QString strUpload, QString strDownload, QVector<double> upload,
                                QVector<double> download);
+    // As the home page's button: disabled (and drawn so) while a disconnect or a cancel
+    // ends the tunnel, so that a press then is plainly not taken.
+    void setConnectBusy(bool busy);
 
 protected slots:
     void slotButtonClicked();
@@ -39,10 +42,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void blendingChanged(bool blended) override;
 
 private:
     // The status text's style sheet for statuses 0 and 1 in the pop-up's colour mode.
     QString idleStatusStyle() const;
+    // The body's see-through background needs a compositing manager to blend it with what
+    // lies beneath; without one it is drawn opaque in its own colour, never darkened.
+    void styleBody();
     // Puts a figure and its unit into a value label and its unit label.
     static void showFigure(const QString& text, QLabel* value, QLabel* unit);
     // Grows the pop-up (never below the form's size) to what its texts and figures need,
@@ -51,4 +58,5 @@ private:
 
     Ui::VPNMenuDialog ui;
     int connectStatus = 0;
+    bool bodyBlended = true;
 };

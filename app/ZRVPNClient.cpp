@@ -18,6 +18,7 @@
 #include "SettingWidget.h"
 #include "SystemContext.h"
 #include "TextFit.h"
+#include "TranslucentFrame.h"
 #include "TunnelTeardown.h"
 #include "ZRStringConstant.h"
 #include "ZRToastDialog.h"
@@ -70,6 +71,7 @@ ZRVPNClient::ZRVPNClient(QWidget* parent)
         this,
         SIGNAL(signalConnectInfo(int, QString, QString, QString, QString, QVector<double>, QVector<double>)));
     connect(ui.homeWidget, SIGNAL(signalConnectedVPNChanged(int)), this, SLOT(slotConnectVPNChanged(int)));
+    connect(ui.homeWidget, &HomeWidget::signalConnectBusyChanged, this, &ZRVPNClient::signalConnectBusy);
     connect(ui.profileWidget, SIGNAL(signalConnectProfile(QString)), this, SLOT(slotConnectProfile(QString)));
     connect(SystemContext::GetSettingManager(), SIGNAL(signalAddNewProfile()), this,
             SLOT(slotAddNewProfile()));
@@ -84,6 +86,10 @@ ZRVPNClient::ZRVPNClient(QWidget* parent)
     shadow->setColor(QColor(QLatin1String(AppConstants::kShadowColor)));
     shadow->setOffset(QPointF(AppConstants::kShadowOffsetX, AppConstants::kShadowOffsetY));
     shadow->setBlurRadius(AppConstants::kShadowBlurRadius);
+    // Where no compositing manager shows that margin, the window is cut to the frame.
+    new TranslucentFrame(this, ui.ZRVPNClientWidget, AppConstants::kFrameCornerRadius,
+                         ui.ZRVPNClientWidget->layout()->contentsMargins(),
+                         [shadow](bool shown) { shadow->setShown(shown); });
 
     // The tray pop-up's Quit from the keyboard: the way to end the program that is there on
     // every desktop, with a tray or without one.
@@ -144,6 +150,10 @@ void ZRVPNClient::bringToFront() {
 
 void ZRVPNClient::clickConnectButton() {
     ui.homeWidget->clickConnectButton();
+}
+
+bool ZRVPNClient::isConnectBusy() const {
+    return ui.homeWidget->isConnectBusy();
 }
 
 void ZRVPNClient::hideToTray() {

@@ -43,6 +43,8 @@ public:
 
     void bringToFront();
     void clickConnectButton();
+    // The home page's connect button is busy while a tunnel ends (signalConnectBusy on a change).
+    bool isConnectBusy() const;
     void hideToTray();
     void initSystemTray();
 
@@ -60,6 +62,7 @@ signals:
     void signalConnectInfo(int iConnStatus, QString strProfileName, QString strConnTime, QString strUpload,
                            QString strDownload, QVector<double> upload, QVector<double> download);
     void signalConnectVPNChanged(int iProfileId);
+    void signalConnectBusy(bool busy);
 
 protected slots:
     void slotTabButtonClicked();

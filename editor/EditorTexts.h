@@ -58,6 +58,8 @@ constexpr const char* kLightShadowColor = "#A09BA1AA";
 constexpr int kDarkColorMode = 2;
 constexpr int kCornerRadius = 8;
 constexpr int kBackdropMargin = 24;
+// The rounding of the backdrop's body in kBackdropBodyStyle.
+constexpr int kBackdropCornerRadius = 4;
 constexpr int kBackdropBlurRadius = 24;
 constexpr double kScreenHeightShare = 0.9;
 

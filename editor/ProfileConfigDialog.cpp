@@ -31,6 +31,7 @@
 #include "ScreenArea.h"
 #include "StagedFile.h"
 #include "SystemContext.h"
+#include "TranslucentFrame.h"
 #include "WireGuardPage.h"
 #include "ZRInputIpLineEdit.h"
 #include "ZRStringConstant.h"
@@ -223,6 +224,10 @@ void ProfileConfigDialog::createShadowWindow() {
     effect->setOffset(0, 2);
     effect->setBlurRadius(kBackdropBlurRadius);
     body->setGraphicsEffect(effect);
+    // Where no compositing manager shows the margin see-through, the backdrop is cut to its
+    // body, which lies beneath the editor, and shows no shadow.
+    new TranslucentFrame(m_shadowDialog, body, kBackdropCornerRadius, QMargins(),
+                         [effect](bool shown) { effect->setEnabled(shown); });
     m_shadowDialog->show();
     keepAboveBackdrop();
 }

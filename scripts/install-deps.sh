@@ -9,6 +9,8 @@ packages=(
   # the format check of ./dev.sh test
   clang-format
   qtbase5-dev qtbase5-dev-tools libqt5svg5-dev qttools5-dev qttools5-dev-tools
+  # Qt's X connection, on which the client asks whether a compositing manager runs
+  libqt5x11extras5-dev
   libsqlite3-dev libgtest-dev libgmock-dev
   # run time: SVG icons, the programs the bundle drives
   libqt5svg5 openvpn wireguard-tools wireguard-go iproute2
@@ -23,6 +25,8 @@ packages=(
   xvfb xauth
   # the real-display tests: a window manager on their Xvfb, and xprop to see it ready
   openbox x11-utils
+  # ... and a compositing manager for those that look at translucent windows
+  xcompmgr
   # a face for Chinese, Japanese and Korean texts, which the brand font lacks
   fonts-wqy-microhei
 )

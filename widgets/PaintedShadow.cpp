@@ -205,6 +205,17 @@ qreal PaintedShadow::cornerRadius() const {
     return corner;
 }
 
+bool PaintedShadow::isShown() const {
+    return shown;
+}
+
+void PaintedShadow::setShown(bool value) {
+    if (value != shown) {
+        shown = value;
+        repaintShadow();
+    }
+}
+
 int PaintedShadow::imagesMade() {
     return madeCount;
 }
@@ -227,7 +238,7 @@ void PaintedShadow::repaintShadow() {
 
 bool PaintedShadow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == holder && event->type() == QEvent::Paint) {
-        if (shadowed->isVisibleTo(holder)) {
+        if (shown && shadowed->isVisibleTo(holder)) {
             const QRect exposed = static_cast<QPaintEvent*>(event)->rect();
             // A repaint inside the widget, away from its rounded corners (a label that
             // changes), reaches no part of the shadow that shows.

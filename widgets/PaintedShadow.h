@@ -42,6 +42,10 @@ public:
     QPointF offset() const;
     void setOffset(const QPointF& value);
     qreal cornerRadius() const;
+    // Whether the shadow is painted (on by default): a window cut to its body, where no
+    // compositing manager blends its margin, shows none.
+    bool isShown() const;
+    void setShown(bool value);
 
     // Where the shadow's image lies, in the parent's coordinates.
     QRect shadowRect() const;
@@ -63,5 +67,6 @@ private:
     QColor shadowColor{63, 63, 63, 180};
     qreal radius = 1;
     QPointF shift{8, 8};
+    bool shown = true;
     QRect lastRect; // where the shadow was last shown, for the repaint after a move
 };

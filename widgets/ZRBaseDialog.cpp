@@ -7,11 +7,14 @@
 
 #include "ScreenArea.h"
 #include "SystemContext.h"
+#include "TranslucentFrame.h"
 
 namespace {
 const char* const kDarkShadowColor = "#FF000000";
 const char* const kLightShadowColor = "#A09BA1AA";
 const int kRestyledBlurRadius = 24;
+// The rounding of the dialogs' bodies in both style sheets.
+const qreal kBodyCornerRadius = 8;
 } // namespace
 
 ZRBaseDialog::ZRBaseDialog(QWidget* parent) : QDialog(parent, Qt::WindowFlags()) {
@@ -33,8 +36,19 @@ void ZRBaseDialog::setShadow(QWidget* target, int blurRadius) {
     if (target == nullptr) {
         return;
     }
+    if (shadowTarget == nullptr) {
+        // Where no compositing manager shows the translucent margin around the body, the
+        // dialog is cut to its body without a shadow.
+        new TranslucentFrame(this, target, kBodyCornerRadius, QMargins(), [this](bool shown) {
+            if (shadowTarget != nullptr && shadowTarget->graphicsEffect() != nullptr) {
+                shadowTarget->graphicsEffect()->setEnabled(shown);
+            }
+            blendingChanged(shown);
+        });
+    }
     shadowTarget = target;
     auto* effect = new QGraphicsDropShadowEffect(this);
+    effect->setEnabled(TranslucentFrame::of(this)->blended());
     effect->setColor(QColor(colorMode == 2 ? kDarkShadowColor : kLightShadowColor));
     effect->setOffset(0, 2);
     effect->setBlurRadius(blurRadius);
@@ -79,6 +93,8 @@ void ZRBaseDialog::showEvent(QShowEvent* event) {
     setAttribute(Qt::WA_Mapped);
     QDialog::showEvent(event);
 }
+
+void ZRBaseDialog::blendingChanged(bool) {}
 
 void ZRBaseDialog::changeEvent(QEvent* event) {
     if (event->type() == QEvent::StyleChange) {

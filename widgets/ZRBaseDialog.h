@@ -29,6 +29,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // Called when the dialog is cut to its body without a shadow (false: no compositing
+    // manager blends its translucent pixels) or shown whole again (true).
+    virtual void blendingChanged(bool blended);
 
     // The colour mode the current shadow was made for (2 dark, anything else light).
     int colorMode = -1;

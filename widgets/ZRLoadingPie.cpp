@@ -5,6 +5,8 @@
 #include <QPainterPath>
 #include <QtMath>
 
+#include "Compositing.h"
+
 namespace {
 const int kTickMs = 50;
 const int kDotCount = 10;
@@ -15,6 +17,13 @@ ZRLoadingPie::ZRLoadingPie(QWidget* parent, int mode) : QDialog(parent, Qt::Wind
     setWindowFlags(Qt::FramelessWindowHint | Qt::Tool | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_TranslucentBackground);
     connect(&timer, SIGNAL(timeout()), this, SLOT(slotUpdataLoading()));
+    // A compositing manager that starts or stops while the spinner shows.
+    connect(Compositing::instance(), &Compositing::changed, this, [this] {
+        if (isVisible()) {
+            takeUnderlay();
+            update();
+        }
+    });
     if (mode == ModeLarge) {
         setFixedSize(80, 100);
         auto* caption = new QLabel(QStringLiteral("Loading..."), this);
@@ -37,7 +46,19 @@ void ZRLoadingPie::slotUpdataLoading() {
     update();
 }
 
+void ZRLoadingPie::takeUnderlay() {
+    // Without a compositing manager the X server would show the transparent square black:
+    // the spinner then paints its dots over a picture of what lies beneath it in its
+    // parent's window, taken where it is shown (it moves with that window).
+    underlay = QPixmap();
+    if (parentWidget() != nullptr && !Compositing::instance()->blendsFor(this)) {
+        QWidget* beneath = parentWidget()->window();
+        underlay = beneath->grab(QRect(beneath->mapFromGlobal(pos()), size()));
+    }
+}
+
 void ZRLoadingPie::showEvent(QShowEvent* event) {
+    takeUnderlay();
     raise();
     if (mode == ModeLarge || mode == ModeSmall) {
         QDialog::showEvent(event);
@@ -65,6 +86,9 @@ void ZRLoadingPie::paintEvent(QPaintEvent*) {
         return;
     }
     QPainter painter(this);
+    if (!underlay.isNull()) {
+        painter.drawPixmap(0, 0, underlay);
+    }
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.translate(width() >> 1, height() >> 1);

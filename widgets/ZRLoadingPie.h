@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPixmap>
 #include <QTimer>
 
 class ZRLoadingPie : public QDialog {
@@ -21,8 +22,14 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // Takes the picture of what lies beneath (underlay), or drops it where the screen blends.
+    void takeUnderlay();
 
     QTimer timer;
     int step = 0;
     int mode;
+    // What the parent's window shows beneath the spinner, painted under the dots where no
+    // compositing manager shows the spinner's transparent square see-through (null where
+    // one does).
+    QPixmap underlay;
 };

@@ -7,6 +7,7 @@
 #include <QMutexLocker>
 
 #include "ScreenArea.h"
+#include "TranslucentFrame.h"
 
 namespace {
 ZRToastDialog* toastInstance = nullptr;
@@ -19,6 +20,8 @@ const char* const kIconStyle = "QLabel{max-height: 16px;max-width: 16px;min-heig
 const float kDefaultVerticalRatio = 0.8f;
 // A toast that waits behind others shows for at most this long.
 const int kQueuedToastMs = 500;
+// The rounding of the toast's body in its styles.
+const qreal kBodyCornerRadius = 5;
 
 // A type outside 0 to 4 would pick an icon that does not exist: show text only.
 int knownType(int type) {
@@ -56,6 +59,9 @@ ZRToastDialog::ZRToastDialog(QWidget* parent)
     iconLabel->hide();
     setAttribute(Qt::WA_TranslucentBackground);
     setWindowFlags(Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint);
+    // Where no compositing manager shows the rounded corners see-through, the toast is cut
+    // to its body.
+    new TranslucentFrame(this, containerWidget, kBodyCornerRadius);
     connect(&timer, SIGNAL(timeout()), this, SLOT(slotTimeOut()));
 }
 

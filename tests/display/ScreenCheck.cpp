@@ -114,6 +114,18 @@ int XServer::wmState(quint32 window) const {
     return static_cast<int>(*static_cast<const uint32_t*>(xcb_get_property_value(reply.get())));
 }
 
+void XServer::setRootColour(QRgb colour) const {
+    if (connection == nullptr) {
+        return;
+    }
+    // The screen is 24 bits deep in the RGB order of QImage's RGB32.
+    const uint32_t pixel = colour & 0xFFFFFFu;
+    xcb_change_window_attributes(connection, root, XCB_CW_BACK_PIXEL, &pixel);
+    xcb_clear_area(connection, 0, root, 0, 0, 0, 0);
+    // A round trip: the server has done both once it answers.
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+}
+
 bool XServer::mappedOrMinimised(quint32 window) const {
     return viewable(window) || wmState(window) == 3;
 }

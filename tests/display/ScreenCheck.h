@@ -58,6 +58,9 @@ public:
     QPoint origin(quint32 window) const;
     // True when `upper` lies above `lower` in the stack of the root's children.
     bool stackedAbove(quint32 upper, quint32 lower) const;
+    // Gives the root window a plain background of that colour, so that what shows where no
+    // window paints is plainly not black.
+    void setRootColour(QRgb colour) const;
 
 private:
     xcb_connection_t* connection = nullptr;

@@ -165,6 +165,99 @@ TEST_F(BusyButtonOnDisplay, WhileADisconnectOrACancelEndsTheTunnel) {
     expectBusyUntilEnded(CONNECT_STATUS_DISCONNECTED, QStringLiteral("cancel"));
 }
 
+// The colour farthest from the button's own colour (at its top, inside its rounding): the
+// core of its text's strokes, in the text's colour.
+QRgb textColourOf(QPushButton* button) {
+    const QImage image = button->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRgb face = image.pixel(image.width() / 2, 2);
+    QRgb farthest = face;
+    int distance = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            const int d = std::abs(qRed(pixel) - qRed(face)) + std::abs(qGreen(pixel) - qGreen(face)) +
+                          std::abs(qBlue(pixel) - qBlue(face));
+            if (d > distance) {
+                distance = d;
+                farthest = pixel;
+            }
+        }
+    }
+    return farthest;
+}
+
+// The tray pop-up's Connect button is busy as the home page's: disabled while a disconnect or
+// a cancel ends the tunnel, a press on it then starts nothing, drawn in the home page's
+// disabled colours in both colour modes; it takes presses again once the tunnel has ended.
+// Both ways a pop-up meets it: open while the tunnel starts to end (the window hidden to the
+// tray, the pop-up's own Connect ends it), and opened while it ends.
+TEST_F(BusyButtonOnDisplay, TheTrayPopUpsConnectButtonIsBusyAsTheHomePages) {
+    connecttest::addWireGuardProfile("wg-office");
+    hometest::rememberSelection("wg-office");
+    ZRVPNClient window;
+    ASSERT_TRUE(guitest::showAndExpose(&window));
+    restore();
+    use(guitest::child<HomeWidget>(&window, "homeWidget"));
+    ASSERT_EQ(home->activeProfileName(), QStringLiteral("wg-office"));
+    press();
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 10000)) << guitest::logText().toStdString();
+    window.hideToTray();
+
+    const auto popupButton = [] {
+        auto* popup = guitest::findWidget<VPNMenuDialog>();
+        return popup == nullptr ? nullptr : guitest::child<QPushButton>(popup, "btnConnect");
+    };
+    const auto expectBusyLook = [&](QPushButton* shown, const QString& step) {
+        EXPECT_FALSE(shown->isEnabled()) << step.toStdString();
+        EXPECT_EQ(textColourOf(shown), textColourOf(button())) << step.toStdString();
+        EXPECT_NE(textColourOf(shown), qRgb(255, 255, 255)) << step.toStdString();
+        expectShown(server, shown, step);
+    };
+    const auto release = [this] {
+        connecttest::writeFile(QStringLiteral("wg-release"), QByteArray());
+        ASSERT_TRUE(waitStatus(CONNECT_STATUS_NOT_CONNECTED, 10000));
+        ASSERT_TRUE(guitest::waitFor([this] { return button()->isEnabled(); }, 3000));
+        QFile::remove(QStringLiteral("wg-release"));
+    };
+
+    // Open while the pop-up's own Connect starts the disconnect.
+    QTimer::singleShot(0, [&] {
+        QPushButton* shown = popupButton();
+        ASSERT_NE(shown, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(shown->window()));
+        EXPECT_TRUE(shown->isEnabled());
+        QTest::mouseClick(shown, Qt::LeftButton);
+        ASSERT_TRUE(guitest::waitFor([] { return QFile::exists(QStringLiteral("wg-uninstalling")); }));
+        EXPECT_TRUE(guitest::waitFor([&] { return !shown->isEnabled(); }, 3000));
+        expectBusyLook(shown, QStringLiteral("tray-disconnect-normal"));
+        const int asked = uninstalls();
+        QTest::mouseClick(shown, Qt::LeftButton);
+        EXPECT_EQ(uninstalls(), asked) << "a press while busy started nothing";
+        release();
+        EXPECT_TRUE(shown->isEnabled());
+        shown->window()->close();
+    });
+    ShowTrayPopup(&window, 900, 700);
+
+    // Opened while a disconnect from the home page ends the tunnel, in the dark mode.
+    guitest::applyColorMode(2);
+    press();
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 10000));
+    press();
+    ASSERT_TRUE(guitest::waitFor([] { return QFile::exists(QStringLiteral("wg-uninstalling")); }));
+    QTimer::singleShot(0, [&] {
+        QPushButton* shown = popupButton();
+        ASSERT_NE(shown, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(shown->window()));
+        expectBusyLook(shown, QStringLiteral("tray-disconnect-dark"));
+        release();
+        EXPECT_TRUE(shown->isEnabled());
+        shown->window()->close();
+    });
+    ShowTrayPopup(&window, 900, 700);
+    guitest::applyColorMode(1);
+}
+
 class ProfileRowsOnDisplay : public profilestest::ProfilesTest {};
 
 TEST_F(ProfileRowsOnDisplay, AfterASaveAndADelete) {

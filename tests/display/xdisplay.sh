@@ -2,16 +2,22 @@
 # Runs one test program on an X server of its own: Xvfb on a display number it picks
 # itself (so that runs side by side never meet), Qt's xcb platform, and with --wm a window
 # manager (openbox) on that display, ready before the program starts. Both end with the
-# program, by their own process ids.
-#   xdisplay.sh [--wm] PROGRAM [ARGS...]
+# program, by their own process ids. With --compositor also a compositing manager
+# (xcompmgr), ready (owning the screen's _NET_WM_CM_S0 selection) before the program starts.
+#   xdisplay.sh [--wm] [--compositor] PROGRAM [ARGS...]
 # Exits with the program's code; with 77 (a skip) and the reason only where Xvfb cannot
 # start.
 set -u
 wm=0
-if [ "${1:-}" = --wm ]; then
-  wm=1
+compositor=0
+while :; do
+  case "${1:-}" in
+  --wm) wm=1 ;;
+  --compositor) compositor=1 ;;
+  *) break ;;
+  esac
   shift
-fi
+done
 
 skip() {
   echo "real-display test not run: $*" >&2
@@ -19,8 +25,11 @@ skip() {
 }
 
 command -v Xvfb >/dev/null 2>&1 || skip "Xvfb is not installed (scripts/install-deps.sh installs it)"
-if [ "$wm" -eq 1 ]; then
-  for program in openbox xprop; do
+needed=()
+[ "$wm" -eq 1 ] && needed+=(openbox xprop)
+[ "$compositor" -eq 1 ] && needed+=(xcompmgr python3)
+if [ ${#needed[@]} -gt 0 ]; then
+  for program in "${needed[@]}"; do
     if ! command -v "$program" >/dev/null 2>&1; then
       echo "$program is not installed (scripts/install-deps.sh installs it)" >&2
       exit 1
@@ -31,7 +40,12 @@ fi
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/xdisplay.XXXXXX")
 xvfb_pid=
 wm_pid=
+cm_pid=
 finish() {
+  if [ -n "$cm_pid" ]; then
+    kill "$cm_pid" 2>/dev/null
+    wait "$cm_pid" 2>/dev/null
+  fi
   if [ -n "$wm_pid" ]; then
     kill "$wm_pid" 2>/dev/null
     wait "$wm_pid" 2>/dev/null
@@ -60,6 +74,7 @@ if [ -z "$number" ]; then
   skip "Xvfb did not start: ${reason:-no display number within 10 s}"
 fi
 export DISPLAY=":$number" QT_QPA_PLATFORM=xcb KORVA_TEST_DISPLAY="$([ "$wm" -eq 1 ] && echo openbox || echo bare)"
+export KORVA_TEST_COMPOSITOR="$([ "$compositor" -eq 1 ] && echo xcompmgr || echo none)"
 
 if [ "$wm" -eq 1 ]; then
   openbox --sm-disable >"$scratch/openbox.log" 2>&1 &
@@ -77,6 +92,44 @@ if [ "$wm" -eq 1 ]; then
   if [ "$ready" -ne 1 ]; then
     echo "openbox did not start on $DISPLAY:" >&2
     cat "$scratch/openbox.log" >&2
+    exit 1
+  fi
+fi
+
+# True once a compositing manager owns the selection of screen 0.
+compositor_ready() {
+  python3 - <<'PYTHON'
+import ctypes
+x11 = ctypes.CDLL("libX11.so.6")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x11.XInternAtom.restype = ctypes.c_ulong
+x11.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+x11.XGetSelectionOwner.restype = ctypes.c_ulong
+x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+display = x11.XOpenDisplay(None)
+owner = x11.XGetSelectionOwner(display, x11.XInternAtom(display, b"_NET_WM_CM_S0", 0)) if display else 0
+if display:
+    x11.XCloseDisplay(display)
+raise SystemExit(0 if owner else 1)
+PYTHON
+}
+
+if [ "$compositor" -eq 1 ]; then
+  xcompmgr >"$scratch/xcompmgr.log" 2>&1 &
+  cm_pid=$!
+  ready=0
+  for _ in $(seq 200); do
+    if compositor_ready; then
+      ready=1
+      break
+    fi
+    kill -0 "$cm_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  if [ "$ready" -ne 1 ]; then
+    echo "xcompmgr did not start on $DISPLAY:" >&2
+    cat "$scratch/xcompmgr.log" >&2
     exit 1
   fi
 fi

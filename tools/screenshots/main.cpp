@@ -23,6 +23,7 @@
 #include <QThread>
 #include <QTranslator>
 #include <QVBoxLayout>
+#include <QVector>
 #include <QWindow>
 #include <cstdio>
 #include <cstdlib>
@@ -84,6 +85,8 @@ ScreenPicture lastScreen;
 
 // A channel that differs by more than this counts as a different pixel.
 constexpr int kChannelTolerance = 8;
+// How long a window may take to reach the screen as it paints.
+constexpr int kReadBackMs = 10000;
 
 void countDifferences(const QImage& painted, const QImage& shown, ScreenPicture* shot) {
     shot->compared = 0;
@@ -179,7 +182,8 @@ bool serverOrigin(QWidget* window, QPoint* origin) {
 }
 
 // Reads the shown window back from the X server once the screen shows what it paints
-// (painting reaches the server a little later), at most 3 s.
+// (painting reaches the server a little later, later still on a busy machine with a
+// compositing manager between), at most kReadBackMs.
 ScreenPicture readBack(QWidget* widget) {
     ScreenPicture shot;
     shot.taken = true;
@@ -190,7 +194,7 @@ ScreenPicture readBack(QWidget* widget) {
     QElapsedTimer clock;
     clock.start();
     while ((widget->windowHandle() == nullptr || !widget->windowHandle()->isExposed()) &&
-           clock.elapsed() < 3000) {
+           clock.elapsed() < kReadBackMs) {
         QApplication::processEvents();
         QThread::msleep(10);
     }
@@ -205,32 +209,37 @@ ScreenPicture readBack(QWidget* widget) {
         shot.notTaken = QStringLiteral("larger than the screen");
         return shot;
     }
-    // Where another window of the program lies above this one (the spinner over the home
-    // page), the screen rightly shows that window: those places are not compared.
-    QImage painted = widget->grab().toImage().convertToFormat(QImage::Format_ARGB32);
-    const int ownPlace = stackPlace(widget);
-    for (QWidget* other : QApplication::topLevelWidgets()) {
-        QPoint otherOrigin;
-        if (other != widget && other->isVisible() && stackPlace(other) > ownPlace &&
-            serverOrigin(other, &otherOrigin)) {
-            const QRect over =
-                QRect(otherOrigin, other->size()).intersected(place).translated(-place.topLeft());
+    do {
+        settle();
+        // Where another window of the program lies above this one (the spinner over the home
+        // page), the screen rightly shows that window: those places are not compared. The
+        // stack and the window's own painting are taken anew at each try: a window manager
+        // may still restack the windows, or make this one active (a selection, a focus frame
+        // then change their colours), while the screen is read.
+        QVector<QRect> covered;
+        const int ownPlace = stackPlace(widget);
+        for (QWidget* other : QApplication::topLevelWidgets()) {
+            QPoint otherOrigin;
+            if (other != widget && other->isVisible() && stackPlace(other) > ownPlace &&
+                serverOrigin(other, &otherOrigin)) {
+                covered << QRect(otherOrigin, other->size()).intersected(place).translated(-place.topLeft());
+            }
+        }
+        QImage painted = widget->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        for (const QRect& over : covered) {
             for (int y = over.top(); y <= over.bottom(); ++y) {
                 for (int x = over.left(); x <= over.right(); ++x) {
                     painted.setPixel(x, y, qRgba(0, 0, 0, 0));
                 }
             }
         }
-    }
-    do {
-        settle();
         shot.image = screen->grabWindow(0, place.x(), place.y(), place.width(), place.height()).toImage();
         countDifferences(painted, shot.image, &shot);
         if (shot.same()) {
             break;
         }
         QThread::msleep(20);
-    } while (clock.elapsed() < 3000);
+    } while (clock.elapsed() < kReadBackMs);
     return shot;
 }
 

@@ -122,11 +122,16 @@ KORVA_SHOTS(connecting) {
         app()->SetCurrentProfile(ProfileInfo());
     }
     {
+        // "tray-ending": a disconnect ending the tunnel's programs, the Connect button busy.
         const struct {
             const char* name;
             int status;
-        } states[] = {
-            {"tray-not-connected", 0}, {"tray-connecting", 1}, {"tray-connected", 2}, {"tray-failed", 3}};
+            bool busy;
+        } states[] = {{"tray-not-connected", 0, false},
+                      {"tray-connecting", 1, false},
+                      {"tray-connected", 2, false},
+                      {"tray-ending", 2, true},
+                      {"tray-failed", 3, false}};
         for (const auto& state : states) {
             VPNMenuDialog popup;
             popup.show();
@@ -134,6 +139,7 @@ KORVA_SHOTS(connecting) {
             popup.slotUpdateConnectInfo(state.status, QStringLiteral("Office_OpenVPN"),
                                         QStringLiteral("1h 2m 5s"), QStringLiteral("12.35 MB"),
                                         QStringLiteral("1.50 GB"), kUpload, kDownload);
+            popup.setConnectBusy(state.busy);
             save(QLatin1String(state.name), picture(&popup, mode.window, 0));
             popup.hide();
         }
