@@ -158,8 +158,7 @@ int RunClient(int argc, char** argv, const std::function<void()>& beforeLoop) {
 #endif
         LoadDefaultTranslation();
 
-        const int fontId =
-            QFontDatabase::addApplicationFont(QString::fromUtf8(AppConstants::kBrandFontRegular));
+        const int fontId = korvaAddResourceFont(QString::fromUtf8(AppConstants::kBrandFontRegular));
         const QStringList families = QFontDatabase::applicationFontFamilies(fontId);
         if (!families.isEmpty()) {
             QFont font;
