@@ -40,6 +40,7 @@ constexpr const char* kBrandFontRegular = KORVA_BRAND_FONT_REGULAR;
 // Qt's OpenGL integration on X, which the client turns off for itself unless it is set.
 constexpr const char* kXcbGLIntegrationVariable = "QT_XCB_GL_INTEGRATION";
 constexpr const char* kXcbGLIntegrationNone = "none";
+constexpr const char* kXcbPlatformName = "xcb";
 
 // Set in the environment by the client benchmark: once the main window has painted its
 // first frame the client writes the notice to standard output and ends as on a close.

@@ -3,6 +3,7 @@
 #include <QEventLoop>
 #include <QFont>
 #include <QFontDatabase>
+#include <QOpenGLContext>
 #include <QPointer>
 #include <QStringList>
 #include <QTranslator>
@@ -116,15 +117,19 @@ int RunClient(int argc, char** argv, const std::function<void()>& beforeLoop) {
         int count = argc;
         // The client draws with the raster engine alone: Qt's OpenGL integration on X would
         // load a GL implementation it never uses (tens of milliseconds and megabytes at
-        // start). A value the user set stays. The platform reads it while the application is
-        // made; the value set here is taken away again after that, so that the programs the
-        // client runs do not inherit it.
+        // start). A value the user set stays. The X platform reads it when it is first asked
+        // about OpenGL (at the latest for the first window): it is asked right after the
+        // application is made, and the value set here is taken away again after that, so
+        // that the programs the client runs do not inherit it.
         const bool setGLIntegration = !qEnvironmentVariableIsSet(AppConstants::kXcbGLIntegrationVariable);
         if (setGLIntegration) {
             qputenv(AppConstants::kXcbGLIntegrationVariable, AppConstants::kXcbGLIntegrationNone);
         }
         ZRSingleApplication app(count, argv);
         if (setGLIntegration) {
+            if (QGuiApplication::platformName() == QLatin1String(AppConstants::kXcbPlatformName)) {
+                QOpenGLContext::supportsThreadedOpenGL();
+            }
             qunsetenv(AppConstants::kXcbGLIntegrationVariable);
         }
         korvaInitResources();
@@ -155,8 +160,7 @@ int RunClient(int argc, char** argv, const std::function<void()>& beforeLoop) {
 #endif
         LoadDefaultTranslation();
 
-        const int fontId =
-            QFontDatabase::addApplicationFont(QString::fromUtf8(AppConstants::kBrandFontRegular));
+        const int fontId = korvaAddResourceFont(QString::fromUtf8(AppConstants::kBrandFontRegular));
         const QStringList families = QFontDatabase::applicationFontFamilies(fontId);
         if (!families.isEmpty()) {
             QFont font;

@@ -8,6 +8,7 @@
 
 #include "ActiveProfileDialog.h"
 #include "AppContext.h"
+#include "ApplicationStyleSheet.h"
 #include "ConnectionController.h"
 #include "HomeResources.h"
 #include "IPCSqlite.h"
@@ -187,7 +188,7 @@ void HomeWidget::styleProfileButton(bool dimmed) {
     const char* style =
         dimmed ? (dark ? HomeResources::kProfileTextDimDark : HomeResources::kProfileTextDimLight)
                : (dark ? HomeResources::kProfileTextDark : HomeResources::kProfileTextLight);
-    ui->btnSelectProfile->setStyleSheet(QLatin1String(style));
+    SetWidgetStyleSheet(ui->btnSelectProfile, QLatin1String(style));
 }
 
 void HomeWidget::slotProfileChoosed(int iIndex, QString choosedProfileName, int iVPNType, int iConfigID,
@@ -363,8 +364,8 @@ bool HomeWidget::isAwaitingRestore() const {
 // The look of the connection states
 
 void HomeWidget::setStatusTextStyle(bool dark) {
-    ui->labelConnectStatus->setStyleSheet(
-        QLatin1String(dark ? HomeResources::kStatusTextDark : HomeResources::kStatusTextLight));
+    SetWidgetStyleSheet(ui->labelConnectStatus, QLatin1String(dark ? HomeResources::kStatusTextDark
+                                                                   : HomeResources::kStatusTextLight));
 }
 
 void HomeWidget::setConnectButtonText(const QString& text) {

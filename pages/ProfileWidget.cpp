@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "AppContext.h"
+#include "ApplicationStyleSheet.h"
 #include "DeleteProfileDialog.h"
 #include "IPSecVPNContext.h"
 #include "IPSecVPNInfo.h"
@@ -170,8 +171,8 @@ void ProfileWidget::initHeaderView() {
 
 void ProfileWidget::applySortImages() {
     const int shade = colorMode == COLOR_MODE_DARK ? 1 : 0;
-    sortUpButton->setStyleSheet(QString::fromLatin1(kSortUpStyle[sortState][shade]));
-    sortDownButton->setStyleSheet(QString::fromLatin1(kSortDownStyle[sortState][shade]));
+    SetWidgetStyleSheet(sortUpButton, QString::fromLatin1(kSortUpStyle[sortState][shade]));
+    SetWidgetStyleSheet(sortDownButton, QString::fromLatin1(kSortDownStyle[sortState][shade]));
 }
 
 void ProfileWidget::setColumnWidths(QTreeWidget* list, int count, int width,

@@ -32,3 +32,9 @@ void SetApplicationStyleSheet(QApplication* app, const QString& sheet) {
         }
     }
 }
+
+void SetWidgetStyleSheet(QWidget* widget, const QString& sheet) {
+    if (widget->styleSheet() != sheet) {
+        widget->setStyleSheet(sheet);
+    }
+}

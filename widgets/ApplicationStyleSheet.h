@@ -7,6 +7,7 @@
 #include <QString>
 
 class QApplication;
+class QWidget;
 
 // The text of a style sheet resource (":/..."), read whole as UTF-8; empty when it cannot
 // be read.
@@ -16,3 +17,8 @@ QString ReadStyleSheet(const char* resource);
 // its widgets are not polished again: each only gets the style change event that a new
 // sheet sends it, on which the widgets that colour themselves read the colour mode.
 void SetApplicationStyleSheet(QApplication* app, const QString& sheet);
+
+// Sets `sheet` on the widget unless it holds that very sheet already: a widget's sheet
+// repolishes it and all it holds even when it is the same, and the colour mode's first
+// application at start gives most widgets the sheets they were made with.
+void SetWidgetStyleSheet(QWidget* widget, const QString& sheet);

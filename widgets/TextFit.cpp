@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QEvent>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLayout>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOption>
+#include <QVector>
 
 #include <algorithm>
 
@@ -79,6 +81,30 @@ QSize textAndIcon(const QAbstractButton* button, const QString& text) {
         size.setHeight(std::max(size.height(), button->iconSize().height()));
     }
     return size;
+}
+
+// Whether the text holds a character of a Chinese, Japanese or Korean script.
+bool hasWideScript(const QString& text) {
+    for (uint code : text.toUcs4()) {
+        switch (QChar::script(code)) {
+        case QChar::Script_Han:
+        case QChar::Script_Hiragana:
+        case QChar::Script_Katakana:
+        case QChar::Script_Hangul:
+        case QChar::Script_Bopomofo:
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+// More than the text's advance in any font of `em` pixels: a character of these scripts is
+// one em wide (full width), no other character of a language's name is wider, and a
+// quarter em more each covers the rounding of the font's advances.
+int wideScriptBound(const QString& text, int em) {
+    return text.toUcs4().size() * (em + (em + 3) / 4);
 }
 
 } // namespace
@@ -159,15 +185,29 @@ int comboWidth(QComboBox* combo) {
         combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
     const int decorations = kProbeWidth - field.width();
     const QFontMetrics metrics(combo->font());
+    const int em = QFontInfo(combo->font()).pixelSize();
+    // The style draws a row's text one pixel in from the field's edge, after its icon and
+    // four pixels.
+    const auto around = [combo](int row) {
+        return 1 + (combo->itemIcon(row).isNull() ? 0 : combo->iconSize().width() + 4);
+    };
     int widest = 0;
+    QVector<int> wideScriptRows;
     for (int row = 0; row < combo->count(); ++row) {
-        // The style draws a row's text one pixel in from the field's edge, after its icon
-        // and four pixels.
-        int width = 1 + metrics.horizontalAdvance(combo->itemText(row));
-        if (!combo->itemIcon(row).isNull()) {
-            width += combo->iconSize().width() + 4;
+        if (hasWideScript(combo->itemText(row))) {
+            wideScriptRows.append(row);
+        } else {
+            widest = std::max(widest, around(row) + metrics.horizontalAdvance(combo->itemText(row)));
         }
-        widest = std::max(widest, width);
+    }
+    // A row in a Chinese, Japanese or Korean script is measured only where it could be the
+    // widest: its characters need a fallback font of several megabytes, which measuring
+    // them loads. None of them is wider than a few pixels more than the font's size.
+    for (int row : wideScriptRows) {
+        const QString text = combo->itemText(row);
+        if (around(row) + wideScriptBound(text, em) > widest) {
+            widest = std::max(widest, around(row) + metrics.horizontalAdvance(text));
+        }
     }
     return widest + decorations;
 }

@@ -12,6 +12,7 @@
 #include <QSpacerItem>
 #include <algorithm>
 
+#include "ApplicationStyleSheet.h"
 #include "WidgetResources.h"
 #include "ZRStringConstant.h"
 
@@ -255,15 +256,15 @@ void ZRPageNavigator::setPageCount(int pageCount) {
 
 void ZRPageNavigator::setColorMode(int colorMode) {
     const bool dark = colorMode == 2;
-    setStyleSheet(QString::fromLatin1(kHoverRule) + QString::fromLatin1(kCurrentPageRule) +
-                  QString::fromLatin1(dark ? kBaseRuleDark : kBaseRuleLight));
-    prevButton->setStyleSheet(
-        QString::fromLatin1(dark ? WidgetResources::kPagerPrevDark : WidgetResources::kPagerPrevLight));
-    nextButton->setStyleSheet(
-        QString::fromLatin1(dark ? WidgetResources::kPagerNextDark : WidgetResources::kPagerNextLight));
+    SetWidgetStyleSheet(this, QString::fromLatin1(kHoverRule) + QString::fromLatin1(kCurrentPageRule) +
+                                  QString::fromLatin1(dark ? kBaseRuleDark : kBaseRuleLight));
+    SetWidgetStyleSheet(prevButton, QString::fromLatin1(dark ? WidgetResources::kPagerPrevDark
+                                                             : WidgetResources::kPagerPrevLight));
+    SetWidgetStyleSheet(nextButton, QString::fromLatin1(dark ? WidgetResources::kPagerNextDark
+                                                             : WidgetResources::kPagerNextLight));
     const QString labelStyle = QString::fromLatin1(dark ? kLabelDark : kLabelLight);
-    recordsLabel->setStyleSheet(labelStyle);
-    gotoLabel->setStyleSheet(labelStyle);
+    SetWidgetStyleSheet(recordsLabel, labelStyle);
+    SetWidgetStyleSheet(gotoLabel, labelStyle);
 }
 
 bool ZRPageNavigator::eventFilter(QObject* watched, QEvent* event) {

@@ -4,6 +4,7 @@
 // button without a tray leaves the window on the screen (or minimised), and Ctrl+Q ends
 // the program. Run offscreen too, where only the behaviour is checked.
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -31,6 +32,12 @@ template <typename T = QWidget> T* part(QObject* parent, const char* name) {
     T* found = parent->findChild<T*>(QLatin1String(name));
     EXPECT_NE(found, nullptr) << name;
     return found;
+}
+
+// Whether a file whose path holds `part` is mapped into the process.
+bool loaded(const char* part) {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(part);
 }
 
 // Checks that the screen shows each widget as it paints itself now (on a display only).
@@ -120,6 +127,10 @@ TEST(ClientOnDisplay, ShowsEveryChangeKeepsTheWindowWithoutATrayAndEndsOnCtrlQ) 
         ASSERT_NE(window, nullptr);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
         EXPECT_FALSE(QCoreApplication::testAttribute(Qt::AA_NativeWindows));
+        // The client draws with the raster engine alone: on X no OpenGL integration (and no
+        // GL implementation) is loaded, and the programs it runs inherit no Qt variable.
+        EXPECT_FALSE(loaded("xcbglintegrations")) << "Qt's OpenGL integration on X is loaded";
+        EXPECT_FALSE(qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"));
         if (screen::onDisplay()) {
             ASSERT_TRUE(server->connected());
             expectShown(*server, {window->centralWidget()}, QStringLiteral("start"));

@@ -164,6 +164,13 @@ TEST_F(BundleTest, BrandFontHasItsFourFaces) {
     ASSERT_GE(regular, 0);
     EXPECT_EQ(QFontDatabase::applicationFontFamilies(regular), QStringList{KORVA_BRAND_FONT_FAMILY});
     QFontDatabase::removeApplicationFont(regular);
+    // As the program registers it: where the bundle holds it, without a copy; a face that
+    // is not in the bundle is not added.
+    const int inPlace = korvaAddResourceFont(QStringLiteral(KORVA_BRAND_FONT_REGULAR));
+    ASSERT_GE(inPlace, 0);
+    EXPECT_EQ(QFontDatabase::applicationFontFamilies(inPlace), QStringList{KORVA_BRAND_FONT_FAMILY});
+    QFontDatabase::removeApplicationFont(inPlace);
+    EXPECT_EQ(korvaAddResourceFont(QStringLiteral(KORVA_FONT_DIR "NoSuchFace.ttf")), -1);
     ASSERT_EQ(korvaLoadBrandFonts(), 4);
     QFontDatabase fonts;
     ASSERT_TRUE(fonts.families().contains(QStringLiteral(KORVA_BRAND_FONT_FAMILY)));

@@ -75,6 +75,31 @@ TEST(ApplicationStyleSheetTest, TheSameSheetAgainPolishesNothingAndStillSendsThe
     EXPECT_TRUE(qApp->styleSheet().isEmpty());
 }
 
+// A widget's own sheet: set again unchanged it polishes nothing; a changed one takes effect.
+TEST(ApplicationStyleSheetTest, AWidgetsSameSheetAgainPolishesNothing) {
+    auto* style = new CountingStyle;
+    QApplication::setStyle(style);
+    SetApplicationStyleSheet(qApp, ReadStyleSheet(KORVA_STYLESHEET_NORMAL));
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* label = new QLabel(QStringLiteral("label"));
+    layout->addWidget(label);
+    ASSERT_TRUE(guitest::showAndExpose(&window));
+    const QString red = QStringLiteral("QLabel{color:#FF0000;}");
+    SetWidgetStyleSheet(label, red);
+    EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(Qt::red));
+
+    style->polishes = 0;
+    SetWidgetStyleSheet(label, red);
+    EXPECT_EQ(style->polishes, 0);
+    EXPECT_EQ(label->styleSheet(), red);
+
+    SetWidgetStyleSheet(label, QStringLiteral("QLabel{color:#0000FF;}"));
+    EXPECT_GE(style->polishes, 1);
+    EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(Qt::blue));
+    SetApplicationStyleSheet(qApp, QString());
+}
+
 TEST(ApplicationStyleSheetTest, ReadsAResourceWholeAndGivesNothingForAMissingOne) {
     EXPECT_TRUE(ReadStyleSheet(KORVA_STYLESHEET_DARK).contains(QStringLiteral("ZRVPNClient")));
     EXPECT_TRUE(ReadStyleSheet(":/no/such/sheet.qss").isEmpty());
