@@ -432,9 +432,8 @@ int IPCSqlite::UpdateProfile(ProfileInfo* info) {
     return RunWrite(sql, kUpdateProfileFailed, nullptr);
 }
 
-int IPCSqlite::GetProfileList(std::vector<ProfileInfo>& list) {
-    // The list is sized once for the rows to come: a fresh list of 10,000 records grown
-    // by doubling costs ten times the read itself. A count that fails only skips that.
+// The number of profiles stored, for sizing a list before it is read; 0 when the count fails.
+long long IPCSqlite::countProfiles() {
     long long rows = 0;
     const auto countCallback = [](void* target, int columns, char** values, char**) {
         if (columns > 0 && values[0] != nullptr) {
@@ -442,7 +441,17 @@ int IPCSqlite::GetProfileList(std::vector<ProfileInfo>& list) {
         }
         return 0;
     };
-    if (db != nullptr && Query(*this, &rows, kCountProfiles, 0, countCallback) == 0 && rows > 0) {
+    if (db == nullptr || Query(*this, &rows, kCountProfiles, 0, countCallback) != 0) {
+        return 0;
+    }
+    return rows;
+}
+
+int IPCSqlite::GetProfileList(std::vector<ProfileInfo>& list) {
+    // The list is sized once for the rows to come: a fresh list of 10,000 records grown
+    // by doubling costs ten times the read itself. A count that fails only skips that.
+    const long long rows = countProfiles();
+    if (rows > 0) {
         list.reserve(list.size() + static_cast<size_t>(rows));
     }
     return Query(*this, &list, kSelectProfileList, 0, ProfileListCallback);
@@ -463,14 +472,8 @@ template <size_t N> std::string FieldText(const char (&field)[N]) {
 
 int IPCSqlite::GetProfileListWithKinds(std::vector<ProfileInfo>& list,
                                        std::vector<ProfileKindSummary>& kinds) {
-    long long rows = 0;
-    const auto countCallback = [](void* target, int columns, char** values, char**) {
-        if (columns > 0 && values[0] != nullptr) {
-            *static_cast<long long*>(target) = std::atoll(values[0]);
-        }
-        return 0;
-    };
-    if (db != nullptr && Query(*this, &rows, kCountProfiles, 0, countCallback) == 0 && rows > 0) {
+    const long long rows = countProfiles();
+    if (rows > 0) {
         list.reserve(list.size() + static_cast<size_t>(rows));
         kinds.reserve(kinds.size() + static_cast<size_t>(rows));
     }

@@ -120,6 +120,7 @@ public:
     static int ProfileWithKindCallback(void* target, int columns, char** values, char** names);
 
 private:
+    long long countProfiles();
     // Runs "begin", the statement and "commit" under the mutex. For an insert, newID
     // receives the new row id, and a statement that inserted nothing fails.
     int RunWrite(const char* sql, const char* failureLine, int* newID);
