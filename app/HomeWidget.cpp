@@ -10,6 +10,7 @@
 #include "AppContext.h"
 #include "ApplicationStyleSheet.h"
 #include "ConnectionController.h"
+#include "FigureBox.h"
 #include "HomeResources.h"
 #include "IPCSqlite.h"
 #include "PaintedShadow.h"
@@ -47,6 +48,9 @@ HomeWidget::HomeWidget(QWidget* parent)
       hourlyDownload(VPNBarChart::HourCount, 0.0) {
     ui->setupUi(this);
     awaitingRestore = true;
+    // The connection time changes each second: its label relays out the page only when it
+    // needs another size.
+    FigureBox::hold(ui->labelConnTime);
 
     ui->loadingWidget->hide();
     ui->statusIconWidget->hide();

@@ -5,6 +5,8 @@
 #include <QLayout>
 #include <QShowEvent>
 
+#include "ApplicationStyleSheet.h"
+#include "FigureBox.h"
 #include "ProfileRecords.h"
 #include "SettingManager.h"
 #include "SystemContext.h"
@@ -33,6 +35,11 @@ const char* const kOpaqueBodyLight = "#menuWidget{background-color:#EBEBEA;}";
 
 VPNMenuDialog::VPNMenuDialog(QWidget* parent) : ZRBaseDialog(parent) {
     ui.setupUi(this);
+    // The figures change each second: their labels relay out the pop-up only when they need
+    // another size.
+    for (QLabel* figure : {ui.labelConnTime, ui.labelUpload, ui.labelDownload}) {
+        FigureBox::hold(figure);
+    }
     setShadow(ui.menuWidget, kShadowBlurRadius);
     setWindowFlags(Qt::SubWindow | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -97,8 +104,8 @@ void VPNMenuDialog::slotUpdateConnectInfo(int iConnStatus, QString strProfileNam
     case CONNECT_STATUS_CONNECTING:
         ui.labelConnectStatus->setText(ZRStringConstant::tr(
             iConnStatus == CONNECT_STATUS_CONNECTING ? "ZRVPN_CONNECTING" : "ZRVPN_NO_CONNECTED"));
-        ui.labelConnectStatus->setStyleSheet(idleStatusStyle());
-        ui.labelPoint->setStyleSheet(QLatin1String(dark ? kPointIdleDark : kPointIdleLight));
+        SetWidgetStyleSheet(ui.labelConnectStatus, idleStatusStyle());
+        SetWidgetStyleSheet(ui.labelPoint, QLatin1String(dark ? kPointIdleDark : kPointIdleLight));
         ui.btnConnect->setText(ZRStringConstant::tr(
             iConnStatus == CONNECT_STATUS_CONNECTING ? "ZRVPN_CONNECTING" : "ZRVPN_CONNECT"));
         if (iConnStatus == CONNECT_STATUS_NOT_CONNECTED) {
@@ -109,8 +116,8 @@ void VPNMenuDialog::slotUpdateConnectInfo(int iConnStatus, QString strProfileNam
         break;
     case CONNECT_STATUS_CONNECTED:
         ui.labelConnectStatus->setText(ZRStringConstant::tr("ZRVPN_CONNECTED"));
-        ui.labelConnectStatus->setStyleSheet(QLatin1String(kStatusConnected));
-        ui.labelPoint->setStyleSheet(QLatin1String(kPointConnected));
+        SetWidgetStyleSheet(ui.labelConnectStatus, QLatin1String(kStatusConnected));
+        SetWidgetStyleSheet(ui.labelPoint, QLatin1String(kPointConnected));
         ui.btnConnect->setText(ZRStringConstant::tr("ZRVPN_DISCONNECT"));
         ui.labelConnTime->setText(strConnTime);
         showFigure(strUpload, ui.labelUpload, ui.label_5);
@@ -118,8 +125,8 @@ void VPNMenuDialog::slotUpdateConnectInfo(int iConnStatus, QString strProfileNam
         break;
     case CONNECT_STATUS_DISCONNECTED:
         ui.labelConnectStatus->setText(ZRStringConstant::tr("ZRVPN_DISCONNECTED"));
-        ui.labelConnectStatus->setStyleSheet(QLatin1String(kStatusFailed));
-        ui.labelPoint->setStyleSheet(QLatin1String(kPointFailed));
+        SetWidgetStyleSheet(ui.labelConnectStatus, QLatin1String(kStatusFailed));
+        SetWidgetStyleSheet(ui.labelPoint, QLatin1String(kPointFailed));
         ui.btnConnect->setText(ZRStringConstant::tr("ZRVPN_CONNECT"));
         ui.labelConnTime->setText(none);
         showFigure(none, ui.labelUpload, ui.label_5);

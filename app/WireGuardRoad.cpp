@@ -26,6 +26,13 @@ std::string showTunnel(const std::string& tunnelName) {
     return pipe.ExecuteCommand(WireGuardShowCommandLine(tunnelName.c_str()).c_str(), true, nullptr);
 }
 
+// The once-a-second reading, on the sampler, which has nothing else to do: it waits for
+// "wg show" to end, so that a reading starts no thread besides the program.
+std::string sampleTunnel(const std::string& tunnelName) {
+    ProcessPipe pipe;
+    return pipe.ExecuteCommandAndWait(WireGuardShowCommandLine(tunnelName.c_str()).c_str());
+}
+
 } // namespace
 
 WireGuardRoad::WireGuardRoad(ConnectionController& controller) : TunnelRoad(controller) {}
@@ -180,7 +187,7 @@ void WireGuardRoad::postSample() {
     sampleRunning = true;
     const int current = currentAttempt();
     const std::string name = page()->selectedProfileName();
-    sampler()->run<std::string>([name] { return showTunnel(name); },
+    sampler()->run<std::string>([name] { return sampleTunnel(name); },
                                 [this, current](std::string output) {
                                     sampleRunning = false;
                                     if (current != currentAttempt() ||

@@ -244,6 +244,10 @@ void ReapInBackground(pid_t pid) {
     std::thread([pid] { WaitForPid(pid); }).detach();
 }
 
+void ReapChild(pid_t pid) {
+    WaitForPid(pid);
+}
+
 int RunToEnd(const std::vector<std::string>& argv, int timeoutMs, int* exitCode) {
     *exitCode = -1;
     const int nullIn = open("/dev/null", O_RDONLY | O_CLOEXEC);

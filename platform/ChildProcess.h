@@ -18,6 +18,8 @@ int SpawnProgram(const std::vector<std::string>& argv, int inFd, int outFd, int 
 
 // Waits for the child on a background thread, so that it never stays a zombie.
 void ReapInBackground(pid_t pid);
+// Waits for the child on the calling thread until it has ended, and reaps it.
+void ReapChild(pid_t pid);
 
 // Runs a program to its end, hidden: its standard input, output and error are /dev/null,
 // and it runs in a process group of its own, so that whatever it starts goes with it.

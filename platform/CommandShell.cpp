@@ -174,7 +174,8 @@ std::string ProcessListText() {
     return text;
 }
 
-int RunStages(const std::vector<CommandStage>& stages, int outFd, const char* workDir) {
+int RunStages(const std::vector<CommandStage>& stages, int outFd, const char* workDir,
+              std::vector<pid_t>* children) {
     int inFd = open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (inFd < 0) {
         return errno;
@@ -209,7 +210,11 @@ int RunStages(const std::vector<CommandStage>& stages, int outFd, const char* wo
                 }
                 return error;
             }
-            ReapInBackground(pid);
+            if (children != nullptr) {
+                children->push_back(pid);
+            } else {
+                ReapInBackground(pid);
+            }
         } else {
             std::thread(RunBuiltin, stage, inFd, stageOut).detach();
         }

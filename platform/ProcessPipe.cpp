@@ -39,19 +39,23 @@ ssize_t ReadOnce(int fd, char* buffer, size_t size) {
     return n;
 }
 
-// Reads and drops the rest of a child's output until every writer has closed the pipe.
-void DrainInBackground(int fd) {
-    std::thread([fd] {
-        char buffer[4096];
-        while (true) {
-            ssize_t n = read(fd, buffer, sizeof(buffer));
-            if (n > 0 || (n < 0 && errno == EINTR)) {
-                continue;
-            }
-            break;
+// Reads and drops the rest of a child's output until every writer has closed the pipe,
+// and closes the read end.
+void DrainToEnd(int fd) {
+    char buffer[4096];
+    while (true) {
+        ssize_t n = read(fd, buffer, sizeof(buffer));
+        if (n > 0 || (n < 0 && errno == EINTR)) {
+            continue;
         }
-        close(fd);
-    }).detach();
+        break;
+    }
+    close(fd);
+}
+
+// The same on a thread of its own.
+void DrainInBackground(int fd) {
+    std::thread([fd] { DrainToEnd(fd); }).detach();
 }
 
 } // namespace
@@ -153,6 +157,14 @@ void ProcessPipe::CloseEnds() {
 }
 
 std::string ProcessPipe::ExecuteCommand(const char* commandLine, bool capture, const char* workDir) {
+    return Execute(commandLine, capture, workDir, false);
+}
+
+std::string ProcessPipe::ExecuteCommandAndWait(const char* commandLine, const char* workDir) {
+    return Execute(commandLine, true, workDir, true);
+}
+
+std::string ProcessPipe::Execute(const char* commandLine, bool capture, const char* workDir, bool wait) {
     // Ends left open by an earlier failed run or a started program are closed first.
     CloseEnds();
     int ends[2];
@@ -165,12 +177,14 @@ std::string ProcessPipe::ExecuteCommand(const char* commandLine, bool capture, c
 
     int error = 0;
     std::vector<CommandStage> stages;
+    // Waited for here, or reaped in the background.
+    std::vector<pid_t> children;
     if (commandLine == nullptr || std::strlen(commandLine) >= kCommandLineBufferSize) {
         error = E2BIG;
     } else if (!ParseCommandLine(commandLine, stages)) {
         error = EINVAL;
     } else if (capture) {
-        error = RunStages(stages, writeEnd, workDir);
+        error = RunStages(stages, writeEnd, workDir, wait ? &children : nullptr);
     } else {
         int nullOut = open("/dev/null", O_WRONLY | O_CLOEXEC);
         error = nullOut < 0 ? errno : RunStages(stages, nullOut, workDir);
@@ -178,8 +192,18 @@ std::string ProcessPipe::ExecuteCommand(const char* commandLine, bool capture, c
             close(nullOut);
         }
     }
+    // Reaps what this run started, once nothing is left for it to write to.
+    const auto reap = [this, &children] {
+        if (!children.empty()) {
+            CloseEnds();
+        }
+        for (pid_t child : children) {
+            ReapChild(child);
+        }
+    };
     if (error != 0) {
         ZRWLog(kLogModule, kLogLevel, "VPN :: Failed to create child process, error code = %d \n", error);
+        reap();
         return kResultFailed;
     }
 
@@ -189,6 +213,7 @@ std::string ProcessPipe::ExecuteCommand(const char* commandLine, bool capture, c
     std::unique_ptr<char[]> buffer = NewWorkBuffer();
     if (!buffer) {
         CloseEnds();
+        reap();
         return kResultFailed;
     }
     if (!capture) {
@@ -202,8 +227,14 @@ std::string ProcessPipe::ExecuteCommand(const char* commandLine, bool capture, c
     } else {
         result = std::strstr(commandLine, kCharonProgram) != nullptr ? kCharonNotExist : kResultFailed;
     }
-    DrainInBackground(readEnd);
+    const int rest = readEnd;
     readEnd = -1;
+    if (wait) {
+        DrainToEnd(rest);
+        reap();
+    } else {
+        DrainInBackground(rest);
+    }
     return result;
 }
 

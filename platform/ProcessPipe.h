@@ -40,6 +40,12 @@ public:
     // program, else "Failed". The child is not waited for.
     std::string ExecuteCommand(const char* commandLine, bool capture, const char* workDir = nullptr);
 
+    // ExecuteCommand with capture, for a caller on a worker thread that may wait for the
+    // programs: the same result, but the rest of the output is read and dropped, and the
+    // programs are reaped, on the calling thread, so that a run starts no thread of its
+    // own. Returns once the output has come to its end and the programs have ended.
+    std::string ExecuteCommandAndWait(const char* commandLine, const char* workDir = nullptr);
+
     // Starts a long-running program: the command line is the application path, a blank
     // and the arguments. Its output is read as it comes, on a thread of its own, so that
     // the program never waits on a full pipe however long it runs: the object keeps the
@@ -74,6 +80,7 @@ public:
 
 private:
     void CloseEnds();
+    std::string Execute(const char* commandLine, bool capture, const char* workDir, bool wait);
 
     int readEnd = -1;
     int writeEnd = -1;

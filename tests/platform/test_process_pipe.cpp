@@ -162,6 +162,40 @@ TEST(ExecuteCommand, ChildrenAreReapedByTheirOwnIdOnly) {
     EXPECT_EQ(WEXITSTATUS(status), 7);
 }
 
+TEST(ExecuteCommandAndWait, AnswersAsExecuteCommandOnceTheProgramHasEndedAndBeenReaped) {
+    struct Case {
+        std::string args;
+        std::string expected; // "" for a read of at most the buffer of x's
+    };
+    const Case cases[] = {
+        {"print hello", "hello"},
+        {"silent", kResultFailed},
+        {"silent charon-svc.exe", kCharonNotExist},
+        {"big 20000", ""},
+    };
+    for (const Case& c : cases) {
+        ProcessPipe pipe;
+        const std::string result = pipe.ExecuteCommandAndWait((kChild + " " + c.args).c_str());
+        if (c.expected.empty()) {
+            EXPECT_GT(result.size(), 0u) << c.args;
+            EXPECT_LE(result.size(), kReadSize) << c.args;
+            EXPECT_EQ(result.find_first_not_of('x'), std::string::npos) << c.args;
+        } else {
+            EXPECT_EQ(result, c.expected) << c.args;
+        }
+    }
+
+    // The one read takes "first"; the call returns after the program's last words.
+    const std::string done = WorkDir() + "/waited.done";
+    ProcessPipe pipe;
+    EXPECT_EQ(pipe.ExecuteCommandAndWait((kChild + " chatty " + done).c_str()), "first\n");
+    EXPECT_TRUE(Exists(done)) << "returned before the program's end";
+
+    const std::string pid = pipe.ExecuteCommandAndWait((kChild + " pid").c_str());
+    ASSERT_FALSE(pid.empty());
+    EXPECT_TRUE(IsGone(std::atoi(pid.c_str()))) << "returned before the program was reaped";
+}
+
 TEST(CommandShell, TasklistFindstrAndTaskkillFindAndEndAProcess) {
     // A name longer than the kernel's 15-byte command name, unique to this test run.
     const std::string image = "korva-tl-" + std::to_string(getpid()) + ".exe";
