@@ -11,6 +11,20 @@
 
 namespace seedprofiles {
 
+// The words that the seeded names start with, by number modulo 8.
+constexpr const char* kNameWords[8] = {"office", "Lab", "branch", "Backup", "edge", "Home", "site", "Tunnel"};
+
+// The numbers 0 to count - 1 in no order, the same on every run.
+inline std::vector<int> ShuffledNumbers(int count) {
+    std::vector<int> numbers(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        numbers[static_cast<size_t>(i)] = i;
+    }
+    std::mt19937 random(11);
+    std::shuffle(numbers.begin(), numbers.end(), random);
+    return numbers;
+}
+
 // `count` rows whose kinds go round 1 to 4 and whose ConfigIDs count up from firstConfigID.
 inline bool SeedProfileRows(const std::string& databasePath, int count, int firstConfigID) {
     sqlite3* db = nullptr;
@@ -18,19 +32,13 @@ inline bool SeedProfileRows(const std::string& databasePath, int count, int firs
         sqlite3_close(db);
         return false;
     }
-    std::vector<int> numbers(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        numbers[static_cast<size_t>(i)] = i;
-    }
-    std::mt19937 random(11);
-    std::shuffle(numbers.begin(), numbers.end(), random);
-    const char* words[] = {"office", "Lab", "branch", "Backup", "edge", "Home", "site", "Tunnel"};
+    const std::vector<int> numbers = ShuffledNumbers(count);
     bool ok = sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
     for (int i = 0; ok && i < count; ++i) {
         const int n = numbers[static_cast<size_t>(i)];
         char* sql = sqlite3_mprintf(
             "INSERT INTO PROFILE (ProfileName, ProfileType, ConfigID) VALUES ('%s_%05d', %d, %d)",
-            words[n % 8], n, 1 + i % 4, firstConfigID + i);
+            kNameWords[n % 8], n, 1 + i % 4, firstConfigID + i);
         ok = sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
         sqlite3_free(sql);
     }
@@ -49,13 +57,7 @@ inline bool SeedProfilesWithRecords(const std::string& databasePath, int count, 
         sqlite3_close(db);
         return false;
     }
-    std::vector<int> numbers(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        numbers[static_cast<size_t>(i)] = i;
-    }
-    std::mt19937 random(11);
-    std::shuffle(numbers.begin(), numbers.end(), random);
-    const char* words[] = {"office", "Lab", "branch", "Backup", "edge", "Home", "site", "Tunnel"};
+    const std::vector<int> numbers = ShuffledNumbers(count);
     const auto exec = [db](char* sql) {
         const bool ok = sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
         sqlite3_free(sql);
@@ -99,7 +101,7 @@ inline bool SeedProfilesWithRecords(const std::string& databasePath, int count, 
         }
         const long long record = sqlite3_last_insert_rowid(db);
         char name[64];
-        std::snprintf(name, sizeof name, "%s_%05d", words[n % 8], n);
+        std::snprintf(name, sizeof name, "%s_%05d", kNameWords[n % 8], n);
         ok = ok && exec(sqlite3_mprintf("INSERT INTO PROFILE (ProfileName, ProfileType, ConfigID) VALUES "
                                         "('%q', %d, %lld)",
                                         name, kind, record));

@@ -47,6 +47,7 @@
 #include "ServiceTable.h"
 #include "SystemContext.h"
 #include "bench_aims.h"
+#include "bench_real_profiles.h"
 
 namespace {
 
@@ -390,30 +391,8 @@ void runAgainstRealServers(StallMeter& meter, int seconds) {
         }
     }
 
-    OpenVPNInfo openvpn;
-    openvpn.NeedPwd = 1;
-    std::snprintf(openvpn.UserName, sizeof(openvpn.UserName), "alice");
-    std::snprintf(openvpn.UserPwd, sizeof(openvpn.UserPwd), "secret");
-    openvpn.VPNConfig = ovpn.clientConfig("./Config/openvpn/ovpnpwd.txt");
-    app()->GetSqlite()->InsertOpenVPNConfig(&openvpn);
-    addProfile("real_ovpn", VPN_TYPE_OPENVPN, openvpn.ID);
-    WireGuardVPNInfo wireguard;
-    wg.fillClientProfile(wireguard);
-    app()->GetSqlite()->InsertWireGuardInfo(&wireguard);
-    addProfile("realwg", VPN_TYPE_WIREGUARD, wireguard.ID);
-    IPSecVPNInfo ipsec;
-    ipsec.SetVersionValue(2);
-    ipsec.SetPolicyName("real_ike");
-    ipsec.SetLocalAddress(ikePeer.localAddress);
-    ipsec.SetRemoteAddrs(ikePeer.peerAddress);
-    ipsec.SetRemoteTrafficSelectors({realvpn::StrongSwanResponder::kRemoteSubnet});
-    ipsec.SetEspProposals("sha256-aes256");
-    ipsec.SetIkeEncryption("aes256");
-    ipsec.SetIkeHash("sha256");
-    ipsec.SetIkeDHGroup("modp2048");
-    ipsec.SetPSKSecret("correct horse");
-    app()->GetSqlite()->InsertIPSecProfile(&ipsec);
-    addProfile("real_ike", VPN_TYPE_IPSEC, ipsec.GetID());
+    benchreal::AddRealProfiles(app()->GetSqlite(), wg, ovpn, ikePeer,
+                               [](const char* name, int type, int id) { addProfile(name, type, id); });
 
     // Pings go through each tunnel from a thread of their own (they find no way until it is up).
     Bench bench(meter, seconds);

@@ -22,6 +22,7 @@
 #include "SystemContext.h"
 #include "ZRVPNClient.h"
 #include "bench_phases.h"
+#include "bench_real_profiles.h"
 
 namespace {
 
@@ -191,30 +192,8 @@ BENCH_AIMS_PHASE(20, TunnelsPhase, "connected to real servers (WireGuard, OpenVP
         }
     }
 
-    WireGuardVPNInfo wireguard;
-    wg.fillClientProfile(wireguard);
-    App()->GetSqlite()->InsertWireGuardInfo(&wireguard);
-    AddProfile("realwg", VPN_TYPE_WIREGUARD, wireguard.ID);
-    OpenVPNInfo openvpn;
-    openvpn.NeedPwd = 1;
-    std::snprintf(openvpn.UserName, sizeof(openvpn.UserName), "alice");
-    std::snprintf(openvpn.UserPwd, sizeof(openvpn.UserPwd), "secret");
-    openvpn.VPNConfig = ovpn.clientConfig("./Config/openvpn/ovpnpwd.txt");
-    App()->GetSqlite()->InsertOpenVPNConfig(&openvpn);
-    AddProfile("real_ovpn", VPN_TYPE_OPENVPN, openvpn.ID);
-    IPSecVPNInfo ipsec;
-    ipsec.SetVersionValue(2);
-    ipsec.SetPolicyName("real_ike");
-    ipsec.SetLocalAddress(ikePeer.localAddress);
-    ipsec.SetRemoteAddrs(ikePeer.peerAddress);
-    ipsec.SetRemoteTrafficSelectors({realvpn::StrongSwanResponder::kRemoteSubnet});
-    ipsec.SetEspProposals("sha256-aes256");
-    ipsec.SetIkeEncryption("aes256");
-    ipsec.SetIkeHash("sha256");
-    ipsec.SetIkeDHGroup("modp2048");
-    ipsec.SetPSKSecret("correct horse");
-    App()->GetSqlite()->InsertIPSecProfile(&ipsec);
-    AddProfile("real_ike", VPN_TYPE_IPSEC, ipsec.GetID());
+    benchreal::AddRealProfiles(App()->GetSqlite(), wg, ovpn, ikePeer,
+                               [](const char* name, int type, int id) { AddProfile(name, type, id); });
 
     const KindFigures wgFigures = ConnectedRun(context, "realwg", "wireguard-go");
     Report("WireGuard", wgFigures, true, context.seconds, report);
