@@ -53,6 +53,28 @@ inline QString shotsFolder() {
     return folder;
 }
 
+// While it lives, a credentials prompt that comes up is recorded and closed, so that a
+// connect that should need none never blocks the test.
+class PromptWatch {
+public:
+    PromptWatch() {
+        QObject::connect(&watch, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal != nullptr && modal->inherits("AccountLoginDialog")) {
+                seen = true;
+                modal->close();
+            }
+        });
+        watch.start(50);
+    }
+    bool prompted() const { return seen; }
+    void stop() { watch.stop(); }
+
+private:
+    QTimer watch;
+    bool seen = false;
+};
+
 // The controller's times against real servers: the status tick and the polls' limit are
 // the client's own; the polls look more often and the WireGuard wait is shorter, which a
 // peer in a namespace of this machine answers well within.

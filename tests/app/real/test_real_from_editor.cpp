@@ -96,19 +96,10 @@ protected:
         open(name);
         // A profile that keeps its password connects without the credentials prompt; one
         // that would come up is recorded and closed so that the test never blocks.
-        bool prompted = false;
-        QTimer watch;
-        QObject::connect(&watch, &QTimer::timeout, [&prompted] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal != nullptr && modal->inherits("AccountLoginDialog")) {
-                prompted = true;
-                modal->close();
-            }
-        });
-        watch.start(50);
+        PromptWatch watch;
         press();
         ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, connectMs)) << guitest::logText().toStdString();
-        EXPECT_FALSE(prompted);
+        EXPECT_FALSE(watch.prompted());
         EXPECT_EQ(text("labelConnectStatus"), QStringLiteral("Connected"));
         EXPECT_TRUE(realvpn::PingAnswers(pingAddress, 10)) << guitest::logText().toStdString();
         if (whileConnected) {

@@ -76,20 +76,11 @@ TEST_F(RealOpenVPNFiles, ProfileWithItsFilesBesideItConnects) {
         EXPECT_EQ(copy.contains("key-direction 1\n"), std::string(tlsKey) == "tls-auth");
 
         open(name.toUtf8().constData());
-        bool prompted = false;
-        QTimer watch;
-        QObject::connect(&watch, &QTimer::timeout, [&prompted] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal != nullptr && modal->inherits("AccountLoginDialog")) {
-                prompted = true;
-                modal->close();
-            }
-        });
-        watch.start(50);
+        PromptWatch watch;
         press();
         ASSERT_TRUE(waitStatus(CONNECT_STATUS_CONNECTED, 30000))
             << guitest::logText().toStdString() << server.log();
-        EXPECT_FALSE(prompted);
+        EXPECT_FALSE(watch.prompted());
         // The server took the client's certificate.
         EXPECT_NE(server.log().find("CN=client"), std::string::npos) << server.log();
         EXPECT_TRUE(realvpn::PingAnswers(server.tunnelAddress(), 10)) << guitest::logText().toStdString();
