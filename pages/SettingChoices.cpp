@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QTranslator>
+#include <cstring>
 #include <memory>
 
 #include "AppContext.h"
@@ -16,6 +17,33 @@
 #include "zrwlog.h"
 
 using namespace SettingPage;
+
+namespace {
+
+// The style sheet read last, with its resource.
+struct ReadSheet {
+    const char* resource = nullptr;
+    QString text;
+};
+
+ReadSheet& lastReadSheet() {
+    static ReadSheet sheet;
+    return sheet;
+}
+
+} // namespace
+
+QString SettingChoices::readStyleSheet(const char* resource) {
+    // The resources do not change while the program runs: the sheet that the start reads
+    // for the stored mode is the one the restore applies again, and a text shared with the
+    // sheet in force compares with it at once.
+    ReadSheet& last = lastReadSheet();
+    if (last.resource == nullptr || std::strcmp(last.resource, resource) != 0) {
+        last.text = ReadStyleSheet(resource);
+        last.resource = resource;
+    }
+    return last.text;
+}
 
 SettingChoices::SettingChoices(QObject* parent) : QObject(parent) {
     SettingManager* manager = SystemContext::GetSettingManager();
@@ -136,7 +164,7 @@ void SettingChoices::applyStyleSheet(int mode, const char* resource) {
     }
     // The start sets the stored mode's sheet before the window exists: applied here again
     // at the restore, it is not set a second time.
-    SetApplicationStyleSheet(app, ReadStyleSheet(resource));
+    SetApplicationStyleSheet(app, readStyleSheet(resource));
 }
 
 void SettingChoices::loadSystemMode() {

@@ -46,6 +46,9 @@ public:
     // Loads the code's translation into a new translator and puts it in place of the one
     // installed; a file that does not load keeps the one installed. True when loaded.
     static bool installTranslation(const QString& code);
+    // The text of a style sheet resource, read once for as long as it is the last one asked
+    // for.
+    static QString readStyleSheet(const char* resource);
 
 public slots:
     // The stored row applied once at start: the switches as stored (on only for 1), then
