@@ -12,7 +12,6 @@
 #include "SettingManager.h"
 #include "SettingWidget.h"
 #include "SystemContext.h"
-#include "SystemHelpers.h"
 #include "SystemSettings.h"
 #include "zrwlog.h"
 
