@@ -14,6 +14,7 @@
 #include "ApplicationStyleSheet.h"
 #include "KorvaResources.h"
 #include "NeedAdminMessage.h"
+#include "SettingChoices.h"
 #include "SettingManager.h"
 #include "SettingWidget.h"
 #include "ShownNotice.h"
@@ -171,15 +172,16 @@ int RunClient(int argc, char** argv, const std::function<void()>& beforeLoop) {
         StartAppContext();
 
         // The style sheet of the stored colour mode, which the restore below applies as the
-        // Settings page's choice: set once, before any window exists, so that no widget is
-        // polished for a first sheet and then again for the stored one. The colour mode that
-        // the setting manager holds stays unset until the restore.
+        // window's settings choice: set once, before any window exists, so that no widget is
+        // polished for a first sheet and then again for the stored one (the restore finds
+        // the text it read here, without reading it again). The colour mode that the setting
+        // manager holds stays unset until the restore.
         SETTINGINFO stored;
         if (AppContext* appContext = context->GetAppContext()) {
             appContext->GetSettingInfo(&stored);
         }
-        SetApplicationStyleSheet(&app,
-                                 ReadStyleSheet(SettingWidget::styleSheetForStoredMode(stored.ColorMode)));
+        SetApplicationStyleSheet(
+            &app, SettingChoices::readStyleSheet(SettingWidget::styleSheetForStoredMode(stored.ColorMode)));
         ZRWLog(AppConstants::kLogModule, AppConstants::kLogLevel, "%s", AppConstants::kStartLine);
 
         // From here on SIGTERM and SIGINT close the window like a close from the system.

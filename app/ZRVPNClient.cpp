@@ -14,6 +14,7 @@
 #include "HomeWidget.h"
 #include "PaintedShadow.h"
 #include "ProfileWidget.h"
+#include "SettingChoices.h"
 #include "SettingManager.h"
 #include "SettingWidget.h"
 #include "SystemContext.h"
@@ -25,25 +26,25 @@
 
 void ZRVPNClientForm::setupUi(QMainWindow* window) {
     Ui::ZRVPNClientClass::setupUi(window);
-    const auto addPage = [this](QWidget* page, const char* name) {
-        page->setObjectName(QLatin1String(name));
-        stackedWidget->addWidget(page);
-        // As a stack taking over a page made outside it does: the page gets a style change,
-        // on which a page that colours itself takes the colour mode in force.
-        QEvent change(QEvent::StyleChange);
-        QCoreApplication::sendEvent(page, &change);
-    };
     homeWidget = new HomeWidget(stackedWidget);
     addPage(homeWidget, "homeWidget");
-    profileWidget = new ProfileWidget(stackedWidget);
-    addPage(profileWidget, "profileWidget");
-    settingWidget = new SettingWidget(stackedWidget);
-    addPage(settingWidget, "settingWidget");
+}
+
+void ZRVPNClientForm::addPage(QWidget* page, const char* name) {
+    page->setObjectName(QLatin1String(name));
+    // Home first, Profiles after it, Settings last, whichever of them was built first.
+    const int index = page == homeWidget ? 0 : page == profileWidget ? 1 : stackedWidget->count();
+    stackedWidget->insertWidget(index, page);
+    // As a stack taking over a page made outside it does: the page gets a style change,
+    // on which a page that colours itself takes the colour mode in force.
+    QEvent change(QEvent::StyleChange);
+    QCoreApplication::sendEvent(page, &change);
 }
 
 ZRVPNClient::ZRVPNClient(QWidget* parent)
-    : QMainWindow(parent), dragging(false), dragOffset(0, 0), trayIcon(this), trayMenu(this),
-      teardown(nullptr), trayAvailable([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {
+    : QMainWindow(parent), settingChoices(nullptr), dragging(false), dragOffset(0, 0), trayIcon(this),
+      trayMenu(this), teardown(nullptr),
+      trayAvailable([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {
     // The report's hourly series by name, for queued connections and signal spies.
     qRegisterMetaType<QVector<double>>("QVector<double>");
     // The window's attribute and flags come before its form: a change of flags under the
@@ -51,6 +52,9 @@ ZRVPNClient::ZRVPNClient(QWidget* parent)
     setAttribute(Qt::WA_TranslucentBackground);
     setWindowFlags(Qt::FramelessWindowHint);
     ui.setupUi(this);
+    // Connected to the restore of the stored settings after the home page, as the Settings
+    // page was when the start built it.
+    settingChoices = new SettingChoices(this);
 
     applySizeRule(QApplication::desktop()->availableGeometry(this));
     // A language whose texts need more room than the form's width widens the window.
@@ -72,7 +76,6 @@ ZRVPNClient::ZRVPNClient(QWidget* parent)
         SIGNAL(signalConnectInfo(int, QString, QString, QString, QString, QVector<double>, QVector<double>)));
     connect(ui.homeWidget, SIGNAL(signalConnectedVPNChanged(int)), this, SLOT(slotConnectVPNChanged(int)));
     connect(ui.homeWidget, &HomeWidget::signalConnectBusyChanged, this, &ZRVPNClient::signalConnectBusy);
-    connect(ui.profileWidget, SIGNAL(signalConnectProfile(QString)), this, SLOT(slotConnectProfile(QString)));
     connect(SystemContext::GetSettingManager(), SIGNAL(signalAddNewProfile()), this,
             SLOT(slotAddNewProfile()));
 
@@ -160,14 +163,32 @@ void ZRVPNClient::hideToTray() {
     hide();
 }
 
+ProfileWidget* ZRVPNClient::profilePage() {
+    if (ui.profileWidget == nullptr) {
+        ui.profileWidget = new ProfileWidget(ui.stackedWidget);
+        ui.addPage(ui.profileWidget, "profileWidget");
+        connect(ui.profileWidget, SIGNAL(signalConnectProfile(QString)), this,
+                SLOT(slotConnectProfile(QString)));
+    }
+    return ui.profileWidget;
+}
+
+SettingWidget* ZRVPNClient::settingsPage() {
+    if (ui.settingWidget == nullptr) {
+        ui.settingWidget = new SettingWidget(ui.stackedWidget, settingChoices);
+        ui.addPage(ui.settingWidget, "settingWidget");
+    }
+    return ui.settingWidget;
+}
+
 void ZRVPNClient::slotTabButtonClicked() {
     QObject* button = sender();
     if (button == ui.btnHome) {
-        ui.stackedWidget->setCurrentIndex(0);
+        ui.stackedWidget->setCurrentWidget(ui.homeWidget);
     } else if (button == ui.btnProfile) {
-        ui.stackedWidget->setCurrentIndex(1);
+        ui.stackedWidget->setCurrentWidget(profilePage());
     } else if (button == ui.btnSetting) {
-        ui.stackedWidget->setCurrentIndex(2);
+        ui.stackedWidget->setCurrentWidget(settingsPage());
     }
 }
 
@@ -194,7 +215,10 @@ void ZRVPNClient::slotActivatedSysTrayIcon(QSystemTrayIcon::ActivationReason rea
 }
 
 void ZRVPNClient::slotConnectVPNChanged(int status) {
-    ui.profileWidget->updateConnectStatus(status);
+    // A Profiles page built later marks its rows from the status in force when it fills them.
+    if (ui.profileWidget != nullptr) {
+        ui.profileWidget->updateConnectStatus(status);
+    }
 }
 
 void ZRVPNClient::slotConnectProfile(QString profileName) {
@@ -204,7 +228,7 @@ void ZRVPNClient::slotConnectProfile(QString profileName) {
 
 void ZRVPNClient::slotAddNewProfile() {
     ui.btnProfile->click();
-    ui.profileWidget->showAddProfileDialog();
+    profilePage()->showAddProfileDialog();
 }
 
 void ZRVPNClient::mousePressEvent(QMouseEvent* event) {

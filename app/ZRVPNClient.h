@@ -1,9 +1,12 @@
 // The program's one main window: frameless and translucent, a navigation column with
 // the three page buttons, a top bar with minimise and close, and the page stack (home,
-// Profiles, Settings). It owns the tray icon, relays the home page's connection report
-// to the tray pop-up, hides to the tray on its own close button (minimises where no tray
-// shows the icon), and ends the program, with whatever tunnel is up or being set up, on
-// any other close request and on Ctrl+Q, the tray pop-up's Quit from the keyboard.
+// Profiles, Settings). The start builds the home page alone; the Profiles and Settings
+// pages are built when first needed, and the settings they show are applied from the
+// start by the window's SettingChoices. It owns the tray icon, relays the home page's
+// connection report to the tray pop-up, hides to the tray on its own close button
+// (minimises where no tray shows the icon), and ends the program, with whatever tunnel is
+// up or being set up, on any other close request and on Ctrl+Q, the tray pop-up's Quit
+// from the keyboard.
 #pragma once
 
 #include <QMainWindow>
@@ -16,23 +19,26 @@
 #include <functional>
 
 #include "HomeWidget.h"
-#include "ProfileWidget.h"
-#include "SettingWidget.h"
 #include "ui_ZRVPNClient.h"
 
+class ProfileWidget;
+class SettingChoices;
+class SettingWidget;
 class TunnelTeardown;
 
-// The window's form with its three pages, which are made inside the page stack: a page
-// made without a parent and then added to the stack would have every widget it holds
-// polished again for the application's style sheet when the stack takes it over.
+// The window's form with its pages, which are made inside the page stack: a page made
+// without a parent and then added to the stack would have every widget it holds polished
+// again for the application's style sheet when the stack takes it over. The stack holds
+// the pages built so far in the order home, Profiles, Settings.
 struct ZRVPNClientForm : public Ui::ZRVPNClientClass {
     HomeWidget* homeWidget = nullptr;
     ProfileWidget* profileWidget = nullptr;
     SettingWidget* settingWidget = nullptr;
 
-    // The form, then the pages in the order home, Profiles, Settings: the home page
-    // connects to the restore of the stored settings before the Settings page does.
+    // The form and the home page.
     void setupUi(QMainWindow* window);
+    // Puts a page just built into the stack at its place.
+    void addPage(QWidget* page, const char* name);
 };
 
 class ZRVPNClient : public QMainWindow {
@@ -56,6 +62,11 @@ public:
     // Whether a tray shows the program's icon, asked at each press of the close button:
     // QSystemTrayIcon::isSystemTrayAvailable unless set (tests set their own).
     void setTrayAvailableCheck(std::function<bool()> check);
+
+    // The Profiles and Settings pages, each built on its first call (its tab's first click,
+    // or a request that needs it).
+    ProfileWidget* profilePage();
+    SettingWidget* settingsPage();
 
 signals:
     void signalShowAction(int x, int y);
@@ -84,6 +95,9 @@ private:
     void onTrayMenuAboutToShow();
 
     ZRVPNClientForm ui;
+    // The stored settings applied at start, whichever pages are built; the Settings page
+    // shows them.
+    SettingChoices* settingChoices;
     bool dragging;
     QPoint dragOffset;
     QSystemTrayIcon trayIcon;

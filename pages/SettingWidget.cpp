@@ -1,6 +1,5 @@
 #include "SettingWidget.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
@@ -10,15 +9,13 @@
 #include <QListView>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
-#include <QTranslator>
 #include <algorithm>
-#include <memory>
 
 #include "AppContext.h"
-#include "ApplicationStyleSheet.h"
 #include "KorvaResourcePaths.h"
 #include "PaintedShadow.h"
 #include "ProfilePageConstants.h"
+#include "SettingChoices.h"
 #include "SettingLogDialog.h"
 #include "SettingManager.h"
 #include "SystemContext.h"
@@ -84,10 +81,16 @@ void styleSelectorPopup(QComboBox* selector) {
 
 } // namespace
 
-SettingWidget::SettingWidget(QWidget* parent) : QWidget(parent, Qt::WindowFlags()) {
+SettingWidget::SettingWidget(QWidget* parent, SettingChoices* shown)
+    : QWidget(parent, Qt::WindowFlags()), choices(shown != nullptr ? shown : new SettingChoices(this)) {
     ui.setupUi(this);
     initLanguageComboBox();
     initColorModeComboBox();
+    // The choices in force (the stored row, once restored) before the selectors report
+    // changes of their own.
+    showSwitches();
+    showLanguageRow(choices->languageRow());
+    showColorModeRow(choices->colorModeRow());
 
     connect(ui.languageComboBox, SIGNAL(currentIndexChanged(int)), this, SLOT(slotReloadTranslation(int)));
     connect(ui.colorModeComboBox, SIGNAL(activated(int)), this, SLOT(slotLoadColorMode(int)));
@@ -95,12 +98,9 @@ SettingWidget::SettingWidget(QWidget* parent) : QWidget(parent, Qt::WindowFlags(
     connect(ui.btnNAT, SIGNAL(clicked()), this, SLOT(slotButtonClicked()));
     connect(ui.btnReconnection, SIGNAL(clicked()), this, SLOT(slotButtonClicked()));
     connect(ui.btnAutoStart, SIGNAL(clicked()), this, SLOT(slotButtonClicked()));
-    SettingManager* manager = SystemContext::GetSettingManager();
-    connect(manager, SIGNAL(signalSystemColorModeChanged()), this, SLOT(slotLoadSystemMode()),
-            Qt::UniqueConnection);
-    connect(manager, SIGNAL(signalSystemLanguageChanged()), this, SLOT(slotLoadSystemLanguage()));
-    connect(manager, SIGNAL(signalRestoreSystemInfo(SETTINGINFO)), this,
-            SLOT(slotRestoreSystemInfo(SETTINGINFO)));
+    connect(choices, &SettingChoices::switchesChanged, this, &SettingWidget::showSwitches);
+    connect(choices, &SettingChoices::languageRowChanged, this, &SettingWidget::showLanguageRow);
+    connect(choices, &SettingChoices::colorModeRowChanged, this, &SettingWidget::showColorModeRow);
 
     fitTexts();
     setDropShadow();
@@ -173,29 +173,34 @@ bool SettingWidget::eventFilter(QObject* watched, QEvent* event) {
 
 // The settings row
 
+void SettingWidget::takeSwitches() {
+    choices->setSwitches(ui.btnAutoStart->isChecked(), ui.btnReconnection->isChecked(),
+                         ui.btnNAT->isChecked());
+}
+
 int SettingWidget::saveSettingInfo() {
-    AppContext* app = appContext();
-    SETTINGINFO info;
-    app->GetSettingInfo(&info);
-    info.AutoStart = ui.btnAutoStart->isChecked() ? 1 : 0;
-    info.Reconnetion = ui.btnReconnection->isChecked() ? 1 : 0;
-    info.NATTraversal = ui.btnNAT->isChecked() ? 1 : 0;
-    info.LanguageType = ui.languageComboBox->currentIndex();
-    info.ColorMode = ui.colorModeComboBox->currentIndex();
-    info.ID = 1;
-    return app->GetSqlite()->UpdateSettingInfo(&info);
+    takeSwitches();
+    return choices->save();
 }
 
 void SettingWidget::slotRestoreSystemInfo(SETTINGINFO info) {
-    ui.btnAutoStart->setChecked(info.AutoStart == 1);
-    ui.btnReconnection->setChecked(info.Reconnetion == 1);
-    ui.btnNAT->setChecked(info.NATTraversal == 1);
-    // A stored value outside its range (a damaged or foreign row) follows the system.
-    const bool knownLanguage =
-        info.LanguageType >= LANGUAGE_TYPE_SYSTEM && info.LanguageType <= LANGUAGE_TYPE_LAST;
-    const bool knownMode = info.ColorMode >= COLOR_MODE_SYSTEM && info.ColorMode <= COLOR_MODE_DARK;
-    slotReloadTranslation(knownLanguage ? info.LanguageType : LANGUAGE_TYPE_SYSTEM);
-    slotLoadColorMode(knownMode ? info.ColorMode : COLOR_MODE_SYSTEM);
+    choices->restore(info);
+}
+
+void SettingWidget::showSwitches() {
+    ui.btnAutoStart->setChecked(choices->autoStart());
+    ui.btnReconnection->setChecked(choices->reconnection());
+    ui.btnNAT->setChecked(choices->natTraversal());
+}
+
+void SettingWidget::showLanguageRow(int row) {
+    // The selector follows the choice: making the row current runs nothing again.
+    const QSignalBlocker blocker(ui.languageComboBox);
+    ui.languageComboBox->setCurrentIndex(row);
+}
+
+void SettingWidget::showColorModeRow(int row) {
+    ui.colorModeComboBox->setCurrentIndex(row);
 }
 
 void SettingWidget::slotButtonClicked() {
@@ -231,74 +236,20 @@ void SettingWidget::slotButtonClicked() {
     }
 }
 
-// Language
+// Language and colour mode
 
 bool SettingWidget::installTranslation(const QString& code) {
-    const QString file =
-        QStringLiteral(KORVA_TRANSLATION_PREFIX) + code + QStringLiteral(KORVA_TRANSLATION_SUFFIX);
-    auto next = std::make_unique<QTranslator>(QCoreApplication::instance());
-    if (!next->load(file, QStringLiteral(KORVA_TRANSLATION_DIR))) {
-        // The translation in force stays: texts never fall back to their raw keys.
-        ZRWLog(6, 3, kTranslationFailedLine, file.toUtf8().constData());
-        return false;
-    }
-    SystemContext* context = SystemContext::Instance();
-    QTranslator* current = context->GetTranslator();
-    // One translator of this program is installed at a time.
-    QCoreApplication::removeTranslator(current);
-    context->SetTranslator(next.get());
-    QCoreApplication::installTranslator(next.release());
-    delete current;
-    return true;
+    return SettingChoices::installTranslation(code);
 }
 
 void SettingWidget::slotReloadTranslation(int row) {
-    {
-        // The slot itself follows the selector's row: making it current runs nothing again.
-        const QSignalBlocker blocker(ui.languageComboBox);
-        ui.languageComboBox->setCurrentIndex(row >= 0 && row < kLanguageRows ? row : -1);
-    }
-    if (row >= LANGUAGE_TYPE_FIRST && row <= LANGUAGE_TYPE_LAST) {
-        installTranslation(languageCode(row));
-    } else if (row == LANGUAGE_TYPE_SYSTEM) {
-        slotLoadSystemLanguage();
-    }
-    saveSettingInfo();
+    takeSwitches();
+    choices->chooseLanguage(row);
 }
-
-void SettingWidget::slotLoadSystemLanguage() {
-    installTranslation(languageCodeForId(GetUserDefaultUILanguage()));
-}
-
-// Colour mode
 
 void SettingWidget::slotLoadColorMode(int mode) {
-    SettingManager* manager = SystemContext::GetSettingManager();
-    switch (mode) {
-    case COLOR_MODE_SYSTEM:
-        // Choosing it again adds no second connection: one theme change applies once.
-        connect(manager, SIGNAL(signalSystemColorModeChanged()), this, SLOT(slotLoadSystemMode()),
-                Qt::UniqueConnection);
-        ui.colorModeComboBox->setCurrentIndex(0);
-        slotLoadSystemMode();
-        ZRWLog(6, 3, "%s", kThemeSystemLine);
-        break;
-    case COLOR_MODE_NORMAL:
-        disconnect(manager, SIGNAL(signalSystemColorModeChanged()), this, SLOT(slotLoadSystemMode()));
-        ui.colorModeComboBox->setCurrentIndex(1);
-        slotLoadNormalMode();
-        ZRWLog(6, 3, "%s", kThemeNormalLine);
-        break;
-    case COLOR_MODE_DARK:
-        disconnect(manager, SIGNAL(signalSystemColorModeChanged()), this, SLOT(slotLoadSystemMode()));
-        ui.colorModeComboBox->setCurrentIndex(2);
-        slotLoadDarkMode();
-        ZRWLog(6, 3, "%s", kThemeDarkLine);
-        break;
-    default:
-        break;
-    }
-    saveSettingInfo();
+    takeSwitches();
+    choices->chooseColorMode(mode);
 }
 
 const char* SettingWidget::styleSheetForStoredMode(int storedMode) {
@@ -309,35 +260,6 @@ const char* SettingWidget::styleSheetForStoredMode(int storedMode) {
         return KORVA_STYLESHEET_NORMAL;
     }
     return ReadAppsUseLightTheme() == 0 ? KORVA_STYLESHEET_DARK : KORVA_STYLESHEET_NORMAL;
-}
-
-void SettingWidget::applyStyleSheet(int mode, const char* resource) {
-    // The mode comes first: the style sheet sends every widget a style change, and the
-    // widgets that draw by colour mode read it there.
-    SystemContext::GetSettingManager()->setColorMode(mode);
-    auto* app = qobject_cast<QApplication*>(SystemContext::Instance()->GetApplication());
-    if (app == nullptr) {
-        app = qApp;
-    }
-    // The start sets the stored mode's sheet before the window exists: applied here again
-    // at the restore, it is not set a second time.
-    SetApplicationStyleSheet(app, ReadStyleSheet(resource));
-}
-
-void SettingWidget::slotLoadNormalMode() {
-    applyStyleSheet(COLOR_MODE_NORMAL, KORVA_STYLESHEET_NORMAL);
-}
-
-void SettingWidget::slotLoadDarkMode() {
-    applyStyleSheet(COLOR_MODE_DARK, KORVA_STYLESHEET_DARK);
-}
-
-void SettingWidget::slotLoadSystemMode() {
-    if (ReadAppsUseLightTheme() == 0) {
-        slotLoadDarkMode();
-    } else {
-        slotLoadNormalMode();
-    }
 }
 
 // Look

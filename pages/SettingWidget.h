@@ -1,8 +1,9 @@
 // The Settings page: three switches (start with the system, automatic reconnection, NAT
 // traversal), the language and colour-mode selectors, and the button that opens the log
-// viewer. Every change is stored in settings row 1 at once; the row is applied once at
-// start. The page also follows the system's interface language and app theme: the
-// language always, the theme while the stored colour mode is "follow the system".
+// viewer. Every change is stored in settings row 1 at once. The page shows and changes the
+// program's SettingChoices, which apply the row once at start and follow the system's
+// interface language and app theme: the language always, the theme while the stored
+// colour mode is "follow the system".
 #pragma once
 
 #include <QString>
@@ -12,10 +13,14 @@
 #include "ProfileRecords.h"
 #include "ui_SettingWidget.h"
 
+class SettingChoices;
+
 class SettingWidget : public QWidget {
     Q_OBJECT
 public:
-    explicit SettingWidget(QWidget* parent = nullptr);
+    // Shows the given choices (the main window's), or choices of its own when none are
+    // given.
+    explicit SettingWidget(QWidget* parent = nullptr, SettingChoices* choices = nullptr);
     ~SettingWidget() override;
 
     // Keeps the mouse wheel from changing either selector's row.
@@ -41,11 +46,11 @@ protected slots:
     void slotReloadTranslation(int row);
     void slotButtonClicked();
     void slotLoadColorMode(int mode);
-    void slotLoadNormalMode();
-    void slotLoadDarkMode();
-    void slotLoadSystemMode();
-    void slotLoadSystemLanguage();
     void slotRestoreSystemInfo(SETTINGINFO info);
+    // The choices taken elsewhere (the restore) shown on the switches and selectors.
+    void showSwitches();
+    void showLanguageRow(int row);
+    void showColorModeRow(int row);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -57,12 +62,13 @@ protected:
     void fitTexts();
     void setDropShadow();
     void setModeIcons();
-    void applyStyleSheet(int mode, const char* resource);
-    // Loads the code's translation into a new translator and puts it in place of the one
-    // installed; a file that does not load keeps the one installed. True when loaded.
-    bool installTranslation(const QString& code);
+    // The switches as the page shows them, taken into the choices that the store writes.
+    void takeSwitches();
+    // SettingChoices::installTranslation.
+    static bool installTranslation(const QString& code);
 
     Ui::SettingWidget ui;
+    SettingChoices* choices;
     // The colour mode last drawn: -1, then the SettingManager's mode at a style change.
     int colorMode = -1;
 };

@@ -84,7 +84,7 @@ protected:
         window->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
         home = guitest::child<HomeWidget>(window.get(), "homeWidget");
-        profiles = guitest::child<ProfileWidget>(window.get(), "profileWidget");
+        profiles = window->profilePage();
         SETTINGINFO settings;
         SystemContext::Instance()->GetAppContext()->GetSettingInfo(&settings);
         SystemContext::GetSettingManager()->notifyRestoreSystemInfo(&settings);

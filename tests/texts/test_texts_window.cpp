@@ -11,6 +11,7 @@
 #include "ConnectionController.h"
 #include "GuiTest.h"
 #include "HomeWidget.h"
+#include "SettingWidget.h"
 #include "SystemContext.h"
 #include "TextsTest.h"
 #include "ZRVPNClient.h"
@@ -54,12 +55,13 @@ protected:
 
     // The colour mode and the language chosen on the Settings page.
     void choose(const Mode& mode, int languageRow) {
-        auto* modes = guitest::child<QComboBox>(window.get(), "colorModeComboBox");
+        SettingWidget* settings = window->settingsPage();
+        auto* modes = guitest::child<QComboBox>(settings, "colorModeComboBox");
         if (modes->currentIndex() != mode.value) {
             modes->setCurrentIndex(mode.value);
             QMetaObject::invokeMethod(modes, "activated", Q_ARG(int, mode.value));
         }
-        guitest::child<QComboBox>(window.get(), "languageComboBox")->setCurrentIndex(languageRow);
+        guitest::child<QComboBox>(settings, "languageComboBox")->setCurrentIndex(languageRow);
         settle();
     }
 
@@ -86,11 +88,18 @@ TEST_F(TextsWindow, TheWindowAsItIsBuiltInTheLanguageInForce) {
             ASSERT_TRUE(guitest::useLanguage(QLatin1String(code)));
             window = std::make_unique<ZRVPNClient>();
             ASSERT_TRUE(guitest::showAndExpose(window.get()));
+            // The Profiles and Settings pages are built on their first visit: the window
+            // keeps the size the home page gave it.
+            const QSize size = window->size();
+            const QSize least = window->minimumSize();
             for (const char* tab : {"btnHome", "btnProfile", "btnSetting"}) {
                 openPage(tab);
-                expectWhole(window.get(),
-                            QStringLiteral("%1 %2 %3 as built")
-                                .arg(QLatin1String(code), QLatin1String(mode.name), QLatin1String(tab)));
+                const QString where =
+                    QStringLiteral("%1 %2 %3 as built")
+                        .arg(QLatin1String(code), QLatin1String(mode.name), QLatin1String(tab));
+                expectWhole(window.get(), where);
+                EXPECT_EQ(window->size(), size) << where.toStdString();
+                EXPECT_EQ(window->minimumSize(), least) << where.toStdString();
             }
             window.reset();
         }
@@ -142,6 +151,27 @@ TEST_F(TextsWindow, TheProfilesAndSettingsPages) {
         openPage("btnSetting");
         expectWhole(window.get(), where + QStringLiteral(" settings"));
     });
+}
+
+TEST_F(TextsWindow, AProfilesPageBuiltAfterAChangeOfLanguageKeepsTheWindowsSize) {
+    storeProfiles(16);
+    for (const Mode& mode : kModes) {
+        for (int row = 1; row <= 16; ++row) {
+            start();
+            openPage("btnSetting");
+            choose(mode, row);
+            const QSize size = window->size();
+            const QSize least = window->minimumSize();
+            openPage("btnProfile");
+            const QString where =
+                QStringLiteral("%1 %2").arg(QLatin1String(kLanguages[row - 1]), QLatin1String(mode.name));
+            expectWhole(window.get(), where + QStringLiteral(" profiles built after the change"));
+            EXPECT_EQ(window->size(), size) << where.toStdString();
+            EXPECT_EQ(window->minimumSize(), least) << where.toStdString();
+            window.reset();
+            guitest::useLanguage(QStringLiteral("en"));
+        }
+    }
 }
 
 TEST_F(TextsWindow, ThePagesWithoutProfiles) {

@@ -9,12 +9,7 @@
 #include <cstdio>
 
 BENCH_AIMS_PHASE(50, ImportPhase, "import of a profile file") {
-    auto* pages = context.window->findChild<ProfileWidget*>();
-    if (pages == nullptr) {
-        std::printf("  the Profiles page was not found\n");
-        return;
-    }
-    const ImportFigures imported = MeasureImport(*pages, kImportBenchProfiles);
+    const ImportFigures imported = MeasureImport(*context.window->profilePage(), kImportBenchProfiles);
     if (imported.error.empty()) {
         report.longestStallMs = imported.stallMs;
     }

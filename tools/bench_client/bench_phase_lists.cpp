@@ -45,7 +45,8 @@ BENCH_AIMS_PHASE(40, ListsPhase, "at 10,000 profiles with their records") {
         return;
     }
     ZRVPNClient* window = context.window;
-    auto* pages = window->findChild<ProfileWidget*>();
+    // Built here, over the profiles just stored, if no earlier phase asked for it.
+    ProfileWidget* pages = window->profilePage();
     auto* home = window->findChild<HomeWidget*>();
     auto* homeButton = window->findChild<QPushButton*>(QStringLiteral("btnHome"));
     auto* profileButton = window->findChild<QPushButton*>(QStringLiteral("btnProfile"));

@@ -60,29 +60,50 @@ protected:
     }
 };
 
-TEST_F(MainWindowTest, FormHoldsThreePagesAndTheTabButtonsSwitchThem) {
-    ZRVPNClient window;
-    auto* stack = child<QStackedWidget>(window, "stackedWidget");
-    ASSERT_EQ(stack->count(), 3);
-    EXPECT_TRUE(qobject_cast<HomeWidget*>(stack->widget(0)) &&
-                stack->widget(0)->objectName() == "homeWidget");
-    EXPECT_TRUE(qobject_cast<ProfileWidget*>(stack->widget(1)) &&
-                stack->widget(1)->objectName() == "profileWidget");
-    EXPECT_TRUE(qobject_cast<SettingWidget*>(stack->widget(2)) &&
-                stack->widget(2)->objectName() == "settingWidget");
-    EXPECT_EQ(stack->currentIndex(), 0);
-    EXPECT_TRUE(child<QPushButton>(window, "btnHome")->isChecked());
-    EXPECT_TRUE(window.windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_TRUE(window.testAttribute(Qt::WA_TranslucentBackground));
-
+TEST_F(MainWindowTest, TheStartBuildsTheHomePageAndEachTabBuildsItsPageOnce) {
+    // Whichever page is asked for first, the stack holds them in the order of the tabs.
     const struct {
-        const char* button;
-        int page;
-    } tabs[] = {{"btnProfile", 1}, {"btnSetting", 2}, {"btnHome", 0}, {"btnSetting", 2}};
-    for (const auto& tab : tabs) {
-        QTest::mouseClick(child<QPushButton>(window, tab.button), Qt::LeftButton);
-        EXPECT_EQ(stack->currentIndex(), tab.page) << tab.button;
-        EXPECT_TRUE(child<QPushButton>(window, tab.button)->isChecked()) << tab.button;
+        const char* first;
+        const char* second;
+    } orders[] = {{"btnProfile", "btnSetting"}, {"btnSetting", "btnProfile"}};
+    for (const auto& order : orders) {
+        ZRVPNClient window;
+        auto* stack = child<QStackedWidget>(window, "stackedWidget");
+        ASSERT_EQ(stack->count(), 1) << order.first;
+        EXPECT_TRUE(qobject_cast<HomeWidget*>(stack->widget(0)) &&
+                    stack->widget(0)->objectName() == "homeWidget");
+        EXPECT_EQ(window.findChild<ProfileWidget*>(), nullptr);
+        EXPECT_EQ(window.findChild<SettingWidget*>(), nullptr);
+        EXPECT_EQ(stack->currentIndex(), 0);
+        EXPECT_TRUE(child<QPushButton>(window, "btnHome")->isChecked());
+        EXPECT_TRUE(window.windowFlags() & Qt::FramelessWindowHint);
+        EXPECT_TRUE(window.testAttribute(Qt::WA_TranslucentBackground));
+
+        QTest::mouseClick(child<QPushButton>(window, order.first), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(window, order.second), Qt::LeftButton);
+        ASSERT_EQ(stack->count(), 3) << order.first;
+        EXPECT_TRUE(qobject_cast<HomeWidget*>(stack->widget(0)) &&
+                    stack->widget(0)->objectName() == "homeWidget");
+        EXPECT_TRUE(qobject_cast<ProfileWidget*>(stack->widget(1)) &&
+                    stack->widget(1)->objectName() == "profileWidget");
+        EXPECT_TRUE(qobject_cast<SettingWidget*>(stack->widget(2)) &&
+                    stack->widget(2)->objectName() == "settingWidget");
+        EXPECT_EQ(window.profilePage(), stack->widget(1));
+        EXPECT_EQ(window.settingsPage(), stack->widget(2));
+
+        const struct {
+            const char* button;
+            int page;
+        } tabs[] = {
+            {"btnProfile", 1}, {"btnSetting", 2}, {"btnHome", 0}, {"btnSetting", 2}, {"btnProfile", 1}};
+        for (const auto& tab : tabs) {
+            QTest::mouseClick(child<QPushButton>(window, tab.button), Qt::LeftButton);
+            EXPECT_EQ(stack->currentIndex(), tab.page) << tab.button;
+            EXPECT_TRUE(child<QPushButton>(window, tab.button)->isChecked()) << tab.button;
+        }
+        EXPECT_EQ(stack->count(), 3) << "each page is built once";
+        EXPECT_EQ(window.findChildren<ProfileWidget*>().size(), 1);
+        EXPECT_EQ(window.findChildren<SettingWidget*>().size(), 1);
     }
     EXPECT_EQ(QApplication::wheelScrollLines(), 1);
 }
@@ -336,7 +357,7 @@ TEST_F(MainWindowTest, PageRequestsShowTheirPage) {
     ZRVPNClient window;
     auto* stack = child<QStackedWidget>(window, "stackedWidget");
     QTest::mouseClick(child<QPushButton>(window, "btnSetting"), Qt::LeftButton);
-    emit child<ProfileWidget>(window, "profileWidget")->signalConnectProfile(QStringLiteral("office"));
+    emit window.profilePage()->signalConnectProfile(QStringLiteral("office"));
     EXPECT_EQ(stack->currentIndex(), 0);
     EXPECT_TRUE(child<QPushButton>(window, "btnHome")->isChecked());
 
