@@ -88,7 +88,9 @@ Answer AskSocket(const std::string& interfaceName, std::string* reply) {
         return Answer::Absent;
     }
     Answer answer = Answer::Failed;
-    if (WriteAll(fd, "get=1\n\n")) {
+    // The request, and its end: wireguard-go answers, finds the connection's end at once and
+    // lets it go, where it would otherwise wait for the next request until the close.
+    if (WriteAll(fd, "get=1\n\n") && ::shutdown(fd, SHUT_WR) == 0) {
         char buffer[8192];
         while (reply->size() < kAnswerLimit) {
             pollfd wait{fd, POLLIN, 0};
