@@ -40,7 +40,8 @@ WireGuardRoad::WireGuardRoad(ConnectionController& controller) : TunnelRoad(cont
 WireGuardRoad::~WireGuardRoad() = default;
 
 void WireGuardRoad::beginAttempt() {
-    sampleReady = false;
+    std::lock_guard<std::mutex> lock(reading->mutex);
+    reading->ready = false;
 }
 
 void WireGuardRoad::connect() {
@@ -163,9 +164,18 @@ void WireGuardRoad::connected() {
 }
 
 bool WireGuardRoad::readTraffic(TrafficTotals* totals) {
+    bool ready = false;
+    std::string sample;
+    {
+        std::lock_guard<std::mutex> lock(reading->mutex);
+        if (reading->ready) {
+            reading->ready = false;
+            ready = reading->attempt == currentAttempt();
+            sample.swap(reading->output);
+        }
+    }
     bool read = false;
-    if (sampleReady) {
-        sampleReady = false;
+    if (ready) {
         double received = 0;
         double sent = 0;
         if (TrafficReadings::ParseWireGuardTransfer(sample, page()->selectedProfileName(), &received,
@@ -180,21 +190,22 @@ bool WireGuardRoad::readTraffic(TrafficTotals* totals) {
 }
 
 void WireGuardRoad::postSample() {
-    // One reading at a time: a "wg show" that hangs holds up only the readings.
-    if (sampleRunning) {
-        return;
+    {
+        // One reading at a time: a "wg show" that hangs holds up only the readings.
+        std::lock_guard<std::mutex> lock(reading->mutex);
+        if (reading->running) {
+            return;
+        }
+        reading->running = true;
     }
-    sampleRunning = true;
     const int current = currentAttempt();
     const std::string name = page()->selectedProfileName();
-    sampler()->run<std::string>([name] { return sampleTunnel(name); },
-                                [this, current](std::string output) {
-                                    sampleRunning = false;
-                                    if (current != currentAttempt() ||
-                                        page()->currentStatus() != CONNECT_STATUS_CONNECTED) {
-                                        return;
-                                    }
-                                    sample = std::move(output);
-                                    sampleReady = true;
-                                });
+    sampler()->post([slot = reading, current, name] {
+        std::string output = sampleTunnel(name);
+        std::lock_guard<std::mutex> lock(slot->mutex);
+        slot->running = false;
+        slot->ready = true;
+        slot->attempt = current;
+        slot->output = std::move(output);
+    });
 }

@@ -5,6 +5,8 @@
 // a reading that hangs holds up neither a disconnect nor the close.
 #pragma once
 
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "TunnelRoad.h"
@@ -30,8 +32,16 @@ private:
     void uninstall(const std::string& tunnelName, std::function<void()> done);
     void postSample();
 
-    // The last "wg show" output of the connected tunnel not yet read, and whether one runs.
-    bool sampleRunning = false;
-    bool sampleReady = false;
-    std::string sample;
+    // The last "wg show" output of the connected tunnel not yet read, and whether one runs:
+    // the sampler leaves it here for the next tick, so that a reading's end wakes no other
+    // thread.
+    struct Reading {
+        std::mutex mutex;
+        bool running = false;
+        bool ready = false;
+        // The attempt the reading was asked for.
+        int attempt = 0;
+        std::string output;
+    };
+    std::shared_ptr<Reading> reading = std::make_shared<Reading>();
 };

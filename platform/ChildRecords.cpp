@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <map>
+#include <mutex>
 #include <poll.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -53,8 +54,24 @@ const std::string& BootId() {
     return id;
 }
 
-std::string RecordsFolder() {
-    return RunSubfolder(kChildRecordsFolder);
+// The records folder, checked (made when missing, and found to be this user's own on a path
+// that only root or this user can change) once for each run folder configured, not again for
+// each program started: the client starts "wg show" once a second while a WireGuard tunnel is
+// up, and each check is some fifteen calls into the kernel. A record that cannot be written
+// has the folder checked again; the search for leftovers at start checks it anew.
+std::mutex gFolderMutex;
+std::string gCheckedFor;
+std::string gCheckedFolder;
+
+std::string RecordsFolder(bool checkAgain = false) {
+    const char* configured = std::getenv(kRunFolderVariable);
+    const std::string key = configured != nullptr ? configured : "";
+    std::lock_guard<std::mutex> lock(gFolderMutex);
+    if (checkAgain || gCheckedFolder.empty() || key != gCheckedFor) {
+        gCheckedFolder = RunSubfolder(kChildRecordsFolder);
+        gCheckedFor = key;
+    }
+    return gCheckedFolder;
 }
 
 std::string ReadLink(const std::string& path) {
@@ -223,18 +240,23 @@ long long ProcessStartTime(pid_t pid) {
     if (close == std::string::npos || close + 2 >= stat.size()) {
         return -1;
     }
-    std::istringstream fields(stat.substr(close + 2));
-    std::string field;
-    for (int index = 3; index <= 22; ++index) {
-        if (!(fields >> field)) {
+    // After the name, fields separated by one blank: the state (3) up to the start time (22).
+    size_t at = close + 2;
+    for (int index = 3; index < 22; ++index) {
+        at = stat.find(' ', at);
+        if (at == std::string::npos) {
             return -1;
         }
+        ++at;
     }
-    return std::strtoll(field.c_str(), nullptr, 10);
+    if (at >= stat.size() || stat[at] < '0' || stat[at] > '9') {
+        return -1;
+    }
+    return std::strtoll(stat.c_str() + at, nullptr, 10);
 }
 
 void RecordStartedChild(pid_t pid, const std::string& program) {
-    const std::string folder = RecordsFolder();
+    std::string folder = RecordsFolder();
     const long long start = ProcessStartTime(pid);
     if (folder.empty() || start < 0) {
         return;
@@ -246,8 +268,14 @@ void RecordStartedChild(pid_t pid, const std::string& program) {
     }
     const std::string line = std::to_string(start) + " " + BootId() + " " + std::to_string(getpid()) + " " +
                              std::to_string(OwnStartTime()) + " " + shown + "\n";
-    const std::string path = folder + "/" + std::to_string(pid);
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const std::string name = "/" + std::to_string(pid);
+    int fd = open((folder + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        folder = RecordsFolder(true);
+        fd = folder.empty()
+                 ? -1
+                 : open((folder + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    }
     if (fd >= 0) {
         WriteAll(fd, line.data(), line.size());
         close(fd);
@@ -263,7 +291,7 @@ void ForgetStartedChild(pid_t pid) {
 
 std::vector<LeftoverChild> EndLeftoverChildren(const std::string& programFolder) {
     std::vector<LeftoverChild> ended;
-    const std::string folder = RecordsFolder();
+    const std::string folder = RecordsFolder(true);
     char resolved[PATH_MAX];
     if (folder.empty() || realpath(programFolder.c_str(), resolved) == nullptr) {
         return ended;

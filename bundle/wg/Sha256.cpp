@@ -60,30 +60,43 @@ void Block(uint32_t state[8], const uint8_t* block) {
 
 } // namespace
 
-std::array<uint8_t, 32> Sha256(const std::string& data) {
+void Sha256(const uint8_t* data, size_t size, uint8_t digest[32]) {
     uint32_t state[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                          0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-    // The message, a 1 bit, zeros up to 56 bytes into the last block, the bit length.
-    std::string padded = data;
-    padded += static_cast<char>(0x80);
-    while (padded.size() % 64 != 56) {
-        padded += '\0';
+    size_t at = 0;
+    for (; size - at >= 64; at += 64) {
+        Block(state, data + at);
     }
-    const uint64_t bits = static_cast<uint64_t>(data.size()) * 8;
-    for (int shift = 56; shift >= 0; shift -= 8) {
-        padded += static_cast<char>((bits >> shift) & 0xff);
+    // The rest of the message, a 1 bit, zeros up to 56 bytes into the last block, the bit
+    // length: one block or two.
+    uint8_t tail[128] = {};
+    const size_t rest = size - at;
+    for (size_t i = 0; i < rest; ++i) {
+        tail[i] = data[at + i];
     }
-    for (size_t at = 0; at < padded.size(); at += 64) {
-        Block(state, reinterpret_cast<const uint8_t*>(padded.data()) + at);
+    tail[rest] = 0x80;
+    const size_t tailSize = rest < 56 ? 64 : 128;
+    const uint64_t bits = static_cast<uint64_t>(size) * 8;
+    for (int i = 0; i < 8; ++i) {
+        tail[tailSize - 1 - static_cast<size_t>(i)] = static_cast<uint8_t>(bits >> (8 * i));
     }
-    std::array<uint8_t, 32> digest{};
+    for (size_t block = 0; block < tailSize; block += 64) {
+        Block(state, tail + block);
+    }
     for (int i = 0; i < 8; ++i) {
         digest[4 * i] = static_cast<uint8_t>(state[i] >> 24);
         digest[4 * i + 1] = static_cast<uint8_t>(state[i] >> 16);
         digest[4 * i + 2] = static_cast<uint8_t>(state[i] >> 8);
         digest[4 * i + 3] = static_cast<uint8_t>(state[i]);
     }
+}
+
+#if __STDC_HOSTED__
+std::array<uint8_t, 32> Sha256(const std::string& data) {
+    std::array<uint8_t, 32> digest{};
+    Sha256(reinterpret_cast<const uint8_t*>(data.data()), data.size(), digest.data());
     return digest;
 }
+#endif
 
 } // namespace WgTool

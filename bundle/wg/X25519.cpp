@@ -55,6 +55,8 @@ Fe Sub(const Fe& a, const Fe& b) {
     return r;
 }
 
+Fe Reduce(Wide t[5]);
+
 Fe Mul(const Fe& a, const Fe& b) {
     const uint64_t b1 = b.v[1] * 19, b2 = b.v[2] * 19, b3 = b.v[3] * 19, b4 = b.v[4] * 19;
     const Wide a0 = a.v[0], a1 = a.v[1], a2 = a.v[2], a3 = a.v[3], a4 = a.v[4];
@@ -64,6 +66,11 @@ Fe Mul(const Fe& a, const Fe& b) {
     t[2] = a0 * b.v[2] + a1 * b.v[1] + a2 * b.v[0] + a3 * b4 + a4 * b3;
     t[3] = a0 * b.v[3] + a1 * b.v[2] + a2 * b.v[1] + a3 * b.v[0] + a4 * b4;
     t[4] = a0 * b.v[4] + a1 * b.v[3] + a2 * b.v[2] + a3 * b.v[1] + a4 * b.v[0];
+    return Reduce(t);
+}
+
+// The sums of Mul and its carries, reduced to limbs of 51 bits (the first two a little over).
+Fe Reduce(Wide t[5]) {
     Fe r;
     for (int i = 0; i < 4; ++i) {
         t[i + 1] += t[i] >> 51;
@@ -76,21 +83,50 @@ Fe Mul(const Fe& a, const Fe& b) {
     return r;
 }
 
+// Mul(a, a) with the equal products taken once: 15 products instead of 25.
 Fe Square(const Fe& a) {
-    return Mul(a, a);
+    const Wide a0 = a.v[0], a1 = a.v[1], a2 = a.v[2], a3 = a.v[3], a4 = a.v[4];
+    const uint64_t a3x19 = a.v[3] * 19, a4x19 = a.v[4] * 19;
+    Wide t[5];
+    t[0] = a0 * a0 + 2 * (a1 * a4x19 + a2 * a3x19);
+    t[1] = 2 * (a0 * a1 + a2 * a4x19) + a3 * a3x19;
+    t[2] = 2 * (a0 * a2 + a3 * a4x19) + a1 * a1;
+    t[3] = 2 * (a0 * a3 + a1 * a2) + a4 * a4x19;
+    t[4] = 2 * (a0 * a4 + a1 * a3) + a2 * a2;
+    return Reduce(t);
 }
 
-// a^(p-2) = 1/a, p - 2 = 2^255 - 21.
-Fe Invert(const Fe& a) {
-    Fe result{{1, 0, 0, 0, 0}};
-    for (int bit = 254; bit >= 0; --bit) {
-        result = Square(result);
-        const bool set = bit >= 8 || ((0xeb >> bit) & 1) != 0;
-        if (set) {
-            result = Mul(result, a);
-        }
+// a times a small number (below 2^32): Mul of a number with one limb.
+Fe MulSmall(const Fe& a, uint64_t small) {
+    Wide t[5];
+    for (int i = 0; i < 5; ++i) {
+        t[i] = Wide(a.v[i]) * small;
     }
-    return result;
+    return Reduce(t);
+}
+
+// a squared n times.
+Fe SquareTimes(Fe a, int n) {
+    for (int i = 0; i < n; ++i) {
+        a = Square(a);
+    }
+    return a;
+}
+
+// a^(p-2) = 1/a, p - 2 = 2^255 - 21: 254 squarings and 11 multiplications.
+Fe Invert(const Fe& a) {
+    const Fe a2 = Square(a);
+    const Fe a9 = Mul(SquareTimes(a2, 2), a);
+    const Fe a11 = Mul(a9, a2);
+    const Fe e5 = Mul(Square(a11), a9);            // a^(2^5 - 1)
+    const Fe e10 = Mul(SquareTimes(e5, 5), e5);    // a^(2^10 - 1)
+    const Fe e20 = Mul(SquareTimes(e10, 10), e10); // a^(2^20 - 1)
+    const Fe e40 = Mul(SquareTimes(e20, 20), e20);
+    const Fe e50 = Mul(SquareTimes(e40, 10), e10);
+    const Fe e100 = Mul(SquareTimes(e50, 50), e50);
+    const Fe e200 = Mul(SquareTimes(e100, 100), e100);
+    const Fe e250 = Mul(SquareTimes(e200, 50), e50);
+    return Mul(SquareTimes(e250, 5), a11); // a^(2^255 - 32 + 11)
 }
 
 void Swap(Fe& a, Fe& b, uint64_t swap) {
@@ -136,7 +172,6 @@ Key X25519(const Key& scalar, const Key& point) {
     k[31] &= 127;
     k[31] |= 64;
     const Fe x1 = FromBytes(point);
-    const Fe a24{{121665, 0, 0, 0, 0}};
     Fe x2{{1, 0, 0, 0, 0}};
     Fe z2{{0, 0, 0, 0, 0}};
     Fe x3 = x1;
@@ -161,7 +196,7 @@ Key X25519(const Key& scalar, const Key& point) {
         x3 = Square(Add(da, cb));
         z3 = Mul(x1, Square(Sub(da, cb)));
         x2 = Mul(aa, bb);
-        z2 = Mul(e, Add(aa, Mul(a24, e)));
+        z2 = Mul(e, Add(aa, MulSmall(e, 121665)));
     }
     Swap(x2, x3, swap);
     Swap(z2, z3, swap);

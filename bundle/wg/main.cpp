@@ -1,6 +1,6 @@
-// The bundle's wg (bin/Wireguard/wg). The client reads "wg show TUNNEL" once a second while
-// a WireGuard tunnel is up, so "wg show", "wg show all" and "wg show TUNNEL" are answered
-// here, without a shell or another program: from wireguard-go's control sockets, in wg's
+// The bundle's full wg (bin/Wireguard/wg-full), which the bundle's wg (ShowFront.cpp) runs
+// for everything it does not answer itself. "wg show", "wg show all" and "wg show TUNNEL" are
+// answered here, without a shell or another program: from wireguard-go's control sockets, in wg's
 // own format, each interface named by its tunnel (tunnel-name.sh's names, both ways).
 // Everything else is Debian's wg, run directly (genkey, pubkey, set, ...). A "show" that
 // the sockets cannot answer exactly (a kernel WireGuard interface, no socket, an answer wg
@@ -88,7 +88,9 @@ Answer AskSocket(const std::string& interfaceName, std::string* reply) {
         return Answer::Absent;
     }
     Answer answer = Answer::Failed;
-    if (WriteAll(fd, "get=1\n\n")) {
+    // The request, and its end: wireguard-go answers, finds the connection's end at once and
+    // lets it go, where it would otherwise wait for the next request until the close.
+    if (WriteAll(fd, "get=1\n\n") && ::shutdown(fd, SHUT_WR) == 0) {
         char buffer[8192];
         while (reply->size() < kAnswerLimit) {
             pollfd wait{fd, POLLIN, 0};
@@ -176,10 +178,17 @@ bool ShowAll(std::string* text) {
     return whole;
 }
 
-// Debian's wg: the first "wg" in PATH and the system folders that is not this program.
+// Debian's wg: the first "wg" in PATH and the system folders that is neither this program
+// nor the bundle's wg beside it, which runs this one.
 std::string FindWg() {
     struct stat self {};
     const bool knowSelf = ::stat("/proc/self/exe", &self) == 0;
+    struct stat front {};
+    char selfPath[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", selfPath, sizeof(selfPath) - 1);
+    std::string frontPath = length > 0 ? std::string(selfPath, static_cast<size_t>(length)) : std::string();
+    frontPath = frontPath.substr(0, frontPath.rfind('/') + 1) + "wg";
+    const bool knowFront = length > 0 && ::stat(frontPath.c_str(), &front) == 0;
     const char* path = std::getenv("PATH");
     std::string folders = path != nullptr ? path : "";
     folders += (folders.empty() ? "" : ":") + std::string(kSystemFolders);
@@ -201,7 +210,8 @@ std::string FindWg() {
             ::access(candidate.c_str(), X_OK) != 0) {
             continue;
         }
-        if (knowSelf && info.st_dev == self.st_dev && info.st_ino == self.st_ino) {
+        if ((knowSelf && info.st_dev == self.st_dev && info.st_ino == self.st_ino) ||
+            (knowFront && info.st_dev == front.st_dev && info.st_ino == front.st_ino)) {
             continue;
         }
         return candidate;

@@ -6,9 +6,12 @@
 // double of wg.
 #include <QProcess>
 #include <QTemporaryDir>
+#include <arpa/inet.h>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <random>
 #include <spawn.h>
 #include <string>
 #include <sys/socket.h>
@@ -18,6 +21,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "FastShow.h"
 #include "ProcessPipe.h"
 #include "RealVpnServers.h"
 #include "Sha256.h"
@@ -323,6 +327,185 @@ TEST(WgToolPieces, AmountsAndTimesAsWgWritesThem) {
         WgTool::Pretty(device, "k", 99)
             .find("  latest handshake: (System clock wound backward; connection problems may ensue.)\n"),
         std::string::npos);
+}
+
+// The front's answer (FastShow, without the C library) against the full program's for the
+// same socket answer: the same text where the front writes one; where the full program
+// refuses an answer (and asks wg), the front never writes one.
+struct FrontAnswer {
+    WgFast::Result result = WgFast::Result::Declined;
+    std::string text;
+};
+
+FrontAnswer FrontShows(const std::string& answer, const std::string& name, int64_t now, bool showKeys) {
+    static WgFast::Workspace work;
+    static char buffer[256 * 1024];
+    WgFast::Text out(buffer, sizeof(buffer));
+    FrontAnswer front;
+    front.result =
+        WgFast::Show(answer.data(), answer.size(), name.data(), name.size(), now, showKeys, &work, &out);
+    front.text.assign(out.data, out.size);
+    return front;
+}
+
+// Compares the two; true when the front wrote the answer itself.
+bool ExpectFrontAsFull(const std::string& answer, int64_t now = 1700003662, bool showKeys = false) {
+    WgTool::Device device;
+    const bool fullShows = WgTool::ParseReply(answer, &device);
+    const FrontAnswer front = FrontShows(answer, "home office", now, showKeys);
+    if (!fullShows) {
+        EXPECT_NE(front.result, WgFast::Result::Written) << answer;
+        return false;
+    }
+    EXPECT_NE(front.result, WgFast::Result::Refused) << answer;
+    if (front.result == WgFast::Result::Written) {
+        EXPECT_EQ(front.text, WgTool::Pretty(device, "home office", now, showKeys)) << answer;
+    }
+    return front.result == WgFast::Result::Written;
+}
+
+std::string WithPeerLine(const std::string& line) {
+    return "private_key=77076d0a7318a57d3c16c17251b26645df4c2f87ebc0992ab177fba51db92c2a\n"
+           "public_key=de9edb7d7b7dc1b4d35b61c2ece435373f8343c85b78674dadfc7e146f882b4f\n"
+           "last_handshake_time_sec=1700000000\n" +
+           line + "\nerrno=0\n\n";
+}
+
+TEST(WgToolPieces, TheFrontWritesWhatTheFullProgramWrites) {
+    // Answers as wireguard-go gives them: all written by the front itself.
+    EXPECT_TRUE(ExpectFrontAsFull(kAnswer));
+    EXPECT_TRUE(ExpectFrontAsFull(kAnswer, 1700003662, true));
+    EXPECT_TRUE(ExpectFrontAsFull(kAnswer, 1700000001));
+    EXPECT_TRUE(ExpectFrontAsFull(kAnswer, 1699999999));
+    EXPECT_TRUE(ExpectFrontAsFull("errno=0\n\n"));
+    const char* const written[] = {
+        "allowed_ip=0.0.0.0/0",
+        "allowed_ip=::/0",
+        "allowed_ip=fd00:0:0::/64",
+        "allowed_ip=2001:DB8:0:0:1:0:0:1/128",
+        "allowed_ip=1:0:0:0:0:0:0:0/16",
+        "allowed_ip=0:0:1::/48",
+        "allowed_ip=1::1:0:0:1/128",
+        "endpoint=[2001:db8::1]:0443",
+        "endpoint=[1:2:3:4:5:6:7:8]:1",
+        "endpoint=255.255.255.255:65535",
+        "endpoint=0.0.0.0:0",
+        "rx_bytes=1152",
+        "rx_bytes=1048575",
+        "rx_bytes=1099511627775",
+        "rx_bytes=18446744073709551615",
+        "rx_bytes=9007199254740993",
+        "tx_bytes=5",
+        "persistent_keepalive_interval=65535",
+        "preshared_key=0000000000000000000000000000000000000000000000000000000000000000",
+        "last_handshake_time_nsec=999999999",
+    };
+    for (const char* line : written) {
+        EXPECT_TRUE(ExpectFrontAsFull(WithPeerLine(line))) << line;
+    }
+    // Answers the full program refuses, and forms the front leaves to it.
+    const char* const others[] = {
+        "allowed_ip=::ffff:10.0.0.1/128",
+        "allowed_ip=::10.0.0.1/128",
+        "allowed_ip=::1/128",
+        "allowed_ip=::ffff:0:0/96",
+        "allowed_ip=1:2:3:4:5:6:7:8:9/128",
+        "allowed_ip=1:2:3:4::5:6:7:8/128",
+        "allowed_ip=:1::/64",
+        "allowed_ip=1::/129",
+        "allowed_ip=10.0.0.01/8",
+        "allowed_ip=10.0.0/8",
+        "allowed_ip=10.0.0.256/8",
+        "allowed_ip=10.0.0.0./8",
+        "endpoint=[::ffff:192.0.2.1]:1",
+        "endpoint=[fe80::1]:1",
+        "endpoint=[192.0.2.1]:1",
+        "endpoint=2001:db8::1:51820",
+        "endpoint=192.0.2.1:65536",
+        "endpoint=[2001:db8::1]",
+        "endpoint=:1",
+        "endpoint=",
+        "last_handshake_time_nsec=1000000000",
+        "rx_bytes=18446744073709551616",
+        "flags=1",
+    };
+    for (const char* line : others) {
+        ExpectFrontAsFull(WithPeerLine(line));
+    }
+    ExpectFrontAsFull(WithPeerLine(std::string("endpoint=192.0.2.1\0x:1", 22)));
+    ExpectFrontAsFull(WithPeerLine(std::string("allowed_ip=10.0.0.1\0/8", 22)));
+}
+
+TEST(WgToolPieces, TheFrontWritesAmountsAndAddressesAsTheCLibraryDoes) {
+    std::mt19937_64 random(20261211);
+    // Counts at every unit's edges, halves that round to even, and counts past 2^53 that
+    // lose bits as doubles.
+    std::vector<uint64_t> counts = {0, 1, 1023, 1024, 1029, 1034, 1152, 1160, 5120};
+    for (int shift = 10; shift < 64; ++shift) {
+        for (int64_t delta = -3; delta <= 3; ++delta) {
+            counts.push_back((uint64_t(1) << shift) + static_cast<uint64_t>(delta));
+        }
+        counts.push_back((uint64_t(1) << shift) / 100 * 5);
+    }
+    for (int i = 0; i < 3000; ++i) {
+        counts.push_back(random() >> (random() % 64));
+    }
+    for (uint64_t count : counts) {
+        EXPECT_TRUE(ExpectFrontAsFull(
+            WithPeerLine("rx_bytes=" + std::to_string(count) + "\ntx_bytes=" + std::to_string(count / 3))))
+            << count;
+    }
+    // IPv6 addresses with runs of zero words anywhere, written by inet_ntop's rules.
+    for (int i = 0; i < 3000; ++i) {
+        uint16_t words[8];
+        for (uint16_t& word : words) {
+            word = random() % 3 == 0 ? static_cast<uint16_t>(random()) : 0;
+        }
+        char text[64];
+        std::snprintf(text, sizeof(text), "%x:%x:%x:%x:%x:%x:%x:%x", words[0], words[1], words[2], words[3],
+                      words[4], words[5], words[6], words[7]);
+        ExpectFrontAsFull(
+            WithPeerLine(std::string("allowed_ip=") + text + "/" + std::to_string(random() % 129)));
+        ExpectFrontAsFull(
+            WithPeerLine(std::string("endpoint=[") + text + "]:" + std::to_string(random() % 65536)));
+    }
+}
+
+TEST(WgToolPieces, TheFrontTakesWhatTheFullProgramRefusesNeverForItsAnswer) {
+    // The answer cut, lines dropped, doubled or with a byte changed: the two agree on each.
+    std::mt19937 random(11);
+    const std::string answer = kAnswer;
+    const std::string bytes = "=\n:/.[]09af\0x-";
+    for (int i = 0; i < 4000; ++i) {
+        std::string changed = answer;
+        switch (random() % 4) {
+        case 0:
+            changed.resize(random() % changed.size());
+            break;
+        case 1:
+            changed[random() % changed.size()] = bytes[random() % bytes.size()];
+            break;
+        case 2: {
+            const size_t at = random() % changed.size();
+            changed.insert(at, changed.substr(at, random() % 40));
+            break;
+        }
+        default:
+            changed.erase(random() % changed.size(), random() % 40);
+            break;
+        }
+        ExpectFrontAsFull(changed);
+    }
+}
+
+TEST(WgToolPieces, TheFrontNamesInterfacesAsTheFullProgram) {
+    for (const char* name : {"office", "home office", "a-name-longer-than-15", "exactly15chars_", ".", "..",
+                             "", "Büro", "한국어", "a=b+c.d_e"}) {
+        char out[16];
+        const size_t size = WgFast::InterfaceName(name, std::strlen(name), out);
+        EXPECT_EQ(std::string(out, size), WgTool::InterfaceName(name)) << name;
+        EXPECT_EQ(out[size], '\0');
+    }
 }
 
 // The program beside Debian's wg on real wireguard-go interfaces of this test's own network

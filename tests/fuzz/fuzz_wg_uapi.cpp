@@ -1,12 +1,13 @@
-// The answer of wireguard-go's control socket as the bundle's wg reads it ("get=1"), and
-// what the client then reads from the "wg show" text the bundle's wg writes for it: the
-// tunnel is listed, a handshake is seen exactly when a peer has one, and a transfer line
-// read is one peer's counters.
+// The answer of wireguard-go's control socket as the bundle's wg reads it ("get=1"), the same
+// text from the bundle's wg front as from its full program, and what the client then reads
+// from the "wg show" text the bundle's wg writes for it: the tunnel is listed, a handshake is
+// seen exactly when a peer has one, and a transfer line read is one peer's counters.
 //
 // Input: the socket's answer.
 #include <cmath>
 #include <string>
 
+#include "FastShow.h"
 #include "FuzzTarget.h"
 #include "TrafficReadings.h"
 #include "WgShow.h"
@@ -32,10 +33,21 @@ bool Near(double readMiB, uint64_t bytes) {
 KORVA_FUZZ_TARGET(wg_uapi) {
     const std::string answer(reinterpret_cast<const char*>(data), size);
     WgTool::Device device;
-    if (!WgTool::ParseReply(answer, &device)) {
+    const bool parsed = WgTool::ParseReply(answer, &device);
+    // The bundle's wg front writes what the full program writes, or leaves the answer to it;
+    // an answer the full program refuses it never writes.
+    static WgFast::Workspace work;
+    static char buffer[256 * 1024];
+    WgFast::Text out(buffer, sizeof(buffer));
+    const WgFast::Result front =
+        WgFast::Show(answer.data(), answer.size(), "tunnel", 6, 1700000000, false, &work, &out);
+    if (!parsed) {
+        FUZZ_CHECK(front != WgFast::Result::Written);
         return;
     }
     const std::string shown = WgTool::Pretty(device, "tunnel", 1700000000);
+    FUZZ_CHECK(front != WgFast::Result::Refused);
+    FUZZ_CHECK(front != WgFast::Result::Written || std::string(out.data, out.size) == shown);
     const TrafficReadings::WireGuardTunnelState state =
         TrafficReadings::ReadWireGuardTunnelState(shown, "tunnel");
     FUZZ_CHECK(state.listed);
