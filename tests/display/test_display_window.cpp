@@ -65,9 +65,13 @@ TEST(TrayPopUpOnDisplay, QuitTakesThePopUpOffTheScreenBeforeTheTunnelEnds) {
     bool windowOnScreen = true;
     teardown.during = [&] {
         popupHidden = popup.isNull() || popup->isHidden();
+        // The server takes requests from its clients in its own order: the unmaps the client
+        // has sent are waited for here, from the test's connection, while the teardown holds
+        // the client's thread.
         if (server.connected()) {
-            popupOnScreen = server.viewable(popupWindow);
-            windowOnScreen = server.viewable(static_cast<quint32>(window.winId()));
+            popupOnScreen = !screen::waitUntil([&] { return !server.viewable(popupWindow); }, 3000);
+            windowOnScreen = !screen::waitUntil(
+                [&] { return !server.viewable(static_cast<quint32>(window.winId())); }, 3000);
         }
     };
     QTimer::singleShot(0, &window, [&] {
