@@ -269,22 +269,33 @@ void PaintedShadow::repaintShadow() {
 bool PaintedShadow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == holder && event->type() == QEvent::Paint) {
         if (shown && shadowed->isVisibleTo(holder)) {
-            const QRect exposed = static_cast<QPaintEvent*>(event)->rect();
-            // A repaint inside the widget, away from its rounded corners (a label that
-            // changes), reaches no part of the shadow that shows.
-            const QRect outline = shadowed->geometry().marginsRemoved(inset);
-            const int rounding = static_cast<int>(std::ceil(corner));
-            const bool inside = outline.adjusted(rounding, 0, -rounding, 0).contains(exposed) ||
-                                outline.adjusted(0, rounding, 0, -rounding).contains(exposed);
+            const QRect bounds = shadowRect();
             if (shapeKind == Shape::Picture) {
                 // A see-through widget shows its shadow wherever it is repainted.
-                if (exposed.intersects(shadowRect())) {
+                const QRect exposed = static_cast<QPaintEvent*>(event)->rect();
+                if (exposed.intersects(bounds)) {
                     QPainter painter(holder);
                     paintPicture(&painter, exposed);
                 }
-            } else if (!inside && exposed.intersects(shadowRect())) {
-                QPainter painter(holder);
-                paint(&painter, exposed);
+            } else {
+                // A repaint inside the widget, away from its rounded corners (a label that
+                // changes), reaches no part of the shadow that shows: each rectangle of the
+                // repaint is looked at, so that labels changing in several cards at once
+                // paint no shadow either.
+                const QRect outline = shadowed->geometry().marginsRemoved(inset);
+                const int rounding = static_cast<int>(std::ceil(corner));
+                const QRect rows = outline.adjusted(rounding, 0, -rounding, 0);
+                const QRect columns = outline.adjusted(0, rounding, 0, -rounding);
+                QRect reached;
+                for (const QRect& part : static_cast<QPaintEvent*>(event)->region()) {
+                    if (!rows.contains(part) && !columns.contains(part)) {
+                        reached |= part & bounds;
+                    }
+                }
+                if (!reached.isEmpty()) {
+                    QPainter painter(holder);
+                    paint(&painter, reached);
+                }
             }
         }
     } else if (watched == shadowed) {
