@@ -319,12 +319,20 @@ int HomeWidget::binaryOctetToInt(const QString& octet) {
     return value;
 }
 
-QString HomeWidget::connectDurationText(int seconds) {
+namespace {
+
+// The hours, minutes and seconds written into the translated pattern in one pass (as the
+// pattern's .arg() of each in turn would write them).
+QString DurationText(const QString& pattern, int seconds) {
     seconds = std::max(0, seconds);
-    return ZRStringConstant::tr("%1h %2m %3s")
-        .arg(seconds / 3600)
-        .arg((seconds % 3600) / 60)
-        .arg(seconds % 60);
+    return pattern.arg(QString::number(seconds / 3600), QString::number((seconds % 3600) / 60),
+                       QString::number(seconds % 60));
+}
+
+} // namespace
+
+QString HomeWidget::connectDurationText(int seconds) {
+    return DurationText(ZRStringConstant::tr("%1h %2m %3s"), seconds);
 }
 
 QString HomeWidget::trafficValueText(double mib, QString* unit) {
@@ -453,7 +461,11 @@ void HomeWidget::stopLoading() {
 }
 
 void HomeWidget::showConnectDuration(int seconds) {
-    ui->labelConnTime->setText(connectDurationText(seconds));
+    // Written each second: the translated pattern is looked up once per language.
+    if (durationPattern.isNull()) {
+        durationPattern = ZRStringConstant::tr("%1h %2m %3s");
+    }
+    ui->labelConnTime->setText(DurationText(durationPattern, seconds));
 }
 
 void HomeWidget::showTrafficTotals(double uploadMiB, double downloadMiB) {
@@ -561,6 +573,7 @@ void HomeWidget::changeEvent(QEvent* event) {
         styleProfileButton(!ui->widgetIP->isVisible());
         setDropShadow();
     } else if (event->type() == QEvent::LanguageChange) {
+        durationPattern = QString();
         ui->retranslateUi(this);
         fitTexts();
         retranslateStatus();

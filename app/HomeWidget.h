@@ -164,6 +164,8 @@ private:
     // The hourly series last shown on the chart.
     QVector<double> hourlyUpload;
     QVector<double> hourlyDownload;
+    // The connection time's translated pattern, null until the first use in a language.
+    QString durationPattern;
     // Drives the page: connect, cancel and disconnect, the status and traffic tick.
     ConnectionController* controller = nullptr;
 };

@@ -47,7 +47,7 @@ double VPNBarChart::valueAt(const QVector<double>& series, int hour) {
     return series[hour];
 }
 
-void VPNBarChart::setFlowData(const QVector<double>& upload, const QVector<double>& download) {
+bool VPNBarChart::setFlowData(const QVector<double>& upload, const QVector<double>& download) {
     uploadFlow = upload;
     downloadFlow = download;
 
@@ -79,11 +79,13 @@ void VPNBarChart::setFlowData(const QVector<double>& upload, const QVector<doubl
     }
     // The data come each second while connected; the chart is painted again only when what
     // it shows changed: a bar's size, or whether a bar is drawn as active.
-    if (bars != barRects || uploaded != activeBars) {
-        barRects = bars;
-        activeBars = uploaded;
-        update();
+    if (bars == barRects && uploaded == activeBars) {
+        return false;
     }
+    barRects = bars;
+    activeBars = uploaded;
+    update();
+    return true;
 }
 
 void VPNBarChart::clearFlowData() {

@@ -25,8 +25,9 @@ public:
 
     // Keeps copies of both series and lays the bars out for the chart's current size.
     // A series of fewer than 24 values counts the missing hours as 0; values past the
-    // 24th are not drawn.
-    void setFlowData(const QVector<double>& upload, const QVector<double>& download);
+    // 24th are not drawn. True when what the chart draws changed (a bar's size, or whether
+    // a bar is drawn as active).
+    bool setFlowData(const QVector<double>& upload, const QVector<double>& download);
     // Two series of 24 zeros.
     void clearFlowData();
     // The geometry follows at the next setFlowData.

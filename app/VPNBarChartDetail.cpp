@@ -3,6 +3,7 @@
 #include <QEvent>
 
 #include "HomeResources.h"
+#include "PaintedShadow.h"
 #include "SystemContext.h"
 #include "ui_VPNBarChartDetail.h"
 
@@ -35,6 +36,7 @@ void VPNBarChartDetail::setData(const QString& time, double upload, double downl
     ui->labelTime->setText(time);
     ui->labelUpload->setText(trafficText(upload));
     ui->labelDownload->setText(trafficText(download));
+    PaintedShadow::of(ui->dialogWidget)->retakePicture();
 }
 
 void VPNBarChartDetail::changeEvent(QEvent* event) {

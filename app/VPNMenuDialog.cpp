@@ -7,6 +7,7 @@
 
 #include "ApplicationStyleSheet.h"
 #include "FigureBox.h"
+#include "PaintedShadow.h"
 #include "ProfileRecords.h"
 #include "SettingManager.h"
 #include "SystemContext.h"
@@ -91,11 +92,16 @@ void VPNMenuDialog::showFigure(const QString& text, QLabel* value, QLabel* unit)
 void VPNMenuDialog::slotUpdateConnectInfo(int iConnStatus, QString strProfileName, QString strConnTime,
                                           QString strUpload, QString strDownload, QVector<double> upload,
                                           QVector<double> download) {
+    // The shadow seen through the body is made again when more than the figures changed:
+    // the status and its texts, the profile, the chart's bars.
+    bool reshaped = iConnStatus != connectStatus;
     connectStatus = iConnStatus;
-    ui.labelProfile->setText(
-        ui.labelProfile->fontMetrics().elidedText(strProfileName, Qt::ElideRight, ui.labelProfile->width()));
+    const QString profileText =
+        ui.labelProfile->fontMetrics().elidedText(strProfileName, Qt::ElideRight, ui.labelProfile->width());
+    reshaped = reshaped || profileText != ui.labelProfile->text();
+    ui.labelProfile->setText(profileText);
     ui.labelProfile->setToolTip(strProfileName);
-    ui.chartWidget->setFlowData(upload, download);
+    reshaped = ui.chartWidget->setFlowData(upload, download) || reshaped;
 
     const bool dark = colorMode == COLOR_MODE_DARK;
     const QString none = QLatin1String(kNoValue);
@@ -134,6 +140,9 @@ void VPNMenuDialog::slotUpdateConnectInfo(int iConnStatus, QString strProfileNam
         break;
     default:
         break;
+    }
+    if (reshaped) {
+        PaintedShadow::of(ui.menuWidget)->retakePicture();
     }
 }
 

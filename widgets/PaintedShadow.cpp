@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 // Qt's drop shadow blurs the alpha of the widget's picture with this function, which
 // QtWidgets exports; the shadow here is blurred by the same function with the same
@@ -55,6 +56,37 @@ QHash<ImageKey, QImage>& Images() {
 }
 int madeCount = 0;
 
+// As QPixmapDropShadowFilter draws the shadow of a picture (`source`, already moved by the
+// offset): its alpha blurred, coloured by the shadow's colour.
+QImage BlurredShadow(QImage source, qreal radius, QRgb rgba, qreal dpr) {
+    const QSize pixels = source.size();
+    QImage alpha(pixels, QImage::Format_Alpha8);
+    alpha.fill(0);
+    {
+        QPainter painter(&alpha);
+        qt_blurImage(&painter, source, radius * dpr, false, true);
+    }
+    // Each of the 256 shades of the blurred alpha in the shadow's colour, premultiplied.
+    QRgb shades[256];
+    const QColor color = QColor::fromRgba(rgba);
+    for (int level = 0; level < 256; ++level) {
+        const int shade = (level * color.alpha() + 127) / 255;
+        shades[level] = qRgba((color.red() * shade + 127) / 255, (color.green() * shade + 127) / 255,
+                              (color.blue() * shade + 127) / 255, shade);
+    }
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < pixels.height(); ++y) {
+        const uchar* in = alpha.constScanLine(y);
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < pixels.width(); ++x) {
+            out[x] = shades[in[x]];
+        }
+    }
+    image.setDevicePixelRatio(dpr);
+    ++madeCount;
+    return image;
+}
+
 // As QGraphicsDropShadowEffect draws: the outline opaque in an image of the shadow's
 // bounding size, its alpha blurred, coloured by the shadow's colour.
 QImage MakeImage(const ImageKey& key) {
@@ -69,31 +101,7 @@ QImage MakeImage(const ImageKey& key) {
         painter.scale(key.dpr, key.dpr);
         painter.drawRoundedRect(QRectF(key.outline), key.corner, key.corner);
     }
-    QImage alpha(pixels, QImage::Format_Alpha8);
-    alpha.fill(0);
-    {
-        QPainter painter(&alpha);
-        qt_blurImage(&painter, outline, key.radius * key.dpr, false, true);
-    }
-    // Each of the 256 shades of the blurred alpha in the shadow's colour, premultiplied.
-    QRgb shades[256];
-    const QColor color = QColor::fromRgba(key.color);
-    for (int level = 0; level < 256; ++level) {
-        const int shade = (level * color.alpha() + 127) / 255;
-        shades[level] = qRgba((color.red() * shade + 127) / 255, (color.green() * shade + 127) / 255,
-                              (color.blue() * shade + 127) / 255, shade);
-    }
-    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < pixels.height(); ++y) {
-        const uchar* in = alpha.constScanLine(y);
-        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < pixels.width(); ++x) {
-            out[x] = shades[in[x]];
-        }
-    }
-    image.setDevicePixelRatio(key.dpr);
-    ++madeCount;
-    return image;
+    return BlurredShadow(std::move(outline), key.radius, key.color, key.dpr);
 }
 
 // One axis of the shadow: where, from the start of the shadow's bounds, its parts lie.
@@ -175,6 +183,7 @@ QColor PaintedShadow::color() const {
 void PaintedShadow::setColor(const QColor& value) {
     if (value != shadowColor) {
         shadowColor = value;
+        picture = QImage();
         repaintShadow();
     }
 }
@@ -186,6 +195,7 @@ qreal PaintedShadow::blurRadius() const {
 void PaintedShadow::setBlurRadius(qreal value) {
     if (value != radius) {
         radius = value;
+        picture = QImage();
         repaintShadow();
     }
 }
@@ -197,12 +207,32 @@ QPointF PaintedShadow::offset() const {
 void PaintedShadow::setOffset(const QPointF& value) {
     if (value != shift) {
         shift = value;
+        picture = QImage();
         repaintShadow();
     }
 }
 
 qreal PaintedShadow::cornerRadius() const {
     return corner;
+}
+
+PaintedShadow::Shape PaintedShadow::shape() const {
+    return shapeKind;
+}
+
+void PaintedShadow::setShape(Shape value) {
+    if (value != shapeKind) {
+        shapeKind = value;
+        picture = QImage();
+        repaintShadow();
+    }
+}
+
+void PaintedShadow::retakePicture() {
+    if (shapeKind == Shape::Picture) {
+        picture = QImage();
+        repaintShadow();
+    }
 }
 
 bool PaintedShadow::isShown() const {
@@ -239,25 +269,49 @@ void PaintedShadow::repaintShadow() {
 bool PaintedShadow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == holder && event->type() == QEvent::Paint) {
         if (shown && shadowed->isVisibleTo(holder)) {
-            const QRect exposed = static_cast<QPaintEvent*>(event)->rect();
-            // A repaint inside the widget, away from its rounded corners (a label that
-            // changes), reaches no part of the shadow that shows.
-            const QRect outline = shadowed->geometry().marginsRemoved(inset);
-            const int rounding = static_cast<int>(std::ceil(corner));
-            const bool inside = outline.adjusted(rounding, 0, -rounding, 0).contains(exposed) ||
-                                outline.adjusted(0, rounding, 0, -rounding).contains(exposed);
-            if (!inside && exposed.intersects(shadowRect())) {
-                QPainter painter(holder);
-                paint(&painter, exposed);
+            const QRect bounds = shadowRect();
+            if (shapeKind == Shape::Picture) {
+                // A see-through widget shows its shadow wherever it is repainted.
+                const QRect exposed = static_cast<QPaintEvent*>(event)->rect();
+                if (exposed.intersects(bounds)) {
+                    QPainter painter(holder);
+                    paintPicture(&painter, exposed);
+                }
+            } else {
+                // A repaint inside the widget, away from its rounded corners (a label that
+                // changes), reaches no part of the shadow that shows: each rectangle of the
+                // repaint is looked at, so that labels changing in several cards at once
+                // paint no shadow either.
+                const QRect outline = shadowed->geometry().marginsRemoved(inset);
+                const int rounding = static_cast<int>(std::ceil(corner));
+                const QRect rows = outline.adjusted(rounding, 0, -rounding, 0);
+                const QRect columns = outline.adjusted(0, rounding, 0, -rounding);
+                QRect reached;
+                for (const QRect& part : static_cast<QPaintEvent*>(event)->region()) {
+                    if (!rows.contains(part) && !columns.contains(part)) {
+                        reached |= part & bounds;
+                    }
+                }
+                if (!reached.isEmpty()) {
+                    QPainter painter(holder);
+                    paint(&painter, reached);
+                }
             }
         }
     } else if (watched == shadowed) {
         switch (event->type()) {
-        case QEvent::Move:
         case QEvent::Resize:
         case QEvent::Show:
+            // A new size, or a look that may have changed while the widget was hidden.
+            picture = QImage();
+            repaintShadow();
+            break;
+        case QEvent::Move:
         case QEvent::Hide:
             repaintShadow();
+            break;
+        case QEvent::StyleChange:
+            retakePicture();
             break;
         default:
             break;
@@ -332,4 +386,47 @@ void PaintedShadow::paint(QPainter* painter, const QRect& exposed) {
                                QRectF(source.topLeft() * dpr, source.size() * dpr));
         }
     }
+}
+
+void PaintedShadow::paintPicture(QPainter* painter, const QRect& exposed) {
+    if (radius <= 0 && shift.isNull()) {
+        return;
+    }
+    const QRect bounds = shadowRect();
+    const qreal dpr = holder->devicePixelRatioF();
+    if (picture.isNull() || picture.devicePixelRatio() != dpr) {
+        // As the effect takes it: the widget with all it holds in an image of the shadow's
+        // bounds, at its place there, then moved by the offset.
+        QImage taken(bounds.size() * dpr, QImage::Format_ARGB32_Premultiplied);
+        taken.setDevicePixelRatio(dpr);
+        taken.fill(Qt::transparent);
+        shadowed->render(&taken, shadowed->pos() - bounds.topLeft(), QRegion(), QWidget::DrawChildren);
+        // Then the steps of Qt's drop shadow filter, each as it takes it, so that the shadow
+        // is the effect's to the last bit.
+        QImage moved(taken.size(), QImage::Format_ARGB32_Premultiplied);
+        moved.setDevicePixelRatio(dpr);
+        moved.fill(Qt::transparent);
+        {
+            QPainter mover(&moved);
+            mover.setCompositionMode(QPainter::CompositionMode_Source);
+            mover.drawImage(shift, taken);
+        }
+        QImage blurred(moved.size(), QImage::Format_ARGB32_Premultiplied);
+        blurred.setDevicePixelRatio(dpr);
+        blurred.fill(Qt::transparent);
+        {
+            QPainter blurrer(&blurred);
+            qt_blurImage(&blurrer, moved, radius * dpr, false, true);
+        }
+        {
+            QPainter colourer(&blurred);
+            colourer.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            colourer.fillRect(blurred.rect(), shadowColor);
+        }
+        picture = std::move(blurred);
+        ++madeCount;
+    }
+    const QRect part = exposed & bounds;
+    painter->drawImage(QRectF(part), picture,
+                       QRectF(QPointF(part.topLeft() - bounds.topLeft()) * dpr, QSizeF(part.size()) * dpr));
 }

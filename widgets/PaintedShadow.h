@@ -12,6 +12,15 @@
 // be opaque, as the cards and the main window's frame are. For a large outline the image
 // holds its corners and one row and column of each side, which are the same all along it,
 // and the sides are stretched from them.
+//
+// A see-through widget (the tray pop-up's body) lets its shadow show through it, and the
+// shadow then holds what the widget holds: Qt's effect blurs the alpha of the widget's whole
+// picture. In the picture shape the shadow is made so, by the steps of Qt's drop shadow
+// filter, from the widget's picture taken once (at its first paint, and again at each new
+// size, style, colour, offset or radius, at each show, or when asked); a text that changes
+// each second inside it does not make it again. Where the widget is see-through, what it
+// holds is blended over the shadow directly rather than through a picture of its own, which
+// may differ from the effect by a level of a colour channel.
 #pragma once
 
 #include <QColor>
@@ -29,6 +38,11 @@ class PaintedShadow : public QObject {
 public:
     // The shadow of `target`, painted by its parent widget; it lives as long as the target.
     PaintedShadow(QWidget* target, qreal cornerRadius, const QMargins& inset = QMargins());
+    // What the shadow is the blur of.
+    enum class Shape {
+        Outline, // the rounded outline, opaque
+        Picture, // the alpha of the widget's picture with all it holds
+    };
     ~PaintedShadow() override;
 
     // The shadow that `target` has, or null.
@@ -42,6 +56,11 @@ public:
     QPointF offset() const;
     void setOffset(const QPointF& value);
     qreal cornerRadius() const;
+    Shape shape() const;
+    void setShape(Shape value);
+    // In the picture shape: the widget's look changed beyond what may go without a new
+    // shadow; its picture is taken again at the next paint.
+    void retakePicture();
     // Whether the shadow is painted (on by default): a window cut to its body, where no
     // compositing manager blends its margin, shows none.
     bool isShown() const;
@@ -58,6 +77,7 @@ protected:
 
 private:
     void paint(QPainter* painter, const QRect& exposed);
+    void paintPicture(QPainter* painter, const QRect& exposed);
     void repaintShadow();
 
     QWidget* shadowed;
@@ -68,5 +88,7 @@ private:
     qreal radius = 1;
     QPointF shift{8, 8};
     bool shown = true;
+    Shape shapeKind = Shape::Outline;
+    QImage picture; // the shadow in the picture shape, null until the next paint takes it
     QRect lastRect; // where the shadow was last shown, for the repaint after a move
 };

@@ -1,10 +1,10 @@
 #include "ZRBaseDialog.h"
 
 #include <QColor>
-#include <QGraphicsDropShadowEffect>
 #include <QMouseEvent>
 #include <QStyle>
 
+#include "PaintedShadow.h"
 #include "ScreenArea.h"
 #include "SystemContext.h"
 #include "TranslucentFrame.h"
@@ -40,19 +40,25 @@ void ZRBaseDialog::setShadow(QWidget* target, int blurRadius) {
         // Where no compositing manager shows the translucent margin around the body, the
         // dialog is cut to its body without a shadow.
         new TranslucentFrame(this, target, kBodyCornerRadius, QMargins(), [this](bool shown) {
-            if (shadowTarget != nullptr && shadowTarget->graphicsEffect() != nullptr) {
-                shadowTarget->graphicsEffect()->setEnabled(shown);
+            if (PaintedShadow* shadow = shadowTarget != nullptr ? PaintedShadow::of(shadowTarget) : nullptr) {
+                shadow->setShown(shown);
             }
             blendingChanged(shown);
         });
     }
     shadowTarget = target;
-    auto* effect = new QGraphicsDropShadowEffect(this);
-    effect->setEnabled(TranslucentFrame::of(this)->blended());
-    effect->setColor(QColor(colorMode == 2 ? kDarkShadowColor : kLightShadowColor));
-    effect->setOffset(0, 2);
-    effect->setBlurRadius(blurRadius);
-    target->setGraphicsEffect(effect);
+    // Painted by the dialog beneath its body from the body's picture, taken once per size,
+    // style and colour: the shadow the effect would draw, for opaque and see-through bodies
+    // alike, without drawing the body twice on each repaint.
+    PaintedShadow* shadow = PaintedShadow::of(target);
+    if (shadow == nullptr) {
+        shadow = new PaintedShadow(target, kBodyCornerRadius);
+        shadow->setShape(PaintedShadow::Shape::Picture);
+    }
+    shadow->setShown(TranslucentFrame::of(this)->blended());
+    shadow->setColor(QColor(colorMode == 2 ? kDarkShadowColor : kLightShadowColor));
+    shadow->setOffset(QPointF(0, 2));
+    shadow->setBlurRadius(blurRadius);
 }
 
 void ZRBaseDialog::centerOnParent() {

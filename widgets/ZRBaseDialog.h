@@ -17,7 +17,8 @@ public:
     void setDragRect(const QRect& rect);
     // Frameless dialog window with a translucent background.
     void setFramelessStyle();
-    // Gives the target a drop shadow coloured for the remembered colour mode.
+    // Gives the target a drop shadow coloured for the remembered colour mode: a
+    // PaintedShadow of the target's picture.
     void setShadow(QWidget* target, int blurRadius);
     // Centres the dialog on its parent, kept inside the parent screen's available area.
     void centerOnParent();

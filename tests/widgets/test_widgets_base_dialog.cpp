@@ -1,6 +1,5 @@
 // The frameless dialog base (placement, dragging, shadow) and the error prompt.
 #include <QApplication>
-#include <QGraphicsDropShadowEffect>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -11,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "GuiTest.h"
+#include "PaintedShadow.h"
 #include "SystemContext.h"
 #include "ZRBaseDialog.h"
 #include "ZRErrorDialog.h"
@@ -26,9 +26,7 @@ public:
         setFramelessStyle();
         setShadow(body, blur);
     }
-    QGraphicsDropShadowEffect* shadow() const {
-        return qobject_cast<QGraphicsDropShadowEffect*>(body->graphicsEffect());
-    }
+    PaintedShadow* shadow() const { return PaintedShadow::of(body); }
     bool isDragging() const { return dragging; }
     QWidget* body;
 };
@@ -149,35 +147,39 @@ TEST_F(DialogBase, DragsOnlyWithTheLeftButtonAloneInsideTheDragRectangle) {
 
 TEST_F(DialogBase, ShadowIsLightUntilAStyleChangeBringsAnotherColourMode) {
     BodyDialog dialog(nullptr, 7);
-    QGraphicsDropShadowEffect* first = dialog.shadow();
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->color(), QColor("#A09BA1AA"));
-    EXPECT_EQ(first->offset(), QPointF(0, 2));
-    EXPECT_EQ(first->blurRadius(), 7);
+    PaintedShadow* shadow = dialog.shadow();
+    ASSERT_NE(shadow, nullptr);
+    EXPECT_EQ(dialog.body->graphicsEffect(), nullptr) << "the shadow is painted, not a graphics effect";
+    EXPECT_EQ(shadow->color(), QColor("#A09BA1AA"));
+    EXPECT_EQ(shadow->offset(), QPointF(0, 2));
+    EXPECT_EQ(shadow->blurRadius(), 7);
+    EXPECT_EQ(shadow->cornerRadius(), 8);
+    EXPECT_EQ(shadow->shape(), PaintedShadow::Shape::Picture);
 
     // SettingManager still holds -1: nothing to redo.
     applyColorMode(-1, &dialog);
-    EXPECT_EQ(dialog.shadow(), first);
+    EXPECT_EQ(shadow->blurRadius(), 7);
 
     applyColorMode(2, &dialog);
-    QGraphicsDropShadowEffect* dark = dialog.shadow();
-    ASSERT_NE(dark, first);
-    EXPECT_EQ(dark->color(), QColor("#FF000000"));
-    EXPECT_EQ(dark->blurRadius(), 24) << "a restyled shadow always has blur 24";
+    ASSERT_EQ(dialog.shadow(), shadow) << "one shadow, recoloured";
+    EXPECT_EQ(shadow->color(), QColor("#FF000000"));
+    EXPECT_EQ(shadow->blurRadius(), 24) << "a restyled shadow always has blur 24";
 
+    shadow->setBlurRadius(7);
     applyColorMode(2, &dialog);
-    EXPECT_EQ(dialog.shadow(), dark) << "a style change without a new mode leaves the shadow";
+    EXPECT_EQ(shadow->blurRadius(), 7) << "a style change without a new mode leaves the shadow";
 
     applyColorMode(1, &dialog);
-    EXPECT_EQ(dialog.shadow()->color(), QColor("#A09BA1AA"));
+    EXPECT_EQ(shadow->color(), QColor("#A09BA1AA"));
+    EXPECT_EQ(shadow->blurRadius(), 24);
+    EXPECT_EQ(dialog.findChildren<PaintedShadow*>().size(), 1);
 }
 
 TEST_F(DialogBase, ANewDialogRedoesItsShadowAtTheFirstStyleChangeOnceAModeIsApplied) {
     SystemContext::GetSettingManager()->setColorMode(1);
-    BodyDialog dialog;
-    QGraphicsDropShadowEffect* first = dialog.shadow();
+    BodyDialog dialog(nullptr, 7);
     applyColorMode(1, &dialog);
-    EXPECT_NE(dialog.shadow(), first);
+    EXPECT_EQ(dialog.shadow()->blurRadius(), 24);
     EXPECT_EQ(dialog.shadow()->color(), QColor("#A09BA1AA"));
 }
 

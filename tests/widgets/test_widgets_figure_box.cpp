@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include "FigureBox.h"
@@ -110,6 +111,36 @@ TEST(FigureBox, LaysOutOnlyWhenTheTextNeedsAnotherSize) {
         if (!c.layout) {
             EXPECT_EQ(row.unit->x(), unitBefore) << c.what;
         }
+    }
+}
+
+// What else the label's hints follow: with the text as it was, or a text of the same size,
+// each change is laid out as without the box.
+TEST(FigureBox, LaysOutForEachChangeOfTheLabelsLookBesideItsText) {
+    struct Case {
+        const char* what;
+        std::function<void(QLabel*)> change;
+    };
+    const Case cases[] = {
+        {"a margin", [](QLabel* label) { label->setMargin(9); }},
+        {"an indent", [](QLabel* label) { label->setIndent(14); }},
+        {"a larger font", [](QLabel* label) { label->setStyleSheet(QStringLiteral("font-size: 30px;")); }},
+        {"contents margins", [](QLabel* label) { label->setContentsMargins(5, 0, 7, 0); }},
+        {"a least width", [](QLabel* label) { label->setMinimumWidth(180); }},
+        {"rich text of the same characters",
+         [](QLabel* label) { label->setText(QStringLiteral("<b>0h</b> 0m 12s")); }},
+    };
+    for (const Case& c : cases) {
+        Row row;
+        const int before = row.box->width();
+        c.change(row.figure);
+        row.figure->setText(row.figure->text() == QStringLiteral("0h 0m 12s") ? QStringLiteral("0h 0m 21s")
+                                                                              : row.figure->text());
+        settle();
+        EXPECT_NE(row.figure->sizeHint().width(), before) << c.what;
+        EXPECT_EQ(row.box->width(), row.figure->sizeHint().width()) << c.what << ": sized as without the box";
+        EXPECT_EQ(row.figure->geometry(), row.box->rect()) << c.what;
+        EXPECT_EQ(row.unit->x(), row.box->geometry().right() + 1 + row.row->layout()->spacing()) << c.what;
     }
 }
 

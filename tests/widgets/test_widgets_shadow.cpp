@@ -203,4 +203,86 @@ TEST(PaintedShadowTest, ThroughTheBackingStoreAsWithQtsEffect) {
     EXPECT_NE(afterPainted, before);
 }
 
+// A see-through body, as the tray pop-up's, holding an opaque button and a text, on a
+// translucent window: its shadow shows through it, with the shadows of what it holds.
+struct SeeThrough {
+    QWidget window;
+    QWidget* body = new QWidget(&window);
+    QWidget* button = new QWidget(body);
+    QLabel* label = new QLabel(QStringLiteral("12.35"), body);
+
+    SeeThrough(Shadow kind, QColor bodyColor, QColor shadowColor) {
+        window.setAttribute(Qt::WA_TranslucentBackground);
+        window.resize(304, 409);
+        window.setStyleSheet(QStringLiteral("#body { background: %1; border-radius: 8px; }"
+                                            "#button { background: #0492EB; border-radius: 4px; }"
+                                            "QLabel { color: #FFFFFF; font-size: 13px; }")
+                                 .arg(bodyColor.name(QColor::HexArgb)));
+        body->setObjectName(QStringLiteral("body"));
+        button->setObjectName(QStringLiteral("button"));
+        button->setAttribute(Qt::WA_StyledBackground);
+        body->setGeometry(24, 24, 256, 361);
+        button->setGeometry(16, 300, 224, 32);
+        label->setGeometry(16, 40, 120, 26);
+        if (kind == Shadow::QtEffect) {
+            body->setGraphicsEffect(Surface::effect(shadowColor));
+        } else {
+            auto* shadow = new PaintedShadow(body, 8);
+            shadow->setShape(PaintedShadow::Shape::Picture);
+            Surface::setUp(shadow, shadowColor);
+        }
+    }
+
+    QImage picture() {
+        QImage image(window.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        window.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        return image;
+    }
+};
+
+// The tray pop-up's see-through bodies in both colour modes and the chart's hover pop-up's,
+// under the light and the dark shadow.
+TEST(PaintedShadowTest, PictureShapeLooksAsQtsDropShadowOfASeeThroughBody) {
+    for (const char* body : {"#B31B2535", "#A3EBEBEA", "#1FFFFFFF", "#A3000000"}) {
+        for (const QColor& color : {kBlack, kLightDialog}) {
+            SeeThrough effect(Shadow::QtEffect, QColor(QLatin1String(body)), color);
+            SeeThrough painted(Shadow::Painted, QColor(QLatin1String(body)), color);
+            const QImage shown = painted.picture();
+            const std::string what =
+                std::string(body) + " under " + color.name(QColor::HexArgb).toStdString();
+            EXPECT_LE(largestDifference(effect.picture(), shown), 3) << what;
+            // The shadow shows through the body: beside the button more of it than beside the text.
+            EXPECT_GT(qAlpha(shown.pixel(24 + 128, 24 + 290)), qAlpha(shown.pixel(24 + 200, 24 + 150)))
+                << what;
+        }
+    }
+}
+
+// The picture is taken once: a text that changes inside the body repaints it over the same
+// shadow; a new size or an asked retake takes it again, as Qt's effect then looks.
+TEST(PaintedShadowTest, PictureIsTakenAgainOnlyForANewSizeOrWhenAsked) {
+    SeeThrough painted(Shadow::Painted, QColor(QStringLiteral("#B31B2535")), kBlack);
+    painted.picture();
+    const int made = PaintedShadow::imagesMade();
+    painted.label->setText(QStringLiteral("12.36"));
+    painted.picture();
+    EXPECT_EQ(PaintedShadow::imagesMade(), made);
+
+    painted.button->hide();
+    PaintedShadow::of(painted.body)->retakePicture();
+    const QImage retaken = painted.picture();
+    EXPECT_EQ(PaintedShadow::imagesMade(), made + 1);
+    SeeThrough effect(Shadow::QtEffect, QColor(QStringLiteral("#B31B2535")), kBlack);
+    effect.label->setText(QStringLiteral("12.36"));
+    effect.button->hide();
+    EXPECT_LE(largestDifference(effect.picture(), retaken), 3);
+
+    painted.body->resize(256, 300);
+    effect.body->resize(256, 300);
+    const QImage resized = painted.picture();
+    EXPECT_EQ(PaintedShadow::imagesMade(), made + 2);
+    EXPECT_LE(largestDifference(effect.picture(), resized), 3);
+}
+
 } // namespace

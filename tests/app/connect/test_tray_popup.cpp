@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "GuiTest.h"
+#include "PaintedShadow.h"
 #include "SettingManager.h"
 #include "SystemContext.h"
 #include "VPNBarChart.h"
@@ -177,6 +178,31 @@ TEST_F(TrayPopup, DarkModeWhileNotConnectedRecoloursTheTextAtOnceAndTheDotAtTheN
     report(0);
     EXPECT_EQ(w("labelPoint")->styleSheet(),
               QStringLiteral("#labelPoint{background:#AFB2B8;border-radius:3px}"));
+}
+
+// The body is see-through: its shadow, painted from the body's picture, shows through it.
+// The figures that change each second are repainted over the same shadow; a new status
+// makes it again.
+TEST_F(TrayPopup, ShadowIsTheBodysPictureMadeAgainOnlyWhenMoreThanTheFiguresChange) {
+    open();
+    EXPECT_EQ(w("menuWidget")->graphicsEffect(), nullptr);
+    PaintedShadow* shadow = PaintedShadow::of(w("menuWidget"));
+    ASSERT_NE(shadow, nullptr);
+    EXPECT_EQ(shadow->shape(), PaintedShadow::Shape::Picture);
+    EXPECT_EQ(shadow->color(), QColor(QStringLiteral("#A09BA1AA")));
+    EXPECT_EQ(shadow->offset(), QPointF(0, 2));
+    EXPECT_EQ(shadow->blurRadius(), 24);
+
+    report(2);
+    popup->grab();
+    const int made = PaintedShadow::imagesMade();
+    report(2, QStringLiteral("office"), QStringLiteral("1h 2m 6s"), QStringLiteral("12.36 MB"),
+           QStringLiteral("1.51 GB"));
+    popup->grab();
+    EXPECT_EQ(PaintedShadow::imagesMade(), made);
+    report(3);
+    popup->grab();
+    EXPECT_EQ(PaintedShadow::imagesMade(), made + 1);
 }
 
 } // namespace

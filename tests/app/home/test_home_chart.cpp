@@ -1,7 +1,6 @@
 // The hourly traffic chart: bar geometry in both geometries, colours by upload and
 // hover, the hover pop-up with its texts and place, and series shorter than a day.
 #include <QApplication>
-#include <QGraphicsDropShadowEffect>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTest>
@@ -11,6 +10,7 @@
 
 #include "GuiTest.h"
 #include "HomeTestSupport.h"
+#include "PaintedShadow.h"
 #include "VPNBarChart.h"
 #include "VPNBarChartDetail.h"
 
@@ -301,9 +301,11 @@ TEST_F(ChartTest, PopupBodyFollowsTheColourModeAndKeepsItsShadow) {
     guitest::applyColorMode(1);
     EXPECT_EQ(body->styleSheet(),
               QStringLiteral("#dialogWidget{background:#A3000000}QLabel{color:#FFFFFFFF}"));
-    auto* shadow = qobject_cast<QGraphicsDropShadowEffect*>(body->graphicsEffect());
+    PaintedShadow* shadow = PaintedShadow::of(body);
     ASSERT_NE(shadow, nullptr);
     EXPECT_EQ(shadow->blurRadius(), 7);
+    // The see-through body shows its shadow through it, with its texts' shadows.
+    EXPECT_EQ(shadow->shape(), PaintedShadow::Shape::Picture);
 }
 
 } // namespace
