@@ -1,13 +1,12 @@
 #include "ZRSingleApplication.h"
 
-#include <QLocalServer>
-#include <QLocalSocket>
-#include <QTextStream>
 #include <QWidget>
 #include <string>
 
 #include "AppConstants.h"
+#include "LocalSocketServer.h"
 #include "RunFolder.h"
+#include "StreamSocket.h"
 #include "SystemHelpers.h"
 #include "ZRVPNClient.h"
 
@@ -48,46 +47,43 @@ void ZRSingleApplication::initLocalConnection(const char* argument) {
         return;
     }
     running = true;
-    QLocalSocket socket;
-    socket.connectToServer(serverName, QIODevice::ReadWrite);
-    if (socket.waitForConnected(AppConstants::kConnectWaitMs)) {
-        QTextStream stream(&socket);
-        stream << (argument != nullptr ? QString::fromLocal8Bit(argument) : QString());
-        stream.flush();
-        socket.flush();
-        socket.waitForBytesWritten(AppConstants::kWriteWaitMs);
+    // The message is the argument in the locale's encoding; the first instance reads and
+    // drops it, and comes to the front.
+    StreamSocket socket;
+    if (socket.ConnectLocal(serverName.toLocal8Bit().toStdString(), AppConstants::kConnectWaitMs)) {
+        const QByteArray message =
+            (argument != nullptr ? QString::fromLocal8Bit(argument) : QString()).toLocal8Bit();
+        socket.Send(message.constData(), static_cast<size_t>(message.size()));
+        socket.WaitSent(AppConstants::kWriteWaitMs);
     }
 }
 
 void ZRSingleApplication::newLocalServer() {
-    localServer = new QLocalServer(this);
-    connect(localServer, SIGNAL(newConnection()), this, SLOT(_newLocalConnection()));
-    if (localServer->listen(serverName)) {
+    localServer = new LocalSocketServer(this);
+    connect(localServer, &LocalSocketServer::newConnection, this, &ZRSingleApplication::_newLocalConnection);
+    const std::string path = serverName.toLocal8Bit().toStdString();
+    if (localServer->listen(path) != LocalSocketServer::ListenResult::AddressInUse) {
         return;
     }
     // This process holds the instance lock, so a socket file left at the name belongs
     // to an instance that has ended: it is removed and listening tried once more.
-    if (localServer->serverError() == QAbstractSocket::AddressInUseError) {
-        QLocalServer::removeServer(serverName);
-        localServer->listen(serverName);
-    }
+    LocalSocketServer::removeSocketFile(path);
+    localServer->listen(path);
 }
 
 void ZRSingleApplication::_newLocalConnection() {
-    QLocalSocket* socket = localServer->nextPendingConnection();
-    if (socket == nullptr) {
+    StreamSocket socket = localServer->nextConnection();
+    if (!socket.IsOpen()) {
         return;
     }
-    socket->waitForReadyRead(AppConstants::kReadWaitMs);
-    QTextStream stream(socket);
-    stream.readAll();
+    socket.WaitReadable(AppConstants::kReadWaitMs);
+    socket.ReadAvailable();
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget* widget : windows) {
         if (auto* client = qobject_cast<ZRVPNClient*>(widget)) {
             client->bringToFront();
         }
     }
-    delete socket;
 }
 
 void ZRSingleApplication::activateMainWindow() {

@@ -1,13 +1,13 @@
 // The program's application object. Its constructor decides whether this process is
 // the first instance: the first holds the instance lock and listens on the local
-// server; a later one hands its first argument to the first instance's server, which
+// socket; a later one hands its first argument to the first instance's socket, which
 // brings its main window to the front, and reports that it is not the first.
 #pragma once
 
 #include <QApplication>
 #include <QString>
 
-class QLocalServer;
+class LocalSocketServer;
 class QWidget;
 
 class ZRSingleApplication : public QApplication {
@@ -28,7 +28,7 @@ public:
     // The main window; main stores it after showing the window.
     QWidget* mainWindow;
 
-    // The local server's address: the socket file beside the instance lock in root's run
+    // The local socket's address: the socket file beside the instance lock in root's run
     // folder (empty when there is no run folder).
     static QString localServerPath();
 
@@ -37,7 +37,7 @@ private slots:
 
 private:
     bool running;
-    QLocalServer* localServer;
+    LocalSocketServer* localServer;
     QString serverName;
     bool lockFailed = false;
     QString lockError;

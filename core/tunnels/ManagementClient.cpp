@@ -3,20 +3,27 @@
 #include "TunnelPaths.h"
 #include "zrwlog.h"
 
-ManagementClient::ManagementClient() : socket(nullptr) {}
+#include <cstring>
+
+namespace {
+
+// How long a connect may take, and how long a request may wait to be sent.
+constexpr int kConnectTimeLimitMs = 5000;
+constexpr int kSendTimeLimitMs = 30000;
+
+} // namespace
+
+ManagementClient::ManagementClient() = default;
 
 ManagementClient::~ManagementClient() {
-    socket.close();
+    socket.Close();
 }
 
 bool ManagementClient::Connect(int port, const QString& password) {
-    socket.abort();
-    socket.connectToHost(QString::fromLatin1(TunnelPaths::kManagementHost), static_cast<quint16>(port),
-                         QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
-    bool connected = socket.waitForConnected(5000);
+    const bool connected = socket.ConnectTcp(TunnelPaths::kManagementHost, port, kConnectTimeLimitMs);
     if (connected && !password.isEmpty()) {
-        socket.write(password.toUtf8() + "\n");
-        socket.flush();
+        const QByteArray line = password.toUtf8() + "\n";
+        socket.Send(line.constData(), static_cast<size_t>(line.size()));
     }
     if (connected) {
         ZRWLog(6, 3, "Connect to management {127.0.0.1:%d} success!\n", port);
@@ -28,19 +35,18 @@ bool ManagementClient::Connect(int port, const QString& password) {
 
 void ManagementClient::RequestLoadStats() {
     // A connection whose peer has gone takes no request.
-    if (socket.state() != QAbstractSocket::ConnectedState) {
+    if (!socket.IsOpen()) {
         return;
     }
-    socket.write(QString::fromLatin1(TunnelPaths::kLoadStatsRequest).toUtf8());
-    socket.waitForBytesWritten(30000);
+    socket.Send(TunnelPaths::kLoadStatsRequest, std::strlen(TunnelPaths::kLoadStatsRequest));
+    socket.WaitSent(kSendTimeLimitMs);
 }
 
 QString ManagementClient::ReadReply() {
-    // Without an event loop the socket learns of new data only when asked.
-    socket.waitForReadyRead(0);
-    return QString::fromUtf8(socket.readAll());
+    const std::string reply = socket.ReadAvailable();
+    return QString::fromUtf8(reply.data(), static_cast<int>(reply.size()));
 }
 
 void ManagementClient::Close() {
-    socket.abort();
+    socket.Close();
 }

@@ -5,7 +5,8 @@
 #pragma once
 
 #include <QString>
-#include <QTcpSocket>
+
+#include "StreamSocket.h"
 
 class ManagementClient {
 public:
@@ -27,5 +28,5 @@ public:
     void Close();
 
 private:
-    QTcpSocket socket;
+    StreamSocket socket;
 };

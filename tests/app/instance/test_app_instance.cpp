@@ -1,19 +1,21 @@
 #include <QDir>
 #include <QFile>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QProcess>
 #include <QTest>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
+#include <string>
 
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include "KorvaResources.h"
+#include "LocalSocketServer.h"
 #include "PlacedClient.h"
+#include "StreamSocket.h"
 #include "ZRSingleApplication.h"
 #include "ZRVPNClient.h"
 
@@ -59,7 +61,7 @@ TEST(SingleInstanceTest, SecondStartExitsWithZeroAndBringsTheFirstWindowToTheFro
     ZRSingleApplication app(argc, argv);
     korvaInitResources();
     ASSERT_FALSE(app.isRunning());
-    auto* server = app.findChild<QLocalServer*>();
+    auto* server = app.findChild<LocalSocketServer*>();
     ASSERT_NE(server, nullptr);
     EXPECT_TRUE(server->isListening()) << "a stale socket file is recovered";
 
@@ -97,15 +99,32 @@ TEST(SingleInstanceTest, SecondStartExitsWithZeroAndBringsTheFirstWindowToTheFro
 
     // A connection that sends nothing raises the window too, after the wait for data.
     window.hide();
-    QLocalSocket silent;
-    silent.connectToServer(serverPath);
-    ASSERT_TRUE(silent.waitForConnected(500));
+    StreamSocket silent;
+    ASSERT_TRUE(silent.ConnectLocal(serverPath.toStdString(), 500));
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.isVisible(); }, 1500));
 
     const QStringList secondLogs = logsWith(QStringLiteral("Korva VPN already running!"));
     EXPECT_EQ(secondLogs.size(), runs);
     for (const QString& log : secondLogs) {
         EXPECT_FALSE(logsWith(QStringLiteral("Korva VPN Start")).contains(log)) << qPrintable(log);
+    }
+}
+
+TEST(SingleInstanceTest, TheProgramMapsNeitherQtNetworkNorKerberos) {
+    // The instance socket and the management connection are the platform layer's own: the
+    // program needs no library of Qt Network, nor the Kerberos libraries it would bring.
+    const std::string command = std::string("ldd '") + KORVA_APP_DIR + "/korva-vpn'";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string libraries;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof(buffer), pipe)) > 0;) {
+        libraries.append(buffer, n);
+    }
+    ASSERT_EQ(pclose(pipe), 0) << libraries;
+    ASSERT_NE(libraries.find("libQt5Core"), std::string::npos) << libraries;
+    for (const char* library : {"libQt5Network", "libgssapi_krb5", "libkrb5", "libk5crypto"}) {
+        EXPECT_EQ(libraries.find(library), std::string::npos) << library;
     }
 }
 
