@@ -13,6 +13,17 @@ cd "$root/work"
 "$@"
 rc=$?
 cd /
+# A test that fails half-way can leave a program it started (a tunnel program's double that
+# loops) running on, taking the processor from the tests after it: whatever still works in
+# this sandbox's folder is ended, and said.
+left=0
+for proc in /proc/[0-9]*; do
+  cwd=$(readlink "$proc/cwd" 2>/dev/null) || continue
+  case "$cwd/" in
+    "$root"/*) kill -KILL "${proc#/proc/}" 2>/dev/null && left=$((left + 1)) ;;
+  esac
+done
+[ "$left" -eq 0 ] || echo "sandbox: ended $left program(s) left running in $root" >&2
 if [ "$rc" -eq 0 ] && [ -z "${KORVA_KEEP_TEST_DIRS:-}" ]; then
   rm -rf "$root"
 else
