@@ -40,7 +40,7 @@ cat Config/openvpn/ovpnpwd.txt > openvpn-credentials.txt 2>/dev/null
 secret="${!#}"
 stat -c %a "$secret" > openvpn-secret-mode.txt 2>/dev/null
 cat "$secret" > openvpn-secret.txt 2>/dev/null
-echo "$@" > openvpn-args.txt
+echo "$@" > openvpn-args.part && mv openvpn-args.part openvpn-args.txt
 [ -f openvpn-say ] && cat openvpn-say
 echo "$$ said" >> openvpn-events.txt
 while [ ! -e openvpn-go ]; do sleep 0.05; done
