@@ -182,11 +182,13 @@ int RunClient(int argc, char** argv, const std::function<void()>& beforeLoop) {
         }
         SetApplicationStyleSheet(
             &app, SettingChoices::readStyleSheet(SettingWidget::styleSheetForStoredMode(stored.ColorMode)));
-        ZRWLog(AppConstants::kLogModule, AppConstants::kLogLevel, "%s", AppConstants::kStartLine);
 
-        // From here on SIGTERM and SIGINT close the window like a close from the system.
+        // From here on SIGTERM and SIGINT close the window like a close from the system; the
+        // start line comes after, so that whoever waits for it to end the client never finds
+        // the signals' default action still in force.
         SystemCloseSignals closeSignals;
         closeSignals.install();
+        ZRWLog(AppConstants::kLogModule, AppConstants::kLogLevel, "%s", AppConstants::kStartLine);
 
         ZRVPNClient window;
         window.show();
