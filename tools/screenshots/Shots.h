@@ -61,6 +61,7 @@ struct ScreenPicture {
     QString notTaken;  // why there is none (not a window, not on the screen)
     int compared = 0;  // pixels the window paints opaque
     int differing = 0; // of those, pixels the screen shows otherwise
+    QString coveredBy; // the last window found lying over it, by class and name
     bool same() const { return compared > 0 && differing <= std::max(40, compared / 1000); }
 };
 // Turns the screen pictures on; false where Qt draws on no X server.

@@ -161,6 +161,24 @@ int stackPlace(QWidget* window) {
     return place;
 }
 
+// Whether the X server shows the window (mapped, with every ancestor mapped): a window that
+// Qt still counts as visible may already be off the screen there.
+bool viewableOnServer(QWidget* window) {
+    xcb_connection_t* connection = server();
+    if (connection == nullptr) {
+        return false;
+    }
+    xcb_get_window_attributes_reply_t* reply = xcb_get_window_attributes_reply(
+        connection, xcb_get_window_attributes(connection, static_cast<xcb_window_t>(window->winId())),
+        nullptr);
+    if (reply == nullptr) {
+        return false;
+    }
+    const bool viewable = reply->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(reply);
+    return viewable;
+}
+
 // The window's top-left corner on the screen as the X server has it: a window manager
 // places and frames windows, and Qt's own idea of a window's place can lag behind.
 bool serverOrigin(QWidget* window, QPoint* origin) {
@@ -220,9 +238,12 @@ ScreenPicture readBack(QWidget* widget) {
         const int ownPlace = stackPlace(widget);
         for (QWidget* other : QApplication::topLevelWidgets()) {
             QPoint otherOrigin;
-            if (other != widget && other->isVisible() && stackPlace(other) > ownPlace &&
-                serverOrigin(other, &otherOrigin)) {
+            if (other != widget && other->isVisible() && viewableOnServer(other) &&
+                stackPlace(other) > ownPlace && serverOrigin(other, &otherOrigin)) {
                 covered << QRect(otherOrigin, other->size()).intersected(place).translated(-place.topLeft());
+                shot.coveredBy =
+                    QStringLiteral("%1 \"%2\"")
+                        .arg(QLatin1String(other->metaObject()->className()), other->objectName());
             }
         }
         QImage painted = widget->grab().toImage().convertToFormat(QImage::Format_ARGB32);
@@ -423,7 +444,8 @@ int main(int argc, char* argv[]) {
             if (!screen.same()) {
                 ++differ;
                 if (screen.compared == 0) {
-                    std::fprintf(stderr, "%s: another window lies over all of it\n", qPrintable(screenPath));
+                    std::fprintf(stderr, "%s: another window lies over all of it (%s)\n",
+                                 qPrintable(screenPath), qPrintable(screen.coveredBy));
                 } else {
                     std::fprintf(stderr,
                                  "%s: the screen shows %d of the %d pixels the window paints otherwise\n",
