@@ -119,6 +119,8 @@ constexpr size_t kOpenVPNEndTail = 4096;
 constexpr const char* kWireGuardNoPathLine = "WireGuard :: failed get project path! \n";
 constexpr const char* kWireGuardConfigFailedLine = "WireGuard :: Faile to generate wireguard config: %s \n";
 constexpr const char* kWireGuardConnectLine = "WireGuard :: WireGuard Connect: %s \n";
+constexpr const char* kWireGuardValueRefusedLine =
+    "WireGuard :: Connect refused: the %s value of profile %s is not allowed \n";
 constexpr const char* kWireGuardNotUpLine = "WireGuard :: Tunnel %s is not up after the wait \n";
 constexpr const char* kWireGuardNoAnswerLine = "WireGuard :: The peer of tunnel %s did not answer \n";
 constexpr const char* kIPSecNoPathLine = "IPSec :: failed get project path! \n";
@@ -137,6 +139,8 @@ constexpr const char* kIPSecFailureToastKey = "TOAST_IPSEC_CONNECTION_FAILURE";
 constexpr const char* kPrepareFailedKey = "ZRVPN_CONNECT_PREPARE_FAILED";
 constexpr const char* kProfileNameUnusableKey = "ZRVPN_PROFILE_NAME_UNUSABLE";
 constexpr const char* kWireGuardNotUpKey = "ZRVPN_WIREGUARD_NOT_UP";
+// "%1": the key of the configuration whose value is not allowed (DNS, Address, ...).
+constexpr const char* kWireGuardValueRefusedKey = "ZRVPN_WIREGUARD_VALUE_REFUSED";
 constexpr const char* kWireGuardNoAnswerKey = "ZRVPN_WIREGUARD_NO_ANSWER";
 constexpr const char* kCredentialsTooLongKey = "ZRVPN_CREDENTIALS_TOO_LONG";
 constexpr const char* kTapCreationFailedKey = "ZRVPN_TAP_ADAPTER_CREATE_FAILED";

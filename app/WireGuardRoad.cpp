@@ -1,6 +1,7 @@
 #include "WireGuardRoad.h"
 
 #include <QTimer>
+#include <fstream>
 
 #include "AppConstants.h"
 #include "AppContext.h"
@@ -13,6 +14,8 @@
 #include "TunnelWorker.h"
 #include "WireGuardContext.h"
 #include "WireGuardProbe.h"
+#include "WireGuardValues.h"
+#include "ZRStringConstant.h"
 #include "zrwlog.h"
 
 using namespace AppConstants;
@@ -20,6 +23,20 @@ using namespace AppConstants;
 #define CONNECT_LOG(...) ZRWLog(kLogModule, kLogLevel, __VA_ARGS__)
 
 namespace {
+
+// A configuration file of the client's size (a few hundred bytes; a long list of allowed
+// addresses stays far below the limit).
+bool readConfig(const std::string& path, std::string* text) {
+    constexpr std::streamsize kMostBytes = 1 << 20;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return false;
+    }
+    text->resize(static_cast<size_t>(kMostBytes) + 1);
+    file.read(&(*text)[0], kMostBytes + 1);
+    text->resize(static_cast<size_t>(file.gcount()));
+    return !file.bad() && text->size() <= static_cast<size_t>(kMostBytes);
+}
 
 std::string showTunnel(const std::string& tunnelName) {
     ProcessPipe pipe;
@@ -71,11 +88,33 @@ void WireGuardRoad::connect() {
     const bool haveRow = wireguard->GetWireGuardInfoByID(profile.ConfigID, &info) == 0;
     const std::string config =
         path + TunnelPaths::kWireGuardConfigDirSuffix + name + TunnelPaths::kWireGuardConfigExtension;
-    worker()->run<bool>(
+    struct Prepared {
+        bool installed = false;
+        // The key whose value is not allowed, when that stopped the connect.
+        std::string refusedKey;
+    };
+    worker()->run<Prepared>(
         [wireguard, profile, info, haveRow, config, path, name] {
-            // An existing file is used as it is.
-            if (!fileExists(config) && (!haveRow || wireguard->WriteWireGuardConfig(profile, &info) != 0)) {
-                return false;
+            Prepared prepared;
+            // An existing file is used as it is, once every value in it is what its key takes:
+            // an earlier version wrote whatever the store held. A missing one is written from
+            // the row, whose values are checked first.
+            if (fileExists(config)) {
+                std::string text;
+                if (!readConfig(config, &text)) {
+                    return prepared;
+                }
+                prepared.refusedKey = WireGuardValues::FirstUnfitLine(text);
+            } else if (haveRow) {
+                prepared.refusedKey = WireGuardValues::FirstUnfitKey(info);
+                if (prepared.refusedKey.empty() && wireguard->WriteWireGuardConfig(profile, &info) != 0) {
+                    return prepared;
+                }
+            } else {
+                return prepared;
+            }
+            if (!prepared.refusedKey.empty()) {
+                return prepared;
             }
             const std::string command =
                 WireGuardInstallCommandLine(QString::fromStdString(path), name.c_str());
@@ -83,13 +122,21 @@ void WireGuardRoad::connect() {
             ProcessPipe pipe;
             pipe.ExecuteCommand(command.c_str(), true, nullptr);
             WireGuardProbe::NudgePeer(config, WireGuardInterfaceName(name.c_str()));
-            return true;
+            prepared.installed = true;
+            return prepared;
         },
-        [this, current, name](bool installed) {
+        [this, current, name](Prepared prepared) {
             if (!stillConnecting(current)) {
                 return;
             }
-            if (!installed) {
+            if (!prepared.refusedKey.empty()) {
+                CONNECT_LOG(kWireGuardValueRefusedLine, prepared.refusedKey.c_str(), name.c_str());
+                controller.slotConnectVPNFailed();
+                controller.showToast(ZRStringConstant::tr(kWireGuardValueRefusedKey)
+                                         .arg(QString::fromStdString(prepared.refusedKey)));
+                return;
+            }
+            if (!prepared.installed) {
                 CONNECT_LOG(kWireGuardConfigFailedLine, name.c_str());
                 controller.slotConnectVPNFailed();
                 showToast(kPrepareFailedKey);

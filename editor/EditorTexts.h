@@ -200,6 +200,8 @@ constexpr const char* kOpenPathFailedLine = "OpenVPN :: open file %s failed!";
 constexpr const char* kRemoveOvpnFailedLine = "OpenVPN :: remove file %s failed!";
 constexpr const char* kRemoveSslFailedLine = "SSLVPN :: remove file %s failed!";
 constexpr const char* kSaveFailedLine = "System :: Profile not saved: %s\n";
+constexpr const char* kWireGuardValueNotSavedLine =
+    "WireGuard :: Profile not saved: its %s value is not allowed in wireguard config\n";
 
 // The WireGuard key tool, run without a shell: the key reaches "wg pubkey" on its input.
 constexpr const char* kGenKeyCommand = "./bin/Wireguard/wg genkey";

@@ -12,7 +12,9 @@
 #include "ProcessPipe.h"
 #include "SystemContext.h"
 #include "WireGuardContext.h"
+#include "WireGuardValues.h"
 #include "ZRInputIpLineEdit.h"
+#include "zrwlog.h"
 
 using namespace EditorTexts;
 using FieldRules::emptyOrMatches;
@@ -215,6 +217,26 @@ void ProfileConfigDialog::WireGuardPage::fillRecord(const Values& values, WireGu
     copyText(info.AllowdIPs, dialog.remoteSubnetText);
 }
 
+QWidget* ProfileConfigDialog::WireGuardPage::fieldOfKey(const std::string& key) const {
+    const std::pair<const char*, QWidget*> fields[] = {
+        {"PrivateKey", ui.lineEditWireGuardPriKey},
+        {"ListenPort", ui.lineEditWireGuardInterPort},
+        {"Address", ui.lineEditInterAddr},
+        {"DNS", ui.lineEditWireGuardDNS},
+        {"PublicKey", ui.lineEditPubKey},
+        {"Endpoint", ui.lineEditEndpoint},
+        {"AllowedIPs", ui.wireguardGatewayWidget},
+        {"PresharedKey", ui.lineEditWireGuardShardKey},
+        {"PersistentKeepalive", ui.widgetKeepAlive},
+    };
+    for (const auto& field : fields) {
+        if (key == field.first) {
+            return field.second;
+        }
+    }
+    return nullptr;
+}
+
 bool ProfileConfigDialog::WireGuardPage::save() {
     if (!FieldRules::check({dialog.nameRule(kWireGuard)}, FieldRules::Until::FirstFailure)) {
         return false;
@@ -232,8 +254,19 @@ bool ProfileConfigDialog::WireGuardPage::save() {
     fillRecord(values, info);
     WireGuardText::PageValues file = values.file;
     file.allowedIPs = dialog.remoteSubnetText;
+    // The connect and the import decide by the same checker: what the page would write must
+    // pass it, whatever the field rules let through.
+    const QByteArray configuration = WireGuardText::configuration(file);
+    const std::string unfit = WireGuardValues::FirstUnfitLine(configuration.toStdString());
+    if (!unfit.empty()) {
+        ZRWLog(kLogModule, kLogLevel, kWireGuardValueNotSavedLine, unfit.c_str());
+        if (QWidget* field = fieldOfKey(unfit)) {
+            FieldRules::mark(field);
+        }
+        return false;
+    }
     const bool saved =
-        dialog.storeProfile(kWireGuard, values.name, target, WireGuardText::configuration(file),
+        dialog.storeProfile(kWireGuard, values.name, target, configuration,
                             kindRowWriter(wireGuardContext(), info, &WireGuardContext::UpdateWireGuardInfo,
                                           &WireGuardContext::AddWireGuardInfo));
     if (!saved) {

@@ -12,6 +12,7 @@
 #include "RemoteSubnetRows.h"
 
 class QObject;
+class QWidget;
 struct WireGuardVPNInfo;
 
 class ProfileConfigDialog::WireGuardPage {
@@ -60,6 +61,8 @@ private:
     // The rows, then the table, every failure marked; builds the remote-subnet text.
     bool check(const Values& values);
     void fillRecord(const Values& values, WireGuardVPNInfo& info) const;
+    // The field that holds a key's value in the configuration file (null for none).
+    QWidget* fieldOfKey(const std::string& key) const;
 
     ProfileConfigDialog& dialog;
     Ui::ProfileConfigDialog& ui;

@@ -9,6 +9,7 @@
 #include "IPCSqliteReader.h"
 #include "ProfileNameRule.h"
 #include "ProfileRecords.h"
+#include "WireGuardValues.h"
 
 namespace {
 
@@ -394,6 +395,43 @@ private:
         return true;
     }
 
+    // The WireGuard record the merge would make of the row (its texts fit, TextFits), and
+    // the first key of its configuration file whose value is not allowed, or empty.
+    static std::string WireGuardUnfitKey(sqlite3_stmt* statement, const Table& table) {
+        WireGuardVPNInfo info;
+        const struct {
+            const char* column;
+            char* text;
+            int* number;
+        } fields[] = {
+            {"WanIP", info.WanIP, nullptr},
+            {"PeerPort", nullptr, &info.PeerPort},
+            {"PeerPubKey", info.PeerPubKey, nullptr},
+            {"IPAddr", info.IPAddr, nullptr},
+            {"InterSubMask", nullptr, &info.InterSubMask},
+            {"InterPort", nullptr, &info.InterPort},
+            {"InterPriKey", info.InterPriKey, nullptr},
+            {"DNS", info.DNS, nullptr},
+            {"PreShardKey", info.PreShardKey, nullptr},
+            {"KeepaliveTime", nullptr, &info.KeepaliveTime},
+            {"AllowdIPs", info.AllowdIPs, nullptr},
+        };
+        for (size_t i = 0; i < table.columns.size(); ++i) {
+            const int index = static_cast<int>(i);
+            for (const auto& field : fields) {
+                if (std::strcmp(field.column, table.columns[i].name) != 0) {
+                    continue;
+                }
+                if (field.number != nullptr) {
+                    *field.number = sqlite3_column_int(statement, index);
+                } else if (const unsigned char* text = sqlite3_column_text(statement, index)) {
+                    std::snprintf(field.text, RECORD_TEXT_SHORT, "%s", reinterpret_cast<const char*>(text));
+                }
+            }
+        }
+        return WireGuardValues::FirstUnfitKey(info);
+    }
+
     // The row of the profile's kind exists and every value of it fits its record.
     bool KindRow(const std::string& name, int vpnType, sqlite3_int64 configID) {
         const Table& table = *kindTable(vpnType);
@@ -427,7 +465,16 @@ private:
             }
         }
         const bool fits = vpnType != VPN_TYPE_IPSEC || IPSecValuesFit(statement, table);
+        // A WireGuard profile's values go into its configuration file as they are: each
+        // must be what its key takes.
+        const std::string unfitKey =
+            vpnType == VPN_TYPE_WIREGUARD ? WireGuardUnfitKey(statement, table) : std::string();
         sqlite3_finalize(statement);
+        if (!unfitKey.empty()) {
+            problem->field = unfitKey;
+            return Refuse(ImportFileProblem::BadValue, name,
+                          "a value not allowed in " + unfitKey + " of " + std::string(table.name));
+        }
         return fits || Refuse(ImportFileProblem::BadProfile, name,
                               std::string("a value out of its range in ") + table.name);
     }

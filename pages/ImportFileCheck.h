@@ -24,10 +24,15 @@ struct ImportFileProblem {
         // the client.
         NotRegularFile,
         NotOwnFile,
+        // A profile with a value that its key does not take where the client writes it
+        // into a configuration file (a WireGuard address, name, key or number).
+        BadValue,
     };
     Kind kind = None;
-    // The profile concerned, as the file spells it (BadName, BadProfile).
+    // The profile concerned, as the file spells it (BadName, BadProfile, BadValue).
     std::string name;
+    // The key whose value is not allowed (BadValue): "DNS", "Address" and so on.
+    std::string field;
     // What was found, for the log.
     std::string detail;
 };

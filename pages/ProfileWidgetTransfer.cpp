@@ -31,6 +31,7 @@
 #include "SystemContext.h"
 #include "TunnelPaths.h"
 #include "WireGuardContext.h"
+#include "WireGuardValues.h"
 #include "ZRErrorDialog.h"
 #include "ZRPageNavigator.h"
 #include "ZRStringConstant.h"
@@ -404,6 +405,9 @@ QString ProfileWidget::importErrorText() const {
         return ZRStringConstant::tr("ZRVPN_IMPORT_INVALID_NAME").arg(shownName(importProblem.name));
     case ImportFileProblem::BadProfile:
         return ZRStringConstant::tr("ZRVPN_IMPORT_INVALID_PROFILE").arg(shownName(importProblem.name));
+    case ImportFileProblem::BadValue:
+        return ZRStringConstant::tr("ZRVPN_IMPORT_INVALID_VALUE")
+            .arg(shownName(importProblem.name), QString::fromStdString(importProblem.field));
     case ImportFileProblem::TooManyProfiles:
         return ZRStringConstant::tr("ZRVPN_IMPORT_TOO_MANY_PROFILES").arg(kMaxImportedProfiles);
     case ImportFileProblem::NotRegularFile:
@@ -612,18 +616,10 @@ int ProfileWidget::importWireGuardInfo(ProfileInfo profile, IPCSqliteReader& rea
 }
 
 int ProfileWidget::writeWireGuardConfig(const ProfileInfo& profile, const WireGuardVPNInfo& info) {
-    // The file holds private keys: private to its owner. A value with a line break or another
-    // control character would add lines of its own (the check refuses such a file first).
-    if (!IsValidTunnelName(profile.ProfileName)) {
+    // The file holds private keys: private to its owner. Every value must be what its key
+    // takes (the check refuses such a file first).
+    if (!IsValidTunnelName(profile.ProfileName) || !WireGuardValues::FirstUnfitKey(info).empty()) {
         return -1;
-    }
-    for (const char* text : {info.InterPriKey, info.IPAddr, info.DNS, info.PeerPubKey, info.WanIP,
-                             info.AllowdIPs, info.PreShardKey}) {
-        for (const char* c = text; *c != '\0'; ++c) {
-            if (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7f) {
-                return -1;
-            }
-        }
     }
     WrittenFile written;
     const QString folder = CreateDirPath(QString::fromUtf8(TunnelPaths::kWireGuardConfigDir));

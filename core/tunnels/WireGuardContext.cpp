@@ -8,25 +8,10 @@
 #include "IPCSqlite.h"
 #include "ProcessPipe.h"
 #include "TunnelPaths.h"
+#include "WireGuardValues.h"
 #include "zrwlog.h"
 
 namespace {
-
-// True when none of the texts that reach the file holds a line break or another control
-// character: such a value would add lines of its own to the file, and the tools run some
-// keys (PostUp and the like) as commands.
-bool ValuesFitOnTheirLines(const WireGuardVPNInfo& info) {
-    for (const char* text : {info.InterPriKey, info.IPAddr, info.DNS, info.PeerPubKey, info.WanIP,
-                             info.AllowdIPs, info.PreShardKey}) {
-        for (const char* c = text; *c != '\0'; ++c) {
-            unsigned char byte = static_cast<unsigned char>(*c);
-            if (byte < 0x20 || byte == 0x7f) {
-                return false;
-            }
-        }
-    }
-    return true;
-}
 
 std::string QuoteIfSpaced(const char* name) {
     std::string text = name;
@@ -114,8 +99,12 @@ int WireGuardContext::WriteWireGuardConfig(const ProfileInfo& profile, const Wir
         ZRWLog(6, 3, "WireGuard :: Invalid tunnel name: %s \n", profile.ProfileName);
         return -1;
     }
-    if (!ValuesFitOnTheirLines(*info)) {
-        ZRWLog(6, 3, "WireGuard :: Invalid value in wireguard config: %s \n", profile.ProfileName);
+    // wg-quick splits and globs some values unquoted and resolvconf evaluates the DNS as
+    // shell text: every value must be exactly what its key takes.
+    const std::string unfit = WireGuardValues::FirstUnfitKey(*info);
+    if (!unfit.empty()) {
+        ZRWLog(6, 3, "WireGuard :: Value of %s not allowed in wireguard config: %s \n", unfit.c_str(),
+               profile.ProfileName);
         return -1;
     }
     QString folder = CreateDirPath(QString::fromUtf8(TunnelPaths::kWireGuardConfigDir));

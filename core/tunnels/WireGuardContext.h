@@ -30,8 +30,8 @@ public:
     bool IsTunnelUp(const char* tunnelName);
 
     // Writes ./Config/wireguard/<ProfileName>.conf whole, or not at all: 0, or -1 when
-    // the name cannot name a file, a value holds a line break or another control
-    // character, or the file cannot be written.
+    // the name cannot name a file, a value is not what its key takes (WireGuardValues),
+    // or the file cannot be written.
     int WriteWireGuardConfig(const ProfileInfo& profile, const WireGuardVPNInfo* info);
 
 private:

@@ -441,6 +441,59 @@ TEST_F(BundleScripts, WireGuardInstallsNoCommandsFromTheConfiguration) {
                                                  "[Peer]\nPublicKey = K=\nPostUpExtra = stays\n");
 }
 
+TEST_F(BundleScripts, WireGuardHandsOnlyCheckedValuesToWgQuickAndItsDnsToResolvconf) {
+    FakeLinks();
+    FakeResolvconf();
+    // Servers and search domains as real profiles mix them: wg-quick never sees the DNS
+    // line; the tool gives resolvconf the checked values under a record of the tunnel's own
+    // and takes them away with the tunnel.
+    std::string conf = WriteConf("office", "[Interface]\nAddress = 10.0.0.2/32, fd00::2/128\n"
+                                           "DNS = 10.0.0.1,fd00::1 , corp.example, lab.corp.example.\n"
+                                           "MTU = 1420\n\n[Peer]\nAllowedIPs = 0.0.0.0/0\n");
+    ScriptRun up = Install(conf);
+    ASSERT_EQ(up.exitCode, 0) << up.output;
+    EXPECT_EQ(
+        ReadText(runDir + "/office.conf"),
+        "[Interface]\nAddress = 10.0.0.2/32, fd00::2/128\nMTU = 1420\n\n[Peer]\nAllowedIPs = 0.0.0.0/0\n");
+    EXPECT_EQ(Record("office.korva-wg"),
+              "nameserver 10.0.0.1\nnameserver fd00::1\nsearch corp.example lab.corp.example.\n");
+    ASSERT_EQ(Uninstall({"office"}).exitCode, 0);
+    EXPECT_FALSE(HasRecord("office.korva-wg"));
+
+    // A value that is no address, name or number: nothing reaches wg-quick or resolvconf,
+    // and the tool says which key it refused.
+    const std::string marker = project.path + "/marker";
+    QDir().mkpath(QString::fromStdString(project.path + "/secret"));
+    WriteText(project.path + "/secret/root-only-name", "");
+    struct Case {
+        std::string line;
+        std::string key;
+    } cases[] = {
+        {"DNS = 10.9.231.1,1:$(touch " + marker + ")", "DNS"},
+        {"DNS = " + project.path + "/secret/*", "DNS"},
+        {"DNS = 10.9.0.1,`touch " + marker + "`", "DNS"},
+        {"dns=10.9.0.1;touch " + marker, "DNS"},
+        {"DNS = 10.9.0.1 10.9.0.2", "DNS"},
+        {"DNS = 10.9.0.1,", "DNS"},
+        {"Address = 10.0.0.2/24," + project.path + "/secret/*", "Address"},
+        {"Address = 10.0.0.2/33", "Address"},
+        {"MTU = 1420 $(touch " + marker + ")", "MTU"},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(QString::fromStdString(argLog));
+        conf = WriteConf("office", "[Interface]\nAddress = 10.0.0.2/32\n" + c.line + "\n");
+        ScriptRun refused = Install(conf);
+        EXPECT_EQ(refused.exitCode, 1) << c.line;
+        EXPECT_EQ(refused.output, "Error: the " + c.key + " value of tunnel office is not allowed\n")
+            << c.line;
+        EXPECT_EQ(Args().find("wg-quick"), std::string::npos) << c.line << Args();
+        EXPECT_EQ(Args().find("resolvconf"), std::string::npos) << c.line << Args();
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(runDir + "/office.conf"))) << c.line;
+        EXPECT_EQ(Links(), "");
+    }
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(marker)));
+}
+
 TEST_F(BundleScripts, IPsecBackendFollowsWhetherTheKernelTakesESP) {
     // unshare runs the command in place; ip answers the ESP association as told.
     Fake("unshare", "shift; exec \"$@\"\n");

@@ -12,20 +12,25 @@
 #include "TunnelTestSupport.h"
 #include "WireGuardContext.h"
 
+// Keys as the WireGuard tools write them: base64 of 32 bytes.
+#define PRIV "LCGiDwi1ZE+Aq3bHX8TQtA8RsIy53ZC3fS3j1Vwnpjo="
+#define PEERPUB "ExYf7d/LBFaQ1EImLf1OAeKcoWjHPUzXGnD5k+pEVsU="
+#define PSK "rBascy3sLfnBzqd2zyNWiDLNVNCB/1T50JCV+2oAdYg="
+
 namespace {
 
 WireGuardVPNInfo FullRecord() {
     WireGuardVPNInfo info;
     std::strcpy(info.WanIP, "203.0.113.7");
     info.PeerPort = 51820;
-    std::strcpy(info.PeerPubKey, "PEERPUB=");
+    std::strcpy(info.PeerPubKey, PEERPUB);
     std::strcpy(info.IPAddr, "10.9.0.2");
     info.InterSubMask = 24;
     info.InterPort = 41000;
-    std::strcpy(info.InterPriKey, "PRIV=");
+    std::strcpy(info.InterPriKey, PRIV);
     std::strcpy(info.InterPubKey, "OWNPUB=");
     std::strcpy(info.DNS, "1.1.1.1, 9.9.9.9");
-    std::strcpy(info.PreShardKey, "PSK=");
+    std::strcpy(info.PreShardKey, PSK);
     info.KeepaliveTime = 25;
     std::strcpy(info.AllowdIPs, "10.9.0.0/24, 192.168.7.0/24");
     return info;
@@ -38,24 +43,24 @@ TEST(WireGuardConfigText, FollowsTheLineTable) {
         const char* expected;
     } cases[] = {
         {"every line", [](WireGuardVPNInfo&) {},
-         "[Interface]\nPrivateKey = PRIV=\nListenPort = 41000\nAddress = 10.9.0.2/24\nDNS = 1.1.1.1, "
+         "[Interface]\nPrivateKey = " PRIV "\nListenPort = 41000\nAddress = 10.9.0.2/24\nDNS = 1.1.1.1, "
          "9.9.9.9\n\n"
-         "[Peer]\nPublicKey = PEERPUB=\nEndpoint = 203.0.113.7:51820\nAllowedIPs = 10.9.0.0/24, "
+         "[Peer]\nPublicKey = " PEERPUB "\nEndpoint = 203.0.113.7:51820\nAllowedIPs = 10.9.0.0/24, "
          "192.168.7.0/24\n"
-         "PresharedKey = PSK=\nPersistentKeepalive = 25\n"},
+         "PresharedKey = " PSK "\nPersistentKeepalive = 25\n"},
         {"empty AllowdIPs means all", [](WireGuardVPNInfo& i) { i.AllowdIPs[0] = '\0'; },
-         "[Interface]\nPrivateKey = PRIV=\nListenPort = 41000\nAddress = 10.9.0.2/24\nDNS = 1.1.1.1, "
+         "[Interface]\nPrivateKey = " PRIV "\nListenPort = 41000\nAddress = 10.9.0.2/24\nDNS = 1.1.1.1, "
          "9.9.9.9\n\n"
-         "[Peer]\nPublicKey = PEERPUB=\nEndpoint = 203.0.113.7:51820\nAllowedIPs = 0.0.0.0/0\n"
-         "PresharedKey = PSK=\nPersistentKeepalive = 25\n"},
+         "[Peer]\nPublicKey = " PEERPUB "\nEndpoint = 203.0.113.7:51820\nAllowedIPs = 0.0.0.0/0\n"
+         "PresharedKey = " PSK "\nPersistentKeepalive = 25\n"},
         {"port and keepalive 0, no pre-shared key",
          [](WireGuardVPNInfo& i) {
              i.InterPort = 0;
              i.KeepaliveTime = 0;
              i.PreShardKey[0] = '\0';
          },
-         "[Interface]\nPrivateKey = PRIV=\nAddress = 10.9.0.2/24\nDNS = 1.1.1.1, 9.9.9.9\n\n"
-         "[Peer]\nPublicKey = PEERPUB=\nEndpoint = 203.0.113.7:51820\nAllowedIPs = 10.9.0.0/24, "
+         "[Interface]\nPrivateKey = " PRIV "\nAddress = 10.9.0.2/24\nDNS = 1.1.1.1, 9.9.9.9\n\n"
+         "[Peer]\nPublicKey = " PEERPUB "\nEndpoint = 203.0.113.7:51820\nAllowedIPs = 10.9.0.0/24, "
          "192.168.7.0/24\n"},
         {"no DNS and no private key",
          [](WireGuardVPNInfo& i) {
@@ -64,9 +69,9 @@ TEST(WireGuardConfigText, FollowsTheLineTable) {
              i.InterPort = 0;
          },
          "[Interface]\nAddress = 10.9.0.2/24\n\n"
-         "[Peer]\nPublicKey = PEERPUB=\nEndpoint = 203.0.113.7:51820\nAllowedIPs = 10.9.0.0/24, "
+         "[Peer]\nPublicKey = " PEERPUB "\nEndpoint = 203.0.113.7:51820\nAllowedIPs = 10.9.0.0/24, "
          "192.168.7.0/24\n"
-         "PresharedKey = PSK=\nPersistentKeepalive = 25\n"},
+         "PresharedKey = " PSK "\nPersistentKeepalive = 25\n"},
     };
     for (const auto& c : cases) {
         WireGuardVPNInfo info = FullRecord();
@@ -164,21 +169,29 @@ TEST_F(WireGuardFiles, RefusesUnsafeNamesAndUnwritableFolders) {
     EXPECT_NE(project.Log().find("WireGuard :: Invalid tunnel name: ../../escape \n"), std::string::npos);
     EXPECT_EQ(context.WriteWireGuardConfig(profile, nullptr), -1);
 
-    // A value with a line break would add lines of its own to the file.
+    // A value with a line break would add lines of its own to the file; one that its key
+    // does not take would reach wg-quick's unquoted expansions.
     std::strcpy(profile.ProfileName, "office");
-    void (*const breakLine[])(WireGuardVPNInfo&) = {
-        [](WireGuardVPNInfo& i) { std::strcpy(i.DNS, "1.1.1.1\nPostUp = id"); },
-        [](WireGuardVPNInfo& i) { std::strcpy(i.AllowdIPs, "0.0.0.0/0\r\nPostUp = id"); },
-        [](WireGuardVPNInfo& i) { std::strcpy(i.PeerPubKey, "K=\tx"); },
+    struct Unfit {
+        void (*change)(WireGuardVPNInfo&);
+        const char* key;
+    } unfit[] = {
+        {[](WireGuardVPNInfo& i) { std::strcpy(i.DNS, "1.1.1.1\nPostUp = id"); }, "DNS"},
+        {[](WireGuardVPNInfo& i) { std::strcpy(i.AllowdIPs, "0.0.0.0/0\r\nPostUp = id"); }, "AllowedIPs"},
+        {[](WireGuardVPNInfo& i) { std::strcpy(i.PeerPubKey, "K=\tx"); }, "PublicKey"},
+        {[](WireGuardVPNInfo& i) { std::strcpy(i.DNS, "10.9.231.1,1:$(id>/tmp/x)"); }, "DNS"},
+        {[](WireGuardVPNInfo& i) { std::strcpy(i.IPAddr, "/root/*"); }, "Address"},
     };
-    for (auto change : breakLine) {
+    for (const Unfit& u : unfit) {
         WireGuardVPNInfo bad = info;
-        change(bad);
-        EXPECT_EQ(context.WriteWireGuardConfig(profile, &bad), -1);
+        u.change(bad);
+        EXPECT_EQ(context.WriteWireGuardConfig(profile, &bad), -1) << u.key;
+        EXPECT_NE(project.Log().find(std::string("WireGuard :: Value of ") + u.key +
+                                     " not allowed in wireguard config: office \n"),
+                  std::string::npos)
+            << u.key;
     }
     EXPECT_FALSE(QFile::exists(QString::fromStdString(project.path + "/Config/wireguard/office.conf")));
-    EXPECT_NE(project.Log().find("WireGuard :: Invalid value in wireguard config: office \n"),
-              std::string::npos);
 
     // The configuration folder is a file: nothing can be written.
     ASSERT_TRUE(WriteText(project.path + "/Config", "not a folder"));
@@ -236,7 +249,7 @@ TEST_F(WireGuardFiles, ForwardsRowsToTheStore) {
     WireGuardVPNInfo read;
     std::strcpy(read.DNS, "stale");
     ASSERT_EQ(context.GetWireGuardInfoByID(info.ID, &read), 0);
-    EXPECT_STREQ(read.PeerPubKey, "PEERPUB=");
+    EXPECT_STREQ(read.PeerPubKey, PEERPUB);
     EXPECT_EQ(read.KeepaliveTime, 25);
     EXPECT_EQ(context.GetWireGuardInfoByID(info.ID, nullptr), -1);
 
