@@ -8,12 +8,14 @@
 // on, a DNS server) each connect in a process of their own, in network and mount
 // namespaces of their own, and leave the routes, rules, firewall and resolver as they were.
 #include <QPointer>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
 #include "RealTestSupport.h"
+#include "WireGuardContext.h"
 
 extern char** environ;
 
@@ -139,6 +141,47 @@ TEST_F(RealWireGuard, CloseWhileConnectedOrConnectingLeavesNothing) {
         EXPECT_FALSE(interfaceUp(kTunnel));
         dropWindow();
     }
+}
+
+TEST_F(RealWireGuard, ADnsValueThatWouldRunACommandIsRefusedAndRunsNothing) {
+    // The user's store holds, written with sqlite3 beside the editor, a DNS value that
+    // wg-quick and resolvconf would run as a command as root.
+    addProfile(kTunnel, server->port);
+    const std::string marker = workFolder() + "/dns-marker";
+    hometest::runOnDatabaseFile(
+        ("UPDATE ZRWIREGUARDVPN SET DNS = '10.9.231.1,1:$(id>" + marker + ")'").c_str());
+    const QString refusal = QStringLiteral("This profile's DNS value is not allowed in a WireGuard "
+                                           "configuration. Please correct it in the profile.");
+    open(kTunnel);
+    const guitest::LogMark mark;
+    press();
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED, 20000)) << guitest::logText().toStdString();
+    EXPECT_TRUE(guitest::waitFor([&] { return guitest::toastText() == refusal; }, 3000))
+        << guitest::toastText().toStdString();
+    EXPECT_TRUE(mark.added().contains(
+        QStringLiteral("WireGuard :: Connect refused: the DNS value of profile korvawg is not allowed \n")));
+    EXPECT_FALSE(QFile::exists(QStringLiteral("Config/wireguard/korvawg.conf")));
+    closePage();
+
+    // The same value in a configuration file an earlier version wrote, which a connect
+    // would use as it is.
+    WireGuardVPNInfo info;
+    server->fillClientProfile(info);
+    info.PeerPort = server->port;
+    std::snprintf(info.DNS, sizeof info.DNS, "10.9.231.1,1:$(id>%s)", marker.c_str());
+    QDir().mkpath(QStringLiteral("Config/wireguard"));
+    ASSERT_TRUE(realvpn::WriteFile("Config/wireguard/korvawg.conf", WireGuardConfigText(info), 0600));
+    open(kTunnel);
+    const guitest::LogMark fileMark;
+    press();
+    ASSERT_TRUE(waitStatus(CONNECT_STATUS_DISCONNECTED, 20000)) << guitest::logText().toStdString();
+    EXPECT_TRUE(guitest::waitFor([&] { return guitest::toastText() == refusal; }, 3000));
+    EXPECT_TRUE(fileMark.added().contains(
+        QStringLiteral("WireGuard :: Connect refused: the DNS value of profile korvawg is not allowed \n")));
+
+    EXPECT_FALSE(interfaceUp(kTunnel));
+    expectNothingLeft("wireguard-go", kTunnel);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(marker))) << realvpn::ReadFile(marker);
 }
 
 // The shapes of the WireGuard profiles that providers and companies hand out. The table

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -124,6 +125,55 @@ TEST_F(TransferAsUser, AnImportReadsOnlyAFileOfTheUserWhoStartedIt) {
     ASSERT_TRUE(user.own(file.toStdString()));
     EXPECT_EQ(errorDuring([&] { EXPECT_EQ(page->importFromFile(file), 0); }), QString());
     EXPECT_EQ(storeNames().size(), 3);
+}
+
+// Two users of the machine: the author of a shared profile file and the one who imports it.
+class TransferBetweenUsers : public TransferAsUser {
+protected:
+    // The store's row changed as its user can, with sqlite3 beside the editor.
+    static void editStore(const std::string& sql) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(storePath()).constData(), &db), SQLITE_OK);
+        char* error = nullptr;
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+        sqlite3_free(error);
+        sqlite3_close(db);
+    }
+    // The client now runs for the importing user, with that user's store.
+    void switchToImporter() {
+        ASSERT_EQ(importer.error(), "");
+        ASSERT_EQ(app()->Stop(), 0);
+        ASSERT_TRUE(SetInvokingUserForTesting(importer.uid));
+        const std::string data = importer.home + "/.config/Halvex/Korva VPN";
+        ASSERT_EQ(MakeUserFolderPath(data), 0);
+        ASSERT_EQ(app()->SetDataPath((data + "/").c_str()), 0);
+        ASSERT_EQ(app()->Start(), 0);
+    }
+
+    testsupport::ThrowawayUser importer;
+};
+
+// A DNS value that wg-quick and resolvconf would run as a command, put into the author's
+// store beside the editor and exported, travels no further: the other user's import
+// refuses the file, naming the profile and the field, and merges nothing.
+TEST_F(TransferBetweenUsers, AnImportRefusesAProfileWhoseValueItsKeyDoesNotTake) {
+    seedStore({{VPN_TYPE_IPSEC, "office"}, {VPN_TYPE_WIREGUARD, "wg_home"}});
+    editStore("UPDATE ZRWIREGUARDVPN SET DNS = '10.9.231.1,1:$(id>/tmp/korva-dns-marker)'");
+    const QString exported = exports + QStringLiteral("/shared.cfg");
+    ASSERT_EQ(exportTo(exported), QString());
+
+    switchToImporter();
+    const QString received = QString::fromStdString(importer.home) + QStringLiteral("/shared.cfg");
+    ASSERT_TRUE(QFile::copy(exported, received));
+    ASSERT_TRUE(importer.own(received.toStdString()));
+    auto page = makePage();
+    const QByteArray store = storeBytes();
+    EXPECT_EQ(errorDuring([&] { EXPECT_EQ(page->importFromFile(received), -1); }),
+              QStringLiteral("The file holds a profile with a value that is not allowed: wg_home (DNS). "
+                             "Nothing was imported."));
+    EXPECT_EQ(storeBytes(), store);
+    EXPECT_EQ(storeNames(), QStringList());
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("Config/wireguard/wg_home.conf")));
 }
 
 } // namespace
