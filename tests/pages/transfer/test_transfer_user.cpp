@@ -173,7 +173,6 @@ TEST_F(TransferBetweenUsers, AnImportRefusesAProfileWhoseValueItsKeyDoesNotTake)
                              "Nothing was imported."));
     EXPECT_EQ(storeBytes(), store);
     EXPECT_EQ(storeNames(), QStringList());
-    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("Config/wireguard/wg_home.conf")));
 }
 
 } // namespace
