@@ -53,6 +53,10 @@ void TunnelRoad::showToast(const char* key) const {
     controller.showToast(ZRStringConstant::tr(key));
 }
 
+void TunnelRoad::showToast(const char* key, const QString& argument) const {
+    controller.showToast(ZRStringConstant::tr(key).arg(argument));
+}
+
 void TunnelRoad::forgetConnection() {
     controller.finishDisconnect();
 }

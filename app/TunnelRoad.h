@@ -10,6 +10,7 @@
 // attempt is still the current one.
 #pragma once
 
+#include <QString>
 #include <functional>
 #include <string>
 
@@ -67,6 +68,8 @@ protected:
     bool findSelectedProfile(ProfileInfo* profile) const;
     // A toast over the page with the text of the key, unless the client is closing.
     void showToast(const char* key) const;
+    // The same with the text's "%1" filled in.
+    void showToast(const char* key, const QString& argument) const;
     // The connected tunnel has ended by itself: the connection time goes back to 0 and no
     // profile is the current one, as after a disconnect.
     void forgetConnection();

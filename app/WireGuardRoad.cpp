@@ -15,7 +15,6 @@
 #include "WireGuardContext.h"
 #include "WireGuardProbe.h"
 #include "WireGuardValues.h"
-#include "ZRStringConstant.h"
 #include "zrwlog.h"
 
 using namespace AppConstants;
@@ -132,8 +131,7 @@ void WireGuardRoad::connect() {
             if (!prepared.refusedKey.empty()) {
                 CONNECT_LOG(kWireGuardValueRefusedLine, prepared.refusedKey.c_str(), name.c_str());
                 controller.slotConnectVPNFailed();
-                controller.showToast(ZRStringConstant::tr(kWireGuardValueRefusedKey)
-                                         .arg(QString::fromStdString(prepared.refusedKey)));
+                showToast(kWireGuardValueRefusedKey, QString::fromStdString(prepared.refusedKey));
                 return;
             }
             if (!prepared.installed) {

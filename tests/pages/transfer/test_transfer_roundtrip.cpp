@@ -161,8 +161,13 @@ TEST_F(Transfer, NamesAreMadeUniqueOnTheImportedName) {
             IPCSqlite source;
             ASSERT_EQ(source.Init("names.db"), 0);
             for (const Source& profile : c.imported) {
+                // A WireGuard row whose values its configuration file takes.
                 WireGuardVPNInfo wireguard;
-                std::strcpy(wireguard.PeerPubKey, "key");
+                std::strcpy(wireguard.WanIP, "203.0.113.9");
+                wireguard.PeerPort = 51820;
+                std::strcpy(wireguard.PeerPubKey, "hSDwCYkwp1R0i33ctD73Wg2/Og0mOBr066SpjqqbTmo=");
+                std::strcpy(wireguard.IPAddr, "10.8.0.2");
+                wireguard.InterSubMask = 24;
                 ASSERT_EQ(source.InsertWireGuardInfo(&wireguard), 0);
                 OpenVPNInfo openvpn;
                 ASSERT_EQ(source.InsertOpenVPNConfig(&openvpn), 0);
