@@ -47,3 +47,7 @@ QString ReadUserFileDialogAnswer(const QByteArray& answer);
 // bundle's program shows the dialog the client's windows keep being drawn and take no
 // input. A dialog that cannot be shown is logged and said in an error prompt over parent.
 QString ChooseUserFile(QWidget* parent, const UserFileChoice& choice);
+
+// Tests that work for another user without a display for the bundle's program: the dialogs
+// run in the client as in a run for the process's own user.
+void ShowFileDialogsInProcessForTesting(bool inProcess);

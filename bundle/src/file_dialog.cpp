@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <unistd.h>
 
-#include "ApplicationStyleSheet.h"
 #include "KorvaResourcePaths.h"
 #include "KorvaResources.h"
 #include "UserFileDialog.h"
@@ -65,7 +64,10 @@ int main(int argc, char* argv[]) {
         font.setFamily(families.first());
         QApplication::setFont(font);
     }
-    app.setStyleSheet(ReadStyleSheet(colorMode == 2 ? KORVA_STYLESHEET_DARK : KORVA_STYLESHEET_NORMAL));
+    QFile sheet(QString::fromLatin1(colorMode == 2 ? KORVA_STYLESHEET_DARK : KORVA_STYLESHEET_NORMAL));
+    if (sheet.open(QIODevice::ReadOnly)) {
+        app.setStyleSheet(QString::fromUtf8(sheet.readAll()));
+    }
 
     QFileDialog dialog;
     PrepareUserFileDialog(&dialog, choice);
