@@ -12,6 +12,7 @@
 #include "AppConstants.h"
 #include "AppContext.h"
 #include "ApplicationStyleSheet.h"
+#include "Elevation.h"
 #include "KorvaResources.h"
 #include "NeedAdminMessage.h"
 #include "SettingChoices.h"
@@ -115,7 +116,10 @@ void ShowTrayPopup(ZRVPNClient* window, int x, int y) {
 int RunClient(int argc, char** argv, const std::function<void()>& beforeLoop) {
     int result = 0;
     {
+        // Elevated, the application object sees the program's name alone: Qt would load
+        // the plug-ins, styles and style sheets that options of the command line name.
         int count = argc;
+        KeepOnlyProgramName(&count, argv);
         // The client draws with the raster engine alone: Qt's OpenGL integration on X would
         // load a GL implementation it never uses (tens of milliseconds and megabytes at
         // start). A value the user set stays. The X platform reads it when it is first asked

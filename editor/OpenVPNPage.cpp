@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLineEdit>
@@ -14,6 +13,7 @@
 #include "InvokingUserFile.h"
 #include "OpenVPNContext.h"
 #include "SystemContext.h"
+#include "UserFileDialog.h"
 #include "ZRErrorDialog.h"
 #include "ZRInputIpLineEdit.h"
 #include "ZRStringConstant.h"
@@ -209,13 +209,13 @@ void ProfileConfigDialog::OpenVPNPage::setDnsAutomatic(ZRInputIpLineEdit* dns, b
 // Import.
 
 void ProfileConfigDialog::OpenVPNPage::importOpenVPNFile() {
-    QFileDialog fileDialog(&dialog, QString::fromLatin1(kImportCaption), QString(),
-                           QString::fromLatin1(kImportFilter));
-    fileDialog.setFileMode(QFileDialog::ExistingFile);
-    if (fileDialog.exec() != QDialog::Accepted || fileDialog.selectedFiles().isEmpty()) {
+    UserFileChoice choice;
+    choice.caption = QString::fromLatin1(kImportCaption);
+    choice.filter = QString::fromLatin1(kImportFilter);
+    const QString path = ChooseUserFile(&dialog, choice);
+    if (path.isEmpty()) {
         return;
     }
-    const QString path = fileDialog.selectedFiles().first();
     // The file is the user's: read with the user's rights, and only a regular file.
     QByteArray bytes;
     if (!InvokingUserFile::read(path, kImportMaxBytes, &bytes)) {

@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QThread>
 #include <atomic>
@@ -30,6 +29,7 @@
 #include "ProfileWidget.h"
 #include "SystemContext.h"
 #include "TunnelPaths.h"
+#include "UserFileDialog.h"
 #include "WireGuardContext.h"
 #include "WireGuardValues.h"
 #include "ZRErrorDialog.h"
@@ -155,17 +155,20 @@ int ProfileWidget::deleteImportLeftovers() {
 void ProfileWidget::runExport() {
     const QString suggested = QString::fromLatin1(kExportNamePrefix) +
                               QDateTime::currentDateTime().toString(QString::fromLatin1(kExportTimeFormat));
-    QFileDialog dialog(this, QString::fromLatin1(kSaveCaption), QString(), QString::fromLatin1(kFileFilter));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    UserFileChoice choice;
+    choice.save = true;
+    choice.caption = QString::fromLatin1(kSaveCaption);
+    choice.filter = QString::fromLatin1(kFileFilter);
     // The client works in its own folder: the dialog starts in the user's home instead.
-    dialog.setDirectory(QString::fromStdString(GetInvokingUser().home));
+    choice.folder = QString::fromStdString(GetInvokingUser().home);
     // A name typed without a suffix gets one, so that the import's filter shows the file.
-    dialog.setDefaultSuffix(QString::fromLatin1(kFileSuffix));
-    dialog.selectFile(suggested);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    choice.defaultSuffix = QString::fromLatin1(kFileSuffix);
+    choice.selectedFile = suggested;
+    const QString path = ChooseUserFile(this, choice);
+    if (path.isEmpty()) {
         return;
     }
-    exportToFile(dialog.selectedFiles().first());
+    exportToFile(path);
 }
 
 int ProfileWidget::exportToFile(const QString& path) {
@@ -247,12 +250,14 @@ void ProfileWidget::runImport() {
         showTransferError(ZRStringConstant::tr("ZRVPN_IMPORT_FAILED"));
         return;
     }
-    QFileDialog dialog(this, QString::fromLatin1(kOpenCaption), QString(), QString::fromLatin1(kFileFilter));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    UserFileChoice choice;
+    choice.caption = QString::fromLatin1(kOpenCaption);
+    choice.filter = QString::fromLatin1(kFileFilter);
+    const QString path = ChooseUserFile(this, choice);
+    if (path.isEmpty()) {
         return;
     }
-    importFromFile(dialog.selectedFiles().first());
+    importFromFile(path);
 }
 
 int ProfileWidget::importFromFile(const QString& path) {

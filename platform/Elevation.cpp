@@ -149,12 +149,20 @@ std::map<std::string, std::string> PkexecEnvironment(const std::map<std::string,
     return values;
 }
 
-std::vector<std::string> ElevationCommand(const std::string& program, int argc, char** argv) {
-    std::vector<std::string> command = {kPkexecProgram, program};
-    for (int i = 1; i < argc; ++i) {
-        command.emplace_back(argv[i]);
+std::vector<std::string> ElevationCommand(const std::string& program) {
+    return {kPkexecProgram, program};
+}
+
+void KeepOnlyProgramName(int* argc, char** argv) {
+    // A root run that pkexec started for a user whose account cannot be read works for
+    // root, but its command line is still that user's.
+    const char* pkexecUid = std::getenv(kPkexecUidVariable);
+    const bool forAnotherUser = GetInvokingUser().elevated ||
+                                (geteuid() == 0 && pkexecUid != nullptr && std::strcmp(pkexecUid, "0") != 0);
+    if (*argc > 1 && forAnotherUser) {
+        *argc = 1;
+        argv[1] = nullptr;
     }
-    return command;
 }
 
 std::string ElevationRefusal(int waitStatus) {
@@ -193,7 +201,7 @@ bool RunElevated(int argc, char** argv, int* exitCode, ElevationRefusedMessage s
                 setenv("XAUTHORITY", fallback.c_str(), 1);
             }
         }
-        const std::vector<std::string> command = ElevationCommand(program, argc, argv);
+        const std::vector<std::string> command = ElevationCommand(program);
         std::vector<char*> args;
         for (const std::string& part : command) {
             args.push_back(const_cast<char*>(part.c_str()));

@@ -35,8 +35,16 @@ void CleanElevatedEnvironment();
 // the current one (pkexec checks them again) and a plain PATH.
 std::map<std::string, std::string> PkexecEnvironment(const std::map<std::string, std::string>& current);
 
-// The command line of the elevated run: pkexec, the program, its arguments.
-std::vector<std::string> ElevationCommand(const std::string& program, int argc, char** argv);
+// The command line of the elevated run: pkexec and the program, nothing else. The caller's
+// arguments stay behind: Qt takes options such as -platformpluginpath, -plugin or -style
+// from the command line, and root must not load what they name.
+std::vector<std::string> ElevationCommand(const std::string& program);
+
+// The arguments an application object of an elevated run is made from: the program's name
+// alone (argc becomes 1), so that nothing of the user's command line makes root load a
+// plug-in, a style or a style sheet; so does a root run that pkexec started for any user
+// but root. Any other run keeps its arguments.
+void KeepOnlyProgramName(int* argc, char** argv);
 
 // Why pkexec's exit status means that no elevated run took place, or empty when it did
 // run (its status is then the client's).

@@ -3,6 +3,7 @@
 // start without rights, and an elevated start for another user, are tested with the
 // program (tests/app/process).
 #include "Elevation.h"
+#include "InvokingUser.h"
 
 #include <gtest/gtest.h>
 
@@ -121,12 +122,10 @@ TEST(ElevationTest, PkexecGetsTheDisplayAndTheLanguageOnly) {
 }
 
 TEST(ElevationTest, CommandAndRefusals) {
-    char arg0[] = "korva-vpn";
-    char arg1[] = "--x y";
-    char* argv[] = {arg0, arg1, nullptr};
-    // No --keep-cwd: the elevated run works in its own folder, never in the caller's.
-    const std::vector<std::string> expected = {"/usr/bin/pkexec", "/opt/korva/korva-vpn", "--x y"};
-    EXPECT_EQ(ElevationCommand("/opt/korva/korva-vpn", 2, argv), expected);
+    // No --keep-cwd: the elevated run works in its own folder, never in the caller's; and
+    // none of the caller's arguments, which Qt would take as options.
+    const std::vector<std::string> expected = {"/usr/bin/pkexec", "/opt/korva/korva-vpn"};
+    EXPECT_EQ(ElevationCommand("/opt/korva/korva-vpn"), expected);
 
     const auto exited = [](int code) { return code << 8; };
     EXPECT_FALSE(ElevationRefusal(exited(126)).empty()) << "dismissed";
@@ -134,6 +133,47 @@ TEST(ElevationTest, CommandAndRefusals) {
     EXPECT_TRUE(ElevationRefusal(exited(0)).empty()) << "the elevated client ran";
     EXPECT_TRUE(ElevationRefusal(exited(1)).empty());
     EXPECT_TRUE(ElevationRefusal(SIGTERM).empty()) << "the elevated client was ended by a signal";
+}
+
+// Which runs hand the application object their command line: only a run for the process's
+// own user; root working for another user keeps the program's name alone.
+TEST(ElevationTest, OnlyTheProgramsNameReachesTheApplicationOfAnElevatedRun) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "working for another user needs root";
+    }
+    struct Case {
+        const char* what;
+        long invokingUid;      // -1: the process's own user
+        const char* pkexecUid; // nullptr: not set
+        int expectedCount;
+    };
+    const Case cases[] = {
+        {"root for itself", -1, nullptr, 4},
+        {"root for itself, PKEXEC_UID 0", -1, "0", 4},
+        {"elevated for an account", 65534, "65534", 1},
+        {"started by pkexec for a uid without an account", -1, "4012345", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.pkexecUid != nullptr) {
+            setenv("PKEXEC_UID", c.pkexecUid, 1);
+        } else {
+            unsetenv("PKEXEC_UID");
+        }
+        ASSERT_TRUE(SetInvokingUserForTesting(static_cast<uid_t>(c.invokingUid)));
+        char arg0[] = "korva-vpn";
+        char arg1[] = "-platformpluginpath";
+        char arg2[] = "/home/ana/plug";
+        char arg3[] = "-style=fusion";
+        char* argv[] = {arg0, arg1, arg2, arg3, nullptr};
+        int argc = 4;
+        KeepOnlyProgramName(&argc, argv);
+        EXPECT_EQ(argc, c.expectedCount);
+        EXPECT_STREQ(argv[0], "korva-vpn");
+        EXPECT_EQ(argv[argc], nullptr);
+    }
+    unsetenv("PKEXEC_UID");
+    ASSERT_TRUE(SetInvokingUserForTesting(static_cast<uid_t>(-1)));
 }
 
 } // namespace

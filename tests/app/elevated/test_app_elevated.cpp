@@ -231,10 +231,11 @@ protected:
         return values;
     }
 
-    // Starts the client as pkexec would, in the user's working folder. Standard error goes to
-    // errors.
-    pid_t start(uid_t invoking, const std::string& errors) {
+    // Starts the client as pkexec would, in the user's working folder, with the user's
+    // arguments after the program. Standard error goes to errors.
+    pid_t start(uid_t invoking, const std::string& errors, const std::vector<std::string>& userArgs = {}) {
         std::vector<std::string> args = {program};
+        args.insert(args.end(), userArgs.begin(), userArgs.end());
         const std::vector<std::string> env = environment(invoking);
         const pid_t pid = fork();
         if (pid == 0) {
@@ -277,10 +278,11 @@ protected:
 
     // Runs the client until its window shows, checks it while it runs, then closes it as
     // the system does; its exit status.
-    int runOnce(const std::function<void(pid_t)>& whileRunning) {
+    int runOnce(const std::function<void(pid_t)>& whileRunning,
+                const std::vector<std::string>& userArgs = {}) {
         const std::string errors = Cwd() + "/client-errors.txt";
         const size_t before = logs().size();
-        const pid_t client = start(user.uid, errors);
+        const pid_t client = start(user.uid, errors, userArgs);
         EXPECT_GT(client, 0);
         const bool started =
             WaitFor([&] { return logs().find("Korva VPN Start", before) != std::string::npos; }, 30000);
@@ -422,6 +424,23 @@ TEST_F(ElevatedStart, LinksInTheUsersFoldersLeadNowhere) {
     EXPECT_EQ(logs().find("Set theme mode to { Dark }"), std::string::npos);
     EXPECT_EQ(NotOwnedBy(user.home, user.uid), std::vector<std::string>{});
     EXPECT_FALSE(Exists(hostile + "/user-program-ran"));
+}
+
+TEST_F(ElevatedStart, QtOptionsOnTheCommandLineLoadNothingOfTheUsers) {
+    // The user's own "platform plug-in", in a folder of the user's, named as Qt's options
+    // name plug-in folders, styles and style sheets.
+    const std::string plugins = user.home + "/plug";
+    userMade(plugins, true);
+    const std::string plugin = plugins + "/libqxcb.so";
+    ASSERT_EQ(std::system(("cp '" + std::string(MARKER_QT_PLUGIN) + "' '" + plugin + "'").c_str()), 0);
+    userMade(plugin, false);
+
+    const int status =
+        runOnce([](pid_t) {}, {"-platformpluginpath", plugins, "-platform", "xcb", "-plugin", "korvamarker",
+                               "-stylesheet", rootOnly + "/dark.ini", "-qwindowgeometry", "10x10+0+0"});
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << clientErrors;
+    EXPECT_FALSE(Exists(programFolder + "/qt-plugin-loaded"))
+        << "loaded by uid " << ReadAll(programFolder + "/qt-plugin-loaded");
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "ProfileFileTexts.h"
 #include "SavesTestSupport.h"
 #include "ThrowawayUser.h"
+#include "UserFileDialog.h"
 
 #include <sys/stat.h>
 
@@ -742,8 +743,14 @@ TEST_F(EditorTest, ImportReadsWithTheInvokingUsersRights) {
     const QString reaching = place("reaching.ovpn", "ca ca.crt\nkey secret.key\n", 0644);
     // Working for the user as an elevated run does, until the end of the test.
     struct WorkingForUser {
-        explicit WorkingForUser(uid_t uid) { working = SetInvokingUserForTesting(uid); }
-        ~WorkingForUser() { SetInvokingUserForTesting(static_cast<uid_t>(-1)); }
+        explicit WorkingForUser(uid_t uid) {
+            working = SetInvokingUserForTesting(uid);
+            ShowFileDialogsInProcessForTesting(true);
+        }
+        ~WorkingForUser() {
+            ShowFileDialogsInProcessForTesting(false);
+            SetInvokingUserForTesting(static_cast<uid_t>(-1));
+        }
         bool working = false;
     } forUser(user.uid);
     ASSERT_TRUE(forUser.working);
