@@ -39,6 +39,14 @@ void ZRVPNClientForm::addPage(QWidget* page, const char* name) {
     // on which a page that colours itself takes the colour mode in force.
     QEvent change(QEvent::StyleChange);
     QCoreApplication::sendEvent(page, &change);
+    // A page built after the start has missed the language change that the restore of the
+    // stored settings sends every widget: it gets one now, so that it is the page that
+    // change leaves (its texts measured and fitted, its captions' tool tips set), whenever
+    // it is built.
+    if (page != homeWidget) {
+        QEvent language(QEvent::LanguageChange);
+        QCoreApplication::sendEvent(page, &language);
+    }
 }
 
 ZRVPNClient::ZRVPNClient(QWidget* parent)
