@@ -32,6 +32,12 @@ constexpr int kConnectWaitMs = 500;
 constexpr int kWriteWaitMs = 30000;
 constexpr int kReadWaitMs = 1000;
 
+// How the desktop names the program's windows (in the task bar and Alt+Tab): the X window
+// class ("korva-vpn", "Korva VPN": the program file's name and the application's) and the
+// desktop entry's name.
+constexpr const char* kApplicationName = "Korva VPN";
+constexpr const char* kDesktopFileName = "korva-vpn";
+
 // The default translation and the brand font's regular face.
 constexpr const char* kDefaultTranslation = KORVA_TRANSLATION_PREFIX "en" KORVA_TRANSLATION_SUFFIX;
 constexpr const char* kTranslationDir = KORVA_TRANSLATION_DIR;
@@ -47,7 +53,8 @@ constexpr const char* kXcbPlatformName = "xcb";
 constexpr const char* kShownNoticeVariable = "KORVA_SHOWN_NOTICE";
 constexpr const char* kShownNotice = "korva-vpn: main window shown\n";
 
-// The tray icon's image and its tool tip's text key.
+// The program's icon (the tray's, and every window's where the desktop shows one) and the
+// tray tool tip's text key.
 constexpr const char* kTrayIconPath = KORVA_IMAGE_DIR "logo.svg";
 constexpr const char* kAppNameKey = "ZRVPN_APP_NAME";
 

@@ -3,6 +3,7 @@
 #include <QEventLoop>
 #include <QFont>
 #include <QFontDatabase>
+#include <QIcon>
 #include <QOpenGLContext>
 #include <QPointer>
 #include <QStringList>
@@ -138,6 +139,11 @@ int RunClient(int argc, char** argv, const std::function<void()>& beforeLoop) {
             qunsetenv(AppConstants::kXcbGLIntegrationVariable);
         }
         korvaInitResources();
+        // The desktop lists the windows by these (WM_CLASS, the window icon) before any
+        // window is made; the window's title is its form's.
+        QCoreApplication::setApplicationName(QString::fromLatin1(AppConstants::kApplicationName));
+        QGuiApplication::setDesktopFileName(QString::fromLatin1(AppConstants::kDesktopFileName));
+        QApplication::setWindowIcon(QIcon(QString::fromUtf8(AppConstants::kTrayIconPath)));
         if (app.instanceLockFailed()) {
             const std::string reason = app.instanceLockError().toStdString();
             ZRWLog(AppConstants::kLogModule, AppConstants::kLogLevel, AppConstants::kInstanceLockFailedLine,

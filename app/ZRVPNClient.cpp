@@ -177,6 +177,11 @@ SettingWidget* ZRVPNClient::settingsPage() {
     if (ui.settingWidget == nullptr) {
         ui.settingWidget = new SettingWidget(ui.stackedWidget, settingChoices);
         ui.addPage(ui.settingWidget, "settingWidget");
+        // Built after the start, the page has missed the language change that the restore of
+        // the stored settings sends every widget: it gets one now, so that it is the page that
+        // change leaves (its texts measured and fitted, its captions' tool tips set).
+        QEvent language(QEvent::LanguageChange);
+        QCoreApplication::sendEvent(ui.settingWidget, &language);
     }
     return ui.settingWidget;
 }

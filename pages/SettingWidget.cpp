@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QFontMetrics>
 #include <QIcon>
@@ -211,7 +212,10 @@ void SettingWidget::slotButtonClicked() {
         dialog.exec();
     } else if (button == ui.btnAutoStart) {
         const bool on = ui.btnAutoStart->isChecked();
-        const QByteArray name = QCoreApplication::applicationName().toLocal8Bit();
+        // The entry is named after the program file, as it always was: the application's
+        // name is the one the desktop shows, which the client sets for its windows.
+        const QByteArray name =
+            QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toLocal8Bit();
         const QByteArray program =
             QDir::toNativeSeparators(QCoreApplication::applicationFilePath()).toLocal8Bit();
         const bool failed = SetAutoStart(name.constData(), program.constData(), on) != 0;

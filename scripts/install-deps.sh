@@ -9,8 +9,9 @@ packages=(
   # the format check of ./dev.sh test
   clang-format
   qtbase5-dev qtbase5-dev-tools libqt5svg5-dev qttools5-dev qttools5-dev-tools
-  # Qt's X connection, on which the client asks whether a compositing manager runs
-  libqt5x11extras5-dev
+  # Qt's X connection, on which the client asks whether a compositing manager runs, and the
+  # SHAPE extension, by which a window cut to its body takes clicks only there
+  libqt5x11extras5-dev libxcb-shape0-dev
   libsqlite3-dev libgtest-dev libgmock-dev
   # run time: SVG icons, the programs the bundle drives
   libqt5svg5 openvpn wireguard-tools wireguard-go iproute2
@@ -23,8 +24,9 @@ packages=(
   pkexec
   # screenshots and the headless display of the run command
   xvfb xauth
-  # the real-display tests: a window manager on their Xvfb, and xprop to see it ready
-  openbox x11-utils
+  # the real-display tests: a window manager on their Xvfb, and xprop to see it ready and
+  # to read the windows' names and icons; XTEST to click where the server says
+  openbox x11-utils libxcb-xtest0-dev
   # ... and a compositing manager for those that look at translucent windows
   xcompmgr
   # a face for Chinese, Japanese and Korean texts, which the brand font lacks

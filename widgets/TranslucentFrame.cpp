@@ -6,8 +6,12 @@
 #include <QRegion>
 #include <QVector>
 #include <QWidget>
+#include <QX11Info>
 #include <algorithm>
 #include <cmath>
+#include <vector>
+#include <xcb/shape.h>
+#include <xcb/xcb.h>
 
 #include "Compositing.h"
 
@@ -55,6 +59,42 @@ QRegion OpaqueRoundedRegion(const QRect& rect, qreal radius) {
     QRegion region;
     region.setRects(rows.constData(), rows.size());
     return region;
+}
+
+// Gives the window's X input region the region (in the window's coordinates), or the whole
+// window again for an empty one. A window mask (QWidget::setMask) sets the bounding shape
+// alone: the input shape follows the same outline, so that what the window does not show
+// takes no clicks either, also where a window manager hands the input region on to the
+// frame it puts around the window.
+void SetInputShape(QWidget* window, const QRegion& region) {
+    if (!QX11Info::isPlatformX11() || !window->testAttribute(Qt::WA_WState_Created)) {
+        return;
+    }
+    auto* connection = static_cast<xcb_connection_t*>(QX11Info::connection());
+    const xcb_query_extension_reply_t* shape =
+        connection != nullptr ? xcb_get_extension_data(connection, &xcb_shape_id) : nullptr;
+    if (shape == nullptr || shape->present == 0) {
+        return;
+    }
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    if (region.isEmpty()) {
+        xcb_shape_mask(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, id, 0, 0, XCB_NONE);
+    } else {
+        // The server counts in device pixels.
+        const qreal ratio = window->devicePixelRatioF();
+        std::vector<xcb_rectangle_t> rectangles;
+        for (const QRect& rect : region) {
+            const QRect device =
+                QRectF(rect.x() * ratio, rect.y() * ratio, rect.width() * ratio, rect.height() * ratio)
+                    .toAlignedRect();
+            rectangles.push_back({static_cast<int16_t>(device.x()), static_cast<int16_t>(device.y()),
+                                  static_cast<uint16_t>(device.width()),
+                                  static_cast<uint16_t>(device.height())});
+        }
+        xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED, id,
+                             0, 0, static_cast<uint32_t>(rectangles.size()), rectangles.data());
+    }
+    xcb_flush(connection);
 }
 
 } // namespace
@@ -115,6 +155,7 @@ void TranslucentFrame::reshape() {
         if (!shapedOutline.isNull()) {
             shapedOutline = QRect();
             window->clearMask();
+            SetInputShape(window, QRegion());
         }
         return;
     }
@@ -123,7 +164,9 @@ void TranslucentFrame::reshape() {
         return;
     }
     shapedOutline = now;
-    window->setMask(OpaqueRoundedRegion(now, corner));
+    const QRegion shape = OpaqueRoundedRegion(now, corner);
+    window->setMask(shape);
+    SetInputShape(window, shape);
 }
 
 bool TranslucentFrame::eventFilter(QObject* watched, QEvent* event) {

@@ -1,14 +1,18 @@
 // The client as it starts (its own start, with its attributes, style sheet and font) on a
-// display: after a click on each tab the checked tab is drawn checked on the screen, the
-// status card shows each connection state and the figures as they change, the close
-// button without a tray leaves the window on the screen (or minimised), and Ctrl+Q ends
-// the program. Run offscreen too, where only the behaviour is checked.
+// display: its window named and pictured as the program, after a click on each tab the checked tab is drawn
+// checked on the screen, the status card shows each connection state and the figures as they change, the
+// close button without a tray leaves the window on the screen (or minimised), and Ctrl+Q ends the program.
+// Run offscreen too, where only the behaviour is checked.
 #include <QApplication>
 #include <QFile>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QVector>
 #include <gtest/gtest.h>
 
 #include "ClientMain.h"
@@ -52,6 +56,63 @@ void expectShown(const screen::XServer& server, std::initializer_list<QWidget*> 
             screen::waitShown(widget, server, step + QLatin1Char('-') + widget->objectName(), &report))
             << step.toStdString() << ": " << report.toStdString();
     }
+}
+
+// A property of the window as xprop prints it ("WM_CLASS = ..."), its type left out.
+QString windowProperty(QWidget* window, const char* name, const QStringList& options = {}) {
+    QProcess xprop;
+    xprop.start(
+        QStringLiteral("xprop"),
+        QStringList{QStringLiteral("-id"), QString::number(window->winId()), QStringLiteral("-notype")}
+            << options << QLatin1String(name));
+    if (!xprop.waitForFinished(10000) || xprop.exitCode() != 0) {
+        return QString();
+    }
+    return QString::fromUtf8(xprop.readAllStandardOutput()).trimmed();
+}
+
+// The task bar and Alt+Tab name the window by its title and class and show its icon: the
+// program's name and its own icon, not the class name of the code or a generic picture.
+void namedAsTheProgram(ZRVPNClient* window) {
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Korva VPN"));
+    EXPECT_EQ(QCoreApplication::applicationName(), QStringLiteral("Korva VPN"));
+    EXPECT_FALSE(window->windowIcon().isNull());
+    if (!screen::onDisplay()) {
+        return;
+    }
+    EXPECT_EQ(windowProperty(window, "_NET_WM_NAME"), QStringLiteral("_NET_WM_NAME = \"Korva VPN\""));
+    EXPECT_EQ(windowProperty(window, "WM_NAME"), QStringLiteral("WM_NAME = \"Korva VPN\""));
+    EXPECT_EQ(windowProperty(window, "WM_CLASS"), QStringLiteral("WM_CLASS = \"korva-vpn\", \"Korva VPN\""));
+    // The icon's pictures as numbers: width, height, then each pixel as ARGB, picture after
+    // picture. The 32x32 one is the program's icon at that size.
+    const QString icon =
+        windowProperty(window, "_NET_WM_ICON",
+                       {QStringLiteral("-f"), QStringLiteral("_NET_WM_ICON"), QStringLiteral("32c"),
+                        QStringLiteral("-len"), QStringLiteral("10000000")});
+    QVector<quint32> values;
+    for (const QString& value : icon.section(QLatin1Char('='), 1).split(QLatin1Char(','))) {
+        values.append(value.trimmed().toUInt());
+    }
+    QImage shown;
+    for (int at = 0; at + 2 <= values.size();) {
+        const int width = static_cast<int>(values[at]);
+        const int height = static_cast<int>(values[at + 1]);
+        ASSERT_GT(width, 0);
+        ASSERT_LE(at + 2 + width * height, values.size());
+        if (width == 32 && height == 32) {
+            shown = QImage(width, height, QImage::Format_ARGB32);
+            for (int i = 0; i < width * height; ++i) {
+                shown.setPixel(i % width, i / width, values[at + 2 + i]);
+            }
+        }
+        at += 2 + width * height;
+    }
+    ASSERT_FALSE(shown.isNull()) << "no 32x32 picture in _NET_WM_ICON: " << icon.left(200).toStdString();
+    const QImage own = QIcon(QStringLiteral(":/Korva VPN/resources/logo.svg"))
+                           .pixmap(32, 32)
+                           .toImage()
+                           .convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(shown, own) << "the window's icon is not the program's";
 }
 
 void clickTabsAndSeeThemChecked(ZRVPNClient* window, const screen::XServer& server) {
@@ -135,6 +196,7 @@ TEST(ClientOnDisplay, ShowsEveryChangeKeepsTheWindowWithoutATrayAndEndsOnCtrlQ) 
             ASSERT_TRUE(server->connected());
             expectShown(*server, {window->centralWidget()}, QStringLiteral("start"));
         }
+        namedAsTheProgram(window);
         clickTabsAndSeeThemChecked(window, *server);
         walkTheStatusCard(window, *server);
         closeWithoutTrayKeepsTheWindow(window, *server);

@@ -11,15 +11,21 @@
 // stops while the main window shows is followed.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QProcess>
 #include <QScreen>
 #include <QTest>
 #include <QThread>
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <vector>
+
+#include <xcb/shape.h>
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 #include "AccountLoginDialog.h"
 #include "ActiveProfileDialog.h"
@@ -275,6 +281,123 @@ TEST_F(FramesOnDisplay, EditorOverItsBackdrop) {
     expectOnScreen({backdrop, &editor}, QStringLiteral("editor"));
 }
 
+// Presses of the mouse as the X server delivers them, through XTEST: where the pointer is,
+// the window that takes the press (not the one asked for) gets it.
+class FakePointer {
+public:
+    FakePointer() {
+        connection = xcb_connect(nullptr, nullptr);
+        if (xcb_connection_has_error(connection) == 0) {
+            root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+        }
+    }
+    ~FakePointer() { xcb_disconnect(connection); }
+    FakePointer(const FakePointer&) = delete;
+    FakePointer& operator=(const FakePointer&) = delete;
+
+    bool connected() const { return root != 0; }
+    // The window's shape of that kind (bounding or input) as the server holds it.
+    QRegion shape(quint32 window, xcb_shape_sk_t kind) const {
+        QRegion region;
+        xcb_shape_get_rectangles_reply_t* reply = xcb_shape_get_rectangles_reply(
+            connection, xcb_shape_get_rectangles(connection, window, kind), nullptr);
+        if (reply != nullptr) {
+            const xcb_rectangle_t* rects = xcb_shape_get_rectangles_rectangles(reply);
+            for (int i = 0; i < xcb_shape_get_rectangles_rectangles_length(reply); ++i) {
+                region += QRect(rects[i].x, rects[i].y, rects[i].width, rects[i].height);
+            }
+            free(reply);
+        }
+        return region;
+    }
+    void click(const QPoint& global) const {
+        xcb_test_fake_input(connection, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root,
+                            static_cast<int16_t>(global.x()), static_cast<int16_t>(global.y()), 0);
+        xcb_test_fake_input(connection, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        xcb_test_fake_input(connection, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        // A round trip: the server has taken the presses when its answer comes.
+        free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    }
+
+private:
+    xcb_connection_t* connection = nullptr;
+    xcb_window_t root = 0;
+};
+
+// Each window that a press reached, with the press's place on the screen.
+class PressLog : public QObject {
+public:
+    std::vector<std::pair<QWidget*, QPoint>> presses;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
+            presses.emplace_back(static_cast<QWidget*>(watched)->window(),
+                                 static_cast<QMouseEvent*>(event)->globalPos());
+        }
+        return false;
+    }
+};
+
+// Without a compositing manager the window is cut to its body, and what it does not show
+// takes no clicks either: a click in the margin around the body (where the shadow lies
+// with a compositing manager) reaches the window beneath, a click on the body the client.
+TEST_F(FramesOnDisplay, AClickBesideTheBodyReachesTheWindowBeneath) {
+    if (compositorRuns()) {
+        GTEST_SKIP() << "with a compositing manager the margin shows the window's shadow";
+    }
+    FakePointer pointer;
+    ASSERT_TRUE(pointer.connected());
+    QWidget beneath;
+    beneath.setObjectName(QStringLiteral("beneath"));
+    beneath.setGeometry(20, 40, 1100, 780);
+    ASSERT_TRUE(guitest::showAndExpose(&beneath));
+    ZRVPNClient window;
+    window.move(60, 80);
+    ASSERT_TRUE(guitest::showAndExpose(&window));
+    ASSERT_FALSE(TranslucentFrame::of(&window)->blended());
+    const auto client = static_cast<quint32>(window.winId());
+    const auto under = static_cast<quint32>(beneath.winId());
+
+    // The input region is the shape's own outline, not the whole window.
+    const QRegion input = pointer.shape(client, XCB_SHAPE_SK_INPUT);
+    EXPECT_TRUE(input.xored(pointer.shape(client, XCB_SHAPE_SK_BOUNDING)).isEmpty());
+    EXPECT_TRUE(input.xored(window.mask()).isEmpty());
+
+    PressLog log;
+    qApp->installEventFilter(&log);
+    const QRect place(server.origin(client), window.size());
+    const QRect body = TranslucentFrame::of(&window)->outline().translated(place.topLeft());
+    const int margin = body.left() - place.left();
+    ASSERT_GT(margin, 4);
+    const struct {
+        const char* where;
+        QPoint at;
+        bool toClient;
+    } clicks[] = {
+        {"left margin", QPoint(place.left() + margin / 2, place.center().y()), false},
+        {"top margin", QPoint(place.center().x(), place.top() + margin / 2), false},
+        {"right margin", QPoint(place.right() - margin / 2, place.center().y()), false},
+        {"bottom margin", QPoint(place.center().x(), place.bottom() - margin / 2), false},
+        {"outside the top-left corner's rounding", body.topLeft(), false},
+        // The top bar, which no child takes: the client's own (it drags the window).
+        {"body", QPoint(body.center().x(), body.top() + 8), true},
+    };
+    for (const auto& c : clicks) {
+        // A window manager raises the window clicked: the client is put back on top first.
+        server.raise(server.topLevelOf(client));
+        ASSERT_TRUE(screen::waitUntil(
+            [&] { return server.stackedAbove(server.topLevelOf(client), server.topLevelOf(under)); }, 3000));
+        log.presses.clear();
+        pointer.click(c.at);
+        ASSERT_TRUE(screen::waitUntil([&] { return !log.presses.empty(); }, 3000)) << c.where;
+        EXPECT_EQ(log.presses.front().first, c.toClient ? static_cast<QWidget*>(&window) : &beneath)
+            << c.where << ": reached " << log.presses.front().first->objectName().toStdString();
+        EXPECT_EQ(log.presses.front().second, c.at) << c.where;
+    }
+    qApp->removeEventFilter(&log);
+}
+
 // A compositing manager that starts while the window shows gets the window's shadow margin;
 // when it stops, the window is cut to its body again.
 TEST_F(FramesOnDisplay, FollowsACompositingManagerThatStartsAndStops) {
@@ -293,11 +416,21 @@ TEST_F(FramesOnDisplay, FollowsACompositingManagerThatStartsAndStops) {
     ASSERT_TRUE(manager.waitForStarted());
     EXPECT_TRUE(screen::waitUntil([&] { return frame->blended(); }, 10000));
     EXPECT_TRUE(window.mask().isEmpty());
+    // Its input region is the whole window again, as its shape.
+    FakePointer shapes;
+    const auto id = static_cast<quint32>(window.winId());
+    EXPECT_TRUE(screen::waitUntil(
+        [&] {
+            return shapes.shape(id, XCB_SHAPE_SK_INPUT).xored(QRect(QPoint(0, 0), window.size())).isEmpty();
+        },
+        3000));
 
     manager.terminate();
     ASSERT_TRUE(manager.waitForFinished());
     EXPECT_TRUE(screen::waitUntil([&] { return !frame->blended(); }, 10000));
     EXPECT_FALSE(window.mask().isEmpty());
+    EXPECT_TRUE(screen::waitUntil(
+        [&] { return shapes.shape(id, XCB_SHAPE_SK_INPUT).xored(window.mask()).isEmpty(); }, 3000));
     expectOnScreen({&window}, QStringLiteral("mainwindow-after-compositor"));
 }
 

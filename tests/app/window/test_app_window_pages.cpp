@@ -1,7 +1,10 @@
 // The window's Profiles and Settings pages, which are built when first needed: the stored
 // settings are in force from the restore at start without the Settings page, which shows
 // them once built; the system's theme and language are followed before it exists; a
-// Profiles page built while a profile is connected marks that profile's row.
+// Profiles page built while a profile is connected marks that profile's row; a Settings page built
+// after the restore is the page that was built before it and then had the restore's
+// language change, texts, tool tips and sizes alike.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -9,6 +12,7 @@
 #include <QFileInfo>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStackedWidget>
 #include <QTest>
 #include <QTranslator>
 #include <QTreeWidget>
@@ -64,6 +68,38 @@ void settle() {
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
     }
+}
+
+// Every widget of a page as a line: its class and name, its texts (a selector's rows, a
+// list's column titles), its tool tip and its sizes.
+QStringList describe(QWidget* page) {
+    QStringList lines;
+    for (QWidget* widget : page->findChildren<QWidget*>()) {
+        QStringList texts;
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            texts << label->text();
+        } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            texts << button->text();
+        } else if (auto* selector = qobject_cast<QComboBox*>(widget)) {
+            for (int i = 0; i < selector->count(); ++i) {
+                texts << selector->itemText(i);
+            }
+        } else if (auto* list = qobject_cast<QTreeWidget*>(widget)) {
+            for (int i = 0; i < list->columnCount(); ++i) {
+                texts << list->headerItem()->text(i);
+            }
+        }
+        lines << QStringLiteral("%1 %2 [%3] tip \"%4\" width %5 (%6..%7) height %8 (%9..%10)")
+                     .arg(QLatin1String(widget->metaObject()->className()), widget->objectName(),
+                          texts.join(QLatin1Char('|')), widget->toolTip())
+                     .arg(widget->width())
+                     .arg(widget->minimumWidth())
+                     .arg(widget->maximumWidth())
+                     .arg(widget->height())
+                     .arg(widget->minimumHeight())
+                     .arg(widget->maximumHeight());
+    }
+    return lines;
 }
 
 SETTINGINFO storedRow() {
@@ -147,6 +183,49 @@ TEST_F(WindowPages, TheRestoreAppliesTheRowWithoutTheSettingsPageWhichShowsItOnc
         EXPECT_EQ(guitest::child<QRadioButton>(page, "btnAutoStart")->isChecked(), c.switchesOn);
         EXPECT_FALSE(guitest::child<QRadioButton>(page, "btnReconnection")->isChecked());
         EXPECT_EQ(guitest::child<QRadioButton>(page, "btnNAT")->isChecked(), c.switchesOn);
+        guitest::useLanguage(QStringLiteral("en"));
+    }
+}
+
+TEST_F(WindowPages, APageBuiltLateIsThePageBuiltAtStartAfterTheLanguageChange) {
+    const struct {
+        int language;
+        const char* logs; // the logs button's text in that language
+    } cases[] = {{1, "Log"}, {5, "Protokoll"}, {6, nullptr}, {8, nullptr}};
+    for (const auto& c : cases) {
+        // Built at start, before the restore installs the stored language.
+        QStringList early;
+        {
+            ZRVPNClient window;
+            window.settingsPage();
+            ASSERT_TRUE(guitest::showAndExpose(&window));
+            restore(row(c.language, 1, true));
+            window.findChild<QStackedWidget*>(QStringLiteral("stackedWidget"))
+                ->setCurrentWidget(window.settingsPage());
+            settle();
+            early = describe(window.settingsPage());
+            if (c.logs != nullptr) {
+                EXPECT_EQ(guitest::childText(window.settingsPage(), "btnLogs"), QLatin1String(c.logs));
+            }
+        }
+        guitest::useLanguage(QStringLiteral("en"));
+        // Built when its tab is first clicked, after the restore.
+        ZRVPNClient window;
+        ASSERT_TRUE(guitest::showAndExpose(&window));
+        restore(row(c.language, 1, true));
+        QTest::mouseClick(guitest::child<QPushButton>(&window, "btnSetting"), Qt::LeftButton);
+        settle();
+        const QStringList late = describe(window.settingsPage());
+        ASSERT_EQ(late.size(), early.size());
+        for (int line = 0; line < late.size(); ++line) {
+            EXPECT_EQ(late[line], early[line]) << "language row " << c.language;
+        }
+        for (QLabel* caption : {guitest::child<QLabel>(&window, "labelAutoRun"),
+                                guitest::child<QLabel>(&window, "labelReconnection"),
+                                guitest::child<QLabel>(&window, "labelNATTraversal")}) {
+            EXPECT_FALSE(caption->text().isEmpty());
+            EXPECT_EQ(caption->toolTip(), caption->text()) << caption->objectName().toStdString();
+        }
         guitest::useLanguage(QStringLiteral("en"));
     }
 }

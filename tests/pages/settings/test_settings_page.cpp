@@ -25,10 +25,11 @@ using namespace settingstest;
 
 namespace {
 
+// Named after the program file, whatever name the application gives itself.
 QString autostartEntry() {
     const QString dirs = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_DIRS"));
     return dirs.section(QLatin1Char(':'), 0, 0) + QStringLiteral("/autostart/") +
-           QCoreApplication::applicationName() + QStringLiteral(".desktop");
+           QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + QStringLiteral(".desktop");
 }
 
 QString readFile(const QString& path) {
@@ -69,6 +70,10 @@ TEST_F(SettingsPage, EachSwitchStoresOnlyItsOwnFieldWithItsLogLine) {
 }
 
 TEST_F(SettingsPage, StartWithTheSystemWritesTheEntryAndRemovesIt) {
+    // The client names itself for the desktop's window list; the entry keeps the program's
+    // name, so that an entry an earlier version wrote is still the one switched off.
+    const QString ownName = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("Korva VPN"));
     auto page = makePage();
     QFile::remove(autostartEntry());
     QRadioButton* button = switchButton(*page, "btnAutoStart");
@@ -89,6 +94,7 @@ TEST_F(SettingsPage, StartWithTheSystemWritesTheEntryAndRemovesIt) {
     EXPECT_EQ(storedRow().AutoStart, 0);
     EXPECT_FALSE(QFileInfo::exists(autostartEntry()));
     EXPECT_EQ(newLogLines().last(), QStringLiteral("System :: Set auto start status: OFF!"));
+    QCoreApplication::setApplicationName(ownName);
 }
 
 TEST_F(SettingsPage, AnEntryThatCannotBeWrittenIsReportedAndNotShownAsDone) {
