@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -383,6 +384,23 @@ int MakeDirPath(const char* path, unsigned mode) {
         }
     }
     return 0;
+}
+
+int MakeFolderPrivate(const char* path) {
+    if (path == nullptr) {
+        return -1;
+    }
+    const int fd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat st;
+    int result = -1;
+    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid()) {
+        result = (st.st_mode & 077) == 0 || fchmod(fd, st.st_mode & 0700) == 0 ? 0 : -1;
+    }
+    close(fd);
+    return result;
 }
 
 int FileNameFromPath(const char* path, char* out) {
