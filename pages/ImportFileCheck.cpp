@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "IPCSqliteReader.h"
+#include "OpenVPNConfigSyntax.h"
 #include "ProfileNameRule.h"
 #include "ProfileRecords.h"
 
@@ -394,6 +395,26 @@ private:
         return true;
     }
 
+    // The first line of an OpenVPN configuration that would make openvpn, running as
+    // root, open a file, folder or device by its path, or serve (OpenVPNConfigSyntax):
+    // "line N: DIRECTIVE", or empty.
+    static std::string BarredOpenVPNLine(sqlite3_stmt* statement, int index) {
+        if (sqlite3_column_type(statement, index) != SQLITE_TEXT) {
+            return std::string();
+        }
+        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, index));
+        const OpenVPNConfigSyntax::Reading reading = OpenVPNConfigSyntax::Read(
+            std::string(text, static_cast<size_t>(sqlite3_column_bytes(statement, index))));
+        for (const OpenVPNConfigSyntax::Line& line : reading.lines) {
+            if (line.role == OpenVPNConfigSyntax::Role::Directive &&
+                OpenVPNConfigSyntax::TreatmentOf(line.words) == OpenVPNConfigSyntax::Treatment::Barred) {
+                return "line " + std::to_string(line.number) + ": " +
+                       OpenVPNConfigSyntax::RuledDirective(line.words);
+            }
+        }
+        return std::string();
+    }
+
     // The row of the profile's kind exists and every value of it fits its record.
     bool KindRow(const std::string& name, int vpnType, sqlite3_int64 configID) {
         const Table& table = *kindTable(vpnType);
@@ -427,7 +448,17 @@ private:
             }
         }
         const bool fits = vpnType != VPN_TYPE_IPSEC || IPSecValuesFit(statement, table);
+        // A profile file comes from someone else: its OpenVPN configuration names no file
+        // for root to read and makes no server.
+        const std::string barred =
+            &table == &kOpenVPNTable
+                ? BarredOpenVPNLine(statement, static_cast<int>(table.columns.size()) - 1)
+                : std::string();
         sqlite3_finalize(statement);
+        if (!barred.empty()) {
+            return Refuse(ImportFileProblem::BadProfile, name,
+                          std::string("OPENVPN.VPNConfig opens a file by its path or serves, ") + barred);
+        }
         return fits || Refuse(ImportFileProblem::BadProfile, name,
                               std::string("a value out of its range in ") + table.name);
     }

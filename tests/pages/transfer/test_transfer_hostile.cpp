@@ -234,6 +234,14 @@ std::vector<Case> hostileFiles() {
         {"ZRWIREGUARDVPN", "InterPriKey", "X'00'"},
         {"OPENVPN", "VPNConfig", "CAST(X'410042' AS TEXT)"},
         {"OPENVPN", "VPNConfig", "CAST(X'41FE42' AS TEXT)"},
+        // OpenVPN configurations that would make root read a file by its path, or serve.
+        {"OPENVPN", "VPNConfig", "'client' || char(10) || 'auth-user-pass /root/secret'"},
+        {"OPENVPN", "VPNConfig", "'client' || char(10) || 'http-proxy 127.0.0.1 3128 /root/secret basic'"},
+        {"OPENVPN", "VPNConfig",
+         "'<connection>' || char(10) || 'secret /root/key' || char(10) || '</connection>'"},
+        {"OPENVPN", "VPNConfig", "'setenv opt ca /root/ca.crt'"},
+        {"OPENVPN", "VPNConfig", "'dev-node /dev/sda'"},
+        {"OPENVPN", "VPNConfig", "'mode server' || char(10) || 'client-config-dir /root'"},
     };
     for (const auto& value : values) {
         cases.push_back(
