@@ -13,11 +13,19 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTcpServer>
+#include <arpa/inet.h>
 #include <csignal>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 #include "AppConstants.h"
 #include "RealTestSupport.h"
+#include "ThrowawayUser.h"
 #include "TunnelPaths.h"
 #include "ZRStringConstant.h"
 
@@ -307,6 +315,99 @@ TEST_F(RealOpenVPN, AProfileRunsNoProgramAndLoadsNoCode) {
     for (const char* directive :
          {"script-security", "up", "route-up", "down", "ipchange", "tls-verify", "plugin", "setenv"}) {
         EXPECT_TRUE(guitest::logText().contains(QStringLiteral("'%1' is left out").arg(directive)))
+            << directive;
+    }
+}
+
+// A listener of another user's on the loopback port, where a profile's HTTP proxy would
+// be: it writes what every connection to it sends into the file, and ends at "END".
+pid_t ListenAs(const testsupport::ThrowawayUser& user, int port, const std::string& capture) {
+    const pid_t pid = fork();
+    if (pid != 0) {
+        return pid;
+    }
+    if (setgroups(1, &user.gid) != 0 || setgid(user.gid) != 0 || setuid(user.uid) != 0) {
+        _exit(126);
+    }
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    const int on = 1;
+    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listener, 8) != 0) {
+        _exit(1);
+    }
+    const int out = open(capture.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    for (;;) {
+        const int connection = accept(listener, nullptr, nullptr);
+        if (connection < 0) {
+            _exit(1);
+        }
+        char bytes[4096];
+        const ssize_t got = read(connection, bytes, sizeof bytes);
+        if (got > 0 && write(out, bytes, static_cast<size_t>(got)) != got) {
+            _exit(1);
+        }
+        close(connection);
+        if (got == 3 && bytes[0] == 'E' && bytes[1] == 'N' && bytes[2] == 'D') {
+            _exit(0);
+        }
+    }
+}
+
+// A profile stored with a file only root may read in its auth-user-pass line, or as its
+// HTTP proxy's credentials with a listener of the user's as the proxy: openvpn never
+// reads the file, so its lines reach neither the server nor the listener nor the log; the
+// profile connects with the client's own credential file, directly.
+TEST_F(RealOpenVPN, AProfileNeverMakesRootReadAFileByItsPath) {
+    const std::string rootOnly = workFolder() + "/root-only";
+    ASSERT_EQ(mkdir(rootOnly.c_str(), 0700), 0);
+    const std::string secret = rootOnly + "/secret";
+    const char* const stolen = "stolen-4Kq";
+    ASSERT_TRUE(realvpn::WriteFile(secret, std::string(stolen) + "-user\n" + stolen + "-pass\n", 0600));
+    testsupport::ThrowawayUser user;
+    ASSERT_EQ(user.error(), "");
+    const int port = 18431;
+    const std::string capture = user.home + "/captured";
+    const pid_t listener = ListenAs(user, port, capture);
+    ASSERT_GT(listener, 0);
+    ASSERT_TRUE(guitest::waitFor([&] { return QFile::exists(QString::fromStdString(capture)); }));
+
+    const std::string own = "auth-user-pass ./Config/openvpn/ovpnpwd.txt\n";
+    addProfile("userpass", std::string(), own + "auth-user-pass " + secret + "\n");
+    addProfile("proxied", std::string(),
+               "http-proxy 127.0.0.1 " + std::to_string(port) + " \"" + secret + "\" basic\n");
+    for (const char* name : {"userpass", "proxied"}) {
+        SCOPED_TRACE(name);
+        connectProfile(name);
+        press();
+        ASSERT_TRUE(waitStatus(CONNECT_STATUS_NOT_CONNECTED, 15000));
+        closePage();
+    }
+    const int end = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(end, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(write(end, "END", 3), 3);
+    close(end);
+    int status = 0;
+    ASSERT_EQ(waitpid(listener, &status, 0), listener);
+
+    // "stolen" in the proxy's base64 login: "c3RvbGVu".
+    const std::string captured = realvpn::ReadFile(capture);
+    EXPECT_EQ(captured, "END") << "the listener received: " << captured;
+    const std::string seen = realvpn::ReadFile(serverFolder->path().toStdString() + "/attempts");
+    EXPECT_EQ(seen.find(stolen), std::string::npos) << "the server was given: " << seen;
+    EXPECT_EQ(server->authAttempts(), 2);
+    EXPECT_FALSE(guitest::logText().contains(QLatin1String(stolen)));
+    for (const char* directive : {"auth-user-pass", "http-proxy"}) {
+        EXPECT_TRUE(
+            guitest::logText().contains(QStringLiteral("'%1' is left out").arg(QLatin1String(directive))))
             << directive;
     }
 }
