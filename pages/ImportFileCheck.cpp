@@ -3,7 +3,9 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <sqlite3.h>
+#include <utility>
 #include <vector>
 
 #include "IPCSqliteReader.h"
@@ -396,11 +398,11 @@ private:
     }
 
     // The first line of an OpenVPN configuration that would make openvpn, running as
-    // root, open a file, folder or device by its path, or serve (OpenVPNConfigSyntax):
-    // "line N: DIRECTIVE", or empty.
-    static std::string BarredOpenVPNLine(sqlite3_stmt* statement, int index) {
+    // root, open a file, folder or device by its path, or serve (OpenVPNConfigSyntax): its
+    // number and directive, or nullopt.
+    static std::optional<std::pair<int, std::string>> BarredOpenVPNLine(sqlite3_stmt* statement, int index) {
         if (sqlite3_column_type(statement, index) != SQLITE_TEXT) {
-            return std::string();
+            return std::nullopt;
         }
         const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, index));
         const OpenVPNConfigSyntax::Reading reading = OpenVPNConfigSyntax::Read(
@@ -408,11 +410,10 @@ private:
         for (const OpenVPNConfigSyntax::Line& line : reading.lines) {
             if (line.role == OpenVPNConfigSyntax::Role::Directive &&
                 OpenVPNConfigSyntax::TreatmentOf(line.words) == OpenVPNConfigSyntax::Treatment::Barred) {
-                return "line " + std::to_string(line.number) + ": " +
-                       OpenVPNConfigSyntax::RuledDirective(line.words);
+                return std::make_pair(line.number, OpenVPNConfigSyntax::RuledDirective(line.words));
             }
         }
-        return std::string();
+        return std::nullopt;
     }
 
     // The row of the profile's kind exists and every value of it fits its record.
@@ -450,14 +451,17 @@ private:
         const bool fits = vpnType != VPN_TYPE_IPSEC || IPSecValuesFit(statement, table);
         // A profile file comes from someone else: its OpenVPN configuration names no file
         // for root to read and makes no server.
-        const std::string barred =
+        const std::optional<std::pair<int, std::string>> barred =
             &table == &kOpenVPNTable
                 ? BarredOpenVPNLine(statement, static_cast<int>(table.columns.size()) - 1)
-                : std::string();
+                : std::nullopt;
         sqlite3_finalize(statement);
-        if (!barred.empty()) {
-            return Refuse(ImportFileProblem::BadProfile, name,
-                          std::string("OPENVPN.VPNConfig opens a file by its path or serves, ") + barred);
+        if (barred) {
+            Refuse(ImportFileProblem::BarredDirective, name,
+                   "OPENVPN.VPNConfig opens a file by its path or serves, line " +
+                       std::to_string(barred->first) + ": " + barred->second);
+            problem->directive = barred->second;
+            return false;
         }
         return fits || Refuse(ImportFileProblem::BadProfile, name,
                               std::string("a value out of its range in ") + table.name);
