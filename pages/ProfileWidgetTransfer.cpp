@@ -404,15 +404,15 @@ QString ProfileWidget::importErrorText() const {
         return ZRStringConstant::tr("ZRVPN_IMPORT_INVALID_NAME").arg(shownName(importProblem.name));
     case ImportFileProblem::BadProfile:
         return ZRStringConstant::tr("ZRVPN_IMPORT_INVALID_PROFILE").arg(shownName(importProblem.name));
-    case ImportFileProblem::BarredDirective:
-        return ZRStringConstant::tr("ZRVPN_IMPORT_BARRED_DIRECTIVE")
-            .arg(shownName(importProblem.name), shownName(importProblem.directive));
     case ImportFileProblem::TooManyProfiles:
         return ZRStringConstant::tr("ZRVPN_IMPORT_TOO_MANY_PROFILES").arg(kMaxImportedProfiles);
     case ImportFileProblem::NotRegularFile:
         return ZRStringConstant::tr("ZRVPN_IMPORT_NOT_REGULAR_FILE");
     case ImportFileProblem::NotOwnFile:
         return ZRStringConstant::tr("ZRVPN_IMPORT_NOT_OWN_FILE");
+    case ImportFileProblem::BarredDirective:
+        return ZRStringConstant::tr("ZRVPN_IMPORT_BARRED_DIRECTIVE")
+            .arg(shownName(importProblem.name), shownName(importProblem.directive));
     case ImportFileProblem::None:
     default:
         return ZRStringConstant::tr("ZRVPN_IMPORT_FAILED");
