@@ -119,6 +119,7 @@ TEST(OpenVPNConfigLinesTest, EachDirectiveHasOneTreatment) {
         {{"dev-node", "/dev/sda"}, Treatment::Barred, "dev-node"},
         {{"mode", "server"}, Treatment::Barred, "mode"},
         {{"client-config-dir", "/root"}, Treatment::Barred, "client-config-dir"},
+        {{"ifconfig-pool-linear"}, Treatment::Barred, "ifconfig-pool-linear"},
         {{"setenv", "opt", "secret", "/root/k"}, Treatment::Barred, "secret"},
         // A log level that would print keys is lowered.
         {{"verb", "7"}, Treatment::Mended, "verb"},
