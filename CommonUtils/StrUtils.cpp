@@ -1,5 +1,6 @@
 #include "StrUtils.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -387,10 +388,26 @@ int MakeDirPath(const char* path, unsigned mode) {
 }
 
 int MakeFolderPrivate(const char* path) {
-    if (path == nullptr) {
+    if (path == nullptr || *path == '\0') {
         return -1;
     }
-    const int fd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // Each level is opened below the one before it without following a link, so that a
+    // link anywhere on the way leads nowhere.
+    int fd = open(*path == '/' ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string text(path);
+    size_t at = 0;
+    while (fd >= 0 && at < text.size()) {
+        const size_t end = std::min(text.find('/', at), text.size());
+        const std::string level = text.substr(at, end - at);
+        at = end + 1;
+        if (level.empty() || level == ".") {
+            continue;
+        }
+        const int next =
+            level == ".." ? -1 : openat(fd, level.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        close(fd);
+        fd = next;
+    }
     if (fd < 0) {
         return -1;
     }

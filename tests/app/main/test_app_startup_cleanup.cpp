@@ -127,6 +127,15 @@ TEST(StartupCleanup, FoldersOpenToOtherUsersBecomePrivateButNotThroughALinkOrAno
         EXPECT_EQ(logText().contains(opened.arg(c.folder)), c.after != c.before);
     }
     EXPECT_TRUE(QFileInfo(QString::fromLatin1(TunnelPaths::kWireGuardConfigDir)).isSymLink());
+
+    // Nor through a link on the way: Config itself a link to a folder with an open openvpn.
+    ASSERT_TRUE(QDir(QStringLiteral("Config")).removeRecursively());
+    ASSERT_TRUE(QDir().mkpath(QStringLiteral("elsewhere/openvpn")));
+    ASSERT_EQ(chmod("elsewhere/openvpn", 0755), 0);
+    ASSERT_TRUE(QFile::link(QDir::current().filePath(QStringLiteral("elsewhere")), QStringLiteral("Config")));
+    MakeClientFoldersPrivate();
+    EXPECT_EQ(modeOf(QStringLiteral("elsewhere/openvpn")), 0755u);
+    EXPECT_EQ(modeOf(QStringLiteral("elsewhere")), 0755u);
 }
 
 } // namespace
