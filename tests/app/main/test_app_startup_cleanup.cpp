@@ -103,7 +103,7 @@ TEST(StartupCleanup, FoldersOpenToOtherUsersBecomePrivateButNotThroughALinkOrAno
         {QStringLiteral("Halvex_log"), 0750, Found::Own, 0700},
         {QString::fromLatin1(TunnelPaths::kWireGuardConfigDir), 0755, Found::Link, 0755},
         {QStringLiteral("./bin/ipsec/swanctl"), 0755, asRoot ? Found::Others : Found::Own,
-         asRoot ? 0755 : 0700},
+         asRoot ? 0755u : 0700u},
     };
     for (const auto& c : cases) {
         if (c.kind == Found::Link) {
