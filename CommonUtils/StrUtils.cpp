@@ -1,10 +1,12 @@
 #include "StrUtils.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -383,6 +385,39 @@ int MakeDirPath(const char* path, unsigned mode) {
         }
     }
     return 0;
+}
+
+int MakeFolderPrivate(const char* path) {
+    if (path == nullptr || *path == '\0') {
+        return -1;
+    }
+    // Each level is opened below the one before it without following a link, so that a
+    // link anywhere on the way leads nowhere.
+    int fd = open(*path == '/' ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string text(path);
+    size_t at = 0;
+    while (fd >= 0 && at < text.size()) {
+        const size_t end = std::min(text.find('/', at), text.size());
+        const std::string level = text.substr(at, end - at);
+        at = end + 1;
+        if (level.empty() || level == ".") {
+            continue;
+        }
+        const int next =
+            level == ".." ? -1 : openat(fd, level.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        close(fd);
+        fd = next;
+    }
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat st;
+    int result = -1;
+    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid()) {
+        result = (st.st_mode & 077) == 0 || fchmod(fd, st.st_mode & 0700) == 0 ? 0 : -1;
+    }
+    close(fd);
+    return result;
 }
 
 int FileNameFromPath(const char* path, char* out) {

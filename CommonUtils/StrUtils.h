@@ -45,6 +45,11 @@ size_t Utf8CopyBounded(char* out, size_t size, const char* text);
 // levels); it fails for a path of 255 bytes or more and when a level exists but is not
 // a directory. FileNameFromPath copies the text after the last separator.
 int MakeDirPath(const char* path, unsigned mode = 0700);
+// Makes a folder of this process's user private (0700) when it lets others in: each level
+// of the path is opened without following a link (".." is refused), and the folder is
+// changed only when it is that user's. 0 when the folder is private now, -1 when it is
+// missing, a link or below one, not a folder, another's, or cannot be changed.
+int MakeFolderPrivate(const char* path);
 int FileNameFromPath(const char* path, char* out);
 int FileNameFromPath(const char* path, char* out, size_t outSize);
 

@@ -110,7 +110,8 @@ constexpr const char* kCancelConnectLine = "VPN :: Status: Cancel connect; Porfi
 constexpr const char* kOpenVPNConnectLine = "OpenVPN :: OpenVPN Connect: %s \n";
 constexpr const char* kOpenVPNLeftOutLine =
     "OpenVPN :: Profile line %d: '%s' is left out: a profile may not run "
-    "programs, load code, write files or take the management interface\n";
+    "programs, load code, write files, read files by their path, serve or take the management "
+    "interface\n";
 constexpr const char* kOpenVPNFinishedLine = "OpenVPN :: connect finished, errorcode = %d \n";
 constexpr const char* kOpenVPNFileFailedLine = "OpenVPN :: open file %s failed! \n";
 constexpr const char* kOpenVPNRemoveFailedLine = "OpenVPN :: remove file %s failed!";

@@ -162,6 +162,7 @@ int RunClient(int argc, char** argv, const std::function<void()>& beforeLoop) {
         // before anything is started or shown.
         ShareRunFolderWithBundle();
         CleanUpAfterEarlierRun();
+        MakeClientFoldersPrivate();
         // Native child windows on Windows only. On X11 the attribute makes every widget a
         // window of its own, and a widget inside a drop shadow (the main frame's) is then not
         // drawn again when it changes: the checked tab, the status and the figures would stay

@@ -19,7 +19,10 @@
 #include "OpenVPNRunFolder.h"
 #include "PlatformConstants.h"
 #include "RunFolder.h"
+#include "StorePaths.h"
+#include "StrUtils.h"
 #include "SystemContext.h"
+#include "TunnelPaths.h"
 #include "WireGuardContext.h"
 #include "zrwlog.h"
 
@@ -36,6 +39,8 @@ constexpr const char* kWireGuardNameSuffix = ".name";
 constexpr const char* kEndedLine = "System :: Ended %s (%d), left running by an earlier run\n";
 constexpr const char* kTunnelLine = "WireGuard :: Taking down tunnel %s, left up by an earlier run\n";
 constexpr const char* kRemovedLine = "System :: Removed %s, left by an earlier run\n";
+constexpr const char* kFolderPrivateLine =
+    "System :: Folder %s made private (0700), open to other users before\n";
 
 // Files that hold secrets in plain text while the client works with them: a folder
 // (relative to the program folder, or in the data folder) and a name pattern. A file being
@@ -165,6 +170,19 @@ void ShareRunFolderWithBundle() {
     const char* records = std::getenv(kWireGuardRecordsVariable);
     if (records == nullptr || *records == '\0') {
         setenv(kWireGuardRecordsVariable, (folder + "/" + kWireGuardRecordsFolder).c_str(), 1);
+    }
+}
+
+void MakeClientFoldersPrivate() {
+    const std::string folders[] = {StorePaths::kConfigDir, TunnelPaths::kOpenVPNConfigDir,
+                                   TunnelPaths::kWireGuardConfigDir,
+                                   std::string(".") + IPSecPaths::kSwanctlFolder, kLogFolderName};
+    for (const std::string& folder : folders) {
+        struct stat before {};
+        if (lstat(folder.c_str(), &before) == 0 && S_ISDIR(before.st_mode) && (before.st_mode & 077) != 0 &&
+            MakeFolderPrivate(folder.c_str()) == 0) {
+            ZRWLog(6, 3, kFolderPrivateLine, folder.c_str());
+        }
     }
 }
 

@@ -15,3 +15,8 @@ void ShareRunFolderWithBundle();
 
 // Runs in the first instance only, after the single-instance lock was taken.
 void CleanUpAfterEarlierRun();
+
+// Makes the folders the client keeps profiles' files, credentials and logs in private
+// (0700) where an earlier version left them open to every local user; each one changed is
+// logged. A link or another user's folder is left as it is.
+void MakeClientFoldersPrivate();

@@ -193,6 +193,11 @@ constexpr qint64 kImportedFileMaxBytes = 1024 * 1024;
 constexpr const char* kImportUnsafeKey = "ZRVPN_PROFILE_IMPORT_UNSAFE_LINE";
 constexpr const char* kImportUnreadableKey = "ZRVPN_PROFILE_IMPORT_FILE_UNREADABLE";
 constexpr const char* kImportNotKeptKey = "ZRVPN_PROFILE_IMPORT_NOT_KEPT";
+constexpr const char* kImportServerKey = "ZRVPN_PROFILE_IMPORT_SERVER_LINE";
+// A save refused for a line of the stored configuration: its number, its directive.
+constexpr const char* kSaveBarredKey = "ZRVPN_PROFILE_SAVE_BARRED_LINE";
+constexpr const char* kCopyBarredLine =
+    "OpenVPN :: line %d of the configuration refused, the profile is not saved: %s\n";
 constexpr const char* kImportRefusedLine = "OpenVPN :: import of %s refused at line %d: %s\n";
 constexpr const char* kCopyDroppedLine = "OpenVPN :: line %d of the configuration not written: %s\n";
 constexpr const char* kOpenFileFailedLine = "OpenVPN :: open file failed!";

@@ -298,6 +298,7 @@ void ProfileConfigDialog::OpenVPNPage::showImportRefusal(const QString& fileName
                                                          const OvpnText::ImportRefusal& refusal) {
     const char* key = refusal.reason == OvpnText::ImportRefusal::Unsafe       ? kImportUnsafeKey
                       : refusal.reason == OvpnText::ImportRefusal::Unreadable ? kImportUnreadableKey
+                      : refusal.reason == OvpnText::ImportRefusal::Server     ? kImportServerKey
                                                                               : kImportNotKeptKey;
     ZRErrorDialog prompt(&dialog);
     prompt.setContent(
@@ -309,6 +310,17 @@ void ProfileConfigDialog::OpenVPNPage::logDroppedLines(const OvpnText::DroppedLi
     for (const auto& line : dropped) {
         ZRWLog(kLogModule, kLogLevel, kCopyDroppedLine, line.first, line.second.constData());
     }
+}
+
+void ProfileConfigDialog::OpenVPNPage::showBarredLines(const OvpnText::DroppedLines& barred) {
+    for (const auto& line : barred) {
+        ZRWLog(kLogModule, kLogLevel, kCopyBarredLine, line.first, line.second.constData());
+    }
+    ZRErrorDialog prompt(&dialog);
+    prompt.setContent(ZRStringConstant::tr(kSaveBarredKey)
+                          .arg(barred.first().first)
+                          .arg(QString::fromUtf8(barred.first().second)));
+    prompt.exec();
 }
 
 void ProfileConfigDialog::OpenVPNPage::clearImportedFile() {
@@ -437,17 +449,18 @@ bool ProfileConfigDialog::OpenVPNPage::readWholeFile(const QString& path, QByteA
 }
 
 bool ProfileConfigDialog::OpenVPNPage::writeOpenVPNConfig(const OpenVPNInfo& stored, const Values& values,
-                                                          QByteArray& copy) {
+                                                          QByteArray& copy, OvpnText::DroppedLines& barred) {
     // The profile's own copy chosen again carries the lines its save appended.
     const OvpnText::PageValues previous = OvpnText::valuesOf(stored);
     OvpnText::DroppedLines dropped;
-    copy = OvpnText::importedCopy(importedText, values.ovpn, stored.ID != 0 ? &previous : nullptr, &dropped);
+    copy = OvpnText::importedCopy(importedText, values.ovpn, stored.ID != 0 ? &previous : nullptr, &dropped,
+                                  &barred);
     logDroppedLines(dropped);
     return true;
 }
 
 bool ProfileConfigDialog::OpenVPNPage::updateOpenVPNConfig(const OpenVPNInfo& stored, const Values& values,
-                                                           QByteArray& copy) {
+                                                           QByteArray& copy, OvpnText::DroppedLines& barred) {
     const QString path = profileFilePath(kOpenVPNConfigDir, dialog.m_configName, kOpenVPNConfigSuffix);
     QByteArray text;
     if (!path.isEmpty() && QFileInfo::exists(path)) {
@@ -465,16 +478,24 @@ bool ProfileConfigDialog::OpenVPNPage::updateOpenVPNConfig(const OpenVPNInfo& st
     // A copy stored before its text was kept as UTF-8 becomes UTF-8 now, and any line that
     // would run a program goes.
     OvpnText::DroppedLines dropped;
-    copy = OvpnText::rewrittenCopy(OvpnText::asUtf8(text), OvpnText::valuesOf(stored), values.ovpn, &dropped);
+    copy = OvpnText::rewrittenCopy(OvpnText::asUtf8(text), OvpnText::valuesOf(stored), values.ovpn, &dropped,
+                                   &barred);
     logDroppedLines(dropped);
     return true;
 }
 
 bool ProfileConfigDialog::OpenVPNPage::makeCopy(const Values& values, const OpenVPNInfo& stored,
                                                 QByteArray& copy) {
+    OvpnText::DroppedLines barred;
     const bool written = !dialog.m_bEditMode || dialog.m_bFileImported
-                             ? writeOpenVPNConfig(stored, values, copy)
-                             : updateOpenVPNConfig(stored, values, copy);
+                             ? writeOpenVPNConfig(stored, values, copy, barred)
+                             : updateOpenVPNConfig(stored, values, copy, barred);
+    // A profile stored before such lines were barred is not saved with them left out
+    // silently: the user imports its configuration again, with its files inline.
+    if (written && !barred.isEmpty()) {
+        showBarredLines(barred);
+        return false;
+    }
     if (!written) {
         FieldRules::markFrame(ui.widgetFileName);
         FieldRules::markFrame(ui.btnOpenVPNImport);

@@ -94,6 +94,9 @@ private:
     void showImportRefusal(const QString& fileName, const OvpnText::ImportRefusal& refusal);
     // Logs the lines a copy left out.
     static void logDroppedLines(const OvpnText::DroppedLines& dropped);
+    // Says why a save is refused: a line of the configuration that openvpn would follow to
+    // a file by its path, or that makes it a server; logs each such line.
+    void showBarredLines(const OvpnText::DroppedLines& barred);
     // Shows a configuration file's name in the file row: the name elided to the field, the
     // tool tip as given.
     void showConfigFileName(const QString& path, const QString& toolTip);
@@ -108,14 +111,18 @@ private:
     // cannot be read.
     bool readStored(bool sameKind, OpenVPNInfo& stored) const;
     // The profile's copy of the configuration: of a newly imported file, or the stored
-    // copy rewritten; false, with the file row marked, when neither can be read.
+    // copy rewritten; false, with the file row marked, when neither can be read, and false
+    // with a message when the configuration holds a barred directive.
     bool makeCopy(const Values& values, const OpenVPNInfo& stored, QByteArray& copy);
     // The copy of a newly imported file, from the configuration the import took (stored:
-    // the profile's row when it is edited, else an empty one).
-    bool writeOpenVPNConfig(const OpenVPNInfo& stored, const Values& values, QByteArray& copy);
+    // the profile's row when it is edited, else an empty one); its barred lines in barred.
+    bool writeOpenVPNConfig(const OpenVPNInfo& stored, const Values& values, QByteArray& copy,
+                            OvpnText::DroppedLines& barred);
     // The stored copy rewritten with the page's values: the copy under the name the dialog
-    // was opened with, or the stored text when the file is missing; false when neither is there.
-    bool updateOpenVPNConfig(const OpenVPNInfo& stored, const Values& values, QByteArray& copy);
+    // was opened with, or the stored text when the file is missing; false when neither is
+    // there. Its barred lines in barred.
+    bool updateOpenVPNConfig(const OpenVPNInfo& stored, const Values& values, QByteArray& copy,
+                             OvpnText::DroppedLines& barred);
     // The record of the save; false when a text does not fit its column.
     bool fillRecord(const Values& values, const OpenVPNInfo& stored, bool sameKind, const QByteArray& copy,
                     OpenVPNInfo& info) const;

@@ -32,6 +32,7 @@
 #include "StagedFile.h"
 #include "SystemContext.h"
 #include "TranslucentFrame.h"
+#include "WireGuardContext.h"
 #include "WireGuardPage.h"
 #include "ZRInputIpLineEdit.h"
 #include "ZRStringConstant.h"
@@ -865,7 +866,8 @@ bool ProfileConfigDialog::reloadProfileList() {
 }
 
 QString ProfileConfigDialog::createDirPath(const QString& path) {
-    QDir().mkpath(path);
+    // The folder lists profile names and holds their files: root's alone.
+    CreateDirPath(path);
     return path;
 }
 

@@ -77,11 +77,31 @@ QByteArray firstRemoteLine(const Line& remote, const PageValues& values, const Q
     return text;
 }
 
+// A word written back into a configuration line as openvpn reads it back.
+QByteArray quotedWord(const QByteArray& word) {
+    return QByteArray::fromStdString(OpenVPNConfigSyntax::WrittenWord(word.toStdString()));
+}
+
+// A directive line as openvpn is to read it (a log level above the highest lowered to it).
+QByteArray mendedLine(const QList<QByteArray>& words) {
+    std::vector<std::string> standard;
+    for (const QByteArray& word : words) {
+        standard.push_back(word.toStdString());
+    }
+    QByteArray text;
+    for (const std::string& word : OpenVPNConfigSyntax::MendedWords(standard)) {
+        text +=
+            (text.isEmpty() ? QByteArray() : QByteArray(" ")) + quotedWord(QByteArray::fromStdString(word));
+    }
+    return text;
+}
+
 // The lines of a copy: the configuration's lines with the first "remote" directive the
 // page's and refused directives and blocks left out; "auth-user-pass" directives become the
-// credential reference when withCredentialLine is set.
+// credential reference when withCredentialLine is set. A barred directive is left out too
+// and named in barred, for the save to refuse the copy.
 QByteArray copyLines(const QList<QByteArray>& pieces, const PageValues& values, bool withCredentialLine,
-                     DroppedLines* dropped) {
+                     DroppedLines* dropped, DroppedLines* barred) {
     const QList<Line> read = OpenVPNConfigLines::read(joined(pieces));
     const QByteArray portOfFile = defaultPort(read);
     QByteArray copy;
@@ -114,9 +134,18 @@ QByteArray copyLines(const QList<QByteArray>& pieces, const PageValues& values, 
             }
             continue;
         }
+        const Treatment treatment =
+            line.role == Role::Directive ? OpenVPNConfigLines::treatmentOf(line.words) : Treatment::Kept;
         if (withCredentialLine && line.role == Role::Directive &&
             line.words.first() == kAuthUserPassDirective) {
             copy += credentialLine();
+        } else if (treatment == Treatment::Barred) {
+            if (barred != nullptr) {
+                barred->append(qMakePair(line.number, OpenVPNConfigLines::ruledDirective(line.words)));
+            }
+            continue;
+        } else if (treatment == Treatment::Mended) {
+            copy += mendedLine(line.words);
         } else if (!remoteTaken && isRemote(line)) {
             copy += firstRemoteLine(line, values, portOfFile);
             remoteTaken = true;
@@ -163,11 +192,6 @@ bool namesProxyCredentialFile(const QList<QByteArray>& words) {
     }
     const QByteArray& file = words.at(3);
     return !file.isEmpty() && file != kStdinWord && file != kAutoWord && file != kAutoNctWord;
-}
-
-// A word written back into a configuration line as openvpn reads it back.
-QByteArray quotedWord(const QByteArray& word) {
-    return QByteArray::fromStdString(OpenVPNConfigSyntax::WrittenWord(word.toStdString()));
 }
 
 // A file's content as an inline file of the tag: its text (a PKCS #12 file, which is
@@ -343,7 +367,14 @@ ImportedFacts readImport(const QByteArray& bytes, const QRegExp& addressRule, co
                 facts.text += QByteArray(kAuthUserPassDirective) + '\n';
                 continue;
             }
-        } else if (isInlineFile(name) && words.size() > 1 && words.at(1).toLower() != kInlineWord &&
+        } else if (isInlineFile(name) && words.size() > 1 && words.at(1).toLower() == kInlineWord) {
+            // The file follows as a block; openvpn would take the word for a file's name. The
+            // direction that followed it holds for the inline key.
+            if ((name == kTlsAuthDirective || name == kSecretDirective) && words.size() > 2) {
+                facts.text += QByteArray(kKeyDirectionDirective) + ' ' + quotedWord(words.at(2)) + '\n';
+            }
+            continue;
+        } else if (isInlineFile(name) && words.size() > 1 &&
                    !(name == kDhDirective && words.at(1) == kNoneWord)) {
             QByteArray content;
             QByteArray inlined;
@@ -375,6 +406,13 @@ ImportedFacts readImport(const QByteArray& bytes, const QRegExp& addressRule, co
             remoteHost = words.at(1);
             remoteHasPort = words.size() > 2;
             remotePort = words.value(2);
+        }
+        // What openvpn would still open by its path, or a server's directive: the profile
+        // cannot keep it.
+        if (OpenVPNConfigLines::treatmentOf(words) == Treatment::Barred) {
+            return refuse(OpenVPNConfigLines::isServerDirective(words) ? ImportRefusal::Server
+                                                                       : ImportRefusal::NotKept,
+                          line, OpenVPNConfigLines::ruledDirective(words));
         }
         facts.text += line.text + '\n';
     }
@@ -420,13 +458,13 @@ QByteArray appendedLines(const PageValues& values) {
 }
 
 QByteArray importedCopy(const QByteArray& source, const PageValues& values, const PageValues* previous,
-                        DroppedLines* dropped) {
-    return copyLines(withoutBlock(source, previous), values, true, dropped) + appendedLines(values);
+                        DroppedLines* dropped, DroppedLines* barred) {
+    return copyLines(withoutBlock(source, previous), values, true, dropped, barred) + appendedLines(values);
 }
 
 QByteArray rewrittenCopy(const QByteArray& copy, const PageValues& previous, const PageValues& values,
-                         DroppedLines* dropped) {
-    return copyLines(withoutBlock(copy, &previous), values, false, dropped) + appendedLines(values);
+                         DroppedLines* dropped, DroppedLines* barred) {
+    return copyLines(withoutBlock(copy, &previous), values, false, dropped, barred) + appendedLines(values);
 }
 
 } // namespace OvpnText

@@ -54,10 +54,11 @@ QByteArray directive(const QByteArray& line);
 // code or write files, a directive or an inline block whose treatment is Refused (Unsafe,
 // subject: the directive), names a file that cannot be read
 // (Unreadable, subject: the file as the line names it), or names what the profile cannot
-// keep: a folder, or a file openvpn would read only from the disk (NotKept, subject: the
+// keep: a folder, a device, or a file openvpn would read only from the disk (NotKept,
+// subject: the directive), or makes openvpn serve as a server (Server, subject: the
 // directive).
 struct ImportRefusal {
-    enum Reason { None, Unsafe, Unreadable, NotKept };
+    enum Reason { None, Unsafe, Unreadable, NotKept, Server };
     Reason reason = None;
     int line = 0;
     QByteArray subject;
@@ -105,10 +106,13 @@ using DroppedLines = QList<QPair<int, QByteArray>>;
 // credential reference, the first "remote" directive carries the page's server and port
 // (the line as it was when it names them already, its protocol kept), refused directives
 // and blocks are left out (added to dropped), every other line stays as it is; then the appended
-// lines. A source that is the profile's own copy ends with the lines the previous save
+// lines. A log level above the highest is written as the highest; a directive whose
+// treatment is Barred is left out and named in barred, and the save refuses such a copy.
+// A source that is the profile's own copy ends with the lines the previous save
 // appended (previous, when the profile has one): those are not taken twice.
 QByteArray importedCopy(const QByteArray& source, const PageValues& values,
-                        const PageValues* previous = nullptr, DroppedLines* dropped = nullptr);
+                        const PageValues* previous = nullptr, DroppedLines* dropped = nullptr,
+                        DroppedLines* barred = nullptr);
 
 // A stored copy rewritten: the lines an earlier save appended (the previous values' lines,
 // found at the copy's end) are taken off, the first "remote" directive carries the server
@@ -116,7 +120,7 @@ QByteArray importedCopy(const QByteArray& source, const PageValues& values,
 // the appended lines of the values follow. Two rewrites with the same values give the same
 // bytes.
 QByteArray rewrittenCopy(const QByteArray& copy, const PageValues& previous, const PageValues& values,
-                         DroppedLines* dropped = nullptr);
+                         DroppedLines* dropped = nullptr, DroppedLines* barred = nullptr);
 
 } // namespace OvpnText
 

@@ -3,10 +3,13 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <sqlite3.h>
+#include <utility>
 #include <vector>
 
 #include "IPCSqliteReader.h"
+#include "OpenVPNConfigSyntax.h"
 #include "ProfileNameRule.h"
 #include "ProfileRecords.h"
 #include "WireGuardValues.h"
@@ -328,6 +331,25 @@ private:
         return true;
     }
 
+    // The first line of an OpenVPN configuration that would make openvpn, running as
+    // root, open a file, folder or device by its path, or serve (OpenVPNConfigSyntax): its
+    // number and directive, or nullopt.
+    static std::optional<std::pair<int, std::string>> BarredOpenVPNLine(sqlite3_stmt* statement, int index) {
+        if (sqlite3_column_type(statement, index) != SQLITE_TEXT) {
+            return std::nullopt;
+        }
+        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, index));
+        const OpenVPNConfigSyntax::Reading reading = OpenVPNConfigSyntax::Read(
+            std::string(text, static_cast<size_t>(sqlite3_column_bytes(statement, index))));
+        for (const OpenVPNConfigSyntax::Line& line : reading.lines) {
+            if (line.role == OpenVPNConfigSyntax::Role::Directive &&
+                OpenVPNConfigSyntax::TreatmentOf(line.words) == OpenVPNConfigSyntax::Treatment::Barred) {
+                return std::make_pair(line.number, OpenVPNConfigSyntax::RuledDirective(line.words));
+            }
+        }
+        return std::nullopt;
+    }
+
     // A number as SQLite holds it: absent, or an integer that fits 32 bits.
     static bool NumberFits(sqlite3_stmt* statement, int index) {
         const int type = sqlite3_column_type(statement, index);
@@ -462,6 +484,19 @@ private:
                 return Refuse(ImportFileProblem::BadProfile, name,
                               std::string("a value its record cannot hold in ") + table.name + "." +
                                   column.name);
+            }
+            // A profile file comes from someone else: its OpenVPN configuration names no
+            // file for root to read and makes no server.
+            const std::optional<std::pair<int, std::string>> barred =
+                &table == &kOpenVPNTable && std::strcmp(column.name, "VPNConfig") == 0
+                    ? BarredOpenVPNLine(statement, index)
+                    : std::nullopt;
+            if (barred) {
+                sqlite3_finalize(statement);
+                problem->directive = barred->second;
+                return Refuse(ImportFileProblem::BarredDirective, name,
+                              "OPENVPN.VPNConfig opens a file by its path or serves, line " +
+                                  std::to_string(barred->first) + ": " + barred->second);
             }
         }
         const bool fits = vpnType != VPN_TYPE_IPSEC || IPSecValuesFit(statement, table);

@@ -17,6 +17,9 @@ struct ImportFileProblem {
         BadName,
         // A profile whose row of its kind is missing or holds values its record cannot.
         BadProfile,
+        // An OpenVPN profile whose configuration would make openvpn, running as root, read a
+        // file by its path or serve (the directive in `directive`).
+        BarredDirective,
         // More profiles than one import takes (kMaxImportedProfiles).
         TooManyProfiles,
         // Refused before it is read: not a regular file (a pipe, a device, a folder, a
@@ -35,6 +38,9 @@ struct ImportFileProblem {
     std::string field;
     // What was found, for the log.
     std::string detail;
+
+    // The OpenVPN directive that is not allowed (BarredDirective).
+    std::string directive;
 };
 
 // True when the file at the UTF-8 path may be merged; otherwise false with the problem.

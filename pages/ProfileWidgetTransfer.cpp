@@ -419,6 +419,9 @@ QString ProfileWidget::importErrorText() const {
         return ZRStringConstant::tr("ZRVPN_IMPORT_NOT_REGULAR_FILE");
     case ImportFileProblem::NotOwnFile:
         return ZRStringConstant::tr("ZRVPN_IMPORT_NOT_OWN_FILE");
+    case ImportFileProblem::BarredDirective:
+        return ZRStringConstant::tr("ZRVPN_IMPORT_BARRED_DIRECTIVE")
+            .arg(shownName(importProblem.name), shownName(importProblem.directive));
     case ImportFileProblem::None:
     default:
         return ZRStringConstant::tr("ZRVPN_IMPORT_FAILED");

@@ -45,7 +45,8 @@ int main(int argc, char** argv) {
     for (const OpenVPNConfigFilter::DroppedDirective& dropped : result.dropped) {
         std::fprintf(stderr,
                      "Options warning: %s:%d: '%s' is left out: a profile may not run programs, load "
-                     "code, write files or take the management interface\n",
+                     "code, write files, read files by their path, serve or take the management "
+                     "interface\n",
                      path.c_str(), dropped.line, dropped.directive.c_str());
     }
     std::fwrite(result.config.data(), 1, result.config.size(), stdout);

@@ -12,10 +12,10 @@ using OpenVPNConfigSyntax::Treatment;
 
 // The line openvpn reads back as the words of this line: its name with the "--" it came
 // with (openvpn takes off one again), then its parameters.
-std::string PlainLine(const Line& line) {
+std::string PlainLine(const Line& line, const std::vector<std::string>& words) {
     std::string text;
-    for (size_t i = 0; i < line.words.size(); ++i) {
-        const std::string word = i == 0 && line.dashed ? "--" + line.words[i] : line.words[i];
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string word = i == 0 && line.dashed ? "--" + words[i] : words[i];
         if (i > 0) {
             text += ' ';
         }
@@ -36,7 +36,8 @@ bool IsDropped(const std::vector<std::string>& tokens) {
     }
     std::vector<std::string> words = tokens;
     words.front() = OpenVPNConfigSyntax::DirectiveName(words.front());
-    return OpenVPNConfigSyntax::TreatmentOf(words) != Treatment::Kept;
+    const Treatment treatment = OpenVPNConfigSyntax::TreatmentOf(words);
+    return treatment != Treatment::Kept && treatment != Treatment::Mended;
 }
 
 Result Filter(const std::string& text) {
@@ -68,13 +69,15 @@ Result Filter(const std::string& text) {
             continue;
         case Role::Unreadable:
             return refuse(line.number, "openvpn cannot read it");
-        case Role::Directive:
-            if (OpenVPNConfigSyntax::TreatmentOf(line.words) != Treatment::Kept) {
+        case Role::Directive: {
+            const Treatment treatment = OpenVPNConfigSyntax::TreatmentOf(line.words);
+            if (treatment != Treatment::Kept && treatment != Treatment::Mended) {
                 result.dropped.push_back({line.number, line.words.front()});
                 continue;
             }
-            kept = PlainLine(line);
+            kept = PlainLine(line, OpenVPNConfigSyntax::MendedWords(line.words));
             break;
+        }
         case Role::InlineOpen:
             if (OpenVPNConfigSyntax::BlockTreatment(line.tag) != Treatment::Kept) {
                 result.dropped.push_back({line.number, line.tag});

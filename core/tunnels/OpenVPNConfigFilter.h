@@ -1,8 +1,10 @@
 // The configuration that the bundle's openvpn hands to Debian's openvpn: a profile's
 // ".ovpn" text read exactly as openvpn reads it (OpenVPNConfigSyntax), without every
 // directive that the client does not let openvpn, running as root, read: those that run a
-// program, load code, write files, hide its output from the client or take its management
-// interface (each one's treatment is OpenVPNConfigSyntax's). What is kept is written again
+// program, load code, write files, open a file or device by a path the profile names,
+// serve as a server, hide its output from the client or take its management interface
+// (each one's treatment is OpenVPNConfigSyntax's); a log level above the highest is that
+// level. What is kept is written again
 // in one plain form, so that openvpn reads exactly what this filter read, whatever oddities
 // the original text had. Plain C++, no Qt: the bundle's filter program is built from this
 // file and OpenVPNConfigSyntax's.

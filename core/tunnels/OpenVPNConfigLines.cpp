@@ -89,6 +89,10 @@ QByteArray ruledDirective(const QList<QByteArray>& words) {
     return QByteArray::fromStdString(OpenVPNConfigSyntax::RuledDirective(standardWords(words)));
 }
 
+bool isServerDirective(const QList<QByteArray>& words) {
+    return OpenVPNConfigSyntax::IsServerDirective(standardWords(words));
+}
+
 Treatment blockTreatment(const QByteArray& tag) {
     return OpenVPNConfigSyntax::BlockTreatment(tag.toStdString());
 }

@@ -49,6 +49,9 @@ QList<Line> read(const QByteArray& text);
 Treatment treatmentOf(const QList<QByteArray>& words);
 QByteArray ruledDirective(const QList<QByteArray>& words);
 
+// A directive only a server takes (OpenVPNConfigSyntax::IsServerDirective).
+bool isServerDirective(const QList<QByteArray>& words);
+
 // The treatment of an inline block of the tag.
 Treatment blockTreatment(const QByteArray& tag);
 

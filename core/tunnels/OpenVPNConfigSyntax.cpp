@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "TunnelPaths.h"
+
 namespace OpenVPNConfigSyntax {
 
 namespace {
@@ -38,7 +40,88 @@ const char* const kRefused[] = {"script-security",
                                 "replay-persist",
                                 "ifconfig-pool-persist",
                                 "tls-export-cert",
-                                "genkey"};
+                                "memstats",
+                                "genkey",
+                                "show-pkcs11-ids"};
+
+// Directives whose parameter is a file or folder that openvpn, running as root, opens by
+// its path: what a profile needs of such a file it holds inline (<ca>...</ca>). A line
+// that names any path is barred, "[inline]" included, which openvpn takes for a file of
+// that name; the inline block alone carries a file.
+const char* const kPathDirectives[] = {"ca",
+                                       "capath",
+                                       "cert",
+                                       "extra-certs",
+                                       "key",
+                                       "pkcs12",
+                                       "dh",
+                                       "tls-auth",
+                                       "tls-crypt",
+                                       "tls-crypt-v2",
+                                       "secret",
+                                       "crl-verify",
+                                       "http-proxy-user-pass",
+                                       "auth-gen-token-secret",
+                                       "askpass",
+                                       "tmp-dir",
+                                       "dev-node"};
+// "dh none": no file, no Diffie-Hellman parameters.
+const char* const kDh = "dh";
+const char* const kNoFile = "none";
+
+// The credentials file of "auth-user-pass", and of the proxies as their fourth word, which
+// may instead be one of these words (none of them names a file).
+const char* const kAuthUserPass = "auth-user-pass";
+const char* const kHttpProxy = "http-proxy";
+const char* const kSocksProxy = "socks-proxy";
+const char* const kHttpProxyFileWords[] = {"", "auto", "auto-nct", "stdin"};
+const char* const kSocksProxyFileWords[] = {"", "stdin"};
+constexpr size_t kProxyFileWord = 3;
+
+// Directives only a server takes: a profile connects as a client, and a server reads its
+// clients' files from folders the profile names. "mode" is a server's unless it is p2p.
+const char* const kServerDirectives[] = {"server",
+                                         "server-ipv6",
+                                         "server-bridge",
+                                         "tls-server",
+                                         "client-config-dir",
+                                         "ccd-exclusive",
+                                         "ifconfig-pool",
+                                         "ifconfig-ipv6-pool",
+                                         "ifconfig-pool-linear",
+                                         "client-to-client",
+                                         "duplicate-cn",
+                                         "push",
+                                         "push-reset",
+                                         "push-remove",
+                                         "iroute",
+                                         "iroute-ipv6",
+                                         "ifconfig-push",
+                                         "ifconfig-ipv6-push",
+                                         "max-clients",
+                                         "max-routes-per-client",
+                                         "connect-freq",
+                                         "connect-freq-initial",
+                                         "hash-size",
+                                         "bcast-buffers",
+                                         "tcp-queue-limit",
+                                         "port-share",
+                                         "stale-routes-check",
+                                         "auth-gen-token",
+                                         "verify-client-cert",
+                                         "client-cert-not-required",
+                                         "username-as-common-name",
+                                         "auth-user-pass-optional",
+                                         "opt-verify",
+                                         "vlan-tagging",
+                                         "vlan-accept",
+                                         "vlan-pvid",
+                                         "multihome"};
+const char* const kMode = "mode";
+const char* const kClientMode = "p2p";
+
+// openvpn's log level: above kHighestLogLevel it is that level.
+const char* const kVerb = "verb";
 
 // Directives that take from the client what it relies on: openvpn's output (which the
 // client reads), openvpn staying its child, and devices that outlive the tunnel. Every
@@ -136,6 +219,39 @@ bool IsPlainWord(const std::string& word) {
         }
     }
     return true;
+}
+
+// A log level's word that openvpn reads as a level no higher than kHighestLogLevel: decimal
+// digits (openvpn reads the leading digits of any other word, or refuses it).
+bool IsLowLogLevel(const std::string& word) {
+    size_t first = word.find_first_not_of('0');
+    if (word.empty() || word.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    return first == std::string::npos || (word.size() - first == 1 && word[first] - '0' <= kHighestLogLevel);
+}
+
+// A directive that opens a file, folder or device by the path it names.
+bool NamesPath(const std::vector<std::string>& words) {
+    const std::string& name = words.front();
+    if (Contains(kPathDirectives, name)) {
+        return words.size() > 1 && !(name == kDh && words[1] == kNoFile);
+    }
+    if (name == kAuthUserPass) {
+        return words.size() > 1 && words[1] != OwnCredentialFile();
+    }
+    if (name == kHttpProxy) {
+        return words.size() > kProxyFileWord && !Contains(kHttpProxyFileWords, words[kProxyFileWord]);
+    }
+    if (name == kSocksProxy) {
+        return words.size() > kProxyFileWord && !Contains(kSocksProxyFileWords, words[kProxyFileWord]);
+    }
+    return false;
+}
+
+// The words after "setenv opt", which openvpn reads as a directive of their own.
+bool IsSetenvOpt(const std::vector<std::string>& words) {
+    return words.size() > 2 && words[0] == kSetenv && words[1] == kSetenvOpt;
 }
 
 } // namespace
@@ -329,6 +445,12 @@ Treatment TreatmentOf(const std::vector<std::string>& words) {
     if (Contains(kRefused, name)) {
         return Treatment::Refused;
     }
+    if (IsServerDirective(words) || NamesPath(words)) {
+        return Treatment::Barred;
+    }
+    if (name == kVerb && words.size() > 1 && !IsLowLogLevel(words[1])) {
+        return Treatment::Mended;
+    }
     if (name == kProviders) {
         for (size_t i = 1; i < words.size(); ++i) {
             if (!IsPlainWord(words[i])) {
@@ -343,8 +465,33 @@ Treatment TreatmentOf(const std::vector<std::string>& words) {
     return Treatment::Kept;
 }
 
+std::vector<std::string> MendedWords(const std::vector<std::string>& words) {
+    std::vector<std::string> mended = words;
+    const size_t at = IsSetenvOpt(words) ? 2 : 0;
+    if (TreatmentOf(words) == Treatment::Mended && mended[at] == kVerb) {
+        mended[at + 1] = std::to_string(kHighestLogLevel);
+    }
+    return mended;
+}
+
+bool IsServerDirective(const std::vector<std::string>& words) {
+    if (IsSetenvOpt(words)) {
+        return IsServerDirective(std::vector<std::string>(words.begin() + 2, words.end()));
+    }
+    if (words.empty()) {
+        return false;
+    }
+    const std::string& name = words.front();
+    return Contains(kServerDirectives, name) ||
+           (name == kMode && words.size() > 1 && words[1] != kClientMode);
+}
+
+std::string OwnCredentialFile() {
+    return std::string(TunnelPaths::kOpenVPNConfigDir) + "/" + TunnelPaths::kOpenVPNPasswordFile;
+}
+
 std::string RuledDirective(const std::vector<std::string>& words) {
-    if (words.size() > 2 && words[0] == kSetenv && words[1] == kSetenvOpt) {
+    if (IsSetenvOpt(words)) {
         return RuledDirective(std::vector<std::string>(words.begin() + 2, words.end()));
     }
     return words.empty() ? std::string() : words.front();

@@ -96,6 +96,16 @@ enum class Treatment {
     // import refuses a file that holds it, a save leaves it out of the profile, and openvpn
     // never reads it.
     Refused,
+    // It would make openvpn, running as root, read or open a file, folder or device by a
+    // path the profile names (a certificate, key or credentials file instead of its inline
+    // block, an auth-user-pass file other than the client's own, a proxy's credentials
+    // file, a device node), or serve as a server (which reads a folder of client files):
+    // an import refuses the profile, the editor's save refuses it with a message, and
+    // openvpn never reads it.
+    Barred,
+    // Handed to openvpn in the form MendedWords gives: a log level above the highest that
+    // keeps keys and passwords out of openvpn's output is that level.
+    Mended,
 };
 
 // The treatment of a directive line (its words, the name first). "setenv opt NAME ..." is
@@ -105,6 +115,22 @@ Treatment TreatmentOf(const std::vector<std::string>& words);
 // The directive that a line's treatment is about: its name, or for "setenv opt NAME ..."
 // that NAME.
 std::string RuledDirective(const std::vector<std::string>& words);
+
+// The words openvpn is handed for a line whose treatment is Mended (the same words
+// otherwise).
+std::vector<std::string> MendedWords(const std::vector<std::string>& words);
+
+// The highest log level openvpn is given: above it openvpn prints the bytes of keys and
+// the packets it reads.
+constexpr int kHighestLogLevel = 6;
+
+// True for a directive (its words, the name first; after "setenv opt" the directive that
+// follows) that only a server takes, whose treatment is Barred.
+bool IsServerDirective(const std::vector<std::string>& words);
+
+// The file the client writes the user name and password into for openvpn, as the
+// profile's "auth-user-pass" line names it: the one file a profile may name.
+std::string OwnCredentialFile();
 
 // The treatment of an inline block of the tag: a certificate, key, credentials or
 // connection block is kept; a block of a directive that is refused is refused; any other

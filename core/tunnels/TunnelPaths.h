@@ -7,6 +7,9 @@
 
 namespace TunnelPaths {
 
+// The mode of every folder the client makes for profiles' files, credentials and logs.
+constexpr unsigned kPrivateFolderMode = 0700;
+
 // OpenVPN program and its management interface.
 constexpr const char* kOpenVPNProgram = "./bin/OpenVPN/openvpn.exe";
 constexpr const char* kOpenVPNConfigDir = "./Config/openvpn";
@@ -86,6 +89,7 @@ namespace IPSecPaths {
 constexpr const char* kStrongSwanFolder = "/bin/ipsec/";
 constexpr const char* kSwanctlProgram = "/bin/ipsec/swanctl.exe";
 constexpr const char* kSwanctlConfFile = "/bin/ipsec/swanctl/swanctl.conf";
+constexpr const char* kSwanctlFolder = "/bin/ipsec/swanctl";
 // The daemon's control socket, as the bundle's strongswan.conf names it.
 constexpr const char* kControlSocket = "/bin/ipsec/charon.vici";
 // The daemon's plugin list, written by charon-svc.exe at its start with the IPsec backend

@@ -2,11 +2,13 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <cstring>
 
 #include "FileWrite.h"
 #include "IPCSqlite.h"
 #include "ProcessPipe.h"
+#include "StrUtils.h"
 #include "TunnelPaths.h"
 #include "WireGuardValues.h"
 #include "zrwlog.h"
@@ -205,25 +207,35 @@ std::string WireGuardShowCommandLine(const char* tunnelName) {
     return std::string(TunnelPaths::kWireGuardShowCommand) + " " + QuoteIfSpaced(tunnelName);
 }
 
+namespace {
+
+// The folders that hold profiles' files: only root lists them (profile names) or reads
+// what is in them.
+void MakePrivatePath(const QString& path) {
+    MakeDirPath(QFile::encodeName(path).constData(), TunnelPaths::kPrivateFolderMode);
+}
+
+} // namespace
+
 QString CreateDirPath(const QString& path) {
     if (path.isEmpty() || QDir(path).exists()) {
         return path;
     }
     int cut = path.lastIndexOf(QLatin1Char('/'));
     if (cut < 0) {
-        QDir().mkpath(path);
+        MakePrivatePath(path);
         return path;
     }
     QString leaf = path.mid(cut + 1);
     if (cut == 0) {
         if (!leaf.isEmpty()) {
-            QDir(QStringLiteral("/")).mkpath(leaf);
+            MakePrivatePath(path);
         }
         return path;
     }
     QString parent = CreateDirPath(path.left(cut));
     if (!leaf.isEmpty()) {
-        QDir(parent).mkpath(leaf);
+        MakePrivatePath(parent + QLatin1Char('/') + leaf);
     }
     return parent + QLatin1Char('/') + leaf;
 }

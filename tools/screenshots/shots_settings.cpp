@@ -123,6 +123,9 @@ KORVA_SHOTS(settings) {
         {"settings-import-refused", ZRStringConstant::tr("ZRVPN_IMPORT_NOT_PROFILE_FILE")},
         {"settings-import-bad-name",
          ZRStringConstant::tr("ZRVPN_IMPORT_INVALID_NAME").arg(QStringLiteral("../Office Berlin"))},
+        {"settings-import-barred-directive",
+         ZRStringConstant::tr("ZRVPN_IMPORT_BARRED_DIRECTIVE")
+             .arg(QStringLiteral("Office Berlin"), QStringLiteral("auth-user-pass"))},
         {"settings-autostart-failed", ZRStringConstant::tr("ZRVPN_SETTING_AUTOSTART_FAILED")},
     };
     for (const auto& message : messages) {

@@ -13,11 +13,19 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTcpServer>
+#include <arpa/inet.h>
 #include <csignal>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 #include "AppConstants.h"
 #include "RealTestSupport.h"
+#include "ThrowawayUser.h"
 #include "TunnelPaths.h"
 #include "ZRStringConstant.h"
 
@@ -307,6 +315,158 @@ TEST_F(RealOpenVPN, AProfileRunsNoProgramAndLoadsNoCode) {
     for (const char* directive :
          {"script-security", "up", "route-up", "down", "ipchange", "tls-verify", "plugin", "setenv"}) {
         EXPECT_TRUE(guitest::logText().contains(QStringLiteral("'%1' is left out").arg(directive)))
+            << directive;
+    }
+}
+
+// A listener of another user's on the loopback port, where a profile's HTTP proxy would
+// be: it writes what every connection to it sends into the file, and ends at "END". It
+// is ended with the test however the test ends.
+class ListenerAs {
+public:
+    ListenerAs(const testsupport::ThrowawayUser& user, int port, const std::string& capture) : port(port) {
+        pid = fork();
+        if (pid == 0) {
+            listen(user, capture);
+        }
+    }
+    ~ListenerAs() {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    bool started() const { return pid > 0; }
+    // Sends "END" and waits for the listener's end; false when it was gone already.
+    bool end() {
+        const int connection = socket(AF_INET, SOCK_STREAM, 0);
+        const sockaddr_in address = loopback(port);
+        const bool sent =
+            ::connect(connection, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+            write(connection, "END", 3) == 3;
+        close(connection);
+        int status = 0;
+        const bool ended =
+            sent && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (ended) {
+            pid = -1;
+        }
+        return ended;
+    }
+
+private:
+    static sockaddr_in loopback(int port) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return address;
+    }
+    [[noreturn]] void listen(const testsupport::ThrowawayUser& user, const std::string& capture) const {
+        if (setgroups(1, &user.gid) != 0 || setgid(user.gid) != 0 || setuid(user.uid) != 0) {
+            _exit(126);
+        }
+        const int listener = socket(AF_INET, SOCK_STREAM, 0);
+        const int on = 1;
+        setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        const sockaddr_in address = loopback(port);
+        if (bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(listener, 8) != 0) {
+            _exit(1);
+        }
+        const int out = open(capture.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        for (;;) {
+            const int connection = accept(listener, nullptr, nullptr);
+            if (connection < 0) {
+                _exit(1);
+            }
+            char bytes[4096];
+            const ssize_t got = read(connection, bytes, sizeof bytes);
+            if (got > 0 && write(out, bytes, static_cast<size_t>(got)) != got) {
+                _exit(1);
+            }
+            close(connection);
+            if (got == 3 && bytes[0] == 'E' && bytes[1] == 'N' && bytes[2] == 'D') {
+                _exit(0);
+            }
+        }
+    }
+
+    int port;
+    pid_t pid = -1;
+};
+
+// A profile stored with a file only root may read in its auth-user-pass line, or as its
+// HTTP proxy's credentials with a listener of the user's as the proxy: openvpn never
+// reads the file, so its lines reach neither the server nor the listener nor the log; the
+// profile connects with the client's own credential file, without the proxy.
+TEST_F(RealOpenVPN, AProfileNeverMakesRootReadAFileByItsPath) {
+    const std::string rootOnly = workFolder() + "/root-only";
+    ASSERT_EQ(mkdir(rootOnly.c_str(), 0700), 0);
+    const std::string secret = rootOnly + "/secret";
+    const char* const stolen = "stolen-4Kq";
+    ASSERT_TRUE(realvpn::WriteFile(secret, std::string(stolen) + "-user\n" + stolen + "-pass\n", 0600));
+    testsupport::ThrowawayUser user;
+    ASSERT_EQ(user.error(), "");
+    const int port = 18431;
+    const std::string capture = user.home + "/captured";
+    ListenerAs listener(user, port, capture);
+    ASSERT_TRUE(listener.started());
+    ASSERT_TRUE(guitest::waitFor([&] { return QFile::exists(QString::fromStdString(capture)); }));
+    const std::string attempts = serverFolder->path().toStdString() + "/attempts";
+    // The secret's lines reached the server as a login (after the first `seen` bytes of
+    // its record of attempts), or the listener.
+    const auto stolenSent = [&](size_t seen) {
+        return realvpn::ReadFile(attempts).find(stolen, seen) != std::string::npos ||
+               !realvpn::ReadFile(capture).empty();
+    };
+
+    const std::string own = "auth-user-pass ./Config/openvpn/ovpnpwd.txt\n";
+    addProfile("userpass", std::string(), own + "auth-user-pass " + secret + "\n");
+    // openvpn takes an HTTP proxy over TCP only, and the server answers over UDP: the
+    // first connection goes through the proxy, the second straight to the server.
+    const std::string direct = peer->peerAddress + " 1194 ";
+    addProfile("proxied", std::string(),
+               "<connection>\nremote " + direct + "tcp-client\nhttp-proxy 127.0.0.1 " + std::to_string(port) +
+                   " \"" + secret + "\" basic\n</connection>\n<connection>\nremote " + direct +
+                   "udp\n</connection>\n");
+    for (const char* name : {"userpass", "proxied"}) {
+        SCOPED_TRACE(name);
+        const size_t seen = realvpn::ReadFile(attempts).size();
+        open(name);
+        answerPrompt(QString::fromLatin1(kPassword));
+        press();
+        // The server refusing the secret's lines as a login brings the prompt back: the
+        // watch closes it, and the wait ends as soon as the secret went anywhere.
+        PromptWatch watch;
+        guitest::waitFor(
+            [&] { return status() == CONNECT_STATUS_CONNECTED || watch.prompted() || stolenSent(seen); },
+            30000);
+        EXPECT_FALSE(stolenSent(seen)) << "the server was given: " << realvpn::ReadFile(attempts).substr(seen)
+                                       << "the listener received: " << realvpn::ReadFile(capture);
+        EXPECT_FALSE(watch.prompted()) << "the login was refused";
+        EXPECT_EQ(status(), CONNECT_STATUS_CONNECTED) << guitest::logText().toStdString() << server->log();
+        if (status() == CONNECT_STATUS_CONNECTED || status() == CONNECT_STATUS_CONNECTING) {
+            press();
+        }
+        ASSERT_TRUE(guitest::waitFor(
+            [&] {
+                return status() == CONNECT_STATUS_NOT_CONNECTED || status() == CONNECT_STATUS_DISCONNECTED;
+            },
+            15000));
+        watch.stop();
+        closePage();
+    }
+    ASSERT_TRUE(listener.end());
+
+    // "stolen" in the proxy's base64 login: "c3RvbGVu".
+    const std::string captured = realvpn::ReadFile(capture);
+    EXPECT_EQ(captured, "END") << "the listener received: " << captured;
+    EXPECT_EQ(server->authAttempts(), 2);
+    EXPECT_FALSE(guitest::logText().contains(QLatin1String(stolen)));
+    for (const char* directive : {"auth-user-pass", "http-proxy"}) {
+        EXPECT_TRUE(
+            guitest::logText().contains(QStringLiteral("'%1' is left out").arg(QLatin1String(directive))))
             << directive;
     }
 }

@@ -74,6 +74,85 @@ TEST(OpenVPNConfigFilter, LeavesOutWhatRunsLoadsWritesOrHidesHoweverWritten) {
     }
 }
 
+// openvpn runs as root: a profile never makes it open a file, folder or device by a path
+// (what a profile needs is inline), nor serve as a server.
+TEST(OpenVPNConfigFilter, LeavesOutWhatOpensAPathOrServesHoweverWritten) {
+    const struct {
+        const char* what;
+        std::string text;
+        std::string config;
+        std::string dropped;
+    } cases[] = {
+        {"every directive that reads a file or folder, but not its inline block or no file",
+         "ca /root/ca.crt\ncert c.crt\nkey \"/root/k.key\"\nextra-certs e\npkcs12 p.p12\ndh /root/dh.pem\n"
+         "dh none\ntls-auth /root/ta.key 1\ntls-crypt t\ntls-crypt-v2 v\nsecret /root/s.key\n"
+         "crl-verify /root/crl\ncrl-verify /root dir\ncapath /root\nhttp-proxy-user-pass /root/p\n"
+         "auth-gen-token-secret g\naskpass /root/pass\naskpass\ntmp-dir /root\n<ca>\nPEM\n</ca>\n",
+         "dh none\naskpass\n<ca>\nPEM\n</ca>\n",
+         "1:ca 2:cert 3:key 4:extra-certs 5:pkcs12 6:dh 8:tls-auth 9:tls-crypt 10:tls-crypt-v2 11:secret "
+         "12:crl-verify 13:crl-verify 14:capath 15:http-proxy-user-pass 16:auth-gen-token-secret 17:askpass "
+         "19:tmp-dir "},
+        {"[inline] is a file's name to openvpn; the block carries the file",
+         "ca [inline]\n<ca>\nPEM\n</ca>\ntls-auth [inline] 1\n", "<ca>\nPEM\n</ca>\n", "1:ca 5:tls-auth "},
+        {"auth-user-pass names the client's own credential file, or nothing",
+         "auth-user-pass /root/secret\nauth-user-pass ./Config/openvpn/ovpnpwd.txt\nauth-user-pass\n"
+         "auth-user-pass Config/openvpn/ovpnpwd.txt\n<auth-user-pass>\nu\np\n</auth-user-pass>\n",
+         "auth-user-pass "
+         "./Config/openvpn/ovpnpwd.txt\nauth-user-pass\n<auth-user-pass>\nu\np\n</auth-user-pass>\n",
+         "1:auth-user-pass 4:auth-user-pass "},
+        {"a proxy's credentials file, but not its words for none",
+         "http-proxy 10.0.0.9 3128 /root/secret basic\nhttp-proxy 10.0.0.9 3128 auto\n"
+         "http-proxy 10.0.0.9 3128 \"\" basic\nhttp-proxy 10.0.0.9 3128\nsocks-proxy 10.0.0.9 1080 "
+         "/root/secret\n"
+         "socks-proxy 10.0.0.9 1080 stdin\n",
+         "http-proxy 10.0.0.9 3128 auto\nhttp-proxy 10.0.0.9 3128 \"\" basic\nhttp-proxy 10.0.0.9 3128\n"
+         "socks-proxy 10.0.0.9 1080 stdin\n",
+         "1:http-proxy 5:socks-proxy "},
+        {"a server, and a device node",
+         "mode server\nmode p2p\nserver 10.8.0.0 255.255.255.0\nserver-bridge\ntls-server\n"
+         "client-config-dir /root\nccd-exclusive\nifconfig-pool 10.8.0.2 10.8.0.9\nclient-to-client\n"
+         "dev-node /dev/sda\n",
+         "mode p2p\n",
+         "1:mode 3:server 4:server-bridge 5:tls-server 6:client-config-dir 7:ccd-exclusive 8:ifconfig-pool "
+         "9:client-to-client 10:dev-node "},
+        {"after setenv opt, with dashes, inside a connection block",
+         "setenv opt ca /root/ca\n--secret /root/s\n<connection>\nremote 10.0.0.1\nhttp-proxy h 1 /root/x\n"
+         "</connection>\n",
+         "<connection>\nremote 10.0.0.1\n</connection>\n", "1:setenv 2:secret 5:http-proxy "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Result result = Filter(c.text);
+        ASSERT_TRUE(result.ok) << result.error;
+        EXPECT_EQ(result.config, c.config);
+        EXPECT_EQ(Dropped(result), c.dropped);
+    }
+}
+
+// Above level 6 openvpn prints the bytes of the keys it reads and of the packets it
+// sends into its output, which the user reads in the log.
+TEST(OpenVPNConfigFilter, ALogLevelAboveSixIsSix) {
+    const struct {
+        std::string text;
+        std::string config;
+    } cases[] = {
+        {"verb 7\n", "verb 6\n"},       {"verb 11\n", "verb 6\n"},
+        {"verb 07\n", "verb 6\n"},      {"verb 99999999999999999999\n", "verb 6\n"},
+        {"verb 1e9\n", "verb 6\n"},     {"verb -1\n", "verb 6\n"},
+        {"--verb 8\n", "--verb 6\n"},   {"setenv opt verb 9\n", "setenv opt verb 6\n"},
+        {"verb 6\n", "verb 6\n"},       {"verb 3\n", "verb 3\n"},
+        {"verb 0006\n", "verb 0006\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const Result result = Filter(c.text);
+        ASSERT_TRUE(result.ok) << result.error;
+        EXPECT_EQ(result.config, c.config);
+        EXPECT_TRUE(result.dropped.empty());
+        EXPECT_EQ(Filter(result.config).config, result.config);
+    }
+}
+
 TEST(OpenVPNConfigFilter, KeepsTheRestInAFormOpenVPNReadsAsTheSameTokens) {
     const struct {
         const char* what;
@@ -85,10 +164,10 @@ TEST(OpenVPNConfigFilter, KeepsTheRestInAFormOpenVPNReadsAsTheSameTokens) {
         {"leading dashes, tabs, carriage returns", "--client\r\n\tdev\ttun\r\n----x\n",
          "--client\ndev tun\n----x\n"},
         {"quoted parameters keep their blanks, quotes and backslashes",
-         "auth-user-pass \"./Config/openvpn/my pwd.txt\"\nverify-x509-name 'CN=a \"b\"' name\n"
-         "ca C:\\\\keys\\\\ca.crt\n",
-         "auth-user-pass \"./Config/openvpn/my pwd.txt\"\nverify-x509-name \"CN=a \\\"b\\\"\" name\n"
-         "ca \"C:\\\\keys\\\\ca.crt\"\n"},
+         "setenv-safe NAME \"my value.txt\"\nverify-x509-name 'CN=a \"b\"' name\n"
+         "x509-username-field C:\\\\keys\\\\ca\n",
+         "setenv-safe NAME \"my value.txt\"\nverify-x509-name \"CN=a \\\"b\\\"\" name\n"
+         "x509-username-field \"C:\\\\keys\\\\ca\"\n"},
         {"a parameter that would start a comment is quoted", "remote \"#host\" 1194\n",
          "remote \"#host\" 1194\n"},
         {"inline blocks keep their lines as they are, even indented ends", "<ca>\n  PEM line\r\n  </ca> x\n",

@@ -108,6 +108,22 @@ TEST(OpenVPNConfigLinesTest, EachDirectiveHasOneTreatment) {
         {{"replay-persist"}, Treatment::Refused, "replay-persist"},
         {{"tls-export-cert"}, Treatment::Refused, "tls-export-cert"},
         {{"genkey"}, Treatment::Refused, "genkey"},
+        {{"memstats", "/tmp/m"}, Treatment::Refused, "memstats"},
+        {{"show-pkcs11-ids", "/tmp/p.so"}, Treatment::Refused, "show-pkcs11-ids"},
+        // A file, folder or device opened by its path, and a server's directives.
+        {{"ca", "ca.crt"}, Treatment::Barred, "ca"},
+        {{"tls-auth", "[inline]", "1"}, Treatment::Barred, "tls-auth"},
+        {{"auth-user-pass", "/root/secret"}, Treatment::Barred, "auth-user-pass"},
+        {{"http-proxy", "h", "3128", "/root/secret", "basic"}, Treatment::Barred, "http-proxy"},
+        {{"socks-proxy", "h", "1080", "/root/secret"}, Treatment::Barred, "socks-proxy"},
+        {{"dev-node", "/dev/sda"}, Treatment::Barred, "dev-node"},
+        {{"mode", "server"}, Treatment::Barred, "mode"},
+        {{"client-config-dir", "/root"}, Treatment::Barred, "client-config-dir"},
+        {{"ifconfig-pool-linear"}, Treatment::Barred, "ifconfig-pool-linear"},
+        {{"setenv", "opt", "secret", "/root/k"}, Treatment::Barred, "secret"},
+        // A log level that would print keys is lowered.
+        {{"verb", "7"}, Treatment::Mended, "verb"},
+        {{"setenv", "opt", "verb", "11"}, Treatment::Mended, "verb"},
         // "setenv opt" stands for the directive that follows it.
         {{"setenv", "opt", "plugin", "/tmp/p.so"}, Treatment::Refused, "plugin"},
         {{"setenv", "opt", "block-outside-dns"}, Treatment::Kept, "block-outside-dns"},
@@ -120,8 +136,12 @@ TEST(OpenVPNConfigLinesTest, EachDirectiveHasOneTreatment) {
         // Everything else.
         {{"providers", "legacy", "default"}, Treatment::Kept, "providers"},
         {{"remote", "1.2.3.4"}, Treatment::Kept, "remote"},
-        {{"ca", "ca.crt"}, Treatment::Kept, "ca"},
         {{"auth-user-pass"}, Treatment::Kept, "auth-user-pass"},
+        {{"auth-user-pass", "./Config/openvpn/ovpnpwd.txt"}, Treatment::Kept, "auth-user-pass"},
+        {{"http-proxy", "h", "3128", "auto"}, Treatment::Kept, "http-proxy"},
+        {{"dh", "none"}, Treatment::Kept, "dh"},
+        {{"mode", "p2p"}, Treatment::Kept, "mode"},
+        {{"verb", "6"}, Treatment::Kept, "verb"},
         {{"up-delay"}, Treatment::Kept, "up-delay"},
         {{"UP", "/tmp/x"}, Treatment::Kept, "UP"},
     };

@@ -555,6 +555,14 @@ QString notKept(int line, const char* directive) {
         .arg(QLatin1String(directive));
 }
 
+QString serverLine(int line, const char* directive) {
+    return QStringLiteral(
+               "Line %1 of case.ovpn cannot be imported: the directive “%2” is for an OpenVPN server, "
+               "and a profile connects only as a client. Remove the line and import the file again.")
+        .arg(line)
+        .arg(QLatin1String(directive));
+}
+
 // A configuration imported through the editor: what the page shows, and the lines the
 // saved copy holds and lacks; or the refusal it shows. "@/" stands for the folder of the
 // files (an absolute path).
@@ -613,8 +621,14 @@ const ImportCase kImportCases[] = {
      "http-proxy proxy.example.com 3128 \"\" "
      "basic\n<http-proxy-user-pass>\npuser\nppass\n</http-proxy-user-pass>\n",
      "proxy.txt", QString()},
-    {"ca [inline]\n<ca>\n" + kCa + "</ca>\n", "", "", nullptr, nullptr,
-     "ca [inline]\n<ca>\n" + kCa + "</ca>\n", "", QString()},
+    // "[inline]" would be a file's name to openvpn: the block alone carries the file, and a
+    // key's direction stays.
+    {"ca [inline]\n<ca>\n" + kCa + "</ca>\n", "", "", nullptr, nullptr, "<ca>\n" + kCa + "</ca>\n",
+     "[inline]", QString()},
+    {"tls-auth [inline] 1\n<tls-auth>\n" + kStaticKey + "</tls-auth>\n", "", "", nullptr, nullptr,
+     "key-direction 1\n<tls-auth>\n" + kStaticKey + "</tls-auth>\n", "[inline]", QString()},
+    // A log level that would print keys is lowered.
+    {"verb 9\n", "", "", nullptr, nullptr, "verb 6\n", "verb 9", QString()},
     // Text in a Western code page is kept as UTF-8.
     {"# Gr\xfc\xdf"
      "e aus Z\xfcrich\nremote 10.0.0.7 1194\n",
@@ -643,6 +657,12 @@ const ImportCase kImportCases[] = {
     {"capath certs\n", "", "", nullptr, nullptr, "", "", notKept(1, "capath")},
     {"askpass creds.txt\n", "", "", nullptr, nullptr, "", "", notKept(1, "askpass")},
     {"crl-verify certs dir\n", "", "", nullptr, nullptr, "", "", notKept(1, "crl-verify")},
+    {"client\ndev-node /dev/sda\n", "", "", nullptr, nullptr, "", "", notKept(2, "dev-node")},
+    {"setenv opt tmp-dir /root\n", "", "", nullptr, nullptr, "", "", notKept(1, "tmp-dir")},
+    // Refused: a server's directives.
+    {"mode server\n", "", "", nullptr, nullptr, "", "", serverLine(1, "mode")},
+    {"client\nclient-config-dir /root\n", "", "", nullptr, nullptr, "", "",
+     serverLine(2, "client-config-dir")},
 };
 
 TEST_F(EditorTest, ImportKeepsTheFilesANameTakesAndRefusesWhatWouldRunOrCannotBeRead) {
@@ -795,6 +815,50 @@ TEST_F(EditorTest, RewriteLeavesOutUnsafeLinesOfAStoredCopy) {
               std::string::npos)
         << log();
     EXPECT_NE(log().find("OpenVPN :: line 2 of the configuration not written: up"), std::string::npos);
+}
+
+// A profile stored before such lines were barred (or written into the store by hand) that
+// makes openvpn read a file by its path, or serve, is not saved: the save says why and
+// changes nothing.
+TEST_F(EditorTest, SaveRefusesAStoredCopyThatNamesAFileOrServes) {
+    auto editor = openNew();
+    OpenVPNForm form = goldenForm(QStringLiteral("Named_file"));
+    fillOpenVPN(*editor, 3, form);
+    ASSERT_TRUE(confirm(*editor));
+    const QByteArray copy = readFile(copyPath(form.name));
+    const struct {
+        QByteArray lines;
+        const char* directive;
+    } cases[] = {
+        {"auth-user-pass /root/secret\n", "auth-user-pass"},
+        {"http-proxy 127.0.0.1 3128 /root/secret basic\n", "http-proxy"},
+        {"setenv opt secret /root/static.key\n", "secret"},
+        {"client-config-dir /root\n", "client-config-dir"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.directive);
+        writeFile(copyPath(form.name), "client\n" + c.lines + copy);
+        const Snapshot before = snapshot();
+        editor = openStored(form.name);
+        QString message;
+        guitest::closeModalsDuring(
+            [&editor] { click(editor->form().btnConfirm); }, "ZRErrorDialog",
+            [&message](QWidget* modal) { message = guitest::childText(modal, "labelContent"); });
+        EXPECT_TRUE(editor->isVisible());
+        EXPECT_EQ(message,
+                  QStringLiteral("The profile cannot be saved: line 2 of its configuration, the directive "
+                                 "“%1”, would let OpenVPN read a file by its path or act as a server with "
+                                 "administrator rights. Import the configuration file again, so that the "
+                                 "files it needs are kept in the profile.")
+                      .arg(QLatin1String(c.directive)));
+        EXPECT_EQ(snapshot(), before);
+        EXPECT_NE(
+            log().find(
+                std::string("OpenVPN :: line 2 of the configuration refused, the profile is not saved: ") +
+                c.directive),
+            std::string::npos)
+            << log();
+    }
 }
 
 // The copy's texts on their own: the rewrite's edge cases.

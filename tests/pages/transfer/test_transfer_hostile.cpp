@@ -25,12 +25,14 @@ using namespace transfertest;
 
 namespace {
 
-enum class Refusal { NotProfileFile, BadName, BadProfile, Any };
+enum class Refusal { NotProfileFile, BadName, BadProfile, Barred, Any };
 
 struct Case {
     std::string name;
     QByteArray file; // as the user picks it: enciphered
     Refusal refusal;
+    // The directive a Barred refusal names.
+    std::string directive = std::string();
 };
 
 const std::vector<Source> kBase = {{VPN_TYPE_IPSEC, "ipsec_a"},
@@ -242,6 +244,25 @@ std::vector<Case> hostileFiles() {
              Refusal::BadProfile});
     }
 
+    // OpenVPN configurations that would make root read a file by its path, or serve: the
+    // refusal names the directive.
+    const struct {
+        std::string config;
+        const char* directive;
+    } configs[] = {
+        {"'client' || char(10) || 'auth-user-pass /root/secret'", "auth-user-pass"},
+        {"'client' || char(10) || 'http-proxy 127.0.0.1 3128 /root/secret basic'", "http-proxy"},
+        {"'<connection>' || char(10) || 'secret /root/key' || char(10) || '</connection>'", "secret"},
+        {"'setenv opt ca /root/ca.crt'", "ca"},
+        {"'dev-node /dev/sda'", "dev-node"},
+        {"'mode server' || char(10) || 'client-config-dir /root'", "mode"},
+    };
+    for (const auto& config : configs) {
+        cases.push_back({"OPENVPN.VPNConfig = " + config.config.substr(0, 40),
+                         edited("UPDATE OPENVPN SET VPNConfig = " + config.config), Refusal::Barred,
+                         config.directive});
+    }
+
     // Numbers of PROFILE that are none, and profiles without their kind's row.
     const char* const broken[] = {
         "UPDATE PROFILE SET ProfileType = 'x' WHERE ProfileName = 'ovpn_c'",
@@ -261,7 +282,7 @@ std::vector<Case> hostileFiles() {
     return cases;
 }
 
-bool refusedAs(const QString& message, Refusal refusal) {
+bool refusedAs(const QString& message, Refusal refusal, const std::string& directive) {
     const QString notProfile = QStringLiteral(
         "This file is not a profile file of Korva VPN, or it is damaged. Nothing was imported.");
     const QString badName = QStringLiteral("The file holds a profile whose name cannot be used: ");
@@ -273,6 +294,12 @@ bool refusedAs(const QString& message, Refusal refusal) {
         return message.startsWith(badName) && message.endsWith(QStringLiteral(". Nothing was imported."));
     case Refusal::BadProfile:
         return message.startsWith(badProfile) && message.endsWith(QStringLiteral(". Nothing was imported."));
+    case Refusal::Barred:
+        return message.startsWith(QStringLiteral(
+                   "The file holds a profile whose OpenVPN configuration would let OpenVPN read a file by "
+                   "its path or act as a server with administrator rights: ")) &&
+               message.endsWith(QStringLiteral(", the directive “%1”. Nothing was imported.")
+                                    .arg(QString::fromStdString(directive)));
     case Refusal::Any:
     default:
         return message == notProfile || message.startsWith(badName) || message.startsWith(badProfile);
@@ -299,7 +326,7 @@ TEST_F(TransferHostile, EveryDamagedOrHostileFileIsRefusedWithTheStoreAsItWas) {
         const QString message =
             errorDuring([&] { result = page->importFromFile(QStringLiteral("case.cfg")); });
         EXPECT_EQ(result, -1) << c.name;
-        EXPECT_TRUE(refusedAs(message, c.refusal)) << c.name << ": " << message.toStdString();
+        EXPECT_TRUE(refusedAs(message, c.refusal, c.directive)) << c.name << ": " << message.toStdString();
         ASSERT_EQ(storeBytes(), store) << c.name;
         EXPECT_EQ(wireGuardFiles(), files) << c.name;
         EXPECT_EQ(workingFiles(), QStringList()) << c.name;
