@@ -19,6 +19,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
+
 #include "AppContext.h"
 #include "EditorTextFit.h"
 #include "EditorTexts.h"
@@ -171,10 +173,22 @@ void ProfileConfigDialog::applyRoundedMask() {
 }
 
 void ProfileConfigDialog::fitToScreenHeight(int availableHeight) {
+    // The form's scroll area takes the height the form gives it wherever the window does.
+    ui.scrollArea->setMinimumHeight(kScrollAreaFormHeight);
     if (availableHeight <= 0 || availableHeight >= minimumHeight()) {
         return;
     }
     const int fitted = static_cast<int>(availableHeight * kScreenHeightShare);
+    // On a lower screen the scroll area gives up what the window lacks, so the form
+    // scrolls between the title and the button row, and the button row stays below it
+    // instead of lying over the last rows.
+    const QMargins outer = layout()->contentsMargins();
+    const int formHeight =
+        ui.dialogWidget->layout()->totalMinimumSize().height() + outer.top() + outer.bottom();
+    const int lacking = formHeight - fitted;
+    if (lacking > 0) {
+        ui.scrollArea->setMinimumHeight(std::max(0, kScrollAreaFormHeight - lacking));
+    }
     setMinimumHeight(fitted);
     QRect area = geometry();
     area.setHeight(fitted);

@@ -436,10 +436,16 @@ TEST_F(EditorTest, HeightFollowsTheAvailableScreenHeight) {
         editor.fitToScreenHeight(c.available);
         EXPECT_EQ(editor.minimumHeight(), c.height) << c.available;
         EXPECT_EQ(editor.height(), c.height) << c.available;
-        // Confirm and Cancel stay inside the dialog.
+        // Confirm and Cancel stay inside the dialog, below the form's scroll area: the
+        // button row lies over none of its rows.
         ASSERT_TRUE(guitest::showAndExpose(&editor));
-        const QRect confirm(u.btnConfirm->mapTo(&editor, QPoint(0, 0)), u.btnConfirm->size());
-        EXPECT_TRUE(editor.rect().contains(confirm)) << c.available;
+        const auto place = [&editor](QWidget* widget) {
+            return QRect(widget->mapTo(&editor, QPoint(0, 0)), widget->size());
+        };
+        EXPECT_TRUE(editor.rect().contains(place(u.btnConfirm))) << c.available;
+        EXPECT_TRUE(editor.rect().contains(place(u.bottomWidget_2))) << c.available;
+        EXPECT_LE(place(u.scrollArea).bottom(), place(u.bottomWidget_2).top()) << c.available;
+        EXPECT_GE(place(u.scrollArea).top(), place(u.titleWidget).bottom()) << c.available;
         editor.hide();
     }
 }
