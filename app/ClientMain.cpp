@@ -14,6 +14,7 @@
 #include "ApplicationStyleSheet.h"
 #include "KorvaResources.h"
 #include "NeedAdminMessage.h"
+#include "PixelFont.h"
 #include "SettingChoices.h"
 #include "SettingManager.h"
 #include "SettingWidget.h"
@@ -164,9 +165,7 @@ int RunClient(int argc, char** argv, const std::function<void()>& beforeLoop) {
         const int fontId = korvaAddResourceFont(QString::fromUtf8(AppConstants::kBrandFontRegular));
         const QStringList families = QFontDatabase::applicationFontFamilies(fontId);
         if (!families.isEmpty()) {
-            QFont font;
-            font.setFamily(families.first());
-            QApplication::setFont(font);
+            QApplication::setFont(pixelApplicationFont(families.first()));
         }
 
         StartAppContext();

@@ -27,6 +27,7 @@
 #include "IPCSqlite.h"
 #include "IPSecPage.h"
 #include "OpenVPNPage.h"
+#include "PixelFont.h"
 #include "ProfileNameRule.h"
 #include "ProfileRecords.h"
 #include "RemoteSubnetRows.h"
@@ -274,7 +275,7 @@ void ProfileConfigDialog::keepAboveBackdrop() {
 }
 
 void ProfileConfigDialog::adjustButtonWidths() {
-    const QFontMetrics metrics(QFont(QString::fromLatin1(kButtonFontFamily), kButtonFontPointSize));
+    const QFontMetrics metrics(pixelFont(QString::fromLatin1(kButtonFontFamily), kButtonFontPointSize));
     const auto textWidth = [&metrics](QPushButton* button) {
         return metrics.boundingRect(QRect(), Qt::AlignLeft, button->text()).width();
     };

@@ -553,7 +553,10 @@ TEST_F(EditorTest, LanguageChangeRetranslatesTheFormAndKeepsTheTitleOfTheMode) {
     EXPECT_NE(u.btnConfirm->text(), QStringLiteral("Confirm"));
     EXPECT_EQ(u.comboBoxVPNType->itemText(2), QApplication::translate("ZRStringConstant", "ZRVPN_OPEN_VPN"));
     EXPECT_EQ(u.comboBoxVPNType->itemData(2, Qt::UserRole).toInt(), 3);
-    const QFontMetrics metrics(QFont(QStringLiteral("Halvex Vento"), 11));
+    // Measured in the brand font at 15 px, 11 points on a 96-dpi screen.
+    QFont measured(QStringLiteral("Halvex Vento"));
+    measured.setPixelSize(15);
+    const QFontMetrics metrics(measured);
     EXPECT_EQ(u.btnConfirm->width(),
               metrics.boundingRect(QRect(), Qt::AlignLeft, u.btnConfirm->text()).width() + 24);
     EXPECT_EQ(u.lineEditProfileName->text(), QStringLiteral("Branch_1"));
