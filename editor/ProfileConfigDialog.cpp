@@ -22,6 +22,7 @@
 #include <algorithm>
 
 #include "AppContext.h"
+#include "ApplicationStyleSheet.h"
 #include "EditorTextFit.h"
 #include "EditorTexts.h"
 #include "IPCSqlite.h"
@@ -206,6 +207,7 @@ void ProfileConfigDialog::initVPNTypeComboBox() {
     popup->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint);
     popup->setAttribute(Qt::WA_TranslucentBackground);
     combo->setView(new QListView(combo));
+    StyleDropDownList(combo);
     combo->installEventFilter(this);
     combo->clear();
     for (int kind = kIPSec; kind <= kWireGuard; ++kind) {

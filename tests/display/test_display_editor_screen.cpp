@@ -2,7 +2,9 @@
 // the window fits the screen's available height, its form scrolls between the title and
 // the button row, and on each kind's page the last rows are scrolled to with the wheel and
 // take a click at their place in the window, as a person's click does: a switch toggles,
-// "Add more Gateway" adds a row, a field takes the focus.
+// "Add more Gateway" adds a row, a field takes the focus. In dark mode the drop-down lists
+// are dark to their top edge.
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QScreen>
 #include <QWheelEvent>
@@ -136,6 +138,38 @@ TEST_F(EditorOnScreen, LastRowsOfEachPageScrollIntoViewAndTakeClicks) {
         }
         editor.close();
     }
+}
+
+TEST_F(EditorOnScreen, DropDownListsFollowTheDarkStyleToTheirTop) {
+    screen::XServer server;
+    if (!server.connected()) {
+        GTEST_SKIP() << "no X server";
+    }
+    guitest::applyColorMode(2);
+    TestEditor editor;
+    open(editor, 0);
+    Ui::ProfileConfigDialog& u = editor.form();
+    // The kind selector (a translucent list) and a proposal selector (an opaque one).
+    for (QComboBox* combo : {u.comboBoxVPNType, u.comboBoxEncryption}) {
+        ASSERT_TRUE(scrollTo(u, combo));
+        combo->showPopup();
+        QWidget* list = combo->view()->window();
+        ASSERT_TRUE(screen::waitUntil([list] { return list->isVisible(); }, 3000));
+        ASSERT_TRUE(screen::waitShown(combo->view(), server, combo->objectName()));
+        // The band above the list, inside the window's edge: nothing light in it.
+        const QRect band(list->mapToGlobal(QPoint(2, 1)), QSize(list->width() - 4, 3));
+        const QImage shown = server.picture(band);
+        int light = 0;
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                light += qGray(shown.pixel(x, y)) > 160 ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(light, 0) << combo->objectName().toStdString() << ": a light strip along the list's top";
+        combo->hidePopup();
+    }
+    editor.close();
+    guitest::applyColorMode(1);
 }
 
 } // namespace

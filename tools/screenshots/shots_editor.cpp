@@ -3,7 +3,9 @@
 // page filled from a stored profile as editing opens it.
 #include "Shots.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -267,6 +269,29 @@ KORVA_SHOTS(editor) {
         ShotEditor editor(true, QStringLiteral("Branch_office"), 4);
         editor.showFormSize();
         save(QStringLiteral("editor-window-edit"), picture(&editor, mode.window, 0));
+        editor.close();
+    }
+    // The drop-down lists opened: the kind selector's and a proposal selector's.
+    {
+        ShotEditor editor;
+        editor.showFormSize();
+        editor.show();
+        settle();
+        const struct {
+            const char* name;
+            const char* combo;
+        } lists[] = {{"editor-kind-list", "comboBoxVPNType"},
+                     {"editor-encryption-list", "comboBoxEncryption"}};
+        for (const auto& list : lists) {
+            auto* combo = editor.findChild<QComboBox*>(QLatin1String(list.combo));
+            if (combo == nullptr) {
+                continue;
+            }
+            combo->showPopup();
+            settle();
+            save(QLatin1String(list.name), picture(combo->view()->window(), mode.card, 16));
+            combo->hidePopup();
+        }
         editor.close();
     }
     for (int kind = 1; kind <= 4; ++kind) {
