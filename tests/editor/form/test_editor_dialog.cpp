@@ -426,7 +426,7 @@ TEST_F(EditorTest, HeightFollowsTheAvailableScreenHeight) {
     const struct {
         int available;
         int height;
-    } cases[] = {{700, 630}, {817, 735}, {818, 818}, {1080, 818}, {0, 818}};
+    } cases[] = {{700, 630}, {720, 648}, {768, 691}, {817, 735}, {818, 818}, {1080, 818}, {0, 818}};
     for (const auto& c : cases) {
         TestEditor editor;
         Ui::ProfileConfigDialog& u = editor.form();
