@@ -9,6 +9,7 @@
 #include <QToolTip>
 
 #include "HomeResources.h"
+#include "PixelFont.h"
 #include "ZRStringConstant.h"
 
 namespace {
@@ -41,9 +42,10 @@ const int kAddIconSize = 24;
 const int kAddTextLeft = 60;
 const int kAddTextHeight = 30;
 
+// The brand font at the pixel size of `points` on a 96-dpi screen, at any dpi, as the
+// style sheets' texts around the rows.
 QFont brandFont(int points, int weight) {
-    QFont font(QLatin1String(HomeResources::kBrandFamily), points, weight, false);
-    return font;
+    return pixelFont(QLatin1String(HomeResources::kBrandFamily), points, weight);
 }
 
 void drawSvg(QPainter* painter, const char* path, const QRect& box) {

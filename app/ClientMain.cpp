@@ -16,6 +16,7 @@
 #include "Elevation.h"
 #include "KorvaResources.h"
 #include "NeedAdminMessage.h"
+#include "PixelFont.h"
 #include "SettingChoices.h"
 #include "SettingManager.h"
 #include "SettingWidget.h"
@@ -175,9 +176,7 @@ int RunClient(int argc, char** argv, const std::function<void()>& beforeLoop) {
         const int fontId = korvaAddResourceFont(QString::fromUtf8(AppConstants::kBrandFontRegular));
         const QStringList families = QFontDatabase::applicationFontFamilies(fontId);
         if (!families.isEmpty()) {
-            QFont font;
-            font.setFamily(families.first());
-            QApplication::setFont(font);
+            QApplication::setFont(pixelApplicationFont(families.first()));
         }
 
         StartAppContext();

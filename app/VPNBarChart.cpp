@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "HomeResources.h"
+#include "PixelFont.h"
 #include "SystemContext.h"
 
 namespace {
@@ -26,6 +27,7 @@ const Geometry kCompact = {7, 20, 10, 5, 0.01};
 
 const int kStubHeight = 6;
 const qreal kBarRadius = 2;
+// The axis labels: 9 points on a 96-dpi screen, at any dpi.
 const int kAxisFontPoints = 9;
 const int kAxisBoxWidth = 32;
 const int kAxisBoxHeight = 16;
@@ -138,7 +140,7 @@ void VPNBarChart::paintEvent(QPaintEvent*) {
     }
     painter.restore();
 
-    painter.setFont(QFont(QLatin1String(HomeResources::kBrandFamily), kAxisFontPoints));
+    painter.setFont(pixelFont(QLatin1String(HomeResources::kBrandFamily), kAxisFontPoints));
     painter.setPen(QColor(dark ? HomeResources::kAxisDark : HomeResources::kAxisLight));
     const int w = width();
     const int top = height() - kAxisBoxHeight;

@@ -62,6 +62,8 @@ constexpr int kBackdropMargin = 24;
 constexpr int kBackdropCornerRadius = 4;
 constexpr int kBackdropBlurRadius = 24;
 constexpr double kScreenHeightShare = 0.9;
+// The scroll area's least height in the form, which a screen too low for the form lowers.
+constexpr int kScrollAreaFormHeight = 670;
 
 // Buttons: the font their widths are measured in, and the clear-file button.
 constexpr const char* kButtonFontFamily = KORVA_BRAND_FONT_FAMILY;

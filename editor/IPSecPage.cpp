@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "AppContext.h"
+#include "ApplicationStyleSheet.h"
 #include "EditorTexts.h"
 #include "IPSecVPNContext.h"
 #include "SystemContext.h"
@@ -81,6 +82,7 @@ void ProfileConfigDialog::IPSecPage::initIPSecComboBoxes() {
         popup->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint);
         popup->setAttribute(Qt::WA_TranslucentBackground);
         combo->setView(new QListView(combo));
+        StyleDropDownList(combo);
         combo->installEventFilter(&dialog);
         combo->clear();
         if (combo == ui.comboBoxAlgrithmOne || combo == ui.comboBoxAuthentication) {

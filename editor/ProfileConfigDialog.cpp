@@ -19,12 +19,16 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
+
 #include "AppContext.h"
+#include "ApplicationStyleSheet.h"
 #include "EditorTextFit.h"
 #include "EditorTexts.h"
 #include "IPCSqlite.h"
 #include "IPSecPage.h"
 #include "OpenVPNPage.h"
+#include "PixelFont.h"
 #include "ProfileNameRule.h"
 #include "ProfileRecords.h"
 #include "RemoteSubnetRows.h"
@@ -172,10 +176,22 @@ void ProfileConfigDialog::applyRoundedMask() {
 }
 
 void ProfileConfigDialog::fitToScreenHeight(int availableHeight) {
+    // The form's scroll area takes the height the form gives it wherever the window does.
+    ui.scrollArea->setMinimumHeight(kScrollAreaFormHeight);
     if (availableHeight <= 0 || availableHeight >= minimumHeight()) {
         return;
     }
     const int fitted = static_cast<int>(availableHeight * kScreenHeightShare);
+    // On a lower screen the scroll area gives up what the window lacks, so the form
+    // scrolls between the title and the button row, and the button row stays below it
+    // instead of lying over the last rows.
+    const QMargins outer = layout()->contentsMargins();
+    const int formHeight =
+        ui.dialogWidget->layout()->totalMinimumSize().height() + outer.top() + outer.bottom();
+    const int lacking = formHeight - fitted;
+    if (lacking > 0) {
+        ui.scrollArea->setMinimumHeight(std::max(0, kScrollAreaFormHeight - lacking));
+    }
     setMinimumHeight(fitted);
     QRect area = geometry();
     area.setHeight(fitted);
@@ -192,6 +208,7 @@ void ProfileConfigDialog::initVPNTypeComboBox() {
     popup->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint);
     popup->setAttribute(Qt::WA_TranslucentBackground);
     combo->setView(new QListView(combo));
+    StyleDropDownList(combo);
     combo->installEventFilter(this);
     combo->clear();
     for (int kind = kIPSec; kind <= kWireGuard; ++kind) {
@@ -261,7 +278,7 @@ void ProfileConfigDialog::keepAboveBackdrop() {
 }
 
 void ProfileConfigDialog::adjustButtonWidths() {
-    const QFontMetrics metrics(QFont(QString::fromLatin1(kButtonFontFamily), kButtonFontPointSize));
+    const QFontMetrics metrics(pixelFont(QString::fromLatin1(kButtonFontFamily), kButtonFontPointSize));
     const auto textWidth = [&metrics](QPushButton* button) {
         return metrics.boundingRect(QRect(), Qt::AlignLeft, button->text()).width();
     };

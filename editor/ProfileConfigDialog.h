@@ -127,7 +127,8 @@ protected:
     // Construction.
     void applyRoundedMask();
     // Shrinks the dialog to 90% of the given available screen height when it is smaller
-    // than the dialog's minimum height.
+    // than the dialog's minimum height; the form's scroll area then gives up the height
+    // the window lacks, so the button row stays below it.
     void fitToScreenHeight(int availableHeight);
     void initValidators();
     void initVPNTypeComboBox();

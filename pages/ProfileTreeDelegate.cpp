@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include "AppContext.h"
+#include "PixelFont.h"
 #include "ProfilePageConstants.h"
 #include "SystemContext.h"
 #include "ZRStringConstant.h"
@@ -153,7 +154,7 @@ void ProfileTreeDelegate::drawNameAndBadge(QPainter* painter, const QModelIndex&
         return;
     }
     painter->save();
-    const QFont badgeFont(QString::fromLatin1(kBadgeFontFamily), kBadgeFontPointSize);
+    const QFont badgeFont = pixelFont(QString::fromLatin1(kBadgeFontFamily), kBadgeFontPointSize);
     const int nameWidth = QFontMetrics(badgeFont).boundingRect(QRect(), Qt::AlignLeft, elided).width();
     const QRect badge(rect.left() + nameWidth + kBadgeGap, rect.top() + (rect.height() - kBadgeHeight) / 2,
                       kBadgeWidth, kBadgeHeight);

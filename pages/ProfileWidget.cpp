@@ -21,6 +21,7 @@
 #include "IPSecVPNInfo.h"
 #include "OpenVPNContext.h"
 #include "PaintedShadow.h"
+#include "PixelFont.h"
 #include "ProfileEditorOpener.h"
 #include "ProfilePageConstants.h"
 #include "ProfileTreeDelegate.h"
@@ -39,7 +40,8 @@ using namespace ProfilePage;
 namespace {
 
 const char* const kMeasureFontFamily = "Halvex Vento";
-// The name title is measured at 9 pt, weight 500; the buttons' texts at 14 pt, weight 400.
+// The name title is measured at 9 pt, weight 500; the buttons' texts at 14 pt, weight 400;
+// both at their pixel sizes on a 96-dpi screen, whatever the desktop's dpi.
 const int kTitleFontPointSize = 9;
 const int kButtonFontPointSize = 14;
 
@@ -192,8 +194,7 @@ void ProfileWidget::setColumnWidths(QTreeWidget* list, int count, int width,
 }
 
 void ProfileWidget::placeSortArrows() {
-    QFont font(QString::fromLatin1(kMeasureFontFamily), kTitleFontPointSize);
-    font.setWeight(QFont::Medium);
+    const QFont font = pixelFont(QString::fromLatin1(kMeasureFontFamily), kTitleFontPointSize, QFont::Medium);
     const int x = kFirstColumnWidth + textWidth(font, headerTitles.value(kColumnName)) + kArrowGap;
     sortUpButton->move(x, kArrowUpBottom - sortUpButton->height());
     sortDownButton->move(x, kArrowDownTop);
@@ -240,7 +241,7 @@ void ProfileWidget::fitButtonWidths() {
     // where that leaves the text too little room in the font and padding that the style
     // sheet gives the button (Export's disabled look has its picture beside the text), it
     // takes the room its text needs.
-    const QFont font(QString::fromLatin1(kMeasureFontFamily), kButtonFontPointSize, QFont::Normal);
+    const QFont font = pixelFont(QString::fromLatin1(kMeasureFontFamily), kButtonFontPointSize);
     TextFit::fixWidth(ui.btnExport, textWidth(font, ui.btnExport->text()) + kExportExtraWidth,
                       TextFit::buttonWidth(ui.btnExport));
     TextFit::fixWidth(ui.btnImport, textWidth(font, ui.btnImport->text()) + kImportExtraWidth,

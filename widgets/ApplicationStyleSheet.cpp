@@ -1,6 +1,8 @@
 #include "ApplicationStyleSheet.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QEvent>
 #include <QFile>
 #include <QPointer>
@@ -37,4 +39,9 @@ void SetWidgetStyleSheet(QWidget* widget, const QString& sheet) {
     if (widget->styleSheet() != sheet) {
         widget->setStyleSheet(sheet);
     }
+}
+
+void StyleDropDownList(QComboBox* combo) {
+    // An empty sheet of its own: the rules are the application's.
+    combo->view()->window()->setStyleSheet(QStringLiteral("/**/"));
 }

@@ -7,6 +7,7 @@
 #include <QString>
 
 class QApplication;
+class QComboBox;
 class QWidget;
 
 // The text of a style sheet resource (":/..."), read whole as UTF-8; empty when it cannot
@@ -22,3 +23,10 @@ void SetApplicationStyleSheet(QApplication* app, const QString& sheet);
 // repolishes it and all it holds even when it is the same, and the colour mode's first
 // application at start gives most widgets the sheets they were made with.
 void SetWidgetStyleSheet(QWidget* widget, const QString& sheet);
+
+// Lets the application's style sheet reach the window of the combo's drop-down list. Qt
+// leaves that window out of the application's sheet unless it holds a sheet of its own,
+// so it would paint the band above the list (the list's top margin) and its edge in the
+// light palette in both colour modes; the sheets give it its colours
+// (QComboBoxPrivateContainer).
+void StyleDropDownList(QComboBox* combo);

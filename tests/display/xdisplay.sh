@@ -4,20 +4,48 @@
 # manager (openbox) on that display, ready before the program starts. Both end with the
 # program, by their own process ids. With --compositor also a compositing manager
 # (xcompmgr), ready (owning the screen's _NET_WM_CM_S0 selection) before the program starts.
-#   xdisplay.sh [--wm] [--compositor] PROGRAM [ARGS...]
+# --screen WxH gives the screen that size (a laptop's, say) instead of the large one the
+# lane uses by default; --dpi N sets the desktop's dpi as HiDPI X desktops do (the X
+# server's and the `Xft.dpi` resource, which Qt takes as the screen's logical dpi).
+#   xdisplay.sh [--wm] [--compositor] [--screen WxH] [--dpi N] PROGRAM [ARGS...]
 # Exits with the program's code; with 77 (a skip) and the reason only where Xvfb cannot
 # start.
 set -u
 wm=0
 compositor=0
+# Large enough for the profile editor's pages grown to their whole height.
+screen=1920x2000
+dpi=
 while :; do
   case "${1:-}" in
   --wm) wm=1 ;;
   --compositor) compositor=1 ;;
+  --screen)
+    screen=$2
+    shift
+    ;;
+  --dpi)
+    dpi=$2
+    shift
+    ;;
   *) break ;;
   esac
   shift
 done
+case "$screen" in
+[0-9]*x[0-9]*) ;;
+*)
+  echo "xdisplay.sh: --screen takes WIDTHxHEIGHT, not '$screen'" >&2
+  exit 2
+  ;;
+esac
+case "$dpi" in
+'' | [0-9] | [0-9][0-9] | [0-9][0-9][0-9]) ;;
+*)
+  echo "xdisplay.sh: --dpi takes a number, not '$dpi'" >&2
+  exit 2
+  ;;
+esac
 
 skip() {
   echo "real-display test not run: $*" >&2
@@ -58,9 +86,8 @@ finish() {
 }
 trap finish EXIT
 
-# Xvfb writes its display number once it accepts connections. The screen is large enough
-# for the profile editor's pages grown to their whole height.
-Xvfb -displayfd 3 -screen 0 1920x2000x24 -nolisten tcp -noreset 3>"$scratch/display" \
+# Xvfb writes its display number once it accepts connections.
+Xvfb -displayfd 3 -screen 0 "${screen}x24" ${dpi:+-dpi "$dpi"} -nolisten tcp -noreset 3>"$scratch/display" \
   >"$scratch/xvfb.log" 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 200); do
@@ -75,6 +102,19 @@ if [ -z "$number" ]; then
 fi
 export DISPLAY=":$number" QT_QPA_PLATFORM=xcb KORVA_TEST_DISPLAY="$([ "$wm" -eq 1 ] && echo openbox || echo bare)"
 export KORVA_TEST_COMPOSITOR="$([ "$compositor" -eq 1 ] && echo xcompmgr || echo none)"
+
+# The desktop's dpi as its session sets it (xrdb): the resource database on the root window,
+# with the tab that Qt looks for after the name.
+if [ -n "$dpi" ]; then
+  command -v xprop >/dev/null 2>&1 || {
+    echo "xprop is not installed (scripts/install-deps.sh installs it)" >&2
+    exit 1
+  }
+  if ! xprop -root -format RESOURCE_MANAGER 8s -set RESOURCE_MANAGER $'Xft.dpi:\t'"$dpi"$'\n'; then
+    echo "could not set Xft.dpi on $DISPLAY" >&2
+    exit 1
+  fi
+fi
 
 if [ "$wm" -eq 1 ]; then
   openbox --sm-disable >"$scratch/openbox.log" 2>&1 &

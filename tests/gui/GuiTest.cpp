@@ -18,6 +18,7 @@
 #include "AppContext.h"
 #include "KorvaResourcePaths.h"
 #include "KorvaResources.h"
+#include "PixelFont.h"
 #include "SystemContext.h"
 #include "ZRToastDialog.h"
 
@@ -34,7 +35,7 @@ public:
         app = new QApplication(argc, argv);
         korvaInitResources();
         if (korvaLoadBrandFonts() > 0) {
-            QApplication::setFont(QFont(QStringLiteral(KORVA_BRAND_FONT_FAMILY)));
+            QApplication::setFont(pixelApplicationFont(QStringLiteral(KORVA_BRAND_FONT_FAMILY)));
         }
         guitest::useLanguage(QStringLiteral("en"));
     }

@@ -1,7 +1,8 @@
 // The profile editor in every language and both colour modes: each kind's page as the
 // kind selector shows it (with the credentials rows and the DPD period row), with a
 // remote-subnet row and the warnings under the fields, and the window in edit mode. Every
-// text is shown whole, and no row lays a text over its input.
+// text is shown whole, no row lays a text over its input, and the form scrolls above the
+// button row.
 #include <QPushButton>
 #include <QRadioButton>
 #include <gtest/gtest.h>
@@ -66,6 +67,17 @@ public:
         RemoteSubnetRows(page.container, page.add, page.fullTraffic, this).add();
     }
 
+    // The form scrolls between the title and the button row, which lies over none of its
+    // rows, wholly inside the window (the tests' screen is lower than the form).
+    void expectFormScrolls(const QString& where) {
+        const auto place = [this](QWidget* widget) {
+            return QRect(widget->mapTo(this, QPoint(0, 0)), widget->size());
+        };
+        EXPECT_TRUE(rect().contains(place(ui.bottomWidget_2))) << where.toStdString();
+        EXPECT_LE(place(ui.scrollArea).bottom(), place(ui.bottomWidget_2).top()) << where.toStdString();
+        EXPECT_GE(place(ui.scrollArea).top(), place(ui.titleWidget).bottom()) << where.toStdString();
+    }
+
     // The warnings under the fields, with the longest texts their checks write.
     void showWarnings(int kind) {
         using namespace EditorTexts;
@@ -103,6 +115,7 @@ TEST_F(TextsEditor, EveryKindsPageWithItsWarningsAndTheEditMode) {
                 editor.showWarnings(kind);
                 expectWhole(&editor,
                             where + QStringLiteral(" kind %1 with a subnet row and warnings").arg(kind));
+                editor.expectFormScrolls(where + QStringLiteral(" kind %1").arg(kind));
                 editor.hide();
             }
             Editor editor(true);

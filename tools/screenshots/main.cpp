@@ -34,6 +34,7 @@
 #include "KorvaResourcePaths.h"
 #include "KorvaResources.h"
 #include "NetworkAdapters.h"
+#include "PixelFont.h"
 #include "SystemContext.h"
 #include "ZRToastDialog.h"
 
@@ -361,7 +362,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     korvaInitResources();
     if (korvaLoadBrandFonts() > 0) {
-        QApplication::setFont(QFont(QStringLiteral(KORVA_BRAND_FONT_FAMILY)));
+        QApplication::setFont(pixelApplicationFont(QStringLiteral(KORVA_BRAND_FONT_FAMILY)));
     }
     QStringList arguments;
     for (int i = 1; i < argc; ++i) {

@@ -3,12 +3,15 @@
 // page filled from a stored profile as editing opens it.
 #include "Shots.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTranslator>
 
 #include <cstring>
@@ -169,6 +172,8 @@ public:
         settle();
     }
 
+    using ProfileConfigDialog::fitToScreenHeight;
+
     // The size the form gives the window, whatever the screen.
     void showFormSize() {
         setMinimumHeight(818);
@@ -267,6 +272,44 @@ KORVA_SHOTS(editor) {
         ShotEditor editor(true, QStringLiteral("Branch_office"), 4);
         editor.showFormSize();
         save(QStringLiteral("editor-window-edit"), picture(&editor, mode.window, 0));
+        editor.close();
+    }
+    // On a laptop's screen (1280x800): the window at 90% of its height, the form scrolled
+    // to its top and to its end above the button row.
+    for (bool end : {false, true}) {
+        ShotEditor editor;
+        editor.showKind(4, false);
+        editor.showFormSize();
+        editor.fitToScreenHeight(800);
+        editor.show();
+        settle();
+        QScrollBar* bar = editor.findChild<QScrollArea*>(QStringLiteral("scrollArea"))->verticalScrollBar();
+        bar->setValue(end ? bar->maximum() : 0);
+        save(QLatin1String(end ? "editor-window-laptop-end" : "editor-window-laptop"),
+             picture(&editor, mode.window, 0));
+        editor.close();
+    }
+    // The drop-down lists opened: the kind selector's and a proposal selector's.
+    {
+        ShotEditor editor;
+        editor.showFormSize();
+        editor.show();
+        settle();
+        const struct {
+            const char* name;
+            const char* combo;
+        } lists[] = {{"editor-kind-list", "comboBoxVPNType"},
+                     {"editor-encryption-list", "comboBoxEncryption"}};
+        for (const auto& list : lists) {
+            auto* combo = editor.findChild<QComboBox*>(QLatin1String(list.combo));
+            if (combo == nullptr) {
+                continue;
+            }
+            combo->showPopup();
+            settle();
+            save(QLatin1String(list.name), picture(combo->view()->window(), mode.card, 16));
+            combo->hidePopup();
+        }
         editor.close();
     }
     for (int kind = 1; kind <= 4; ++kind) {

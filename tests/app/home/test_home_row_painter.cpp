@@ -194,7 +194,8 @@ TEST_F(RowPainterTest, LongTextsAreElidedOrClipped) {
     EXPECT_GT(count(named, QRect(500, 23, 32, 24), nameColour), 0) << "the name runs to its box's end";
     EXPECT_EQ(count(named, QRect(533, 23, 200, 24), nameColour, 60), 0) << "and no further";
 
-    QFont detail(QStringLiteral("Halvex Vento"), 9);
+    QFont detail(QStringLiteral("Halvex Vento"));
+    detail.setPixelSize(12); // 9 points on a 96-dpi screen
     const int serverWidth = QFontMetrics(detail).boundingRect(QRect(), Qt::AlignLeft, "10.0.0.1").width();
     const QImage kinded = paint(longKind, QStyle::State_None);
     const int kindEnd = 8 + 44 + serverWidth + 220;

@@ -426,7 +426,7 @@ TEST_F(EditorTest, HeightFollowsTheAvailableScreenHeight) {
     const struct {
         int available;
         int height;
-    } cases[] = {{700, 630}, {817, 735}, {818, 818}, {1080, 818}, {0, 818}};
+    } cases[] = {{700, 630}, {720, 648}, {768, 691}, {817, 735}, {818, 818}, {1080, 818}, {0, 818}};
     for (const auto& c : cases) {
         TestEditor editor;
         Ui::ProfileConfigDialog& u = editor.form();
@@ -436,10 +436,16 @@ TEST_F(EditorTest, HeightFollowsTheAvailableScreenHeight) {
         editor.fitToScreenHeight(c.available);
         EXPECT_EQ(editor.minimumHeight(), c.height) << c.available;
         EXPECT_EQ(editor.height(), c.height) << c.available;
-        // Confirm and Cancel stay inside the dialog.
+        // Confirm and Cancel stay inside the dialog, below the form's scroll area: the
+        // button row lies over none of its rows.
         ASSERT_TRUE(guitest::showAndExpose(&editor));
-        const QRect confirm(u.btnConfirm->mapTo(&editor, QPoint(0, 0)), u.btnConfirm->size());
-        EXPECT_TRUE(editor.rect().contains(confirm)) << c.available;
+        const auto place = [&editor](QWidget* widget) {
+            return QRect(widget->mapTo(&editor, QPoint(0, 0)), widget->size());
+        };
+        EXPECT_TRUE(editor.rect().contains(place(u.btnConfirm))) << c.available;
+        EXPECT_TRUE(editor.rect().contains(place(u.bottomWidget_2))) << c.available;
+        EXPECT_LE(place(u.scrollArea).bottom(), place(u.bottomWidget_2).top()) << c.available;
+        EXPECT_GE(place(u.scrollArea).top(), place(u.titleWidget).bottom()) << c.available;
         editor.hide();
     }
 }
@@ -547,7 +553,10 @@ TEST_F(EditorTest, LanguageChangeRetranslatesTheFormAndKeepsTheTitleOfTheMode) {
     EXPECT_NE(u.btnConfirm->text(), QStringLiteral("Confirm"));
     EXPECT_EQ(u.comboBoxVPNType->itemText(2), QApplication::translate("ZRStringConstant", "ZRVPN_OPEN_VPN"));
     EXPECT_EQ(u.comboBoxVPNType->itemData(2, Qt::UserRole).toInt(), 3);
-    const QFontMetrics metrics(QFont(QStringLiteral("Halvex Vento"), 11));
+    // Measured in the brand font at 15 px, 11 points on a 96-dpi screen.
+    QFont measured(QStringLiteral("Halvex Vento"));
+    measured.setPixelSize(15);
+    const QFontMetrics metrics(measured);
     EXPECT_EQ(u.btnConfirm->width(),
               metrics.boundingRect(QRect(), Qt::AlignLeft, u.btnConfirm->text()).width() + 24);
     EXPECT_EQ(u.lineEditProfileName->text(), QStringLiteral("Branch_1"));

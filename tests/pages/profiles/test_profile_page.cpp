@@ -271,7 +271,8 @@ TEST_F(ProfilePageTest, ColumnWidthsAndArrowPlaces) {
     EXPECT_EQ(list->columnWidth(2), shared);
     EXPECT_EQ(list->columnWidth(3), 150);
     EXPECT_EQ(list->height(), 417);
-    QFont font(QStringLiteral("Halvex Vento"), 9);
+    QFont font(QStringLiteral("Halvex Vento"));
+    font.setPixelSize(12); // 9 points on a 96-dpi screen
     font.setWeight(QFont::Medium);
     const int titleWidth =
         QFontMetrics(font).boundingRect(QRect(), Qt::AlignLeft, QStringLiteral("PROFILE NAME")).width();

@@ -132,11 +132,13 @@ TEST_F(ProfilePainterTest, TheConnectedRowShowsItsBadgeAndTheDisconnectIcon) {
     list->viewport()->repaint();
     const QImage image = paintedViewport(list);
 
-    // Row 1 is "Office": the badge starts 4 px after the name measured at 10 pt.
+    // Row 1 is "Office": the badge starts 4 px after the name measured at 13 px (10 points
+    // on a 96-dpi screen).
     const QRect cell = cellRect(list, 1, 1);
-    const int nameWidth = QFontMetrics(QFont(QStringLiteral("Halvex Vento"), 10))
-                              .boundingRect(QRect(), Qt::AlignLeft, QStringLiteral("Office"))
-                              .width();
+    QFont badgeFont(QStringLiteral("Halvex Vento"));
+    badgeFont.setPixelSize(13);
+    const int nameWidth =
+        QFontMetrics(badgeFont).boundingRect(QRect(), Qt::AlignLeft, QStringLiteral("Office")).width();
     const int badgeLeft = cell.left() + nameWidth + 4;
     const int y = cell.center().y();
     const QColor green(QStringLiteral("#CAF3C8"));
