@@ -15,6 +15,7 @@
 #include "AppContext.h"
 #include "KorvaResourcePaths.h"
 #include "PaintedShadow.h"
+#include "PixelFont.h"
 #include "ProfilePageConstants.h"
 #include "SettingChoices.h"
 #include "SettingLogDialog.h"
@@ -304,7 +305,8 @@ void SettingWidget::relayoutTexts() {
     ui.colorModeComboBox->setItemText(2, ZRStringConstant::tr(kDarkModeKey));
     ui.languageComboBox->setItemText(0, ZRStringConstant::tr(kFollowSystemKey));
 
-    const QFont font(QString::fromLatin1(kMeasureFontFamily), kLogsFontPointSize, QFont::Normal, false);
+    // Measured in the pixels the style sheets give, so that the width keeps to the text at any dpi.
+    const QFont font = pixelFont(QString::fromLatin1(kMeasureFontFamily), kLogsFontPointSize);
     const int width = QFontMetrics(font).boundingRect(QRect(), Qt::AlignRight, ui.btnLogs->text()).width();
     ui.btnLogs->setFixedWidth(width + kLogsExtraWidth);
 

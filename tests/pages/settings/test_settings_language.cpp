@@ -8,6 +8,7 @@
 #include <QTranslator>
 
 #include "GuiTest.h"
+#include "PixelFont.h"
 #include "SettingManager.h"
 #include "SettingsTest.h"
 #include "SystemContext.h"
@@ -91,7 +92,7 @@ TEST_F(SettingsLanguage, ALongCaptionWidensTheColumnInsteadOfBeingCut) {
     }
     // The logs button is at least as wide as the measure of its text, and as its own font needs.
     auto* logs = page->findChild<QPushButton*>(QStringLiteral("btnLogs"));
-    const QFont font(QStringLiteral("Halvex Vento"), 11);
+    const QFont font = pixelFont(QStringLiteral("Halvex Vento"), 11);
     EXPECT_GE(logs->width(),
               QFontMetrics(font).boundingRect(QRect(), Qt::AlignRight, logs->text()).width() + 30);
     EXPECT_GE(logs->width(), logs->sizeHint().width());
