@@ -78,10 +78,34 @@ ZRPageNavigator::ZRPageNavigator(QWidget* parent, bool showPrevNext, bool showGo
         nextButton->hide();
         firstPageButton->hide();
     }
-    // The spacers are made where they join the layout, which owns them from then on: a
-    // pager whose pages were never set up leaks none.
-    gotoSpacer = nullptr;
-    recordsSpacer = nullptr;
+
+    // The row is laid out from the start, as for no records: a pager shown before its pages
+    // are set up (or whose owner could not count them) shows its records text beside its
+    // buttons, never over them. The set-up adds the numbered middle buttons between the
+    // ellipses.
+    QFont font(QStringLiteral("Halvex Vento"));
+    font.setWeight(QFont::Bold);
+    recordsLabel->setFont(font);
+    gotoLabel->setFont(font);
+    firstPageButton->setText(QStringLiteral("1"));
+    leftEllipsisButton->hide();
+    rightEllipsisButton->hide();
+    pagerLayout->addWidget(recordsLabel);
+    recordsSpacer = new QSpacerItem(12, 12, QSizePolicy::Fixed, QSizePolicy::Minimum);
+    pagerLayout->addSpacerItem(recordsSpacer);
+    pagerLayout->addWidget(prevButton);
+    pagerLayout->addWidget(firstPageButton);
+    pagerLayout->addWidget(leftEllipsisButton);
+    pagerLayout->addWidget(rightEllipsisButton);
+    pagerLayout->addWidget(lastPageButton);
+    pagerLayout->addWidget(nextButton);
+    gotoSpacer = new QSpacerItem(12, 12, QSizePolicy::Fixed, QSizePolicy::Minimum);
+    pagerLayout->addSpacerItem(gotoSpacer);
+    pagerLayout->addWidget(gotoLabel);
+    pagerLayout->addWidget(gotoEdit);
+    pagerLayout->addWidget(pageLabel);
+    pagerLayout->addStretch();
+    setCurrentPageSilently(1);
 }
 
 QPushButton* ZRPageNavigator::createPageButton() {
@@ -99,36 +123,14 @@ void ZRPageNavigator::setupPages(int totalRecords, int pageSize, int currentPage
     this->buttonCount = buttonCount;
     pageCount = (this->totalRecords + this->pageSize - 1) / this->pageSize;
 
-    QFont font(QStringLiteral("Halvex Vento"));
-    font.setWeight(QFont::Bold);
-    recordsLabel->setFont(font);
-    gotoLabel->setFont(font);
-
-    firstPageButton->setText(QStringLiteral("1"));
-    leftEllipsisButton->hide();
-
-    pagerLayout->addWidget(recordsLabel);
-    recordsSpacer = new QSpacerItem(12, 12, QSizePolicy::Fixed, QSizePolicy::Minimum);
-    pagerLayout->addSpacerItem(recordsSpacer);
-    pagerLayout->addWidget(prevButton);
-    pagerLayout->addWidget(firstPageButton);
-    pagerLayout->addWidget(leftEllipsisButton);
+    int at = pagerLayout->indexOf(rightEllipsisButton);
     for (int n = 2; n <= buttonCount - 1; ++n) {
         QPushButton* button = createPageButton();
         buttonGroup->addButton(button);
         button->setText(QString::number(n));
-        pagerLayout->addWidget(button);
+        pagerLayout->insertWidget(at++, button);
     }
-    pagerLayout->addWidget(rightEllipsisButton);
     lastPageButton->setText(QString::number(pageCount));
-    pagerLayout->addWidget(lastPageButton);
-    pagerLayout->addWidget(nextButton);
-    gotoSpacer = new QSpacerItem(12, 12, QSizePolicy::Fixed, QSizePolicy::Minimum);
-    pagerLayout->addSpacerItem(gotoSpacer);
-    pagerLayout->addWidget(gotoLabel);
-    pagerLayout->addWidget(gotoEdit);
-    pagerLayout->addWidget(pageLabel);
-    pagerLayout->addStretch();
 
     setCurrentPageSilently(currentPage);
     updateRecordsLabel(this->totalRecords, this->pageSize);
@@ -217,9 +219,7 @@ void ZRPageNavigator::selectPage(int page) {
         middle.at(i)->setText(QString::number(numbers.at(i)));
     }
 
-    if (pageCount < 2) {
-        lastPageButton->hide();
-    }
+    lastPageButton->setVisible(pageCount >= 2);
     leftEllipsisButton->setVisible(leftGap);
     rightEllipsisButton->setVisible(rightGap);
 
