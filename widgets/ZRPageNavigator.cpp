@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QEvent>
 #include <QFont>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QKeyEvent>
@@ -29,6 +30,9 @@ const char* const kLabelLight = "QLabel{color:#FF1D2529}";
 const char* const kGotoEditStyle =
     "QLineEdit{border-radius: 2px;border: none; color: rgba(255,255,255,0.64); background-color: #404040;}";
 const char* const kCurrentPageProperty = "currentPage";
+const int kPageButtonSize = 28;
+// Room on each side of a page number too long for the square button.
+const int kPageNumberPadding = 8;
 
 // A first record of 1 to 9 is written with a leading zero, and then so is a last one
 // below 10.
@@ -110,7 +114,7 @@ ZRPageNavigator::ZRPageNavigator(QWidget* parent, bool showPrevNext, bool showGo
 
 QPushButton* ZRPageNavigator::createPageButton() {
     auto* button = new QPushButton(this);
-    button->setFixedSize(28, 28);
+    button->setFixedSize(kPageButtonSize, kPageButtonSize);
     button->setCursor(Qt::PointingHandCursor);
     button->installEventFilter(this);
     return button;
@@ -229,6 +233,11 @@ void ZRPageNavigator::selectPage(int page) {
         button->setProperty(kCurrentPageProperty, current ? QStringLiteral("true") : QStringLiteral("false"));
         // Setting a style sheet makes the style read the property again.
         button->setStyleSheet(QStringLiteral("/**/"));
+        // A square holds a number of two digits; a longer one widens its button.
+        button->ensurePolished();
+        button->setFixedWidth(
+            std::max(kPageButtonSize,
+                     QFontMetrics(button->font()).horizontalAdvance(button->text()) + kPageNumberPadding));
     }
 
     // Previous and next act only while checkable; at an end they are inert.
