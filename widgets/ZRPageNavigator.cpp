@@ -49,6 +49,7 @@ ZRPageNavigator::ZRPageNavigator(QWidget* parent, bool showPrevNext, bool showGo
     pagerLayout->setSpacing(6);
     pagerLayout->setContentsMargins(0, 0, 0, 0);
     recordsLabel = new QLabel(this);
+    recordsLabel->setObjectName(QStringLiteral("recordsLabel"));
 
     prevButton = createPageButton();
     firstPageButton = createPageButton();
