@@ -39,6 +39,13 @@ void ZRVPNClientForm::addPage(QWidget* page, const char* name) {
     // on which a page that colours itself takes the colour mode in force.
     QEvent change(QEvent::StyleChange);
     QCoreApplication::sendEvent(page, &change);
+    // A page built after the start has missed the language change that the restore of the
+    // stored settings sends every widget: it gets one now, so that it is the page that
+    // change leaves (its texts measured and fitted, its tool tips set), whenever it is built.
+    if (page != homeWidget) {
+        QEvent language(QEvent::LanguageChange);
+        QCoreApplication::sendEvent(page, &language);
+    }
 }
 
 ZRVPNClient::ZRVPNClient(QWidget* parent)
@@ -177,11 +184,6 @@ SettingWidget* ZRVPNClient::settingsPage() {
     if (ui.settingWidget == nullptr) {
         ui.settingWidget = new SettingWidget(ui.stackedWidget, settingChoices);
         ui.addPage(ui.settingWidget, "settingWidget");
-        // Built after the start, the page has missed the language change that the restore of
-        // the stored settings sends every widget: it gets one now, so that it is the page that
-        // change leaves (its texts measured and fitted, its captions' tool tips set).
-        QEvent language(QEvent::LanguageChange);
-        QCoreApplication::sendEvent(ui.settingWidget, &language);
     }
     return ui.settingWidget;
 }

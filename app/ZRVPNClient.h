@@ -37,7 +37,8 @@ struct ZRVPNClientForm : public Ui::ZRVPNClientClass {
 
     // The form and the home page.
     void setupUi(QMainWindow* window);
-    // Puts a page just built into the stack at its place.
+    // Puts a page just built into the stack at its place; a page other than home, built
+    // when first needed, also gets the language change it would have had at start.
     void addPage(QWidget* page, const char* name);
 };
 

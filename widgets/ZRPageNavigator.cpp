@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QEvent>
 #include <QFont>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QKeyEvent>
@@ -29,6 +30,9 @@ const char* const kLabelLight = "QLabel{color:#FF1D2529}";
 const char* const kGotoEditStyle =
     "QLineEdit{border-radius: 2px;border: none; color: rgba(255,255,255,0.64); background-color: #404040;}";
 const char* const kCurrentPageProperty = "currentPage";
+const int kPageButtonSize = 28;
+// Room on each side of a page number too long for the square button.
+const int kPageNumberPadding = 8;
 
 // A first record of 1 to 9 is written with a leading zero, and then so is a last one
 // below 10.
@@ -45,6 +49,7 @@ ZRPageNavigator::ZRPageNavigator(QWidget* parent, bool showPrevNext, bool showGo
     pagerLayout->setSpacing(6);
     pagerLayout->setContentsMargins(0, 0, 0, 0);
     recordsLabel = new QLabel(this);
+    recordsLabel->setObjectName(QStringLiteral("recordsLabel"));
 
     prevButton = createPageButton();
     firstPageButton = createPageButton();
@@ -78,15 +83,39 @@ ZRPageNavigator::ZRPageNavigator(QWidget* parent, bool showPrevNext, bool showGo
         nextButton->hide();
         firstPageButton->hide();
     }
-    // The spacers are made where they join the layout, which owns them from then on: a
-    // pager whose pages were never set up leaks none.
-    gotoSpacer = nullptr;
-    recordsSpacer = nullptr;
+
+    // The row is laid out from the start, as for no records: a pager shown before its pages
+    // are set up (or whose owner could not count them) shows its records text beside its
+    // buttons, never over them. The set-up adds the numbered middle buttons between the
+    // ellipses.
+    QFont font(QStringLiteral("Halvex Vento"));
+    font.setWeight(QFont::Bold);
+    recordsLabel->setFont(font);
+    gotoLabel->setFont(font);
+    firstPageButton->setText(QStringLiteral("1"));
+    leftEllipsisButton->hide();
+    rightEllipsisButton->hide();
+    pagerLayout->addWidget(recordsLabel);
+    recordsSpacer = new QSpacerItem(12, 12, QSizePolicy::Fixed, QSizePolicy::Minimum);
+    pagerLayout->addSpacerItem(recordsSpacer);
+    pagerLayout->addWidget(prevButton);
+    pagerLayout->addWidget(firstPageButton);
+    pagerLayout->addWidget(leftEllipsisButton);
+    pagerLayout->addWidget(rightEllipsisButton);
+    pagerLayout->addWidget(lastPageButton);
+    pagerLayout->addWidget(nextButton);
+    gotoSpacer = new QSpacerItem(12, 12, QSizePolicy::Fixed, QSizePolicy::Minimum);
+    pagerLayout->addSpacerItem(gotoSpacer);
+    pagerLayout->addWidget(gotoLabel);
+    pagerLayout->addWidget(gotoEdit);
+    pagerLayout->addWidget(pageLabel);
+    pagerLayout->addStretch();
+    setCurrentPageSilently(1);
 }
 
 QPushButton* ZRPageNavigator::createPageButton() {
     auto* button = new QPushButton(this);
-    button->setFixedSize(28, 28);
+    button->setFixedSize(kPageButtonSize, kPageButtonSize);
     button->setCursor(Qt::PointingHandCursor);
     button->installEventFilter(this);
     return button;
@@ -99,36 +128,14 @@ void ZRPageNavigator::setupPages(int totalRecords, int pageSize, int currentPage
     this->buttonCount = buttonCount;
     pageCount = (this->totalRecords + this->pageSize - 1) / this->pageSize;
 
-    QFont font(QStringLiteral("Halvex Vento"));
-    font.setWeight(QFont::Bold);
-    recordsLabel->setFont(font);
-    gotoLabel->setFont(font);
-
-    firstPageButton->setText(QStringLiteral("1"));
-    leftEllipsisButton->hide();
-
-    pagerLayout->addWidget(recordsLabel);
-    recordsSpacer = new QSpacerItem(12, 12, QSizePolicy::Fixed, QSizePolicy::Minimum);
-    pagerLayout->addSpacerItem(recordsSpacer);
-    pagerLayout->addWidget(prevButton);
-    pagerLayout->addWidget(firstPageButton);
-    pagerLayout->addWidget(leftEllipsisButton);
+    int at = pagerLayout->indexOf(rightEllipsisButton);
     for (int n = 2; n <= buttonCount - 1; ++n) {
         QPushButton* button = createPageButton();
         buttonGroup->addButton(button);
         button->setText(QString::number(n));
-        pagerLayout->addWidget(button);
+        pagerLayout->insertWidget(at++, button);
     }
-    pagerLayout->addWidget(rightEllipsisButton);
     lastPageButton->setText(QString::number(pageCount));
-    pagerLayout->addWidget(lastPageButton);
-    pagerLayout->addWidget(nextButton);
-    gotoSpacer = new QSpacerItem(12, 12, QSizePolicy::Fixed, QSizePolicy::Minimum);
-    pagerLayout->addSpacerItem(gotoSpacer);
-    pagerLayout->addWidget(gotoLabel);
-    pagerLayout->addWidget(gotoEdit);
-    pagerLayout->addWidget(pageLabel);
-    pagerLayout->addStretch();
 
     setCurrentPageSilently(currentPage);
     updateRecordsLabel(this->totalRecords, this->pageSize);
@@ -217,9 +224,7 @@ void ZRPageNavigator::selectPage(int page) {
         middle.at(i)->setText(QString::number(numbers.at(i)));
     }
 
-    if (pageCount < 2) {
-        lastPageButton->hide();
-    }
+    lastPageButton->setVisible(pageCount >= 2);
     leftEllipsisButton->setVisible(leftGap);
     rightEllipsisButton->setVisible(rightGap);
 
@@ -229,6 +234,11 @@ void ZRPageNavigator::selectPage(int page) {
         button->setProperty(kCurrentPageProperty, current ? QStringLiteral("true") : QStringLiteral("false"));
         // Setting a style sheet makes the style read the property again.
         button->setStyleSheet(QStringLiteral("/**/"));
+        // A square holds a number of two digits; a longer one widens its button.
+        button->ensurePolished();
+        button->setFixedWidth(
+            std::max(kPageButtonSize,
+                     QFontMetrics(button->font()).horizontalAdvance(button->text()) + kPageNumberPadding));
     }
 
     // Previous and next act only while checkable; at an end they are inert.

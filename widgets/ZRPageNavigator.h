@@ -18,7 +18,7 @@ class ZRPageNavigator : public QWidget {
 public:
     ZRPageNavigator(QWidget* parent, bool showPrevNext, bool showGoto, int colorMode);
 
-    // Lays out the row for these numbers and shows the page without signalling. Run it
+    // Sets the row up for these numbers and shows the page without signalling. Run it
     // once per pager: every run adds a new set of middle buttons.
     void setupPages(int totalRecords, int pageSize, int currentPage, int buttonCount);
     void setCurrentPage(int page);

@@ -207,4 +207,52 @@ TEST_F(PagerTest, ColourModesSetTheButtonAndLabelStyles) {
     EXPECT_EQ(pager.findChild<QLabel*>()->styleSheet(), "QLabel{color:#FF1D2529}");
 }
 
+// What the pager shows, whether or not its pages were set up, at the width its row asks
+// for: the records text whole and beside the buttons, each page number whole in its button.
+TEST_F(PagerTest, TheRecordsTextAndPageNumbersAreWholeAndApart) {
+    const struct {
+        int total, page, buttonCount; // total -1: the pages are never set up
+        const char* label;
+    } cases[] = {
+        {-1, 0, 0, "Showing 0-0 of 0 records"},
+        {0, 1, 1, "Showing 0-0 of 0 records"},
+        {1, 1, 1, "Showing 01-01 of 1 records"},
+        {20, 2, 3, "Showing 08-14 of 20 records"},
+        {10000, 715, 7, "Showing 4999-5005 of 10000 records"},
+    };
+    for (const auto& c : cases) {
+        Pager pager;
+        if (c.total >= 0) {
+            pager.setupPages(c.total, 7, c.page, c.buttonCount);
+        } else {
+            // As the Profiles page writes it after a change of language.
+            pager.updateRecordsLabel(0, 7);
+        }
+        ASSERT_TRUE(guitest::showAndExpose(&pager));
+        QCoreApplication::processEvents();
+        const QString what = QString::number(c.total);
+        EXPECT_EQ(pager.label(), c.label) << qPrintable(what);
+        auto* label = pager.findChild<QLabel*>(QStringLiteral("recordsLabel"));
+        ASSERT_NE(label, nullptr);
+        EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text())) << qPrintable(what);
+        QList<QWidget*> shown{label};
+        for (QPushButton* button : pager.findChildren<QPushButton*>()) {
+            if (button->isVisible()) {
+                EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(button->text()))
+                    << qPrintable(what + " " + button->text());
+                shown.append(button);
+            }
+        }
+        EXPECT_GE(shown.size(), 4) << qPrintable(what); // the label, previous, a page, next
+        for (int i = 0; i < shown.size(); ++i) {
+            EXPECT_TRUE(pager.rect().contains(shown[i]->geometry())) << qPrintable(what);
+            for (int j = i + 1; j < shown.size(); ++j) {
+                EXPECT_FALSE(shown[i]->geometry().intersects(shown[j]->geometry())) << qPrintable(
+                    what + " " + shown[i]->objectName() + shown[i]->property("text").toString() + " / " +
+                    shown[j]->property("text").toString());
+            }
+        }
+    }
+}
+
 } // namespace

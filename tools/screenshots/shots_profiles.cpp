@@ -1,4 +1,4 @@
-// The Profiles page's pictures: the page with 0, 1, 7 and 20 profiles, sorted, with one
+// The Profiles page's pictures: the page with 0, 1, 7, 20 and 10,000 profiles, sorted, with one
 // row connected, the delete confirmation and an import's progress. The profiles live in a store of their own
 // in a temporary folder, so the pictures never touch a real profile database.
 #include "Shots.h"
@@ -18,6 +18,7 @@
 #include "NetworkAdapters.h"
 #include "ProfileWidget.h"
 #include "SystemContext.h"
+#include "ZRPageNavigator.h"
 
 using namespace shots;
 
@@ -34,15 +35,27 @@ void fill(int count) {
     IPCSqlite* store = SystemContext::Instance()->GetAppContext()->GetSqlite();
     std::vector<ProfileInfo> present;
     store->GetProfileList(present);
+    // A long list is written in one transaction.
+    const bool many = count > 20 || present.size() > 20;
+    if (many) {
+        store->BeginTransaction();
+    }
     for (ProfileInfo& profile : present) {
         store->DeleteProfile(&profile);
     }
     for (int i = 0; i < count; ++i) {
         ProfileInfo profile;
-        std::snprintf(profile.ProfileName, sizeof(profile.ProfileName), "%s", kNames[i % 20]);
+        if (i < 20) {
+            std::snprintf(profile.ProfileName, sizeof(profile.ProfileName), "%s", kNames[i]);
+        } else {
+            std::snprintf(profile.ProfileName, sizeof(profile.ProfileName), "%s_%d", kNames[i % 20], i);
+        }
         profile.ProfileType = 1 + i % 4;
         profile.ConfigID = i + 1;
         store->InsertProfile(&profile);
+    }
+    if (many) {
+        store->CommitTransaction();
     }
 }
 
@@ -90,6 +103,20 @@ KORVA_SHOTS(profiles) {
         }
         savePage(mode, save, page, QStringLiteral("profiles-20-sorted"));
     }
+
+    // A long list on a page in its middle: the pager's widest row, numbers of four digits.
+    fill(10000);
+    {
+        ProfileWidget* page = newPage();
+        page->show();
+        settle();
+        if (auto* pager = page->findChild<ZRPageNavigator*>()) {
+            pager->setCurrentPage(715);
+            pager->updateRecordsLabel(10000, 7);
+        }
+        savePage(mode, save, page, QStringLiteral("profiles-10000"));
+    }
+    fill(20);
 
     // One row connected: its badge and the disconnect icon; the other rows have no
     // connect icon meanwhile.

@@ -1,7 +1,7 @@
 // The window's Profiles and Settings pages, which are built when first needed: the stored
 // settings are in force from the restore at start without the Settings page, which shows
 // them once built; the system's theme and language are followed before it exists; a
-// Profiles page built while a profile is connected marks that profile's row; a Settings page built
+// Profiles page built while a profile is connected marks that profile's row; a page built
 // after the restore is the page that was built before it and then had the restore's
 // language change, texts, tool tips and sizes alike.
 #include <QAbstractButton>
@@ -18,7 +18,9 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "AppContext.h"
 #include "GuiTest.h"
@@ -134,6 +136,22 @@ protected:
         settle();
     }
 
+    // Leaves exactly `count` WireGuard profiles in the store.
+    static void storeProfiles(int count) {
+        std::vector<ProfileInfo> present;
+        ASSERT_EQ(app()->GetSqlite()->GetProfileList(present), 0);
+        for (ProfileInfo& profile : present) {
+            ASSERT_EQ(app()->GetSqlite()->DeleteProfile(&profile), 0);
+        }
+        for (int i = 0; i < count; ++i) {
+            ProfileInfo profile;
+            profile.ProfileType = VPN_TYPE_WIREGUARD;
+            profile.ConfigID = 0;
+            std::snprintf(profile.ProfileName, sizeof(profile.ProfileName), "profile_%d", i);
+            ASSERT_EQ(app()->GetSqlite()->InsertProfile(&profile), 0);
+        }
+    }
+
     static SETTINGINFO row(int language, int colorMode, bool switchesOn) {
         SETTINGINFO info = storedRow();
         info.ID = 1;
@@ -191,19 +209,25 @@ TEST_F(WindowPages, APageBuiltLateIsThePageBuiltAtStartAfterTheLanguageChange) {
     const struct {
         int language;
         const char* logs; // the logs button's text in that language
-    } cases[] = {{1, "Log"}, {5, "Protokoll"}, {6, nullptr}, {8, nullptr}};
+        int profiles;     // stored: none, one page, or several (the pager shows)
+    } cases[] = {{1, "Log", 0}, {5, "Protokoll", 1}, {6, nullptr, 20}, {8, nullptr, 0}};
     for (const auto& c : cases) {
+        storeProfiles(c.profiles);
         // Built at start, before the restore installs the stored language.
-        QStringList early;
+        QStringList early[2];
         {
             ZRVPNClient window;
+            window.profilePage();
             window.settingsPage();
             ASSERT_TRUE(guitest::showAndExpose(&window));
             restore(row(c.language, 1, true));
-            window.findChild<QStackedWidget*>(QStringLiteral("stackedWidget"))
-                ->setCurrentWidget(window.settingsPage());
-            settle();
-            early = describe(window.settingsPage());
+            int i = 0;
+            for (QWidget* page : {static_cast<QWidget*>(window.profilePage()),
+                                  static_cast<QWidget*>(window.settingsPage())}) {
+                window.findChild<QStackedWidget*>(QStringLiteral("stackedWidget"))->setCurrentWidget(page);
+                settle();
+                early[i++] = describe(page);
+            }
             if (c.logs != nullptr) {
                 EXPECT_EQ(guitest::childText(window.settingsPage(), "btnLogs"), QLatin1String(c.logs));
             }
@@ -213,13 +237,28 @@ TEST_F(WindowPages, APageBuiltLateIsThePageBuiltAtStartAfterTheLanguageChange) {
         ZRVPNClient window;
         ASSERT_TRUE(guitest::showAndExpose(&window));
         restore(row(c.language, 1, true));
-        QTest::mouseClick(guitest::child<QPushButton>(&window, "btnSetting"), Qt::LeftButton);
-        settle();
-        const QStringList late = describe(window.settingsPage());
-        ASSERT_EQ(late.size(), early.size());
-        for (int line = 0; line < late.size(); ++line) {
-            EXPECT_EQ(late[line], early[line]) << "language row " << c.language;
+        int i = 0;
+        for (const char* tab : {"btnProfile", "btnSetting"}) {
+            QTest::mouseClick(guitest::child<QPushButton>(&window, tab), Qt::LeftButton);
+            settle();
+            QWidget* page =
+                window.findChild<QStackedWidget*>(QStringLiteral("stackedWidget"))->currentWidget();
+            const QStringList late = describe(page);
+            ASSERT_EQ(late.size(), early[i].size()) << tab;
+            for (int line = 0; line < late.size(); ++line) {
+                EXPECT_EQ(late[line], early[i][line])
+                    << "language row " << c.language << ", " << c.profiles << " profiles";
+            }
+            ++i;
         }
+        // The records text is written in the stored language, whatever the number of profiles.
+        EXPECT_EQ(guitest::child<QLabel>(window.profilePage(), "recordsLabel")->text(),
+                  ZRStringConstant::tr("ZRVPN_PROFILE_SHOWING_RECORDS")
+                      .arg(c.profiles == 0 ? QStringLiteral("0") : QStringLiteral("01"),
+                           c.profiles == 0   ? QStringLiteral("0")
+                           : c.profiles == 1 ? QStringLiteral("01")
+                                             : QStringLiteral("07"),
+                           QString::number(c.profiles)));
         for (QLabel* caption : {guitest::child<QLabel>(&window, "labelAutoRun"),
                                 guitest::child<QLabel>(&window, "labelReconnection"),
                                 guitest::child<QLabel>(&window, "labelNATTraversal")}) {
