@@ -252,6 +252,9 @@ bool waitShown(QWidget* widget, const XServer& server, const QString& name, QStr
     Difference last;
     const bool shown = waitUntil(
         [&] {
+            // Qt may still hold requests the server has not had (the unmap of a window closed a
+            // moment ago, which would be read back over this one): they are carried out first.
+            syncQt();
             last = widgetOnScreen(widget, server);
             return last.same();
         },
@@ -279,6 +282,12 @@ bool waitShown(QWidget* widget, const XServer& server, const QString& name, QStr
         }
     }
     return shown;
+}
+
+void syncQt() {
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        (void)screen->grabWindow(0, 0, 0, 1, 1);
+    }
 }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {

@@ -88,10 +88,16 @@ Difference widgetOnScreen(QWidget* widget, const XServer& server);
 // Processes events until the screen shows what the widget paints now; false when it still
 // does not after timeoutMs. On a failure both pictures are written into the working
 // folder as screen-<name>.png and painted-<name>.png, and `report` says where.
+// The limit is generous: a busy machine takes seconds to bring a window to the screen.
 bool waitShown(QWidget* widget, const XServer& server, const QString& name, QString* report = nullptr,
-               int timeoutMs = 3000);
+               int timeoutMs = 30000);
 
 // Processes events until `condition` holds; false when it still does not after timeoutMs.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000);
+
+// Returns once the X server has carried out every request Qt has sent it so far: a round
+// trip on Qt's own connection (a one-pixel read of the screen), after which what the test's
+// connection reads already shows them.
+void syncQt();
 
 } // namespace screen

@@ -5,6 +5,9 @@
 // and the profile chooser's selected row; in the editor Return never closes it unsaved
 // (it runs Confirm); Esc cancels each without a word to its caller. Offscreen, the
 // keyboard and the closing alone.
+#include <algorithm>
+#include <vector>
+
 #include <QApplication>
 #include <QPointer>
 #include <QSignalSpy>
@@ -120,13 +123,26 @@ protected:
                 return server.stackedAbove(static_cast<quint32>(modal->winId()),
                                            static_cast<quint32>(backdrop->winId()));
             };
-            EXPECT_TRUE(screen::waitUntil(above, 3000))
+            EXPECT_TRUE(screen::waitUntil(above, 30000))
                 << step.toStdString() << " on " << screen::displayKind().toStdString();
             if (screen::displayKind() == QLatin1String("openbox")) {
                 // A click on the backdrop's shadow raises it: the editor comes along above it.
+                // The raise has been carried out once nothing but the editor shows above the
+                // backdrop any more.
                 server.raise(static_cast<quint32>(backdrop->winId()));
-                QTest::qWait(100);
-                EXPECT_TRUE(screen::waitUntil(above, 3000))
+                const quint32 backdropTop = server.topLevelOf(static_cast<quint32>(backdrop->winId()));
+                const quint32 modalTop = server.topLevelOf(static_cast<quint32>(modal->winId()));
+                EXPECT_TRUE(screen::waitUntil(
+                    [&] {
+                        const std::vector<quint32> stack = server.stack();
+                        auto at = std::find(stack.begin(), stack.end(), backdropTop);
+                        return at != stack.end() && std::all_of(at + 1, stack.end(), [&](quint32 window) {
+                                   return window == modalTop || !server.viewable(window);
+                               });
+                    },
+                    30000))
+                    << step.toStdString() << ": the backdrop was not raised";
+                EXPECT_TRUE(screen::waitUntil(above, 30000))
                     << step.toStdString() << " after the backdrop was raised";
             }
         }

@@ -69,9 +69,9 @@ TEST(TrayPopUpOnDisplay, QuitTakesThePopUpOffTheScreenBeforeTheTunnelEnds) {
         // has sent are waited for here, from the test's connection, while the teardown holds
         // the client's thread.
         if (server.connected()) {
-            popupOnScreen = !screen::waitUntil([&] { return !server.viewable(popupWindow); }, 3000);
+            popupOnScreen = !screen::waitUntil([&] { return !server.viewable(popupWindow); }, 30000);
             windowOnScreen = !screen::waitUntil(
-                [&] { return !server.viewable(static_cast<quint32>(window.winId())); }, 3000);
+                [&] { return !server.viewable(static_cast<quint32>(window.winId())); }, 30000);
         }
     };
     QTimer::singleShot(0, &window, [&] {
@@ -81,7 +81,7 @@ TEST(TrayPopUpOnDisplay, QuitTakesThePopUpOffTheScreenBeforeTheTunnelEnds) {
             ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
             popupWindow = static_cast<quint32>(popup->winId());
             if (server.connected()) {
-                EXPECT_TRUE(screen::waitUntil([&] { return server.viewable(popupWindow); }, 3000));
+                EXPECT_TRUE(screen::waitUntil([&] { return server.viewable(popupWindow); }, 30000));
             }
             QTest::mouseClick(guitest::child<QPushButton>(popup, "btnQuit"), Qt::LeftButton);
         });
