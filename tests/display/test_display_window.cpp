@@ -142,7 +142,7 @@ protected:
         EXPECT_EQ(uninstalls(), asked) << "a press while busy started nothing";
         connecttest::writeFile(QStringLiteral("wg-release"), QByteArray());
         ASSERT_TRUE(waitStatus(endStatus, 10000)) << step.toStdString();
-        EXPECT_TRUE(guitest::waitFor([this] { return button()->isEnabled(); }, 3000)) << step.toStdString();
+        EXPECT_TRUE(guitest::waitFor([this] { return button()->isEnabled(); }, 30000)) << step.toStdString();
         expectShown(server, button(), step + QStringLiteral("-ready"));
     }
 
@@ -220,7 +220,7 @@ TEST_F(BusyButtonOnDisplay, TheTrayPopUpsConnectButtonIsBusyAsTheHomePages) {
     const auto release = [this] {
         connecttest::writeFile(QStringLiteral("wg-release"), QByteArray());
         ASSERT_TRUE(waitStatus(CONNECT_STATUS_NOT_CONNECTED, 10000));
-        ASSERT_TRUE(guitest::waitFor([this] { return button()->isEnabled(); }, 3000));
+        ASSERT_TRUE(guitest::waitFor([this] { return button()->isEnabled(); }, 30000));
         QFile::remove(QStringLiteral("wg-release"));
     };
 
@@ -232,7 +232,7 @@ TEST_F(BusyButtonOnDisplay, TheTrayPopUpsConnectButtonIsBusyAsTheHomePages) {
         EXPECT_TRUE(shown->isEnabled());
         QTest::mouseClick(shown, Qt::LeftButton);
         ASSERT_TRUE(guitest::waitFor([] { return QFile::exists(QStringLiteral("wg-uninstalling")); }));
-        EXPECT_TRUE(guitest::waitFor([&] { return !shown->isEnabled(); }, 3000));
+        EXPECT_TRUE(guitest::waitFor([&] { return !shown->isEnabled(); }, 30000));
         expectBusyLook(shown, QStringLiteral("tray-disconnect-normal"));
         const int asked = uninstalls();
         QTest::mouseClick(shown, Qt::LeftButton);

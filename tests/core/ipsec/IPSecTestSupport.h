@@ -68,7 +68,7 @@ inline bool waitUntil(const std::function<bool()>& condition, int limitMs = 3000
 inline void endDaemons() {
     for (int i = 0; i < 10 && getCharonPid() > 0; ++i) {
         stopCharon();
-        waitUntil([] { return getCharonPid() <= 0; }, 5000);
+        waitUntil([] { return getCharonPid() <= 0; }, 30000);
     }
 }
 
