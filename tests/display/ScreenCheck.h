@@ -54,6 +54,11 @@ public:
     // Asks for the window to be raised to the top of the stack, as a click on it does under
     // a window manager (which decides what follows it up).
     void raise(quint32 window) const;
+    // Returns once the window manager has handled every request this connection sent before
+    // (a raise it decides on): it is asked for a scratch window's frame extents, which it
+    // answers after what came before; true at once where no window manager runs, false
+    // when no answer came within timeoutMs.
+    bool syncWindowManager(int timeoutMs = 30000) const;
     // Where the window's top-left corner lies on the screen, as the server has placed it.
     QPoint origin(quint32 window) const;
     // True when `upper` lies above `lower` in the stack of the root's children.
