@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -97,6 +98,11 @@ private:
         }
         if (line.empty()) {
             return "a program that did not say who it is";
+        }
+        // A holder that writes nothing (an older build) leaves the last holder's line there.
+        const long pid = line.compare(0, 4, "pid ") == 0 ? std::strtol(line.c_str() + 4, nullptr, 10) : 0;
+        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+            return "a program that did not say who it is (the last to say so has ended: " + line + ")";
         }
         return line;
     }

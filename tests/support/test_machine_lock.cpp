@@ -2,9 +2,11 @@
 // free, and a waiter that reaches its limit gives up with its exit code, naming the holder.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <functional>
 #include <optional>
 #include <string>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -100,5 +102,27 @@ TEST(MachineLock, AWaiterTakesTheFreedLockOrGivesUpNamingTheHolder) {
                   std::string::npos)
             << waiter.said;
         EXPECT_NE(waiter.said.find("checkout " KORVA_SOURCE_DIR), std::string::npos) << waiter.said;
+    }
+    {
+        SCOPED_TRACE("kept by a holder that writes nothing, over the line of one that has ended");
+        const pid_t ended = ::fork();
+        if (ended == 0) {
+            std::_Exit(0);
+        }
+        ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+        std::FILE* file = std::fopen(lockPath().c_str(), "w");
+        ASSERT_NE(file, nullptr);
+        std::fprintf(file, "pid %d, program gone\n", static_cast<int>(ended));
+        std::fclose(file);
+        const int held = ::open(lockPath().c_str(), O_RDWR | O_CLOEXEC);
+        ASSERT_EQ(::flock(held, LOCK_EX), 0);
+        const Waiter waiter = waitInChild(1, [] {});
+        ::close(held);
+        EXPECT_EQ(waiter.exitCode, 42) << waiter.said;
+        EXPECT_NE(waiter.said.find(
+                      "held by a program that did not say who it is (the last to say so has ended: pid " +
+                      std::to_string(ended)),
+                  std::string::npos)
+            << waiter.said;
     }
 }
