@@ -16,7 +16,10 @@ TEST(ScreenshotsOnDisplay, EveryWindowShowsWhatItPaintsInBothColourModes) {
     char name[] = "display-screenshots";
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
-    QTemporaryDir scratch;
+    // In the sandbox's working folder, which is kept when the test fails: the pictures of a
+    // window the screen shows otherwise stay there to be looked at.
+    QTemporaryDir scratch(QDir::currentPath() + QStringLiteral("/screenshots-XXXXXX"));
+    scratch.setAutoRemove(false);
     ASSERT_TRUE(scratch.isValid());
     QProcess tool;
     tool.setWorkingDirectory(scratch.path());
