@@ -170,6 +170,36 @@ void XServer::raise(quint32 window) const {
     xcb_flush(connection);
 }
 
+bool XServer::syncWindowManager(int timeoutMs) const {
+    if (connection == nullptr || displayKind() != QLatin1String("openbox")) {
+        return true;
+    }
+    const xcb_atom_t extents = internAtom(connection, "_NET_FRAME_EXTENTS");
+    const xcb_window_t scratch = xcb_generate_id(connection);
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, scratch, root, -10, -10, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_client_message_event_t request{};
+    request.response_type = XCB_CLIENT_MESSAGE;
+    request.format = 32;
+    request.window = scratch;
+    request.type = internAtom(connection, "_NET_REQUEST_FRAME_EXTENTS");
+    xcb_send_event(connection, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&request));
+    xcb_flush(connection);
+    const bool answered = waitUntil(
+        [&] {
+            Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+                connection, xcb_get_property(connection, 0, scratch, extents, XCB_ATOM_CARDINAL, 0, 4),
+                nullptr));
+            return reply && xcb_get_property_value_length(reply.get()) >= 16;
+        },
+        timeoutMs);
+    xcb_destroy_window(connection, scratch);
+    xcb_flush(connection);
+    return answered;
+}
+
 QPoint XServer::origin(quint32 window) const {
     if (connection == nullptr) {
         return QPoint();
@@ -252,6 +282,9 @@ bool waitShown(QWidget* widget, const XServer& server, const QString& name, QStr
     Difference last;
     const bool shown = waitUntil(
         [&] {
+            // Qt may still hold requests the server has not had (the unmap of a window closed a
+            // moment ago, which would be read back over this one): they are carried out first.
+            syncQt();
             last = widgetOnScreen(widget, server);
             return last.same();
         },
@@ -279,6 +312,12 @@ bool waitShown(QWidget* widget, const XServer& server, const QString& name, QStr
         }
     }
     return shown;
+}
+
+void syncQt() {
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        (void)screen->grabWindow(0, 0, 0, 1, 1);
+    }
 }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {

@@ -54,6 +54,11 @@ public:
     // Asks for the window to be raised to the top of the stack, as a click on it does under
     // a window manager (which decides what follows it up).
     void raise(quint32 window) const;
+    // Returns once the window manager has handled every request this connection sent before
+    // (a raise it decides on): it is asked for a scratch window's frame extents, which it
+    // answers after what came before; true at once where no window manager runs, false
+    // when no answer came within timeoutMs.
+    bool syncWindowManager(int timeoutMs = 30000) const;
     // Where the window's top-left corner lies on the screen, as the server has placed it.
     QPoint origin(quint32 window) const;
     // True when `upper` lies above `lower` in the stack of the root's children.
@@ -88,10 +93,16 @@ Difference widgetOnScreen(QWidget* widget, const XServer& server);
 // Processes events until the screen shows what the widget paints now; false when it still
 // does not after timeoutMs. On a failure both pictures are written into the working
 // folder as screen-<name>.png and painted-<name>.png, and `report` says where.
+// The limit is generous: a busy machine takes seconds to bring a window to the screen.
 bool waitShown(QWidget* widget, const XServer& server, const QString& name, QString* report = nullptr,
-               int timeoutMs = 3000);
+               int timeoutMs = 30000);
 
 // Processes events until `condition` holds; false when it still does not after timeoutMs.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000);
+
+// Returns once the X server has carried out every request Qt has sent it so far: a round
+// trip on Qt's own connection (a one-pixel read of the screen), after which what the test's
+// connection reads already shows them.
+void syncQt();
 
 } // namespace screen

@@ -120,13 +120,15 @@ protected:
                 return server.stackedAbove(static_cast<quint32>(modal->winId()),
                                            static_cast<quint32>(backdrop->winId()));
             };
-            EXPECT_TRUE(screen::waitUntil(above, 3000))
+            EXPECT_TRUE(screen::waitUntil(above, 30000))
                 << step.toStdString() << " on " << screen::displayKind().toStdString();
             if (screen::displayKind() == QLatin1String("openbox")) {
                 // A click on the backdrop's shadow raises it: the editor comes along above it.
+                // The raise is the window manager's to carry out: it has, once it answers a
+                // question asked after it.
                 server.raise(static_cast<quint32>(backdrop->winId()));
-                QTest::qWait(100);
-                EXPECT_TRUE(screen::waitUntil(above, 3000))
+                ASSERT_TRUE(server.syncWindowManager()) << "openbox did not answer";
+                EXPECT_TRUE(screen::waitUntil(above, 30000))
                     << step.toStdString() << " after the backdrop was raised";
             }
         }

@@ -104,7 +104,7 @@ protected:
         for (QWidget* window : windows) {
             ASSERT_TRUE(QTest::qWaitForWindowExposed(window)) << step.toStdString();
             ASSERT_TRUE(screen::waitUntil(
-                [&] { return server.viewable(static_cast<quint32>(window->winId())); }, 3000));
+                [&] { return server.viewable(static_cast<quint32>(window->winId())); }, 30000));
         }
         const QRgb under = beneath();
         EXPECT_FALSE(blackish(under));
@@ -135,6 +135,8 @@ protected:
         clock.start();
         do {
             QApplication::processEvents();
+            // A window closed a moment ago is off the screen once Qt's requests are carried out.
+            screen::syncQt();
             shown = server.picture(area);
             ASSERT_EQ(shown.size(), area.size());
             compared = differing = black = 0;
@@ -160,7 +162,7 @@ protected:
                 break;
             }
             QThread::msleep(20);
-        } while (clock.elapsed() < 3000);
+        } while (clock.elapsed() < 30000);
         EXPECT_EQ(black, 0) << step.toStdString() << ": black where the windows paint nothing or in part";
         EXPECT_LE(differing, 40) << step.toStdString() << ": " << differing << " of " << compared
                                  << " pixels differ (frames-" << step.toStdString() << "-*.png)";

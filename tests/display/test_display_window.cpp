@@ -69,9 +69,9 @@ TEST(TrayPopUpOnDisplay, QuitTakesThePopUpOffTheScreenBeforeTheTunnelEnds) {
         // has sent are waited for here, from the test's connection, while the teardown holds
         // the client's thread.
         if (server.connected()) {
-            popupOnScreen = !screen::waitUntil([&] { return !server.viewable(popupWindow); }, 3000);
+            popupOnScreen = !screen::waitUntil([&] { return !server.viewable(popupWindow); }, 30000);
             windowOnScreen = !screen::waitUntil(
-                [&] { return !server.viewable(static_cast<quint32>(window.winId())); }, 3000);
+                [&] { return !server.viewable(static_cast<quint32>(window.winId())); }, 30000);
         }
     };
     QTimer::singleShot(0, &window, [&] {
@@ -81,7 +81,7 @@ TEST(TrayPopUpOnDisplay, QuitTakesThePopUpOffTheScreenBeforeTheTunnelEnds) {
             ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
             popupWindow = static_cast<quint32>(popup->winId());
             if (server.connected()) {
-                EXPECT_TRUE(screen::waitUntil([&] { return server.viewable(popupWindow); }, 3000));
+                EXPECT_TRUE(screen::waitUntil([&] { return server.viewable(popupWindow); }, 30000));
             }
             QTest::mouseClick(guitest::child<QPushButton>(popup, "btnQuit"), Qt::LeftButton);
         });
@@ -142,7 +142,7 @@ protected:
         EXPECT_EQ(uninstalls(), asked) << "a press while busy started nothing";
         connecttest::writeFile(QStringLiteral("wg-release"), QByteArray());
         ASSERT_TRUE(waitStatus(endStatus, 10000)) << step.toStdString();
-        EXPECT_TRUE(guitest::waitFor([this] { return button()->isEnabled(); }, 3000)) << step.toStdString();
+        EXPECT_TRUE(guitest::waitFor([this] { return button()->isEnabled(); }, 30000)) << step.toStdString();
         expectShown(server, button(), step + QStringLiteral("-ready"));
     }
 
@@ -220,7 +220,7 @@ TEST_F(BusyButtonOnDisplay, TheTrayPopUpsConnectButtonIsBusyAsTheHomePages) {
     const auto release = [this] {
         connecttest::writeFile(QStringLiteral("wg-release"), QByteArray());
         ASSERT_TRUE(waitStatus(CONNECT_STATUS_NOT_CONNECTED, 10000));
-        ASSERT_TRUE(guitest::waitFor([this] { return button()->isEnabled(); }, 3000));
+        ASSERT_TRUE(guitest::waitFor([this] { return button()->isEnabled(); }, 30000));
         QFile::remove(QStringLiteral("wg-release"));
     };
 
@@ -232,7 +232,7 @@ TEST_F(BusyButtonOnDisplay, TheTrayPopUpsConnectButtonIsBusyAsTheHomePages) {
         EXPECT_TRUE(shown->isEnabled());
         QTest::mouseClick(shown, Qt::LeftButton);
         ASSERT_TRUE(guitest::waitFor([] { return QFile::exists(QStringLiteral("wg-uninstalling")); }));
-        EXPECT_TRUE(guitest::waitFor([&] { return !shown->isEnabled(); }, 3000));
+        EXPECT_TRUE(guitest::waitFor([&] { return !shown->isEnabled(); }, 30000));
         expectBusyLook(shown, QStringLiteral("tray-disconnect-normal"));
         const int asked = uninstalls();
         QTest::mouseClick(shown, Qt::LeftButton);

@@ -86,11 +86,13 @@ finish() {
 }
 trap finish EXIT
 
-# Xvfb writes its display number once it accepts connections.
+# Xvfb writes its display number once it accepts connections. Each start is waited for up
+# to a minute: a busy machine takes seconds.
 Xvfb -displayfd 3 -screen 0 "${screen}x24" ${dpi:+-dpi "$dpi"} -nolisten tcp -noreset 3>"$scratch/display" \
   >"$scratch/xvfb.log" 2>&1 &
 xvfb_pid=$!
-for _ in $(seq 200); do
+deadline=$((SECONDS + 60))
+while [ "$SECONDS" -lt "$deadline" ]; do
   grep -q '^[0-9]' "$scratch/display" 2>/dev/null && break
   kill -0 "$xvfb_pid" 2>/dev/null || break
   sleep 0.05
@@ -98,7 +100,7 @@ done
 number=$(head -1 "$scratch/display" 2>/dev/null | tr -dc '0-9')
 if [ -z "$number" ]; then
   reason=$(tail -3 "$scratch/xvfb.log" 2>/dev/null | tr '\n' ' ')
-  skip "Xvfb did not start: ${reason:-no display number within 10 s}"
+  skip "Xvfb did not start: ${reason:-no display number within 60 s}"
 fi
 export DISPLAY=":$number" QT_QPA_PLATFORM=xcb KORVA_TEST_DISPLAY="$([ "$wm" -eq 1 ] && echo openbox || echo bare)"
 export KORVA_TEST_COMPOSITOR="$([ "$compositor" -eq 1 ] && echo xcompmgr || echo none)"
@@ -121,7 +123,8 @@ if [ "$wm" -eq 1 ]; then
   wm_pid=$!
   # The window manager is ready once it announces itself on the root window.
   ready=0
-  for _ in $(seq 200); do
+  deadline=$((SECONDS + 60))
+  while [ "$SECONDS" -lt "$deadline" ]; do
     if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
       ready=1
       break
@@ -159,7 +162,8 @@ if [ "$compositor" -eq 1 ]; then
   xcompmgr >"$scratch/xcompmgr.log" 2>&1 &
   cm_pid=$!
   ready=0
-  for _ in $(seq 200); do
+  deadline=$((SECONDS + 60))
+  while [ "$SECONDS" -lt "$deadline" ]; do
     if compositor_ready; then
       ready=1
       break

@@ -86,8 +86,9 @@ ScreenPicture lastScreen;
 
 // A channel that differs by more than this counts as a different pixel.
 constexpr int kChannelTolerance = 8;
-// How long a window may take to reach the screen as it paints.
-constexpr int kReadBackMs = 10000;
+// How long a window may take to reach the screen as it paints: generous, as a busy machine
+// takes seconds (the read-back ends as soon as the screen shows it).
+constexpr int kReadBackMs = 30000;
 
 void countDifferences(const QImage& painted, const QImage& shown, ScreenPicture* shot) {
     shot->compared = 0;
@@ -217,25 +218,29 @@ ScreenPicture readBack(QWidget* widget) {
         QApplication::processEvents();
         QThread::msleep(10);
     }
-    QPoint origin;
     QScreen* screen = QGuiApplication::primaryScreen();
-    if (!serverOrigin(widget, &origin) || screen == nullptr) {
-        shot.notTaken = QStringLiteral("no place on the screen");
-        return shot;
-    }
-    const QRect place(origin, widget->size());
-    if (!screen->geometry().contains(place)) {
-        shot.notTaken = QStringLiteral("larger than the screen");
-        return shot;
-    }
     do {
         settle();
+        // The window's place is taken anew at each try as well: a window manager may move a
+        // window after it is first shown (later still on a busy machine), and the place read
+        // before would show what lies beside it.
+        QPoint origin;
+        if (!serverOrigin(widget, &origin) || screen == nullptr) {
+            shot.notTaken = QStringLiteral("no place on the screen");
+            return shot;
+        }
+        const QRect place(origin, widget->size());
+        if (!screen->geometry().contains(place)) {
+            shot.notTaken = QStringLiteral("larger than the screen");
+            return shot;
+        }
         // Where another window of the program lies above this one (the spinner over the home
         // page), the screen rightly shows that window: those places are not compared. The
         // stack and the window's own painting are taken anew at each try: a window manager
         // may still restack the windows, or make this one active (a selection, a focus frame
         // then change their colours), while the screen is read.
         QVector<QRect> covered;
+        shot.coveredBy.clear();
         const int ownPlace = stackPlace(widget);
         for (QWidget* other : QApplication::topLevelWidgets()) {
             QPoint otherOrigin;

@@ -113,7 +113,9 @@ TEST_F(IPSecRoad, ConnectsKeepsTheRekeyTimerAndDisconnects) {
 
     press();
     ASSERT_TRUE(waitStatus(CONNECT_STATUS_NOT_CONNECTED));
-    EXPECT_EQ(callCount(QStringLiteral("--terminate --force --ike office")), 1);
+    // The terminate command is started, not waited for: its call is waited for.
+    EXPECT_TRUE(guitest::waitFor(
+        [this] { return callCount(QStringLiteral("--terminate --force --ike office")) == 1; }));
     EXPECT_EQ(getCharonPid(), 0);
     EXPECT_EQ(ikeext().startType, static_cast<DWORD>(SERVICE_AUTO_START));
     EXPECT_FALSE(hometest::app()->GetIPSecVPNContext()->IsRekeyTimerActive());

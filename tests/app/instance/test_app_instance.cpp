@@ -93,7 +93,7 @@ TEST(SingleInstanceTest, SecondStartExitsWithZeroAndBringsTheFirstWindowToTheFro
         ++runs;
         EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(second.exitCode(), 0);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return window.isVisible() && !window.isMinimized(); }, 1100))
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window.isVisible() && !window.isMinimized(); }, 30000))
             << "the first instance's window comes to the front";
     }
 
@@ -101,7 +101,7 @@ TEST(SingleInstanceTest, SecondStartExitsWithZeroAndBringsTheFirstWindowToTheFro
     window.hide();
     StreamSocket silent;
     ASSERT_TRUE(silent.ConnectLocal(serverPath.toStdString(), 500));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window.isVisible(); }, 1500));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.isVisible(); }, 30000));
 
     const QStringList secondLogs = logsWith(QStringLiteral("Korva VPN already running!"));
     EXPECT_EQ(secondLogs.size(), runs);

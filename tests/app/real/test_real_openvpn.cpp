@@ -151,7 +151,7 @@ TEST_F(RealOpenVPN, GoodCredentialsConnectCarryTrafficAndDisconnect) {
     EXPECT_NE(text("labelDownload"), QStringLiteral("- -"));
     // The picture after a tick has put the readings into the chart.
     const int seconds = controller()->connectedSeconds();
-    ASSERT_TRUE(guitest::waitFor([&] { return controller()->connectedSeconds() > seconds; }, 5000));
+    ASSERT_TRUE(guitest::waitFor([&] { return controller()->connectedSeconds() > seconds; }, 30000));
     savePictures(QStringLiteral("openvpn-connected"));
 
     const std::vector<pid_t> running = realvpn::ProcessesInThisNetwork("openvpn");

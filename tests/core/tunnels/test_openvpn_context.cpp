@@ -160,7 +160,7 @@ TEST_F(OpenVPNContextTest, HungScriptIsEndedAtTheTimeLimit) {
     ASSERT_GT(child, 1);
     // The whole process group was ended.
     bool gone = false;
-    for (int i = 0; i < 250 && !gone; ++i) {
+    for (int i = 0; i < 1500 && !gone; ++i) {
         gone = kill(child, 0) != 0;
         if (!gone) {
             usleep(20000);
