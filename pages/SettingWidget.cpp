@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "AppContext.h"
+#include "ApplicationStyleSheet.h"
 #include "KorvaResourcePaths.h"
 #include "PaintedShadow.h"
 #include "PixelFont.h"
@@ -79,6 +80,7 @@ void styleSelectorPopup(QComboBox* selector) {
     QWidget* popup = selector->view()->window();
     popup->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint);
     popup->setAttribute(Qt::WA_TranslucentBackground);
+    StyleDropDownList(selector);
 }
 
 } // namespace
