@@ -13,7 +13,6 @@
 #include <algorithm>
 
 #include "AppContext.h"
-#include "ApplicationStyleSheet.h"
 #include "KorvaResourcePaths.h"
 #include "PaintedShadow.h"
 #include "PixelFont.h"
@@ -80,7 +79,6 @@ void styleSelectorPopup(QComboBox* selector) {
     QWidget* popup = selector->view()->window();
     popup->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint);
     popup->setAttribute(Qt::WA_TranslucentBackground);
-    StyleDropDownList(selector);
 }
 
 } // namespace

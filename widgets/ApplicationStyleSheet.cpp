@@ -42,10 +42,6 @@ void SetWidgetStyleSheet(QWidget* widget, const QString& sheet) {
 }
 
 void StyleDropDownList(QComboBox* combo) {
-    // An empty sheet of its own on the selector: the rules are the application's, and they now
-    // reach the list's window (its colour in the band above the list). The sheet goes on the
-    // selector, not on the window: the selector, its window and its list then share one style,
-    // so rows measured while the selector is being styled get their height from the item rules
-    // too (a style of the window's own answers such nested calls with the plain rows' height).
-    combo->setStyleSheet(QStringLiteral("/**/"));
+    // An empty sheet of its own: the rules are the application's.
+    combo->view()->window()->setStyleSheet(QStringLiteral("/**/"));
 }

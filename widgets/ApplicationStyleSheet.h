@@ -25,8 +25,7 @@ void SetApplicationStyleSheet(QApplication* app, const QString& sheet);
 void SetWidgetStyleSheet(QWidget* widget, const QString& sheet);
 
 // Lets the application's style sheet reach the window of the combo's drop-down list. Qt
-// leaves that window out of the application's sheet unless it or the combo holds a sheet of
-// its own (the combo gets an empty one, so the combo, the window and the list share a style),
+// leaves that window out of the application's sheet unless it holds a sheet of its own,
 // so it would paint the band above the list (the list's top margin) and its edge in the
 // light palette in both colour modes; the sheets give it its colours
 // (QComboBoxPrivateContainer).
