@@ -6,6 +6,7 @@
 // are dark to their top edge.
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QScreen>
 #include <QWheelEvent>
 #include <QWindow>
@@ -14,6 +15,7 @@
 
 #include "EditorTestSupport.h"
 #include "ScreenCheck.h"
+#include "SettingWidget.h"
 
 namespace {
 
@@ -46,6 +48,20 @@ void clickAt(QWidget* editor, QWidget* target) {
     QTest::mouseClick(editor->windowHandle(), Qt::LeftButton, Qt::NoModifier,
                       target->mapTo(editor, inTarget));
     QApplication::processEvents();
+}
+
+// The light pixels the X server shows in the band above a drop-down list, inside its
+// window's edge (the list's top margin).
+int lightAlongTop(screen::XServer& server, QWidget* list) {
+    const QRect band(list->mapToGlobal(QPoint(2, 1)), QSize(list->width() - 4, 3));
+    const QImage shown = server.picture(band);
+    int light = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            light += qGray(shown.pixel(x, y)) > 160 ? 1 : 0;
+        }
+    }
+    return light;
 }
 
 class EditorOnScreen : public editortest::EditorTest {
@@ -156,19 +172,47 @@ TEST_F(EditorOnScreen, DropDownListsFollowTheDarkStyleToTheirTop) {
         QWidget* list = combo->view()->window();
         ASSERT_TRUE(screen::waitUntil([list] { return list->isVisible(); }, 3000));
         ASSERT_TRUE(screen::waitShown(combo->view(), server, combo->objectName()));
-        // The band above the list, inside the window's edge: nothing light in it.
-        const QRect band(list->mapToGlobal(QPoint(2, 1)), QSize(list->width() - 4, 3));
-        const QImage shown = server.picture(band);
-        int light = 0;
-        for (int y = 0; y < shown.height(); ++y) {
-            for (int x = 0; x < shown.width(); ++x) {
-                light += qGray(shown.pixel(x, y)) > 160 ? 1 : 0;
-            }
-        }
-        EXPECT_EQ(light, 0) << combo->objectName().toStdString() << ": a light strip along the list's top";
+        EXPECT_EQ(lightAlongTop(server, list), 0)
+            << combo->objectName().toStdString() << ": a light strip along the list's top";
         combo->hidePopup();
     }
     editor.close();
+    guitest::applyColorMode(1);
+}
+
+// The Settings page's language and colour-mode lists in both colour modes: every row as the
+// item rules give it, 36 px high, each below the one before.
+TEST_F(EditorOnScreen, SettingsListsKeepTheirRows) {
+    screen::XServer server;
+    if (!server.connected()) {
+        GTEST_SKIP() << "no X server";
+    }
+    for (const int mode : {1, 2}) {
+        guitest::applyColorMode(mode);
+        SettingWidget page;
+        ASSERT_TRUE(guitest::showAndExpose(&page));
+        for (const char* name : {"languageComboBox", "colorModeComboBox"}) {
+            auto* combo = page.findChild<QComboBox*>(QString::fromLatin1(name));
+            ASSERT_NE(combo, nullptr) << name;
+            combo->showPopup();
+            QWidget* list = combo->view()->window();
+            ASSERT_TRUE(screen::waitUntil([list] { return list->isVisible(); }, 3000)) << name;
+            ASSERT_TRUE(screen::waitShown(combo->view(), server, combo->objectName()));
+            QAbstractItemView* view = combo->view();
+            for (int row = 0; row < combo->count(); ++row) {
+                const QModelIndex index = combo->model()->index(row, 0);
+                const QRect rect = view->visualRect(index);
+                EXPECT_EQ(rect.height(), 36) << name << " row " << row << " in mode " << mode;
+                if (row > 0) {
+                    EXPECT_EQ(rect.top(), view->visualRect(combo->model()->index(row - 1, 0)).bottom() + 1)
+                        << name << " row " << row << " lies on the row before it in mode " << mode;
+                }
+            }
+            combo->hidePopup();
+            ASSERT_TRUE(screen::waitUntil([list] { return !list->isVisible(); }, 3000)) << name;
+        }
+        page.close();
+    }
     guitest::applyColorMode(1);
 }
 
