@@ -8,11 +8,13 @@
 #include <QFontMetrics>
 #include <QIcon>
 #include <QListView>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <algorithm>
 
 #include "AppContext.h"
+#include "ApplicationStyleSheet.h"
 #include "KorvaResourcePaths.h"
 #include "PaintedShadow.h"
 #include "PixelFont.h"
@@ -72,13 +74,60 @@ const char* onOff(bool on) {
 
 // A popup of a selector: frameless, without the system's shadow, and see-through around
 // the list's rounded corners.
+// Lays the list's rows out again each time the list opens. The list's window has a style
+// sheet of its own (so that the band above the list takes the colour mode's rules); rows laid
+// out before the window was first shown were measured without the item rules.
+class RowsLaidOutOnShow : public QObject {
+public:
+    explicit RowsLaidOutOnShow(QListView* view) : QObject(view), view(view) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            // Turning uniform sizes off and on again drops the row size measured earlier.
+            const bool uniform = view->uniformItemSizes();
+            view->setUniformItemSizes(!uniform);
+            view->setUniformItemSizes(uniform);
+            view->doItemsLayout();
+            growToShowEveryRow(static_cast<QWidget*>(watched));
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    // The list's window was sized from the rows as first measured: it grows, within the
+    // screen, by what the rows now need beyond the list's height.
+    void growToShowEveryRow(QWidget* popup) const {
+        int rows = 0;
+        for (int row = 0; row < view->model()->rowCount(); ++row) {
+            rows += view->sizeHintForRow(row);
+        }
+        const int missing = rows - view->viewport()->height();
+        if (missing <= 0) {
+            return;
+        }
+        // Down as far as the screen allows, then up for the rest, as the list opens.
+        const QRect available = popup->screen()->availableGeometry();
+        QRect geometry = popup->geometry();
+        const int down = std::max(0, std::min(missing, available.bottom() - geometry.bottom()));
+        const int up = std::max(0, std::min(missing - down, geometry.top() - available.top()));
+        geometry.adjust(0, -up, 0, down);
+        popup->setGeometry(geometry);
+    }
+
+    QListView* view;
+};
+
 void styleSelectorPopup(QComboBox* selector) {
-    selector->setView(new QListView());
+    auto* view = new QListView();
+    selector->setView(view);
     // Rows drawn by the style sheet's item rules, not as menu entries with a check mark.
     selector->setItemDelegate(new QStyledItemDelegate(selector));
     QWidget* popup = selector->view()->window();
     popup->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint);
     popup->setAttribute(Qt::WA_TranslucentBackground);
+    StyleDropDownList(selector);
+    popup->installEventFilter(new RowsLaidOutOnShow(view));
 }
 
 } // namespace

@@ -208,6 +208,9 @@ TEST_F(EditorOnScreen, SettingsListsKeepTheirRows) {
                         << name << " row " << row << " lies on the row before it in mode " << mode;
                 }
             }
+            if (mode == 2) {
+                EXPECT_EQ(lightAlongTop(server, list), 0) << name << ": a light band above the dark list";
+            }
             combo->hidePopup();
             ASSERT_TRUE(screen::waitUntil([list] { return !list->isVisible(); }, 3000)) << name;
         }
