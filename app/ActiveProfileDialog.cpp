@@ -6,6 +6,7 @@
 
 #include "ActiveProfileTreeDelegate.h"
 #include "AppContext.h"
+#include "PaintedShadow.h"
 #include "ProfileSummary.h"
 #include "SystemContext.h"
 #include "ZRStringConstant.h"
@@ -20,6 +21,9 @@ ActiveProfileDialog::ActiveProfileDialog(QWidget* parent)
     ui->setupUi(this);
     setFramelessStyle();
     setShadow(ui->dialogWidget, kShadowBlurRadius);
+    // The body is opaque and holds everything inside its rounding: its shadow is made once
+    // per size and colour mode for all the openings of the chooser.
+    PaintedShadow::of(ui->dialogWidget)->setSharedBody(QStringLiteral("ActiveProfileDialog"));
 
     // Every row is as high as the style sheet's item rule makes it: the list need not ask
     // each of thousands of rows for its height to place the one it shows selected.
