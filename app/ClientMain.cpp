@@ -3,7 +3,6 @@
 #include <QEventLoop>
 #include <QFont>
 #include <QFontDatabase>
-#include <QOpenGLContext>
 #include <QPointer>
 #include <QStringList>
 #include <QTranslator>
@@ -14,6 +13,7 @@
 #include "ApplicationStyleSheet.h"
 #include "KorvaResources.h"
 #include "NeedAdminMessage.h"
+#include "RasterOnlyPlatform.h"
 #include "SettingChoices.h"
 #include "SettingManager.h"
 #include "SettingWidget.h"
@@ -116,23 +116,10 @@ int RunClient(int argc, char** argv, const std::function<void()>& beforeLoop) {
     int result = 0;
     {
         int count = argc;
-        // The client draws with the raster engine alone: Qt's OpenGL integration on X would
-        // load a GL implementation it never uses (tens of milliseconds and megabytes at
-        // start). A value the user set stays. The X platform reads it when it is first asked
-        // about OpenGL (at the latest for the first window): it is asked right after the
-        // application is made, and the value set here is taken away again after that, so
-        // that the programs the client runs do not inherit it.
-        const bool setGLIntegration = !qEnvironmentVariableIsSet(AppConstants::kXcbGLIntegrationVariable);
-        if (setGLIntegration) {
-            qputenv(AppConstants::kXcbGLIntegrationVariable, AppConstants::kXcbGLIntegrationNone);
-        }
+        // Raster drawing only: no OpenGL integration on X (see RasterOnlyPlatform.h).
+        RasterOnlyPlatform platformSettings;
         ZRSingleApplication app(count, argv);
-        if (setGLIntegration) {
-            if (QGuiApplication::platformName() == QLatin1String(AppConstants::kXcbPlatformName)) {
-                QOpenGLContext::supportsThreadedOpenGL();
-            }
-            qunsetenv(AppConstants::kXcbGLIntegrationVariable);
-        }
+        platformSettings.applicationMade();
         korvaInitResources();
         if (app.instanceLockFailed()) {
             const std::string reason = app.instanceLockError().toStdString();
