@@ -86,9 +86,9 @@ double OwnCpuSeconds() {
     return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
 }
 
-// The time each living thread of this process has run, in nanoseconds, by name (threads
-// of the same name added up): /proc/self/task/TID/schedstat counts in nanoseconds where
-// .../stat counts whole clock ticks.
+// The time each living thread of this process has run, in nanoseconds, by name:
+// /proc/self/task/TID/schedstat counts in nanoseconds where .../stat counts whole clock
+// ticks.
 std::map<std::string, double> ThreadCpuByName() {
     std::map<std::string, double> byName;
     const QStringList tasks =
@@ -99,7 +99,11 @@ std::map<std::string, double> ThreadCpuByName() {
         if (!comm.open(QIODevice::ReadOnly) || !schedstat.open(QIODevice::ReadOnly)) {
             continue;
         }
-        const std::string name = comm.readAll().trimmed().toStdString();
+        // The threads mostly bear the program's name: the GUI thread is told apart, the
+        // others by their id.
+        const std::string name = task.toInt() == getpid()
+                                     ? std::string("GUI thread")
+                                     : comm.readAll().trimmed().toStdString() + " " + task.toStdString();
         byName[name] += schedstat.readAll().split(' ').value(0).toDouble();
     }
     return byName;
