@@ -195,7 +195,7 @@ KindFigures ConnectedRun(Context& context, const char* name, const char* tunnelP
     return figures;
 }
 
-const char* const kOwnCpuAim = "the client's own threads while connected within 0.1 % of a core, ";
+const char* const kOwnCpuAim = "client's own threads connected within 0.1 % of a core, ";
 
 void Report(const char* kind, const KindFigures& figures, bool cpuAim, int seconds, PhaseReport& report) {
     if (!figures.skipped.empty()) {
