@@ -464,10 +464,6 @@ struct ProfilesWithKinds {
     std::vector<ProfileKindSummary>* kinds;
 };
 
-template <size_t N> std::string FieldText(const char (&field)[N]) {
-    return std::string(field, strnlen(field, N));
-}
-
 } // namespace
 
 int IPCSqlite::GetProfileListWithKinds(std::vector<ProfileInfo>& list,
@@ -481,42 +477,77 @@ int IPCSqlite::GetProfileListWithKinds(std::vector<ProfileInfo>& list,
     return Query(*this, &target, kSelectProfileListWithKinds, 0, ProfileWithKindCallback);
 }
 
-// The kind's columns are read by the kind's own row callback, so that the texts are cut and
-// checked as a select of the record itself gives them.
+namespace {
+
+// The columns of kSelectProfileListWithKinds, in its order: the profile's four, then the
+// kind's.
+enum ProfileWithKindColumn {
+    kProfileColumns = 4,
+    kWanIPColumn = 4,
+    kIPAddrColumn,
+    kInterSubMaskColumn,
+    kServerIPColumn,
+    kLocalIPColumn,
+    kRemoteAddrsColumn,
+    kLocalAddrsColumn,
+    kProfileWithKindColumns,
+};
+
+// The text a record's fixed field of N bytes holds of a column's value, cut as the record's
+// own select cuts it (a cut is logged the same); empty for NULL or an empty text.
+template <size_t N> std::string FieldText(const char* value, const char* column) {
+    if (value == nullptr || *value == '\0') {
+        return std::string();
+    }
+    char field[N];
+    CopyColumnText(field, value, column);
+    return std::string(field, strnlen(field, N));
+}
+
+} // namespace
+
+// Each row takes only the columns the lists show, by their place in the statement, cut and
+// checked as the select of the kind's record gives them: WanIP and IPAddr cut to their
+// fields, InterSubMask a number even from an empty text, ServerIP and LocalIP cut to
+// theirs, RemoteAddrs and LocalAddrs whole. No record of the kind is built for a row.
 int IPCSqlite::ProfileWithKindCallback(void* target, int columns, char** values, char** names) {
+    if (columns != kProfileWithKindColumns) {
+        return 1;
+    }
     auto* out = static_cast<ProfilesWithKinds*>(target);
-    ProfileInfo info;
-    FillProfile(&info, columns, values, names);
-    ProfileKindSummary summary;
+    out->list->emplace_back();
+    ProfileInfo& info = out->list->back();
+    FillProfile(&info, kProfileColumns, values, names);
+    out->kinds->emplace_back();
+    ProfileKindSummary& summary = out->kinds->back();
     switch (info.ProfileType) {
-    case VPN_TYPE_WIREGUARD: {
-        WireGuardVPNInfo record;
-        WireGuardInfoCallback(&record, columns, values, names);
-        summary.serverAddress = FieldText(record.WanIP);
-        summary.localAddress = FieldText(record.IPAddr);
-        summary.prefixLength = record.InterSubMask;
+    case VPN_TYPE_WIREGUARD:
+        summary.serverAddress =
+            FieldText<sizeof(WireGuardVPNInfo::WanIP)>(values[kWanIPColumn], names[kWanIPColumn]);
+        summary.localAddress =
+            FieldText<sizeof(WireGuardVPNInfo::IPAddr)>(values[kIPAddrColumn], names[kIPAddrColumn]);
+        if (values[kInterSubMaskColumn] != nullptr) {
+            summary.prefixLength = ColumnNumber(values[kInterSubMaskColumn]);
+        }
         break;
-    }
     case VPN_TYPE_SSLVPN:
-    case VPN_TYPE_OPENVPN: {
-        OpenVPNInfo record;
-        OpenVPNConfigCallback(&record, columns, values, names);
-        summary.serverAddress = FieldText(record.ServerIP);
-        summary.localAddress = FieldText(record.LocalIP);
+    case VPN_TYPE_OPENVPN:
+        summary.serverAddress =
+            FieldText<sizeof(OpenVPNInfo::ServerIP)>(values[kServerIPColumn], names[kServerIPColumn]);
+        summary.localAddress =
+            FieldText<sizeof(OpenVPNInfo::LocalIP)>(values[kLocalIPColumn], names[kLocalIPColumn]);
         break;
-    }
-    case VPN_TYPE_IPSEC: {
-        IPSecVPNInfo record;
-        FillIPSec(&record, columns, values, names);
-        summary.serverAddress = record.GetRemoteAddrs();
-        summary.localAddress = record.GetLocalAddrs();
+    case VPN_TYPE_IPSEC:
+        if (StrIsSet(values[kRemoteAddrsColumn])) {
+            summary.serverAddress = values[kRemoteAddrsColumn];
+        }
+        if (StrIsSet(values[kLocalAddrsColumn])) {
+            summary.localAddress = values[kLocalAddrsColumn];
+        }
         break;
-    }
     default:
         break;
     }
-    out->list->push_back(info);
-    out->kinds->push_back(std::move(summary));
     return 0;
 }
 

@@ -49,7 +49,8 @@ constexpr const char* kSelectProfileList =
     "SELECT * FROM PROFILE ORDER BY ProfileID DESC";
 constexpr const char* kCountProfiles =
     "SELECT COUNT(*) FROM PROFILE";
-// Every profile, newest first, with the columns of its kind's record that the lists show.
+// Every profile, newest first, with the columns of its kind's record that the lists show;
+// the row callback takes each column by its place here.
 constexpr const char* kSelectProfileListWithKinds =
     "SELECT p.ProfileID AS ProfileID, p.ProfileName AS ProfileName, p.ProfileType AS ProfileType, p.ConfigID AS ConfigID,         w.WanIP AS WanIP, w.IPAddr AS IPAddr, w.InterSubMask AS InterSubMask, o.ServerIP AS ServerIP, o.LocalIP AS LocalIP,         i.RemoteAddrs AS RemoteAddrs, i.LocalAddrs AS LocalAddrs FROM PROFILE p         LEFT JOIN ZRWIREGUARDVPN w ON p.ProfileType = 4 AND w.ID = p.ConfigID         LEFT JOIN OPENVPN o ON p.ProfileType IN (2, 3) AND o.ID = p.ConfigID         LEFT JOIN ZRIPSECVPN i ON p.ProfileType = 1 AND i.ID = p.ConfigID ORDER BY p.ProfileID DESC";
 constexpr const char* kSelectProfileByID =
