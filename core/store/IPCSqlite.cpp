@@ -466,22 +466,12 @@ struct ProfilesWithKinds {
 
 } // namespace
 
-int IPCSqlite::GetProfileListWithKinds(std::vector<ProfileInfo>& list,
-                                       std::vector<ProfileKindSummary>& kinds) {
-    const long long rows = countProfiles();
-    if (rows > 0) {
-        list.reserve(list.size() + static_cast<size_t>(rows));
-        kinds.reserve(kinds.size() + static_cast<size_t>(rows));
-    }
-    ProfilesWithKinds target{&list, &kinds};
-    return Query(*this, &target, kSelectProfileListWithKinds, 0, ProfileWithKindCallback);
-}
-
 namespace {
 
 // The columns of kSelectProfileListWithKinds, in its order: the profile's four, then the
 // kind's.
 enum ProfileWithKindColumn {
+    kProfileTypeColumn = 2,
     kProfileColumns = 4,
     kWanIPColumn = 4,
     kIPAddrColumn,
@@ -547,6 +537,80 @@ int IPCSqlite::ProfileWithKindCallback(void* target, int columns, char** values,
         break;
     default:
         break;
+    }
+    return 0;
+}
+
+// The statement is stepped here rather than run by sqlite3_exec, which makes a text of
+// every column of every row: a row's text is taken of the profile's columns and of its
+// own kind's alone, the others stay NULL for the row callback. 10,000 rows are listed
+// each time the profile chooser opens.
+int IPCSqlite::GetProfileListWithKinds(std::vector<ProfileInfo>& list,
+                                       std::vector<ProfileKindSummary>& kinds) {
+    if (db == nullptr) {
+        LogFailure("Execute SQL command failed: %s\n", kNotOpenMessage);
+        return -1;
+    }
+    const long long rows = countProfiles();
+    if (rows > 0) {
+        list.reserve(list.size() + static_cast<size_t>(rows));
+        kinds.reserve(kinds.size() + static_cast<size_t>(rows));
+    }
+    ProfilesWithKinds target{&list, &kinds};
+    std::string failure;
+    sqlite3_mutex_enter(mutex);
+    sqlite3_stmt* statement = nullptr;
+    int rc = sqlite3_prepare_v2(db, kSelectProfileListWithKinds, -1, &statement, nullptr);
+    if (rc == SQLITE_OK && sqlite3_column_count(statement) != kProfileWithKindColumns) {
+        rc = SQLITE_ERROR;
+    }
+    char* names[kProfileWithKindColumns] = {};
+    for (int i = 0; rc == SQLITE_OK && i < kProfileWithKindColumns; ++i) {
+        names[i] = const_cast<char*>(sqlite3_column_name(statement, i));
+    }
+    while (rc == SQLITE_OK) {
+        const int step = sqlite3_step(statement);
+        if (step != SQLITE_ROW) {
+            rc = step == SQLITE_DONE ? SQLITE_OK : step;
+            break;
+        }
+        char* values[kProfileWithKindColumns] = {};
+        const auto take = [&values, statement](int first, int last) {
+            for (int i = first; i <= last; ++i) {
+                values[i] =
+                    reinterpret_cast<char*>(const_cast<unsigned char*>(sqlite3_column_text(statement, i)));
+            }
+        };
+        take(0, kProfileColumns - 1);
+        // The kind as the profile's own columns give it (FillProfile).
+        const char* type = values[kProfileTypeColumn];
+        switch (StrIsSet(type) ? ColumnNumber(type) : 0) {
+        case VPN_TYPE_WIREGUARD:
+            take(kWanIPColumn, kInterSubMaskColumn);
+            break;
+        case VPN_TYPE_SSLVPN:
+        case VPN_TYPE_OPENVPN:
+            take(kServerIPColumn, kLocalIPColumn);
+            break;
+        case VPN_TYPE_IPSEC:
+            take(kRemoteAddrsColumn, kLocalAddrsColumn);
+            break;
+        default:
+            break;
+        }
+        if (ProfileWithKindCallback(&target, kProfileWithKindColumns, values, names) != 0) {
+            rc = SQLITE_ABORT;
+        }
+    }
+    if (rc != SQLITE_OK) {
+        const char* message = sqlite3_errmsg(db);
+        failure = rc == SQLITE_ABORT || message == nullptr ? sqlite3_errstr(rc) : message;
+    }
+    sqlite3_finalize(statement);
+    sqlite3_mutex_leave(mutex);
+    if (rc != SQLITE_OK) {
+        LogFailure("Execute SQL command failed: %s\n", failure.c_str());
+        return -1;
     }
     return 0;
 }
