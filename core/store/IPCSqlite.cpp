@@ -1,6 +1,7 @@
 #include "IPCSqlite.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -464,16 +465,14 @@ struct ProfilesWithKinds {
     std::vector<ProfileKindSummary>* kinds;
 };
 
-} // namespace
-
-namespace {
-
 // The columns of kSelectProfileListWithKinds, in its order: the profile's four, then the
 // kind's.
 enum ProfileWithKindColumn {
-    kProfileTypeColumn = 2,
-    kProfileColumns = 4,
-    kWanIPColumn = 4,
+    kProfileIDColumn,
+    kProfileNameColumn,
+    kProfileTypeColumn,
+    kConfigIDColumn,
+    kWanIPColumn,
     kIPAddrColumn,
     kInterSubMaskColumn,
     kServerIPColumn,
@@ -496,55 +495,85 @@ template <size_t N> std::string FieldText(const char* value, const char* column)
 
 } // namespace
 
-// Each row takes only the columns the lists show, by their place in the statement, cut and
-// checked as the select of the kind's record gives them: WanIP and IPAddr cut to their
-// fields, InterSubMask a number even from an empty text, ServerIP and LocalIP cut to
-// theirs, RemoteAddrs and LocalAddrs whole. No record of the kind is built for a row.
-int IPCSqlite::ProfileWithKindCallback(void* target, int columns, char** values, char** names) {
-    if (columns != kProfileWithKindColumns) {
-        return 1;
+namespace {
+
+// A column's text as the row callbacks get it from sqlite3_exec: NULL for a NULL value.
+const char* ColumnText(sqlite3_stmt* statement, int column) {
+    return reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+}
+
+// A number column as ColumnNumber reads its text, into `field`; an integer stored as such
+// is taken without making its text. A NULL value, and an empty text unless `emptyCounts`,
+// leave the field as it was.
+void TakeColumnNumber(sqlite3_stmt* statement, int column, bool emptyCounts, int& field) {
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_NULL:
+        return;
+    case SQLITE_INTEGER: {
+        const sqlite3_int64 number = sqlite3_column_int64(statement, column);
+        field = number > INT_MAX ? INT_MAX : number < INT_MIN ? INT_MIN : static_cast<int>(number);
+        return;
     }
-    auto* out = static_cast<ProfilesWithKinds*>(target);
-    out->list->emplace_back();
-    ProfileInfo& info = out->list->back();
-    FillProfile(&info, kProfileColumns, values, names);
-    out->kinds->emplace_back();
-    ProfileKindSummary& summary = out->kinds->back();
+    default: {
+        const char* text = ColumnText(statement, column);
+        if (text != nullptr && (emptyCounts || *text != '\0')) {
+            field = ColumnNumber(text);
+        }
+        return;
+    }
+    }
+}
+
+// One row of kSelectProfileListWithKinds: the profile as the list's own select fills it
+// (FillProfile), and of its kind's columns only those the lists show, cut and checked as
+// the select of the kind's record gives them: WanIP and IPAddr cut to their fields,
+// InterSubMask a number even from an empty text, ServerIP and LocalIP cut to theirs,
+// RemoteAddrs and LocalAddrs whole. No record of the kind is built, and no text is made of
+// a column the row does not use.
+void TakeProfileWithKind(sqlite3_stmt* statement, char** names, ProfilesWithKinds& out) {
+    out.list->emplace_back();
+    ProfileInfo& info = out.list->back();
+    TakeColumnNumber(statement, kProfileIDColumn, false, info.ProfileID);
+    if (const char* name = ColumnText(statement, kProfileNameColumn)) {
+        CopyColumnText(info.ProfileName, name, names[kProfileNameColumn]);
+    }
+    TakeColumnNumber(statement, kProfileTypeColumn, false, info.ProfileType);
+    TakeColumnNumber(statement, kConfigIDColumn, false, info.ConfigID);
+    out.kinds->emplace_back();
+    ProfileKindSummary& summary = out.kinds->back();
+    const auto text = [statement, names](int column) { return ColumnText(statement, column); };
     switch (info.ProfileType) {
     case VPN_TYPE_WIREGUARD:
         summary.serverAddress =
-            FieldText<sizeof(WireGuardVPNInfo::WanIP)>(values[kWanIPColumn], names[kWanIPColumn]);
+            FieldText<sizeof(WireGuardVPNInfo::WanIP)>(text(kWanIPColumn), names[kWanIPColumn]);
         summary.localAddress =
-            FieldText<sizeof(WireGuardVPNInfo::IPAddr)>(values[kIPAddrColumn], names[kIPAddrColumn]);
-        if (values[kInterSubMaskColumn] != nullptr) {
-            summary.prefixLength = ColumnNumber(values[kInterSubMaskColumn]);
-        }
+            FieldText<sizeof(WireGuardVPNInfo::IPAddr)>(text(kIPAddrColumn), names[kIPAddrColumn]);
+        TakeColumnNumber(statement, kInterSubMaskColumn, true, summary.prefixLength);
         break;
     case VPN_TYPE_SSLVPN:
     case VPN_TYPE_OPENVPN:
         summary.serverAddress =
-            FieldText<sizeof(OpenVPNInfo::ServerIP)>(values[kServerIPColumn], names[kServerIPColumn]);
+            FieldText<sizeof(OpenVPNInfo::ServerIP)>(text(kServerIPColumn), names[kServerIPColumn]);
         summary.localAddress =
-            FieldText<sizeof(OpenVPNInfo::LocalIP)>(values[kLocalIPColumn], names[kLocalIPColumn]);
+            FieldText<sizeof(OpenVPNInfo::LocalIP)>(text(kLocalIPColumn), names[kLocalIPColumn]);
         break;
     case VPN_TYPE_IPSEC:
-        if (StrIsSet(values[kRemoteAddrsColumn])) {
-            summary.serverAddress = values[kRemoteAddrsColumn];
+        if (const char* remote = text(kRemoteAddrsColumn); StrIsSet(remote)) {
+            summary.serverAddress = remote;
         }
-        if (StrIsSet(values[kLocalAddrsColumn])) {
-            summary.localAddress = values[kLocalAddrsColumn];
+        if (const char* local = text(kLocalAddrsColumn); StrIsSet(local)) {
+            summary.localAddress = local;
         }
         break;
     default:
         break;
     }
-    return 0;
 }
 
+} // namespace
+
 // The statement is stepped here rather than run by sqlite3_exec, which makes a text of
-// every column of every row: a row's text is taken of the profile's columns and of its
-// own kind's alone, the others stay NULL for the row callback. 10,000 rows are listed
-// each time the profile chooser opens.
+// every column of every row (the profile chooser lists 10,000 rows each time it opens).
 int IPCSqlite::GetProfileListWithKinds(std::vector<ProfileInfo>& list,
                                        std::vector<ProfileKindSummary>& kinds) {
     if (db == nullptr) {
@@ -574,37 +603,11 @@ int IPCSqlite::GetProfileListWithKinds(std::vector<ProfileInfo>& list,
             rc = step == SQLITE_DONE ? SQLITE_OK : step;
             break;
         }
-        char* values[kProfileWithKindColumns] = {};
-        const auto take = [&values, statement](int first, int last) {
-            for (int i = first; i <= last; ++i) {
-                values[i] =
-                    reinterpret_cast<char*>(const_cast<unsigned char*>(sqlite3_column_text(statement, i)));
-            }
-        };
-        take(0, kProfileColumns - 1);
-        // The kind as the profile's own columns give it (FillProfile).
-        const char* type = values[kProfileTypeColumn];
-        switch (StrIsSet(type) ? ColumnNumber(type) : 0) {
-        case VPN_TYPE_WIREGUARD:
-            take(kWanIPColumn, kInterSubMaskColumn);
-            break;
-        case VPN_TYPE_SSLVPN:
-        case VPN_TYPE_OPENVPN:
-            take(kServerIPColumn, kLocalIPColumn);
-            break;
-        case VPN_TYPE_IPSEC:
-            take(kRemoteAddrsColumn, kLocalAddrsColumn);
-            break;
-        default:
-            break;
-        }
-        if (ProfileWithKindCallback(&target, kProfileWithKindColumns, values, names) != 0) {
-            rc = SQLITE_ABORT;
-        }
+        TakeProfileWithKind(statement, names, target);
     }
     if (rc != SQLITE_OK) {
         const char* message = sqlite3_errmsg(db);
-        failure = rc == SQLITE_ABORT || message == nullptr ? sqlite3_errstr(rc) : message;
+        failure = message != nullptr ? message : sqlite3_errstr(rc);
     }
     sqlite3_finalize(statement);
     sqlite3_mutex_leave(mutex);
