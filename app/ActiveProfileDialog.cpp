@@ -4,15 +4,59 @@
 #include <QMouseEvent>
 #include <QTreeWidgetItem>
 
+#include <utility>
+
 #include "ActiveProfileTreeDelegate.h"
 #include "AppContext.h"
+#include "PaintedShadow.h"
 #include "ProfileSummary.h"
 #include "SystemContext.h"
 #include "ZRStringConstant.h"
 #include "ui_ActiveProfileDialog.h"
 
 namespace {
+
 const int kShadowBlurRadius = 24;
+
+using Role = ActiveProfileTreeDelegate::Role;
+
+// A profile's row: what the row painter and the dialog ask of it, kept in the row's own
+// fields rather than set role by role into the item's data (an opening makes a row for
+// each of thousands of profiles). It answers as an item with that data set would: the
+// kind also as the display text, the server and the kind only for a kind of 1 to 4.
+class ProfileRow : public QTreeWidgetItem {
+public:
+    ProfileRow(QString name, int id, QString server, QString kind, bool knownKind)
+        : QTreeWidgetItem(UserType), name(std::move(name)), server(std::move(server)), kind(std::move(kind)),
+          id(id), knownKind(knownKind) {}
+
+    QVariant data(int column, int role) const override {
+        if (column == 0) {
+            switch (role) {
+            case Role::NameRole:
+                return name;
+            case Role::ProfileIdRole:
+                return id;
+            case Role::ServerRole:
+                return knownKind ? QVariant(server) : QVariant();
+            case Qt::DisplayRole:
+            case Role::KindRole:
+                return knownKind ? QVariant(kind) : QVariant();
+            default:
+                break;
+            }
+        }
+        return QTreeWidgetItem::data(column, role);
+    }
+
+private:
+    const QString name;
+    const QString server;
+    const QString kind;
+    const int id;
+    const bool knownKind;
+};
+
 } // namespace
 
 ActiveProfileDialog::ActiveProfileDialog(QWidget* parent)
@@ -20,6 +64,9 @@ ActiveProfileDialog::ActiveProfileDialog(QWidget* parent)
     ui->setupUi(this);
     setFramelessStyle();
     setShadow(ui->dialogWidget, kShadowBlurRadius);
+    // The body is opaque and holds everything inside its rounding: its shadow is made once
+    // per size and colour mode for all the openings of the chooser.
+    PaintedShadow::of(ui->dialogWidget)->setSharedBody(QStringLiteral("ActiveProfileDialog"));
 
     // Every row is as high as the style sheet's item rule makes it: the list need not ask
     // each of thousands of rows for its height to place the one it shows selected.
@@ -95,13 +142,9 @@ void ActiveProfileDialog::loadProfileList() {
         if (reads[i] == PROFILE_SUMMARY_UNREADABLE) {
             continue;
         }
-        auto* item = new QTreeWidgetItem;
-        item->setData(0, ActiveProfileTreeDelegate::NameRole, ProfileNameText(profile));
-        item->setData(0, ActiveProfileTreeDelegate::ProfileIdRole, profile.ProfileID);
-        if (VPNTypeLabelKey(profile.ProfileType) != nullptr) {
-            item->setData(0, ActiveProfileTreeDelegate::ServerRole, summaries[i].serverIP);
-            item->setData(0, ActiveProfileTreeDelegate::KindRole, kindLabels[profile.ProfileType]);
-        }
+        const bool knownKind = VPNTypeLabelKey(profile.ProfileType) != nullptr;
+        auto* item = new ProfileRow(ProfileNameText(profile), profile.ProfileID, summaries[i].serverIP,
+                                    knownKind ? kindLabels[profile.ProfileType] : QString(), knownKind);
         items.append(item);
     }
     auto* addRow = new QTreeWidgetItem;

@@ -43,11 +43,6 @@ constexpr const char* kDefaultTranslation = KORVA_TRANSLATION_PREFIX "en" KORVA_
 constexpr const char* kTranslationDir = KORVA_TRANSLATION_DIR;
 constexpr const char* kBrandFontRegular = KORVA_BRAND_FONT_REGULAR;
 
-// Qt's OpenGL integration on X, which the client turns off for itself unless it is set.
-constexpr const char* kXcbGLIntegrationVariable = "QT_XCB_GL_INTEGRATION";
-constexpr const char* kXcbGLIntegrationNone = "none";
-constexpr const char* kXcbPlatformName = "xcb";
-
 // Set in the environment by the client benchmark: once the main window has painted its
 // first frame the client writes the notice to standard output and ends as on a close.
 constexpr const char* kShownNoticeVariable = "KORVA_SHOWN_NOTICE";

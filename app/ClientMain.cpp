@@ -4,7 +4,6 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QIcon>
-#include <QOpenGLContext>
 #include <QPointer>
 #include <QStringList>
 #include <QTranslator>
@@ -17,6 +16,7 @@
 #include "KorvaResources.h"
 #include "NeedAdminMessage.h"
 #include "PixelFont.h"
+#include "RasterOnlyPlatform.h"
 #include "SettingChoices.h"
 #include "SettingManager.h"
 #include "SettingWidget.h"
@@ -122,23 +122,10 @@ int RunClient(int argc, char** argv, const std::function<void()>& beforeLoop) {
         // the plug-ins, styles and style sheets that options of the command line name.
         int count = argc;
         KeepOnlyProgramName(&count, argv);
-        // The client draws with the raster engine alone: Qt's OpenGL integration on X would
-        // load a GL implementation it never uses (tens of milliseconds and megabytes at
-        // start). A value the user set stays. The X platform reads it when it is first asked
-        // about OpenGL (at the latest for the first window): it is asked right after the
-        // application is made, and the value set here is taken away again after that, so
-        // that the programs the client runs do not inherit it.
-        const bool setGLIntegration = !qEnvironmentVariableIsSet(AppConstants::kXcbGLIntegrationVariable);
-        if (setGLIntegration) {
-            qputenv(AppConstants::kXcbGLIntegrationVariable, AppConstants::kXcbGLIntegrationNone);
-        }
+        // Raster drawing only: no OpenGL integration on X (see RasterOnlyPlatform.h).
+        RasterOnlyPlatform platformSettings;
         ZRSingleApplication app(count, argv);
-        if (setGLIntegration) {
-            if (QGuiApplication::platformName() == QLatin1String(AppConstants::kXcbPlatformName)) {
-                QOpenGLContext::supportsThreadedOpenGL();
-            }
-            qunsetenv(AppConstants::kXcbGLIntegrationVariable);
-        }
+        platformSettings.applicationMade();
         korvaInitResources();
         // The desktop lists the windows by these (WM_CLASS, the window icon) before any
         // window is made; the window's title is its form's.

@@ -51,6 +51,11 @@ HomeWidget::HomeWidget(QWidget* parent)
     // The connection time changes each second: its label relays out the page only when it
     // needs another size.
     FigureBox::hold(ui->labelConnTime);
+    // It fills its rectangle with its card's colour (the style sheets give it that colour), so
+    // that its repaint each second paints the label alone: a label that lets its card show
+    // through has the window's rounded body and the card's rounded background filled again
+    // beneath it, most of the second's repaint.
+    ui->labelConnTime->setAutoFillBackground(true);
 
     ui->loadingWidget->hide();
     ui->statusIconWidget->hide();

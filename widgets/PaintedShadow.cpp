@@ -56,6 +56,33 @@ QHash<ImageKey, QImage>& Images() {
 }
 int madeCount = 0;
 
+// The pictures of shared bodies (setSharedBody): a dialog in each colour mode, a size or
+// two; dropped when they grow past that.
+struct BodyKey {
+    QString kind;
+    QSize size; // of the shadow's bounds, in logical pixels
+    QRgb color;
+    QPointF offset;
+    qreal radius;
+    qreal dpr;
+    bool operator==(const BodyKey& other) const {
+        return kind == other.kind && size == other.size && color == other.color && offset == other.offset &&
+               radius == other.radius && dpr == other.dpr;
+    }
+};
+
+uint qHash(const BodyKey& key, uint seed = 0) {
+    return ::qHash(key.kind, seed) ^ ::qHash(key.size.width() ^ (key.size.height() << 14), seed) ^
+           ::qHash(key.color, seed) ^ ::qHash(key.offset.x(), seed) ^ ::qHash(key.offset.y() * 3, seed) ^
+           ::qHash(key.radius, seed) ^ ::qHash(key.dpr, seed);
+}
+
+const int kKeptBodies = 8;
+QHash<BodyKey, QImage>& Bodies() {
+    static QHash<BodyKey, QImage> bodies;
+    return bodies;
+}
+
 // As QPixmapDropShadowFilter draws the shadow of a picture (`source`, already moved by the
 // offset): its alpha blurred, coloured by the shadow's colour.
 QImage BlurredShadow(QImage source, qreal radius, QRgb rgba, qreal dpr) {
@@ -228,6 +255,14 @@ void PaintedShadow::setShape(Shape value) {
     }
 }
 
+void PaintedShadow::setSharedBody(const QString& kind) {
+    if (kind != bodyKind) {
+        bodyKind = kind;
+        picture = QImage();
+        repaintShadow();
+    }
+}
+
 void PaintedShadow::retakePicture() {
     if (shapeKind == Shape::Picture) {
         picture = QImage();
@@ -394,13 +429,19 @@ void PaintedShadow::paintPicture(QPainter* painter, const QRect& exposed) {
     }
     const QRect bounds = shadowRect();
     const qreal dpr = holder->devicePixelRatioF();
+    const BodyKey key{bodyKind, bounds.size(), shadowColor.rgba(), shift, radius, dpr};
+    if ((picture.isNull() || picture.devicePixelRatio() != dpr) && !bodyKind.isEmpty()) {
+        picture = Bodies().value(key);
+    }
     if (picture.isNull() || picture.devicePixelRatio() != dpr) {
         // As the effect takes it: the widget with all it holds in an image of the shadow's
-        // bounds, at its place there, then moved by the offset.
+        // bounds, at its place there, then moved by the offset. A shared body's children
+        // add nothing to its picture's alpha: its own background is taken alone.
         QImage taken(bounds.size() * dpr, QImage::Format_ARGB32_Premultiplied);
         taken.setDevicePixelRatio(dpr);
         taken.fill(Qt::transparent);
-        shadowed->render(&taken, shadowed->pos() - bounds.topLeft(), QRegion(), QWidget::DrawChildren);
+        shadowed->render(&taken, shadowed->pos() - bounds.topLeft(), QRegion(),
+                         bodyKind.isEmpty() ? QWidget::DrawChildren : QWidget::RenderFlags());
         // Then the steps of Qt's drop shadow filter, each as it takes it, so that the shadow
         // is the effect's to the last bit.
         QImage moved(taken.size(), QImage::Format_ARGB32_Premultiplied);
@@ -425,6 +466,13 @@ void PaintedShadow::paintPicture(QPainter* painter, const QRect& exposed) {
         }
         picture = std::move(blurred);
         ++madeCount;
+        if (!bodyKind.isEmpty()) {
+            QHash<BodyKey, QImage>& bodies = Bodies();
+            if (bodies.size() >= kKeptBodies) {
+                bodies.clear();
+            }
+            bodies.insert(key, picture);
+        }
     }
     const QRect part = exposed & bounds;
     painter->drawImage(QRectF(part), picture,

@@ -29,6 +29,7 @@
 #include <QObject>
 #include <QPointF>
 #include <QRect>
+#include <QString>
 
 class QPainter;
 class QWidget;
@@ -61,6 +62,13 @@ public:
     // In the picture shape: the widget's look changed beyond what may go without a new
     // shadow; its picture is taken again at the next paint.
     void retakePicture();
+    // In the picture shape: the widget is an opaque body whose children all lie inside it,
+    // so that its own background alone gives the shadow. The picture is then taken without
+    // the children (a dialog's long list is not drawn a second time for it) and kept for
+    // every widget of the same `kind`, by size, colour, offset, radius and pixel ratio, so
+    // that a dialog opened again finds its shadow made. An empty kind: the whole picture,
+    // for this widget alone.
+    void setSharedBody(const QString& kind);
     // Whether the shadow is painted (on by default): a window cut to its body, where no
     // compositing manager blends its margin, shows none.
     bool isShown() const;
@@ -89,6 +97,7 @@ private:
     QPointF shift{8, 8};
     bool shown = true;
     Shape shapeKind = Shape::Outline;
-    QImage picture; // the shadow in the picture shape, null until the next paint takes it
-    QRect lastRect; // where the shadow was last shown, for the repaint after a move
+    QImage picture;   // the shadow in the picture shape, null until the next paint takes it
+    QString bodyKind; // see setSharedBody
+    QRect lastRect;   // where the shadow was last shown, for the repaint after a move
 };

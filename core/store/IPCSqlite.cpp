@@ -1,6 +1,7 @@
 #include "IPCSqlite.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -464,59 +465,156 @@ struct ProfilesWithKinds {
     std::vector<ProfileKindSummary>* kinds;
 };
 
-template <size_t N> std::string FieldText(const char (&field)[N]) {
+// The columns of kSelectProfileListWithKinds, in its order: the profile's four, then the
+// kind's.
+enum ProfileWithKindColumn {
+    kProfileIDColumn,
+    kProfileNameColumn,
+    kProfileTypeColumn,
+    kConfigIDColumn,
+    kWanIPColumn,
+    kIPAddrColumn,
+    kInterSubMaskColumn,
+    kServerIPColumn,
+    kLocalIPColumn,
+    kRemoteAddrsColumn,
+    kLocalAddrsColumn,
+    kProfileWithKindColumns,
+};
+
+// The text a record's fixed field of N bytes holds of a column's value, cut as the record's
+// own select cuts it (a cut is logged the same); empty for NULL or an empty text.
+template <size_t N> std::string FieldText(const char* value, const char* column) {
+    if (value == nullptr || *value == '\0') {
+        return std::string();
+    }
+    char field[N];
+    CopyColumnText(field, value, column);
     return std::string(field, strnlen(field, N));
 }
 
 } // namespace
 
+namespace {
+
+// A column's text as the row callbacks get it from sqlite3_exec: NULL for a NULL value.
+const char* ColumnText(sqlite3_stmt* statement, int column) {
+    return reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+}
+
+// A number column as ColumnNumber reads its text, into `field`; an integer stored as such
+// is taken without making its text. A NULL value, and an empty text unless `emptyCounts`,
+// leave the field as it was.
+void TakeColumnNumber(sqlite3_stmt* statement, int column, bool emptyCounts, int& field) {
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_NULL:
+        return;
+    case SQLITE_INTEGER: {
+        const sqlite3_int64 number = sqlite3_column_int64(statement, column);
+        field = number > INT_MAX ? INT_MAX : number < INT_MIN ? INT_MIN : static_cast<int>(number);
+        return;
+    }
+    default: {
+        const char* text = ColumnText(statement, column);
+        if (text != nullptr && (emptyCounts || *text != '\0')) {
+            field = ColumnNumber(text);
+        }
+        return;
+    }
+    }
+}
+
+// One row of kSelectProfileListWithKinds: the profile as the list's own select fills it
+// (FillProfile), and of its kind's columns only those the lists show, cut and checked as
+// the select of the kind's record gives them: WanIP and IPAddr cut to their fields,
+// InterSubMask a number even from an empty text, ServerIP and LocalIP cut to theirs,
+// RemoteAddrs and LocalAddrs whole. No record of the kind is built, and no text is made of
+// a column the row does not use.
+void TakeProfileWithKind(sqlite3_stmt* statement, char** names, ProfilesWithKinds& out) {
+    out.list->emplace_back();
+    ProfileInfo& info = out.list->back();
+    TakeColumnNumber(statement, kProfileIDColumn, false, info.ProfileID);
+    if (const char* name = ColumnText(statement, kProfileNameColumn)) {
+        CopyColumnText(info.ProfileName, name, names[kProfileNameColumn]);
+    }
+    TakeColumnNumber(statement, kProfileTypeColumn, false, info.ProfileType);
+    TakeColumnNumber(statement, kConfigIDColumn, false, info.ConfigID);
+    out.kinds->emplace_back();
+    ProfileKindSummary& summary = out.kinds->back();
+    const auto text = [statement, names](int column) { return ColumnText(statement, column); };
+    switch (info.ProfileType) {
+    case VPN_TYPE_WIREGUARD:
+        summary.serverAddress =
+            FieldText<sizeof(WireGuardVPNInfo::WanIP)>(text(kWanIPColumn), names[kWanIPColumn]);
+        summary.localAddress =
+            FieldText<sizeof(WireGuardVPNInfo::IPAddr)>(text(kIPAddrColumn), names[kIPAddrColumn]);
+        TakeColumnNumber(statement, kInterSubMaskColumn, true, summary.prefixLength);
+        break;
+    case VPN_TYPE_SSLVPN:
+    case VPN_TYPE_OPENVPN:
+        summary.serverAddress =
+            FieldText<sizeof(OpenVPNInfo::ServerIP)>(text(kServerIPColumn), names[kServerIPColumn]);
+        summary.localAddress =
+            FieldText<sizeof(OpenVPNInfo::LocalIP)>(text(kLocalIPColumn), names[kLocalIPColumn]);
+        break;
+    case VPN_TYPE_IPSEC:
+        if (const char* remote = text(kRemoteAddrsColumn); StrIsSet(remote)) {
+            summary.serverAddress = remote;
+        }
+        if (const char* local = text(kLocalAddrsColumn); StrIsSet(local)) {
+            summary.localAddress = local;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+// The statement is stepped here rather than run by sqlite3_exec, which makes a text of
+// every column of every row (the profile chooser lists 10,000 rows each time it opens).
 int IPCSqlite::GetProfileListWithKinds(std::vector<ProfileInfo>& list,
                                        std::vector<ProfileKindSummary>& kinds) {
+    if (db == nullptr) {
+        LogFailure("Execute SQL command failed: %s\n", kNotOpenMessage);
+        return -1;
+    }
     const long long rows = countProfiles();
     if (rows > 0) {
         list.reserve(list.size() + static_cast<size_t>(rows));
         kinds.reserve(kinds.size() + static_cast<size_t>(rows));
     }
     ProfilesWithKinds target{&list, &kinds};
-    return Query(*this, &target, kSelectProfileListWithKinds, 0, ProfileWithKindCallback);
-}
-
-// The kind's columns are read by the kind's own row callback, so that the texts are cut and
-// checked as a select of the record itself gives them.
-int IPCSqlite::ProfileWithKindCallback(void* target, int columns, char** values, char** names) {
-    auto* out = static_cast<ProfilesWithKinds*>(target);
-    ProfileInfo info;
-    FillProfile(&info, columns, values, names);
-    ProfileKindSummary summary;
-    switch (info.ProfileType) {
-    case VPN_TYPE_WIREGUARD: {
-        WireGuardVPNInfo record;
-        WireGuardInfoCallback(&record, columns, values, names);
-        summary.serverAddress = FieldText(record.WanIP);
-        summary.localAddress = FieldText(record.IPAddr);
-        summary.prefixLength = record.InterSubMask;
-        break;
+    std::string failure;
+    sqlite3_mutex_enter(mutex);
+    sqlite3_stmt* statement = nullptr;
+    int rc = sqlite3_prepare_v2(db, kSelectProfileListWithKinds, -1, &statement, nullptr);
+    if (rc == SQLITE_OK && sqlite3_column_count(statement) != kProfileWithKindColumns) {
+        rc = SQLITE_ERROR;
     }
-    case VPN_TYPE_SSLVPN:
-    case VPN_TYPE_OPENVPN: {
-        OpenVPNInfo record;
-        OpenVPNConfigCallback(&record, columns, values, names);
-        summary.serverAddress = FieldText(record.ServerIP);
-        summary.localAddress = FieldText(record.LocalIP);
-        break;
+    char* names[kProfileWithKindColumns] = {};
+    for (int i = 0; rc == SQLITE_OK && i < kProfileWithKindColumns; ++i) {
+        names[i] = const_cast<char*>(sqlite3_column_name(statement, i));
     }
-    case VPN_TYPE_IPSEC: {
-        IPSecVPNInfo record;
-        FillIPSec(&record, columns, values, names);
-        summary.serverAddress = record.GetRemoteAddrs();
-        summary.localAddress = record.GetLocalAddrs();
-        break;
+    while (rc == SQLITE_OK) {
+        const int step = sqlite3_step(statement);
+        if (step != SQLITE_ROW) {
+            rc = step == SQLITE_DONE ? SQLITE_OK : step;
+            break;
+        }
+        TakeProfileWithKind(statement, names, target);
     }
-    default:
-        break;
+    if (rc != SQLITE_OK) {
+        const char* message = sqlite3_errmsg(db);
+        failure = message != nullptr ? message : sqlite3_errstr(rc);
     }
-    out->list->push_back(info);
-    out->kinds->push_back(std::move(summary));
+    sqlite3_finalize(statement);
+    sqlite3_mutex_leave(mutex);
+    if (rc != SQLITE_OK) {
+        LogFailure("Execute SQL command failed: %s\n", failure.c_str());
+        return -1;
+    }
     return 0;
 }
 

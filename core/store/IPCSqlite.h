@@ -117,7 +117,6 @@ public:
     static int OpenVPNConfigCallback(void* target, int columns, char** values, char** names);
     static int IPSecProfileCallback(void* target, int columns, char** values, char** names);
     static int IPSecProfileListCallback(void* target, int columns, char** values, char** names);
-    static int ProfileWithKindCallback(void* target, int columns, char** values, char** names);
 
 private:
     long long countProfiles();

@@ -49,9 +49,11 @@ constexpr const char* kSelectProfileList =
     "SELECT * FROM PROFILE ORDER BY ProfileID DESC";
 constexpr const char* kCountProfiles =
     "SELECT COUNT(*) FROM PROFILE";
-// Every profile, newest first, with the columns of its kind's record that the lists show.
+// Every profile, newest first, with the columns of its kind's record that the lists show;
+// the list takes each column by its place here. Each row looks up its own kind's record
+// alone: a join on a key that is NULL for the other kinds seeks nothing in their tables.
 constexpr const char* kSelectProfileListWithKinds =
-    "SELECT p.ProfileID AS ProfileID, p.ProfileName AS ProfileName, p.ProfileType AS ProfileType, p.ConfigID AS ConfigID,         w.WanIP AS WanIP, w.IPAddr AS IPAddr, w.InterSubMask AS InterSubMask, o.ServerIP AS ServerIP, o.LocalIP AS LocalIP,         i.RemoteAddrs AS RemoteAddrs, i.LocalAddrs AS LocalAddrs FROM PROFILE p         LEFT JOIN ZRWIREGUARDVPN w ON p.ProfileType = 4 AND w.ID = p.ConfigID         LEFT JOIN OPENVPN o ON p.ProfileType IN (2, 3) AND o.ID = p.ConfigID         LEFT JOIN ZRIPSECVPN i ON p.ProfileType = 1 AND i.ID = p.ConfigID ORDER BY p.ProfileID DESC";
+    "SELECT p.ProfileID AS ProfileID, p.ProfileName AS ProfileName, p.ProfileType AS ProfileType, p.ConfigID AS ConfigID,         w.WanIP AS WanIP, w.IPAddr AS IPAddr, w.InterSubMask AS InterSubMask, o.ServerIP AS ServerIP, o.LocalIP AS LocalIP,         i.RemoteAddrs AS RemoteAddrs, i.LocalAddrs AS LocalAddrs FROM PROFILE p         LEFT JOIN ZRWIREGUARDVPN w ON w.ID = CASE WHEN p.ProfileType = 4 THEN p.ConfigID END         LEFT JOIN OPENVPN o ON o.ID = CASE WHEN p.ProfileType IN (2, 3) THEN p.ConfigID END         LEFT JOIN ZRIPSECVPN i ON i.ID = CASE WHEN p.ProfileType = 1 THEN p.ConfigID END ORDER BY p.ProfileID DESC";
 constexpr const char* kSelectProfileByID =
     "SELECT ProfileType, ProfileName, ConfigID FROM PROFILE WHERE ProfileID = %d";
 constexpr const char* kSelectProfileByConfigID =

@@ -285,4 +285,33 @@ TEST(PaintedShadowTest, PictureIsTakenAgainOnlyForANewSizeOrWhenAsked) {
     EXPECT_LE(largestDifference(effect.picture(), resized), 3);
 }
 
+// An opaque body, as a dialog's: marked as shared, its shadow is the whole picture's to the
+// bit, taken without what it holds, and a body of the same kind shown later (the dialog
+// opened again) finds it made; another size or colour makes its own.
+TEST(PaintedShadowTest, SharedBodyIsTheWholePicturesShadowMadeOncePerSizeAndColour) {
+    const QString kind = QStringLiteral("opaque dialog body");
+    for (const char* body : {"#FFFFFFFF", "#FF1B2535"}) {
+        SeeThrough whole(Shadow::Painted, QColor(QLatin1String(body)), kLightDialog);
+        SeeThrough shared(Shadow::Painted, QColor(QLatin1String(body)), kLightDialog);
+        PaintedShadow::of(shared.body)->setSharedBody(kind + QLatin1String(body));
+        EXPECT_EQ(whole.picture(), shared.picture()) << body;
+    }
+    const auto opening = [&kind](QColor shadowColor, int height) {
+        SeeThrough dialog(Shadow::Painted, QColor(QStringLiteral("#FFFFFFFF")), shadowColor);
+        PaintedShadow::of(dialog.body)->setSharedBody(kind);
+        dialog.body->resize(256, height);
+        return dialog.picture();
+    };
+    const QImage first = opening(kBlack, 361);
+    const int made = PaintedShadow::imagesMade();
+    EXPECT_EQ(opening(kBlack, 361), first);
+    EXPECT_EQ(PaintedShadow::imagesMade(), made);
+    opening(kLightDialog, 361);
+    EXPECT_EQ(PaintedShadow::imagesMade(), made + 1);
+    opening(kBlack, 300);
+    EXPECT_EQ(PaintedShadow::imagesMade(), made + 2);
+    EXPECT_EQ(opening(kBlack, 361), first);
+    EXPECT_EQ(PaintedShadow::imagesMade(), made + 2);
+}
+
 } // namespace

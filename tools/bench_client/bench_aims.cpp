@@ -25,6 +25,8 @@
 
 #include "AppConstants.h"
 #include "AppContext.h"
+#include "ContextPaths.h"
+#include "IPCSqlite.h"
 #include "KorvaResourcePaths.h"
 #include "RealVpnServers.h"
 #include "SeedProfiles.h"
@@ -149,6 +151,23 @@ void PrintTiming(const char* what, const Timing& timing) {
     std::fflush(stdout);
 }
 
+std::string LoadAverage() {
+    double load[3] = {-1, -1, -1};
+    FILE* file = std::fopen("/proc/loadavg", "r");
+    if (file != nullptr) {
+        if (std::fscanf(file, "%lf %lf %lf", &load[0], &load[1], &load[2]) != 3) {
+            load[0] = -1;
+        }
+        std::fclose(file);
+    }
+    if (load[0] < 0) {
+        return "load unknown";
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "load %.2f %.2f %.2f", load[0], load[1], load[2]);
+    return text;
+}
+
 int Status() {
     return SystemContext::Instance()->GetAppContext()->GetConnectStatus();
 }
@@ -178,7 +197,6 @@ double MsSinceStart(Clock::time_point start) {
 struct StartEnvironment {
     std::string home;
     std::string display; // empty: offscreen
-    bool noGL = false;
 };
 
 // One start: the time from the fork to the program's notice of its first painted frame,
@@ -208,6 +226,7 @@ bool StartOnce(const std::string& program, const std::string& workDir, const Sta
         setenv("XDG_CACHE_HOME", (home + "/cache").c_str(), 1);
         setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
         setenv("KORVA_RUN_DIR", (home + "/run").c_str(), 1);
+        // Both programs choose their platform settings themselves, as the client does.
         unsetenv("QT_XCB_GL_INTEGRATION");
         if (environment.display.empty()) {
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -215,9 +234,6 @@ bool StartOnce(const std::string& program, const std::string& workDir, const Sta
         } else {
             setenv("QT_QPA_PLATFORM", "xcb", 1);
             setenv("DISPLAY", environment.display.c_str(), 1);
-            if (environment.noGL) {
-                setenv("QT_XCB_GL_INTEGRATION", "none", 1);
-            }
         }
         setenv(AppConstants::kShownNoticeVariable, "1", 1);
         execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
@@ -261,9 +277,29 @@ bool StartOnce(const std::string& program, const std::string& workDir, const Sta
     return shown;
 }
 
-// The client and the bare window (and on X the bare window without GL) started in turn,
-// the first round not counted: it makes the client's store, which then gets its profiles,
-// and warms the caches.
+// The client's store as its first start would make it, with its profiles: made here, so
+// that the client's first start is timed as a user's start with profiles is.
+bool MakeClientStore(const std::string& home, std::string* error) {
+    const std::string folder = home + "/config/Halvex/Korva VPN";
+    const std::string path = folder + "/vpn.db";
+    if (!QDir().mkpath(QString::fromStdString(folder))) {
+        *error = "no folder for the client's store";
+        return false;
+    }
+    IPCSqlite store;
+    SETTINGINFO fresh;
+    std::snprintf(fresh.DatabaseVersion, sizeof(fresh.DatabaseVersion), "%s", ContextPaths::kDatabaseVersion);
+    const bool made = store.Init(path.c_str()) == 0 && store.InsertSettingInfo(&fresh) == 0;
+    store.DeInit();
+    if (!made || !seedprofiles::SeedProfilesWithRecords(path, kStartProfiles, true)) {
+        *error = "the client's store could not be made with its profiles";
+        return false;
+    }
+    return true;
+}
+
+// The client and the bare window started in turn: the first round is each program's first
+// start (cold), the later ones give the steady medians.
 StartFigures MeasurePlatform(const std::string& platform, const std::string& display,
                              const std::string& clientProgram, const std::string& clientDir,
                              const std::string& bareProgram) {
@@ -271,51 +307,42 @@ StartFigures MeasurePlatform(const std::string& platform, const std::string& dis
     figures.platform = platform;
     const std::string here = QDir::currentPath().toStdString();
     const std::string tag = display.empty() ? "offscreen" : "x";
-    StartEnvironment client{here + "/start-client-" + tag, display, false};
-    StartEnvironment bare{here + "/start-bare-" + tag, display, false};
-    StartEnvironment bareNoGL{here + "/start-bare-nogl-" + tag, display, true};
-    for (const StartEnvironment* environment : {&client, &bare, &bareNoGL}) {
+    StartEnvironment client{here + "/start-client-" + tag, display};
+    StartEnvironment bare{here + "/start-bare-" + tag, display};
+    for (const StartEnvironment* environment : {&client, &bare}) {
         mkdir(environment->home.c_str(), 0700);
     }
-    std::vector<double> clientMs, bareMs, noGLMs, clientRss, bareRss, noGLRss;
+    if (!MakeClientStore(client.home, &figures.error)) {
+        return figures;
+    }
+    std::vector<double> clientMs, bareMs, clientRss, bareRss;
     for (int run = 0; run <= kStartRuns; ++run) {
         double ms = 0;
         double rss = 0;
         if (!StartOnce(clientProgram, clientDir, client, &ms, &rss, &figures.error)) {
             return figures;
         }
-        if (run == 0 && !seedprofiles::SeedProfilesWithRecords(
-                            client.home + "/config/Halvex/Korva VPN/vpn.db", kStartProfiles, true)) {
-            figures.error = "the client's store could not be given its profiles";
-            return figures;
-        }
-        if (run > 0) {
+        if (run == 0) {
+            figures.clientFirstMs = ms;
+        } else {
             clientMs.push_back(ms);
             clientRss.push_back(rss);
         }
         if (!StartOnce(bareProgram, here, bare, &ms, &rss, &figures.error)) {
             return figures;
         }
-        if (run > 0) {
+        if (run == 0) {
+            figures.bareFirstMs = ms;
+        } else {
             bareMs.push_back(ms);
             bareRss.push_back(rss);
-        }
-        if (!display.empty()) {
-            if (!StartOnce(bareProgram, here, bareNoGL, &ms, &rss, &figures.error)) {
-                return figures;
-            }
-            if (run > 0) {
-                noGLMs.push_back(ms);
-                noGLRss.push_back(rss);
-            }
         }
     }
     figures.clientMs = Median(clientMs);
     figures.bareMs = Median(bareMs);
     figures.clientRssMiB = Median(clientRss);
     figures.bareRssMiB = Median(bareRss);
-    figures.bareNoGLMs = Median(noGLMs);
-    figures.bareNoGLRssMiB = Median(noGLRss);
+    figures.load = LoadAverage();
     return figures;
 }
 
@@ -382,28 +409,38 @@ void PrintStarts(const StartFigures& figures) {
         std::printf("start on %s: not measured (%s)\n", figures.platform.c_str(), figures.error.c_str());
         return;
     }
-    std::printf("start to the main window's first frame in the stored colour mode, %s (median of %d)\n",
-                figures.platform.c_str(), kStartRuns);
-    std::printf("  korva-vpn %8.1f ms  %6.1f MiB peak RSS\n", figures.clientMs, figures.clientRssMiB);
-    std::printf("  bare Qt window %8.1f ms  %6.1f MiB   ratio %.2f\n", figures.bareMs, figures.bareRssMiB,
-                figures.clientMs / figures.bareMs);
-    if (figures.bareNoGLMs > 0) {
-        std::printf("  bare Qt window without GL %8.1f ms  %6.1f MiB   ratio %.2f\n", figures.bareNoGLMs,
-                    figures.bareNoGLRssMiB, figures.clientMs / figures.bareNoGLMs);
-    }
+    std::printf("start to the main window's first frame in the stored colour mode, %s, beside a bare Qt "
+                "window with the client's platform settings\n",
+                figures.platform.c_str());
+    std::printf("  first start (cold)   korva-vpn %8.1f ms   bare window %8.1f ms   ratio %.2f   (%s)\n",
+                figures.clientFirstMs, figures.bareFirstMs, figures.clientFirstMs / figures.bareFirstMs,
+                figures.load.c_str());
+    std::printf("  steady, median of %d korva-vpn %8.1f ms   bare window %8.1f ms   ratio %.2f   (%s)\n",
+                kStartRuns, figures.clientMs, figures.bareMs, figures.clientMs / figures.bareMs,
+                figures.load.c_str());
+    std::printf("  peak RSS             korva-vpn %8.1f MiB  bare window %8.1f MiB\n", figures.clientRssMiB,
+                figures.bareRssMiB);
     std::fflush(stdout);
 }
 
-void AddStartAims(const StartFigures& figures, std::vector<Aim>& aims) {
-    Aim ratio{"start within 2.0x the bare window, " + figures.platform, -1, kStartRatioAim, "x",
+// The start's aims: cold and steady within 2.0x the bare window; peak RSS within 35 MB
+// offscreen (on X the platform's own libraries and image put a bare window near it).
+void AddStartAims(const StartFigures& figures, bool rssAim, std::vector<Aim>& aims) {
+    Aim first{"first start within 2.0x the bare window, " + figures.platform, -1, kStartRatioAim, "x",
               figures.error};
+    Aim steady{"steady start within 2.0x the bare window, " + figures.platform, -1, kStartRatioAim, "x",
+               figures.error};
     Aim rss{"peak RSS within 35 MB, " + figures.platform, -1, kRssAimMiB, "MiB", figures.error};
     if (figures.error.empty()) {
-        ratio.figure = figures.clientMs / figures.bareMs;
+        first.figure = figures.clientFirstMs / figures.bareFirstMs;
+        steady.figure = figures.clientMs / figures.bareMs;
         rss.figure = figures.clientRssMiB;
     }
-    aims.push_back(ratio);
-    aims.push_back(rss);
+    aims.push_back(first);
+    aims.push_back(steady);
+    if (rssAim) {
+        aims.push_back(rss);
+    }
 }
 
 } // namespace
@@ -453,8 +490,8 @@ int RunAims(const Starts& starts, int seconds, const std::string& only) {
 
     std::vector<Aim> aims;
     if (!starts.offscreen.platform.empty()) {
-        AddStartAims(starts.offscreen, aims);
-        AddStartAims(starts.xDisplay, aims);
+        AddStartAims(starts.offscreen, true, aims);
+        AddStartAims(starts.xDisplay, false, aims);
     }
     double stall = -1;
     std::vector<Phase> phases = Phases();
@@ -475,13 +512,13 @@ int RunAims(const Starts& starts, int seconds, const std::string& only) {
     aims.push_back({"no event-loop stall over 50 ms where a user acts", stall, 50, "ms",
                     stall < 0 ? "no phase measured one" : ""});
 
-    std::printf("aims\n");
+    std::printf("aims (%s now; a start's ratio with the load of its starts above)\n", LoadAverage().c_str());
     for (const Aim& aim : aims) {
         if (aim.figure < 0) {
-            std::printf("  %-62s not measured (%s)\n", aim.what.c_str(), aim.note.c_str());
+            std::printf("  %-66s not measured (%s)\n", aim.what.c_str(), aim.note.c_str());
             continue;
         }
-        std::printf("  %-62s %9.3f %-3s (%.2f of the aim)  %s\n", aim.what.c_str(), aim.figure,
+        std::printf("  %-66s %9.3f %-3s (%.2f of the aim)  %s\n", aim.what.c_str(), aim.figure,
                     aim.unit.c_str(), aim.figure / aim.limit, aim.figure <= aim.limit ? "holds" : "MISSED");
     }
     std::fflush(stdout);

@@ -5,17 +5,18 @@
 
 #include <string>
 
-// One platform's starts: medians of several, client and bare window taken in turn.
+// One platform's starts: the first of each program (cold: nothing of it has run in this
+// benchmark before) and the medians of the later ones (steady), client and bare window taken
+// in turn. The bare window starts with the client's platform settings.
 struct StartFigures {
     std::string platform; // "offscreen", or "X display (Xvfb, xcb)"
+    double clientFirstMs = 0;
+    double bareFirstMs = 0;
     double clientMs = 0;
     double bareMs = 0;
     double clientRssMiB = 0;
     double bareRssMiB = 0;
-    // On X also the bare window without Qt's OpenGL integration, which the client turns off
-    // for itself: the same yardstick without the GL start (0 where not measured).
-    double bareNoGLMs = 0;
-    double bareNoGLRssMiB = 0;
+    std::string load;  // the load average when the starts were taken
     std::string error; // empty when measured
 };
 

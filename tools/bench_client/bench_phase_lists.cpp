@@ -1,7 +1,8 @@
 // The aims run's phase with a long profile list: 10,000 profiles, each with its record in
 // its kind's table as the editor and the import store them. What a user does with them,
-// each step timed to the window painted: the home page's profile chooser opened, the
-// Profiles page reloaded (as after a save), a change to it, a sort, and back to Home.
+// each step timed to the window painted: the home page's profile chooser opened (its first
+// opening apart), the Profiles page reloaded (as after a save), a change to it, a sort, and
+// back to Home.
 #include <QApplication>
 #include <QMetaObject>
 #include <QPushButton>
@@ -40,8 +41,8 @@ AppContext* App() {
 BENCH_AIMS_PHASE(40, ListsPhase, "at 10,000 profiles with their records") {
     if (!seedprofiles::SeedProfilesWithRecords(std::string(App()->GetDataPath()) + "vpn.db", kProfileCount)) {
         std::printf("  the store could not be filled with %d profiles\n", kProfileCount);
-        report.aims.push_back({"profile chooser open and painted within 50 ms", -1, kChooserAimMs, "ms",
-                               "the store could not be filled"});
+        report.aims.push_back({"profile chooser's first opening, painted, within 50 ms", -1, kChooserAimMs,
+                               "ms", "the store could not be filled"});
         return;
     }
     ZRVPNClient* window = context.window;
@@ -54,6 +55,32 @@ BENCH_AIMS_PHASE(40, ListsPhase, "at 10,000 profiles with their records") {
         std::printf("  the main window's pages were not found\n");
         return;
     }
+    // The chooser first, as a user meets it: the home page has listed the store once (as
+    // its show does), nothing else has read it. The first opening makes what the chooser
+    // keeps across openings (its shadow); the later ones give the steady median.
+    homeButton->click();
+    home->refreshProfileInfo();
+    QApplication::processEvents();
+    const auto openChooser = [home] {
+        ActiveProfileDialog dialog(home);
+        dialog.setCurrentProfileName(
+            home->findChild<QPushButton*>(QStringLiteral("btnSelectProfile"))->toolTip());
+        dialog.show();
+        dialog.repaint();
+        dialog.close();
+    };
+    const int shadowsBefore = PaintedShadow::imagesMade();
+    const Timing firstChooser = Time(1, nullptr, openChooser);
+    const int firstShadows = PaintedShadow::imagesMade() - shadowsBefore;
+    const Timing chooser = Time(
+        7, [] { QApplication::processEvents(); }, openChooser);
+    std::printf("  %-56s %8.2f ms   (%s)\n", "home page: the profile chooser's first opening, painted",
+                firstChooser.median, LoadAverage().c_str());
+    PrintTiming("home page: the profile chooser opened again, painted", chooser);
+    std::printf("  shadow images made: %d at the first opening, %d at the 7 later ones\n", firstShadows,
+                PaintedShadow::imagesMade() - shadowsBefore - firstShadows);
+    QApplication::processEvents();
+
     IPCSqlite* store = App()->GetSqlite();
     const Timing listing = Time(20, nullptr, [store] {
         std::vector<ProfileInfo> list;
@@ -66,19 +93,6 @@ BENCH_AIMS_PHASE(40, ListsPhase, "at 10,000 profiles with their records") {
         store->GetProfileListWithKinds(list, kinds);
     });
     PrintTiming("store: the profile list with its kinds' records (one join)", withKinds);
-
-    homeButton->click();
-    QApplication::processEvents();
-    const Timing chooser = Time(7, nullptr, [home] {
-        ActiveProfileDialog dialog(home);
-        dialog.setCurrentProfileName(
-            home->findChild<QPushButton*>(QStringLiteral("btnSelectProfile"))->toolTip());
-        dialog.show();
-        dialog.repaint();
-        dialog.close();
-    });
-    PrintTiming("home page: the profile chooser opened and painted", chooser);
-    QApplication::processEvents();
 
     const Timing pageChange = Time(
         15,
@@ -121,9 +135,12 @@ BENCH_AIMS_PHASE(40, ListsPhase, "at 10,000 profiles with their records") {
                 PaintedShadow::imagesMade() - imagesBefore);
     std::fflush(stdout);
 
+    report.aims.push_back({"profile chooser's first opening, painted, within 50 ms", firstChooser.median,
+                           kChooserAimMs, "ms", ""});
     report.aims.push_back(
-        {"profile chooser opened and painted within 50 ms", chooser.median, kChooserAimMs, "ms", ""});
+        {"profile chooser opened again, painted, within 50 ms", chooser.median, kChooserAimMs, "ms", ""});
     report.aims.push_back(
         {"a change to the Profiles page within 8 ms", pageChange.median, kPageChangeAimMs, "ms", ""});
-    report.longestStallMs = std::max({chooser.max, pageChange.max, reload.max, sort.max, backHome.max});
+    report.longestStallMs =
+        std::max({firstChooser.max, chooser.max, pageChange.max, reload.max, sort.max, backHome.max});
 }

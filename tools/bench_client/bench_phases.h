@@ -102,6 +102,9 @@ struct Timing {
 };
 Timing Time(int runs, const std::function<void()>& before, const std::function<void()>& step);
 void PrintTiming(const char* what, const Timing& timing);
+// The machine's load averages over 1, 5 and 15 minutes, as "load 1.02 0.80 0.41": printed
+// beside every ratio, since a loaded machine stretches the figures unevenly.
+std::string LoadAverage();
 // The application context's connection status.
 int Status();
 

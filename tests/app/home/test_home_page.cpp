@@ -217,6 +217,32 @@ TEST_F(HomePageTest, EmptyStoreStartsWithTheDimmedAddText) {
     }
 }
 
+// The connection time's label is opaque, so that its repaint each second paints it alone: it
+// fills its rectangle with its card's colour, which must be the card's to the bit in each
+// colour mode.
+TEST_F(HomePageTest, ConnectionTimeFillsItsRectangleWithItsCardsColour) {
+    for (int mode : {1, 2}) {
+        guitest::applyColorMode(mode);
+        open();
+        page->showConnectDuration(3725);
+        QCoreApplication::processEvents();
+        auto* label = page->findChild<QLabel*>(QStringLiteral("labelConnTime"));
+        auto* card = page->findChild<QWidget*>(QStringLiteral("connectWidget"));
+        ASSERT_TRUE(label != nullptr && card != nullptr);
+        EXPECT_TRUE(label->autoFillBackground());
+        const QColor fill = label->palette().color(label->backgroundRole());
+        EXPECT_EQ(fill.alpha(), 255) << mode;
+        const QImage shot = card->grab().toImage();
+        // The card beside its contents, clear of its rounded corners, and the label's corner,
+        // clear of its text.
+        const QColor cardColour = shot.pixelColor(card->width() / 2, 2);
+        const QColor labelCorner = shot.pixelColor(label->mapTo(card, QPoint(1, 1)));
+        EXPECT_EQ(fill.name(QColor::HexArgb), cardColour.name(QColor::HexArgb)) << mode;
+        EXPECT_EQ(labelCorner.name(QColor::HexArgb), cardColour.name(QColor::HexArgb)) << mode;
+        page.reset();
+    }
+}
+
 TEST_F(HomePageTest, StartSelectsTheRememberedProfile) {
     const int wg = hometest::addWireGuard("wg-home", "198.51.100.7", "10.8.0.2", 24);
     hometest::addOpenVPN("ovpn-office", 3, "vpn.example.org", "");

@@ -747,6 +747,17 @@ TEST_F(StoreTest, ListWithKindsHoldsWhatEachRecordsOwnSelectGives) {
                                .c_str(),
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
+    // Prefix lengths stored as no WireGuard form writes them: past the range of a number, and
+    // an empty text.
+    WireGuardVPNInfo wideMask = MakeWireGuard();
+    ASSERT_EQ(store.InsertWireGuardInfo(&wideMask), 0);
+    WireGuardVPNInfo emptyMask = MakeWireGuard();
+    ASSERT_EQ(store.InsertWireGuardInfo(&emptyMask), 0);
+    for (const std::string& update :
+         {"UPDATE ZRWIREGUARDVPN SET InterSubMask = 99999999999 WHERE ID = " + std::to_string(wideMask.ID),
+          "UPDATE ZRWIREGUARDVPN SET InterSubMask = '' WHERE ID = " + std::to_string(emptyMask.ID)}) {
+        ASSERT_EQ(sqlite3_exec(raw, update.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    }
     std::vector<ProfileInfo> profiles = {
         MakeProfile("wg", VPN_TYPE_WIREGUARD, wireguard.ID),
         MakeProfile("ssl", VPN_TYPE_SSLVPN, openvpn.ID),
@@ -754,6 +765,8 @@ TEST_F(StoreTest, ListWithKindsHoldsWhatEachRecordsOwnSelectGives) {
         MakeProfile("ipsec", VPN_TYPE_IPSEC, ipsec.GetID()),
         MakeProfile("gone", VPN_TYPE_WIREGUARD, 999),
         MakeProfile("other", 9, wireguard.ID),
+        MakeProfile("wide mask", VPN_TYPE_WIREGUARD, wideMask.ID),
+        MakeProfile("empty mask", VPN_TYPE_WIREGUARD, emptyMask.ID),
     };
     for (ProfileInfo& profile : profiles) {
         ASSERT_EQ(store.InsertProfile(&profile), 0);
@@ -806,9 +819,11 @@ TEST_F(StoreTest, ListWithKindsHoldsWhatEachRecordsOwnSelectGives) {
         EXPECT_EQ(kinds[i].prefixLength, prefix) << name;
     }
     EXPECT_EQ(kinds[plain.size() - 1].serverAddress.size(), sizeof(WireGuardVPNInfo::WanIP) - 1);
-    EXPECT_EQ(kinds[1].serverAddress, ""); // "gone": its record is missing
-    EXPECT_EQ(kinds[2].localAddress, "192.0.2.10");
-    EXPECT_EQ(kinds[4].serverAddress, "vpn.example.org");
+    EXPECT_EQ(kinds[3].serverAddress, ""); // "gone": its record is missing
+    EXPECT_EQ(kinds[4].localAddress, "192.0.2.10");
+    EXPECT_EQ(kinds[6].serverAddress, "vpn.example.org");
+    EXPECT_EQ(kinds[1].prefixLength, INT_MAX); // "wide mask"
+    EXPECT_EQ(kinds[0].prefixLength, 0);       // "empty mask"
 }
 
 TEST(StoreSort, BubbleSortByNameKeepsEqualNamesInOrder) {
