@@ -541,7 +541,7 @@ void TakeProfileWithKind(sqlite3_stmt* statement, char** names, ProfilesWithKind
     TakeColumnNumber(statement, kConfigIDColumn, false, info.ConfigID);
     out.kinds->emplace_back();
     ProfileKindSummary& summary = out.kinds->back();
-    const auto text = [statement, names](int column) { return ColumnText(statement, column); };
+    const auto text = [statement](int column) { return ColumnText(statement, column); };
     switch (info.ProfileType) {
     case VPN_TYPE_WIREGUARD:
         summary.serverAddress =

@@ -27,6 +27,15 @@ bool Offered(QFileDialog& dialog, const char* name) {
 
 } // namespace
 
+// The probe runs with the small environment the client gives its dialog program, without
+// the sanitizer options the suite sets: like the suite, it does not count what Qt's platform
+// plug-in leaves allocated at exit as a leak (in a build without the sanitizer nothing reads
+// this).
+extern "C" const char* __asan_default_options();
+extern "C" const char* __asan_default_options() {
+    return "detect_leaks=0";
+}
+
 int main(int argc, char* argv[]) {
     if (argc != 3) {
         return 2;
